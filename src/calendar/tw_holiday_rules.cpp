@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ranges>
 
 namespace wrenfold::holidays {
 
@@ -163,9 +162,11 @@ std::optional<Search> observance(int year, std::vector<Holiday> const& holidays,
     if (in_new_year_group(h.kind)) {
         if (year < first_year_new_year_group_observed || !is_weekend(h.date))
             return std::nullopt;
-        auto const group_end = std::ranges::max(holidays | std::views::filter([](Holiday const& g) {
-            return in_new_year_group(g.kind);
-        }) | std::views::transform(&Holiday::date));
+        sys_days group_end = h.date;
+        for (Holiday const& g : holidays) {
+            if (in_new_year_group(g.kind))
+                group_end = std::max(group_end, g.date);
+        }
         return Search { group_end + days { 1 }, days { 1 } };
     }
     if (year < first_year_observed)

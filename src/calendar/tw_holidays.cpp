@@ -53,8 +53,7 @@ std::vector<int> requested_years(std::span<int const> years)
             out.push_back(y);
     }
     std::ranges::sort(out);
-    auto const tail = std::ranges::unique(out);
-    out.erase(tail.begin(), tail.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 
