@@ -2,15 +2,16 @@
 #include "assistant/deepseek_settings.h"
 #include "assistant/path_merge.h"
 #include "assistant/private_json_file.h"
-#include "temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace wrenfold;
 using namespace wrenfold::assistant;
-using test_support::TempDir;
-using test_support::write_file;
+using wrenfold::testing::TempDir;
+
 
 namespace {
 
@@ -78,55 +79,55 @@ TEST(PathMerge, ProcessPathKeepsItsOrderAndGainsWhatTheUserPathAdds)
 TEST(ClaudeCodeFiles, SignInIsReadFromClaudeCodesOwnFiles)
 {
     TempDir home;
-    EXPECT_FALSE(claude_signed_in(home.path()));
-    write_file(home / ".claude/settings.json", R"({"oauthAccount": {}, "primaryApiKey": ""})");
-    EXPECT_FALSE(claude_signed_in(home.path()));
-    write_file(home / ".claude/settings.json", R"([{"oauthAccount": {"a": 1}}])");
-    EXPECT_FALSE(claude_signed_in(home.path()));
-    write_file(home / ".claude/settings.json", R"({"oauthAccount": {"emailAddress": "a@b"}})");
-    EXPECT_TRUE(claude_signed_in(home.path()));
-    write_file(home / ".claude/settings.json", "{not json");
-    EXPECT_FALSE(claude_signed_in(home.path()));
-    write_file(home / ".claude/.credentials.json", "");
-    EXPECT_TRUE(claude_signed_in(home.path()));
+    EXPECT_FALSE(claude_signed_in(home.path().string()));
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"oauthAccount": {}, "primaryApiKey": ""})");
+    EXPECT_FALSE(claude_signed_in(home.path().string()));
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"([{"oauthAccount": {"a": 1}}])");
+    EXPECT_FALSE(claude_signed_in(home.path().string()));
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"oauthAccount": {"emailAddress": "a@b"}})");
+    EXPECT_TRUE(claude_signed_in(home.path().string()));
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(), "{not json");
+    EXPECT_FALSE(claude_signed_in(home.path().string()));
+    wrenfold::testing::write_text((home / ".claude/.credentials.json").string(), "");
+    EXPECT_TRUE(claude_signed_in(home.path().string()));
 }
 
 TEST(ClaudeCodeFiles, ApiKeyIsStoredPrivatelyBesideTheOtherKeys)
 {
     TempDir home;
-    store_claude_api_key(home.path(), "  sk-ant-1  ");
-    EXPECT_EQ(test_support::read_file(home / ".claude/settings.json"), "{\n  \"primaryApiKey\": \"sk-ant-1\"\n}");
-    EXPECT_EQ(mode_of(home / ".claude/settings.json"), 0600);
-    EXPECT_EQ(mode_of(home / ".claude"), 0700);
-    EXPECT_TRUE(claude_signed_in(home.path()));
+    store_claude_api_key(home.path().string(), "  sk-ant-1  ");
+    EXPECT_EQ(wrenfold::testing::read_text((home / ".claude/settings.json").string()), "{\n  \"primaryApiKey\": \"sk-ant-1\"\n}");
+    EXPECT_EQ(mode_of((home / ".claude/settings.json").string()), 0600);
+    EXPECT_EQ(mode_of((home / ".claude").string()), 0700);
+    EXPECT_TRUE(claude_signed_in(home.path().string()));
 
-    write_file(home / ".claude/settings.json", R"({"theme": "dark", "primaryApiKey": "old", "x": "天"})");
-    store_claude_api_key(home.path(), " ");
-    EXPECT_EQ(read_json_file(home / ".claude/settings.json"), (Json { { "theme", "dark" }, { "x", "天" } }));
-    EXPECT_EQ(std::filesystem::directory_iterator(home / ".claude")->path().filename(), "settings.json");
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"theme": "dark", "primaryApiKey": "old", "x": "天"})");
+    store_claude_api_key(home.path().string(), " ");
+    EXPECT_EQ(read_json_file((home / ".claude/settings.json").string()), (Json { { "theme", "dark" }, { "x", "天" } }));
+    EXPECT_EQ(std::filesystem::directory_iterator((home / ".claude").string())->path().filename(), "settings.json");
 
     TempDir locked;
-    ::chmod(locked.path().c_str(), 0500);
+    ::chmod(locked.path().string().c_str(), 0500);
     if (::geteuid() != 0) {  // root writes anywhere
-        EXPECT_THROW(store_claude_api_key(locked.path(), "k"), std::system_error);
+        EXPECT_THROW(store_claude_api_key(locked.path().string(), "k"), std::system_error);
     }
 }
 
 TEST(DeepSeekSettings, CredentialsAreReadWithDefaultsAndWrittenKeepingOtherKeys)
 {
     TempDir dir;
-    auto path = dir / "deepseek-settings.json";
+    auto path = (dir / "deepseek-settings.json").string();
     auto missing = deepseek_credentials(path);
     EXPECT_EQ(missing["exists"], false);
     EXPECT_EQ(missing["base_url"], "https://api.deepseek.com/anthropic");
 
-    write_file(path, R"({"permissions": {"allow": []}})");
+    wrenfold::testing::write_text(path, R"({"permissions": {"allow": []}})");
     auto no_env = deepseek_credentials(path);
     EXPECT_EQ(no_env["exists"], true);
     EXPECT_EQ(no_env["api_key"], "");
     EXPECT_EQ(no_env["model"], "deepseek-chat");
 
-    write_file(path, "[]");
+    wrenfold::testing::write_text(path, "[]");
     EXPECT_TRUE(deepseek_credentials(path).contains("error"));
 
     Json file { { "permissions", { { "allow", Json::array() } } },
@@ -147,18 +148,18 @@ TEST(DeepSeekSettings, ModelListComesFromTheEndpointOrFallsBack)
     EXPECT_EQ(deepseek_models_url("http://h/v1//"), "http://h/v1/models");
 
     TempDir dir;
-    auto path = dir / "deepseek-settings.json";
+    auto path = (dir / "deepseek-settings.json").string();
     FakeHttp http;
     auto no_file = deepseek_model_list(path, "cur", http);
     EXPECT_EQ(no_file["error"], "settings file not found");
     EXPECT_EQ(no_file["models"], (Json { "deepseek-chat", "deepseek-reasoner" }));
 
-    write_file(path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/"}})");
+    wrenfold::testing::write_text(path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/"}})");
     auto no_token = deepseek_model_list(path, "cur", http);
     EXPECT_EQ(no_token["error"].get<std::string>().rfind("settings parse: ", 0), 0u);
     EXPECT_EQ(http.requests, 0);
 
-    write_file(path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/", "ANTHROPIC_AUTH_TOKEN": "tok"}})");
+    wrenfold::testing::write_text(path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/", "ANTHROPIC_AUTH_TOKEN": "tok"}})");
     http.response = { 200, R"({"data": [{"id": "deepseek-chat"}, {"name": "x"}, {"id": 5}, {"id": ""}, "s", {"id": "deepseek-v9"}, {"id": "deepseek-chat"}]})" };
     auto live = deepseek_model_list(path, "cur", http);
     EXPECT_EQ(live, (Json { { "ok", true }, { "models", { "deepseek-chat", "deepseek-v9", "deepseek-chat" } },

@@ -2,15 +2,16 @@
 #include "platform/command_lookup.h"
 #include "platform/environment.h"
 #include "platform/utf8.h"
-#include "temp_dir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <csignal>
 #include <thread>
 
 using namespace wrenfold::platform;
-using wrenfold::test_support::TempDir;
-using wrenfold::test_support::write_file;
+using wrenfold::testing::TempDir;
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -23,7 +24,7 @@ std::vector<std::string> plain_environment()
 // A zombie (killed, not yet reaped by init) counts as gone.
 bool process_alive(pid_t pid)
 {
-    std::string stat = wrenfold::test_support::read_file("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat = wrenfold::testing::read_text("/proc/" + std::to_string(pid) + "/stat");
     auto state = stat.rfind(')');
     return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
 }
@@ -55,10 +56,10 @@ TEST(ChildProcess, ATimeOutLeavesTheChildAndKillTreeEndsItsWholeGroup)
 {
     TempDir dir;
     // The grandchild holds the pipes open as well; only ending the group frees them.
-    auto child = ChildProcess::start({ "sh", "-c", "sleep 60 & echo $! > " + dir / "grandchild" + "; wait" },
+    auto child = ChildProcess::start({ "sh", "-c", "sleep 60 & echo $! > " + (dir / "grandchild").string() + "; wait" },
                                      plain_environment());
     EXPECT_FALSE(child->communicate({}, 300ms));
-    pid_t grandchild = std::stoi(wrenfold::test_support::read_file(dir / "grandchild"));
+    pid_t grandchild = std::stoi(wrenfold::testing::read_text((dir / "grandchild").string()));
     EXPECT_TRUE(process_alive(grandchild));
 
     child->kill_tree();
@@ -109,15 +110,15 @@ TEST(ChildProcess, RunProcessThrowsOnTimeOutAndPassesTheEnvironment)
 TEST(CommandLookup, TakesTheFirstExecutableRegularFileAlongThePath)
 {
     TempDir dir;
-    write_file(dir / "a/claude", "not executable", 0644);
-    write_file(dir / "b/claude", "#!/bin/sh\n", 0755);
-    write_file(dir / "c/claude", "#!/bin/sh\n", 0755);
-    std::filesystem::create_directories(dir / "d/claude");  // a folder is no command
+    wrenfold::testing::write_text_with_mode((dir / "a/claude").string(), "not executable", std::filesystem::perms(0644));
+    wrenfold::testing::write_text_with_mode((dir / "b/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
+    wrenfold::testing::write_text_with_mode((dir / "c/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
+    std::filesystem::create_directories((dir / "d/claude").string());  // a folder is no command
 
-    auto path = dir / "d" + ":" + dir / "a" + "::" + dir / "b" + ":" + dir / "c";
-    EXPECT_EQ(find_on_search_path("claude", path), dir / "b/claude");
-    EXPECT_FALSE(find_on_search_path("claude", dir / "a"));
-    EXPECT_FALSE(find_on_search_path("b/claude", dir.path()));
+    auto path = (dir / "d").string() + ":" + (dir / "a").string() + "::" + (dir / "b").string() + ":" + (dir / "c").string();
+    EXPECT_EQ(find_on_search_path("claude", path), (dir / "b/claude").string());
+    EXPECT_FALSE(find_on_search_path("claude", (dir / "a").string()));
+    EXPECT_FALSE(find_on_search_path("b/claude", dir.path().string()));
     EXPECT_FALSE(find_on_search_path("claude", ""));
 }
 
