@@ -6,7 +6,7 @@
 
 namespace wrenfold::assistant {
 
-// Reads a whole file as JSON. Throws std::runtime_error when it cannot be
+// Reads a whole file as JSON. Throws std::system_error when it cannot be
 // read and Json::parse_error when it is not JSON.
 Json read_json_file(const std::string& path);
 
@@ -14,10 +14,9 @@ Json read_json_file(const std::string& path);
 // unreadable, not JSON or not an object: what a rewrite starts from.
 Json read_json_object_or_empty(const std::string& path);
 
-// Writes a file that holds keys: folder created (0700) when missing, content
-// in the store format to a temporary file of mode 0600 beside it, flushed,
-// then renamed over the target, so a reader never sees half a file and
-// nobody else can read it. Throws std::system_error on failure.
+// Writes a file that holds keys through the atomic store write (mode 0600,
+// temporary file and rename), creating its folder (0700) when missing.
+// Throws on failure.
 void write_private_json(const std::string& path, const Json& value);
 
 }  // namespace wrenfold::assistant
