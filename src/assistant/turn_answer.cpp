@@ -27,12 +27,15 @@ TurnAnswer failed_run(int exit_code, std::string_view out, std::string_view err,
     if (error_text.empty())
         error_text = "claude exit code " + std::to_string(exit_code);
 
+    // A provider error comes as Claude Code's JSON answer, which always names
+    // its "session_id": it must not pass for a stale session, or every API
+    // error would drop the conversation and be sent a second time.
+    if (auto parsed = parse_json(out); parsed && is_error_object(*parsed))
+        return { TurnAnswer::Kind::ApiError, "", *parsed, std::nullopt };
+
     auto lower = to_lower_ascii(error_text);
     if (had_session && (lower.find("resume") != std::string::npos || lower.find("session") != std::string::npos))
         return { TurnAnswer::Kind::StaleSession, error_text, {}, std::nullopt };
-
-    if (auto parsed = parse_json(out); parsed && is_error_object(*parsed))
-        return { TurnAnswer::Kind::ApiError, "", *parsed, std::nullopt };
     return { TurnAnswer::Kind::Failure, error_text, {}, std::nullopt };
 }
 

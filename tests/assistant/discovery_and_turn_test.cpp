@@ -96,8 +96,10 @@ TEST(TurnAnswer, NonZeroExits)
     EXPECT_EQ(not_resumed.kind, Kind::Failure);
     EXPECT_EQ(not_resumed.text, "No conversation found with SESSION ID x");
 
-    auto api = interpret_turn_output(1, R"({"is_error":true,"api_error_status":429})", "  ", true);
+    // Claude Code's error answer names its session: still a provider error, not a stale session.
+    auto api = interpret_turn_output(1, R"({"is_error":true,"result":"API Error: 429","session_id":"s"})", "  ", true);
     EXPECT_EQ(api.kind, Kind::ApiError);
+    EXPECT_FALSE(api.session_id);
     EXPECT_EQ(interpret_turn_output(2, "  out text ", "", false).text, "out text");
     EXPECT_EQ(interpret_turn_output(7, "", "", false).text, "claude exit code 7");
     EXPECT_EQ(interpret_turn_output(-9, "", "", false).text, "claude exit code -9");
