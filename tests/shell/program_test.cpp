@@ -105,6 +105,32 @@ TEST_F(ProgramTest, InterruptEndsCleanlyAndTheNextStartKeepsTheSettings)
     EXPECT_EQ(call(address, "get_initial_state", Json::array())["result"]["language"], "zh-Hant");
 }
 
+TEST_F(ProgramTest, StartsFromTheStoresAsTheyStandAndNormalisesThemInMemory)
+{
+    wrenfold::testing::write_text(data_directory() / "settings.json",
+                                  R"({"language": "zh_TW", "view": "week", "default_calendar": "https://c/1/"})");
+    wrenfold::testing::write_text(data_directory() / "accounts.json",
+                                  R"({"accounts": ["junk", {"apple_id": "露西@example.com", "app_password": "pw"}]})");
+    wrenfold::testing::write_text(data_directory() / "accounts.json.1234abcd.tmp", "{");
+    auto program = start({ "--browser", "--no-open" });
+    Address address = address_of(*program);
+
+    Json state = call(address, "get_initial_state", Json::array())["result"];
+    EXPECT_EQ(state["language"], "en");
+    EXPECT_EQ(state["view"], "week");
+    EXPECT_EQ(state["default_calendar"], "https://c/1/");
+    ASSERT_EQ(state["accounts"].size(), 1u);
+    EXPECT_EQ(state["accounts"][0]["apple_id"], "露西@example.com");
+    EXPECT_EQ(state["accounts"][0]["id"].get<std::string>().size(), 32u);
+    EXPECT_EQ(state["accounts"][0]["home_tzid"], "Asia/Taipei");
+    EXPECT_FALSE(state["accounts"][0].contains("app_password"));
+    EXPECT_FALSE(std::filesystem::exists(data_directory() / "accounts.json.1234abcd.tmp"));
+
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+    EXPECT_EQ(Json::parse(read_text(data_directory() / "settings.json"))["language"], "en");
+}
+
 TEST_F(ProgramTest, RejectsUnknownOptions)
 {
     auto program = start({ "--bogus" });
