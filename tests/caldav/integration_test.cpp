@@ -52,7 +52,9 @@ TEST_P(CalDavServerTest, DiscoversEventCalendarsOnly) {
     EXPECT_EQ((*found)["name"], "Work 工作");
     EXPECT_EQ((*found)["color"], "#FF8800");
     EXPECT_EQ((*found)["read_only"], false);
-    if (server->supports_component_sets()) EXPECT_EQ(find(calendars, "name", "Tasks"), nullptr);
+    if (server->supports_component_sets()) {
+        EXPECT_EQ(find(calendars, "name", "Tasks"), nullptr);
+    }
     const Json* shared_record = find(calendars, "url", shared);
     ASSERT_NE(shared_record, nullptr);
     EXPECT_EQ((*shared_record)["read_only"], read_only);

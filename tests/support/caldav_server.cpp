@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -193,8 +194,13 @@ void CalDavTestServer::wait_until_listening() {
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;
-            std::ifstream log(m_dir / "server.log");
-            std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+            std::string text;
+            if (FILE* log = std::fopen((m_dir / "server.log").c_str(), "rb")) {
+                char buffer[4096];
+                size_t n = std::fread(buffer, 1, sizeof buffer, log);
+                text.assign(buffer, n);
+                std::fclose(log);
+            }
             throw std::runtime_error(std::string(server_name(m_kind)) + " exited: " + text);
         }
         if (port_answers(m_port)) return;
