@@ -1,0 +1,43 @@
+// Messages shown to the user, in the interface language.
+#include "app/wrenfold_app.h"
+
+#include "app/settings_rules.h"
+
+namespace wrenfold {
+
+std::string WrenfoldApp::_t(std::string_view key, const Json& values) const
+{
+    Json language = setting("language", Json(DEFAULT_LANG));
+    return translate(PY_I18N(), language.is_string() ? language.get<std::string>() : "", key, values);
+}
+
+Json WrenfoldApp::set_language(const Json& lang)
+{
+    std::string language = is_supported_language(lang) ? lang.get<std::string>() : std::string(DEFAULT_LANG);
+    bool changed = false;
+    {
+        std::lock_guard lock(m_settings_mutex);
+        if (settings.value("language", Json()) != Json(language)) {
+            settings["language"] = language;
+            changed = true;
+        }
+    }
+    if (changed) {
+        _save_settings();
+        std::shared_ptr<TrayIcon> tray;
+        {
+            std::lock_guard lock(m_shell_mutex);
+            tray = _tray_icon;
+        }
+        if (tray) {
+            try {
+                tray->rebuild_menu();
+            } catch (...) {
+                // The menu keeps its old labels; the language is in force anyway.
+            }
+        }
+    }
+    return Json::object({ { "ok", true }, { "language", language } });
+}
+
+}  // namespace wrenfold

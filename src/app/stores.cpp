@@ -1,0 +1,100 @@
+// The two stores, accounts.json and settings.json: read once at start, written
+// whole after every change.
+#include "app/wrenfold_app.h"
+
+#include "app/store_rules.h"
+#include "core/atomic_store.h"
+#include "core/log.h"
+
+namespace wrenfold {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool store_file_exists(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+}  // namespace
+
+void WrenfoldApp::_load_accounts()
+{
+    Json loaded = Json::array();
+    if (store_file_exists(ACCOUNTS_FILE)) {
+        try {
+            loaded = accounts_from_store(Json::parse(read_file(ACCOUNTS_FILE)));
+        } catch (const std::exception& error) {
+            log_line("load_accounts:", error.what());
+            loaded = Json::array();
+        }
+    }
+    Json normalised = normalise_accounts(loaded);
+    std::lock_guard lock(m_accounts_mutex);
+    accounts = std::move(normalised);
+}
+
+void WrenfoldApp::_save_accounts()
+{
+    std::lock_guard save_lock(m_accounts_save_mutex);
+    try {
+        Json store = Json::object({ { "accounts", accounts_snapshot() } });
+        atomic_write_json(ACCOUNTS_FILE, store);
+    } catch (const std::exception& error) {
+        log_line("save_accounts:", error.what());
+    }
+}
+
+void WrenfoldApp::_load_settings()
+{
+    if (!store_file_exists(SETTINGS_FILE))
+        return;
+    try {
+        Json stored = Json::parse(read_file(SETTINGS_FILE));
+        if (!stored.is_object())
+            throw std::runtime_error("settings.json does not hold a JSON object");
+        std::lock_guard lock(m_settings_mutex);
+        for (auto& [key, value] : stored.items())
+            settings[key] = value;
+    } catch (const std::exception& error) {
+        log_line("load_settings:", error.what());
+    }
+}
+
+void WrenfoldApp::_save_settings()
+{
+    std::lock_guard save_lock(m_settings_save_mutex);
+    try {
+        atomic_write_json(SETTINGS_FILE, settings_snapshot());
+    } catch (const std::exception& error) {
+        log_line("save_settings:", error.what());
+    }
+}
+
+Json WrenfoldApp::setting(const std::string& key, Json fallback) const
+{
+    std::lock_guard lock(m_settings_mutex);
+    auto found = settings.find(key);
+    return found != settings.end() ? *found : std::move(fallback);
+}
+
+void WrenfoldApp::put_setting(const std::string& key, Json value)
+{
+    std::lock_guard lock(m_settings_mutex);
+    settings[key] = std::move(value);
+}
+
+Json WrenfoldApp::settings_snapshot() const
+{
+    std::lock_guard lock(m_settings_mutex);
+    return settings;
+}
+
+Json WrenfoldApp::accounts_snapshot() const
+{
+    std::lock_guard lock(m_accounts_mutex);
+    return accounts;
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,73 @@
+#include "app/wrenfold_app.h"
+
+#include "app/settings_rules.h"
+#include "core/atomic_store.h"
+
+#include <sys/stat.h>
+
+namespace wrenfold {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The data directory holds passwords and keys: only its owner may enter it.
+void create_private_directory(const fs::path& directory)
+{
+    fs::create_directories(directory);
+    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::replace);
+}
+
+}  // namespace
+
+WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironment environment)
+    : APP_DIR(environment.paths.data_directory)
+    , ACCOUNTS_FILE(APP_DIR / "accounts.json")
+    , SETTINGS_FILE(APP_DIR / "settings.json")
+    , MODULE_DIR(environment.paths.module_directory)
+    , queue_all(std::move(queue_all_))
+    , event_all(std::move(event_all_))
+{
+    create_private_directory(APP_DIR);
+    remove_stale_store_temps(APP_DIR);
+
+    settings = Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } });
+    _load_accounts();
+    _load_settings();
+    settings["language"] = language_in_force(settings);
+
+    _claude_model = claude_model_in_force(settings);
+    _claude_effort = claude_effort_in_force(settings);
+    _claude_provider = claude_provider_in_force(settings);
+    _claude_deepseek_model = claude_deepseek_model_in_force(settings);
+
+    _claude_arch_dir = fs::absolute(MODULE_DIR) / "architecture";
+    _claude_custom_settings_path = APP_DIR / "deepseek-settings.json";
+}
+
+WrenfoldApp::~WrenfoldApp() = default;
+
+std::string WrenfoldApp::claude_model() const
+{
+    std::lock_guard lock(m_claude_settings_mutex);
+    return _claude_model;
+}
+
+std::string WrenfoldApp::claude_effort() const
+{
+    std::lock_guard lock(m_claude_settings_mutex);
+    return _claude_effort;
+}
+
+std::string WrenfoldApp::claude_provider() const
+{
+    std::lock_guard lock(m_claude_settings_mutex);
+    return _claude_provider;
+}
+
+std::string WrenfoldApp::claude_deepseek_model() const
+{
+    std::lock_guard lock(m_claude_settings_mutex);
+    return _claude_deepseek_model;
+}
+
+}  // namespace wrenfold

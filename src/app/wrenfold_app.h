@@ -1,0 +1,140 @@
+#pragma once
+
+#include "app/app_constants.h"
+#include "app/launch_options.h"
+#include "core/app_paths.h"
+#include "core/json.h"
+#include "platform/desktop_handles.h"
+#include "platform/message_queues.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace wrenfold {
+
+namespace caldav {
+class CalendarEngine;
+}
+class ChildProcess;
+
+// What the application object is given besides the launcher's mappings: where
+// it keeps and finds its files. Tests point it at temporary folders.
+struct AppEnvironment {
+    AppPaths paths;
+
+    static AppEnvironment for_this_process() { return { AppPaths::for_this_process() }; }
+};
+
+// The one application object. Its public methods without a leading underscore
+// are the page's script bridge (registered in bridge_table.cpp); those with one
+// serve them and are never callable from the page. Its member functions are
+// defined in one file per subsystem.
+class WrenfoldApp : public AppConstants {
+public:
+    explicit WrenfoldApp(QueueMap queue_all = {}, EventMap event_all = {},
+                         AppEnvironment environment = AppEnvironment::for_this_process());
+    ~WrenfoldApp();
+    WrenfoldApp(const WrenfoldApp&) = delete;
+    WrenfoldApp& operator=(const WrenfoldApp&) = delete;
+
+    // The data directory and the two stores in it.
+    const std::filesystem::path APP_DIR;
+    const std::filesystem::path ACCOUNTS_FILE;
+    const std::filesystem::path SETTINGS_FILE;
+    // The folder of the installed data: html/, 格式範本/, architecture/.
+    const std::filesystem::path MODULE_DIR;
+
+    // ---- Lifecycle (shell/) ----
+    // Shows the page and blocks until the program is asked to end, then shuts down.
+    void run(const std::string& html_content, const LaunchOptions& options);
+    void _shutdown();
+
+    // ---- Stores (app/stores.cpp) ----
+    void _load_accounts();
+    void _save_accounts();
+    void _load_settings();
+    void _save_settings();
+
+    // Settings map access; every read and write is indivisible.
+    Json setting(const std::string& key, Json fallback = nullptr) const;
+    void put_setting(const std::string& key, Json value);
+    Json settings_snapshot() const;
+    // The account list as it stands.
+    Json accounts_snapshot() const;
+
+    // ---- Language (app/language.cpp) ----
+    std::string _t(std::string_view key, const Json& values = Json::object()) const;
+    Json set_language(const Json& lang);
+
+    // ---- Page bootstrap (app/page_bootstrap.cpp) ----
+    Json get_images() const;
+    Json get_initial_state();
+
+    // ---- Accounts (calendar/accounts.cpp) ----
+    Json list_accounts();
+
+    // ---- Assistant settings in force ----
+    std::string claude_model() const;
+    std::string claude_effort() const;
+    std::string claude_provider() const;
+    std::string claude_deepseek_model() const;
+    const std::filesystem::path& claude_arch_dir() const { return _claude_arch_dir; }
+    const std::filesystem::path& claude_custom_settings_path() const { return _claude_custom_settings_path; }
+
+    bool stop_requested() const { return _stop.load(); }
+
+private:
+    // Launcher mappings.
+    QueueMap queue_all;
+    EventMap event_all;
+
+    // Stores in memory; the files are their copies. Each behind its own lock;
+    // a save holds the store's save lock from snapshot to rename, so saves land
+    // in the order their snapshots were taken.
+    mutable std::mutex m_accounts_mutex;
+    Json accounts = Json::array();
+    std::mutex m_accounts_save_mutex;
+    mutable std::mutex m_settings_mutex;
+    Json settings = Json::object();
+    std::mutex m_settings_save_mutex;
+
+    // Accounts and calendars.
+    std::map<std::string, std::shared_ptr<caldav::CalendarEngine>> _engines;
+    std::mutex _engines_lock;
+    mutable std::mutex m_sync_status_mutex;
+    Json _sync_status = Json::object();
+    std::atomic<std::int64_t> _refresh_token { 0 };
+    std::atomic<std::int64_t> _calendars_token { 0 };
+    std::atomic<std::int64_t> _state_seq { 0 };
+
+    // Desktop shell.
+    std::shared_ptr<AppWindow> _window;
+    std::atomic<bool> _stop { false };
+    std::shared_ptr<TrayIcon> _tray_icon;
+    mutable std::mutex m_shell_mutex;  // guards _window and _tray_icon
+
+    // Assistant. _claude_inflight_lock guards the session id, the running
+    // child and the generation; the settings in force have their own lock.
+    mutable std::mutex m_claude_settings_mutex;
+    std::optional<std::string> _claude_session_id;
+    std::string _claude_model;
+    std::string _claude_effort;
+    std::string _claude_provider;
+    std::string _claude_deepseek_model;
+    std::mutex _claude_inflight_lock;
+    std::shared_ptr<ChildProcess> _claude_inflight_proc;
+    std::int64_t _claude_gen { 0 };
+    std::optional<std::string> _claude_exe;
+    bool _claude_exe_resolved { false };
+    std::atomic<bool> _ai_setup_dismissed_this_session { false };
+    std::filesystem::path _claude_arch_dir;
+    std::filesystem::path _claude_custom_settings_path;
+};
+
+}  // namespace wrenfold

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+namespace wrenfold::holidays {
+
+inline constexpr int first_qingming_year = 1998;
+inline constexpr int last_qingming_year = 2100;
+
+// The day of the Qingming solar term (the sun at apparent ecliptic longitude 15 degrees), by
+// Taiwan's time (UTC+8); nullopt outside the tabulated years.
+std::optional<std::chrono::year_month_day> qingming(int year);
+
+}

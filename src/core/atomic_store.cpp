@@ -1,0 +1,129 @@
+#include "core/atomic_store.h"
+
+#include "core/random.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <regex>
+#include <system_error>
+
+namespace wrenfold {
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    // Closes now, so that a failing close is reported rather than lost.
+    void close_checked(const fs::path& path)
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            throw std::system_error(errno, std::generic_category(), "close " + path.string());
+    }
+
+private:
+    int m_fd { -1 };
+};
+
+[[noreturn]] void throw_errno(const std::string& what, const fs::path& path)
+{
+    throw std::system_error(errno, std::generic_category(), what + " " + path.string());
+}
+
+void write_all(int fd, std::string_view data, const fs::path& path)
+{
+    while (!data.empty()) {
+        ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throw_errno("write", path);
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+void write_synced_file(const fs::path& path, std::string_view data)
+{
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd.get() < 0)
+        throw_errno("open", path);
+    write_all(fd.get(), data, path);
+    if (::fsync(fd.get()) != 0)
+        throw_errno("fsync", path);
+    fd.close_checked(path);
+}
+
+void sync_directory(const fs::path& directory)
+{
+    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw_errno("open", directory);
+    if (::fsync(fd.get()) != 0)
+        throw_errno("fsync", directory);
+}
+
+}  // namespace
+
+void atomic_write_json(const fs::path& path, const Json& value)
+{
+    const std::string text = dump_pretty(value);
+    const fs::path temp = path.string() + "." + new_uuid_hex().substr(0, 8) + ".tmp";
+    try {
+        write_synced_file(temp, text);
+        if (::rename(temp.c_str(), path.c_str()) != 0)
+            throw_errno("rename", temp);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw;
+    }
+    fs::path directory = path.parent_path();
+    sync_directory(directory.empty() ? fs::path(".") : directory);
+}
+
+bool is_store_temp_name(const std::string& name)
+{
+    static const std::regex pattern(R"(.+\.json\.[0-9a-f]{8}\.tmp)");
+    return std::regex_match(name, pattern);
+}
+
+void remove_stale_store_temps(const fs::path& directory)
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        std::error_code ignored;
+        if (entry.is_regular_file(ignored) && is_store_temp_name(entry.path().filename().string()))
+            fs::remove(entry.path(), ignored);
+    }
+}
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+    return data;
+}
+
+}  // namespace wrenfold

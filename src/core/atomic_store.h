@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/json.h"
+
+#include <filesystem>
+
+namespace wrenfold {
+
+// Replaces the file at `path` with `value` (store format of dump_pretty) as one
+// step: a uniquely named temporary file beside it ("<path>.<8 hex>.tmp", mode
+// 0600) is written and synced, renamed over the target, and the directory is
+// synced so the rename survives a power cut. On failure the temporary file is
+// removed and the error rethrown; the old file is untouched.
+void atomic_write_json(const std::filesystem::path& path, const Json& value);
+
+// Whether `name` is the name of a temporary file of atomic_write_json.
+bool is_store_temp_name(const std::string& name);
+
+// Removes the temporary files a crash in the middle of atomic_write_json left
+// in `directory`. Errors are ignored: this is housekeeping.
+void remove_stale_store_temps(const std::filesystem::path& directory);
+
+// Reads a whole file as bytes; throws std::system_error naming the file.
+std::string read_file(const std::filesystem::path& path);
+
+}  // namespace wrenfold

@@ -1,0 +1,57 @@
+#include "core/random.h"
+
+#include <sys/random.h>
+
+#include <array>
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace wrenfold {
+namespace {
+
+void fill_random(unsigned char* out, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t got = ::getrandom(out + done, size - done, 0);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::system_error(errno, std::generic_category(), "getrandom");
+        }
+        done += static_cast<std::size_t>(got);
+    }
+}
+
+std::string to_hex(const unsigned char* data, std::size_t size)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        text.push_back(digits[data[i] >> 4]);
+        text.push_back(digits[data[i] & 0x0f]);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string random_hex(std::size_t bytes)
+{
+    std::vector<unsigned char> buffer(bytes);
+    fill_random(buffer.data(), buffer.size());
+    return to_hex(buffer.data(), buffer.size());
+}
+
+std::string new_uuid_hex()
+{
+    std::array<unsigned char, 16> uuid {};
+    fill_random(uuid.data(), uuid.size());
+    uuid[6] = static_cast<unsigned char>((uuid[6] & 0x0f) | 0x40);  // version 4
+    uuid[8] = static_cast<unsigned char>((uuid[8] & 0x3f) | 0x80);  // RFC 4122 variant
+    return to_hex(uuid.data(), uuid.size());
+}
+
+}  // namespace wrenfold

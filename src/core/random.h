@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace wrenfold {
+
+// Hexadecimal text of `bytes` bytes from the kernel's random source.
+std::string random_hex(std::size_t bytes);
+
+// A random (version 4) UUID as 32 lowercase hexadecimal characters, no dashes.
+std::string new_uuid_hex();
+
+}  // namespace wrenfold

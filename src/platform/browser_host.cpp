@@ -1,0 +1,126 @@
+#include "platform/browser_host.h"
+
+#include "core/random.h"
+
+#include <httplib.h>
+
+#include <stdexcept>
+
+namespace wrenfold {
+
+namespace {
+
+constexpr std::size_t token_bytes = 32;  // 256 bits
+constexpr std::size_t max_request_body = 16 * 1024 * 1024;
+
+void send_json(httplib::Response& response, int status, const Json& body)
+{
+    response.status = status;
+    response.set_content(dump_compact(body), "application/json; charset=utf-8");
+}
+
+void add_safety_headers(httplib::Response& response)
+{
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_header("X-Frame-Options", "DENY");
+    response.set_header("Referrer-Policy", "no-referrer");
+}
+
+}  // namespace
+
+bool is_own_host_header(std::string_view host_header, int port)
+{
+    return host_header == "127.0.0.1:" + std::to_string(port);
+}
+
+bool tokens_match(std::string_view given, std::string_view expected)
+{
+    if (given.size() != expected.size())
+        return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < given.size(); ++i)
+        difference |= static_cast<unsigned char>(given[i] ^ expected[i]);
+    return difference == 0;
+}
+
+BrowserHost::BrowserHost(std::string page_html, std::filesystem::path page_directory, BridgeTarget& bridge)
+    : m_page_html(std::move(page_html))
+    , m_page_directory(std::move(page_directory))
+    , m_bridge(bridge)
+    , m_token(random_hex(token_bytes))
+    , m_server(std::make_unique<httplib::Server>())
+{
+    install_routes();
+}
+
+BrowserHost::~BrowserHost()
+{
+    stop();
+}
+
+void BrowserHost::install_routes()
+{
+    m_server->set_payload_max_length(max_request_body);
+    m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        add_safety_headers(response);
+        if (is_own_host_header(request.get_header_value("Host"), m_port))
+            return httplib::Server::HandlerResponse::Unhandled;
+        send_json(response, 403, { { "error", "forbidden" } });
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    m_server->Get("/", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content(m_page_html, "text/html; charset=utf-8");
+    });
+    if (std::error_code error; std::filesystem::is_directory(m_page_directory, error))
+        m_server->set_mount_point("/", m_page_directory.string());
+
+    m_server->Post(R"(/api/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
+        if (!tokens_match(request.get_header_value("X-Wrenfold-Token"), m_token))
+            return send_json(response, 403, { { "error", "forbidden" } });
+        const std::string method = request.matches[1];
+        if (!m_bridge.has_method(method))
+            return send_json(response, 404, { { "error", "no such method" } });
+        Json args = Json::parse(request.body, nullptr, false);
+        if (args.is_discarded() || !args.is_array())
+            return send_json(response, 400, { { "error", "the body must be a JSON array" } });
+        BridgeReply reply = m_bridge.call(method, args);
+        switch (reply.status) {
+        case BridgeReply::Status::Ok:
+            return send_json(response, 200, { { "result", std::move(reply.result) } });
+        case BridgeReply::Status::Failed:
+            return send_json(response, 500, { { "error", reply.error } });
+        case BridgeReply::Status::NoSuchMethod:
+            return send_json(response, 404, { { "error", "no such method" } });
+        }
+    });
+}
+
+void BrowserHost::start(int port)
+{
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+        if (m_port < 0)
+            throw std::runtime_error("cannot bind a port on 127.0.0.1");
+    } else {
+        if (!m_server->bind_to_port("127.0.0.1", port))
+            throw std::runtime_error("cannot bind 127.0.0.1:" + std::to_string(port));
+        m_port = port;
+    }
+    m_listener = std::thread([this] { m_server->listen_after_bind(); });
+}
+
+void BrowserHost::stop()
+{
+    if (m_server)
+        m_server->stop();
+    if (m_listener.joinable())
+        m_listener.join();
+}
+
+std::string BrowserHost::address() const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/#token=" + m_token;
+}
+
+}  // namespace wrenfold

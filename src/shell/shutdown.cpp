@@ -1,0 +1,50 @@
+// The end of a run: the settings saved and the other processes told to stop.
+#include "app/wrenfold_app.h"
+
+namespace wrenfold {
+
+namespace {
+
+template<typename Map>
+auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
+{
+    auto found = map.find(key);
+    return found != map.end() ? found->second : nullptr;
+}
+
+void wake_queue(const QueueMap& queues, const std::string& name)
+{
+    try {
+        if (auto queue = find_shared(queues, name))
+            queue->put_nowait(nullptr);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+// Safe to run twice, even at the same time: each step tolerates repetition.
+void WrenfoldApp::_shutdown()
+{
+    _stop = true;
+    _save_settings();
+    try {
+        if (auto end = find_shared(event_all, "end"))
+            end->set();
+        wake_queue(queue_all, "end");
+        wake_queue(queue_all, "get_receipt");
+    } catch (...) {
+    }
+    try {
+        std::shared_ptr<TrayIcon> tray;
+        {
+            std::lock_guard lock(m_shell_mutex);
+            tray = _tray_icon;
+        }
+        if (tray)
+            tray->stop();
+    } catch (...) {
+    }
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,67 @@
+#include "support/app_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using wrenfold::Json;
+using wrenfold::testing::AppFolders;
+using wrenfold::testing::write_text;
+
+TEST(SetLanguage, StoresAndSavesOnlyARealChange)
+{
+    AppFolders folders;
+    auto app = folders.make_app();
+
+    EXPECT_EQ(app->set_language("zh_TW"), Json::parse(R"({"ok": true, "language": "en"})"));
+    EXPECT_FALSE(fs::exists(folders.data() / "settings.json")) << "the language did not change";
+
+    EXPECT_EQ(app->set_language("zh-Hant"), Json::parse(R"({"ok": true, "language": "zh-Hant"})"));
+    EXPECT_EQ(Json::parse(folders.settings_file_text())["language"], "zh-Hant");
+    EXPECT_EQ(app->_t("err.account.dup", { { "id", "Bob@Example.com" } }), "這個 Apple ID 已經加入過了：Bob@Example.com");
+
+    EXPECT_EQ(app->set_language(42)["language"], "en");
+    EXPECT_EQ(app->_t("tray.show"), "Show window");
+}
+
+TEST(PageBootstrap, ImagesAreDataUrlsAndAMissingOneIsEmpty)
+{
+    AppFolders folders;
+    write_text(folders.module() / "格式範本" / "logo.png", "png");
+    write_text(folders.module() / "格式範本" / "logo.ico", "ico");
+    write_text(folders.module() / "格式範本" / "重製箭頭001.png", "");
+    auto app = folders.make_app();
+
+    Json images = app->get_images();
+    EXPECT_EQ(images.dump(), Json::parse(R"({"logo": "data:image/png;base64,cG5n",)"
+                                         R"( "logo_ico": "data:image/x-icon;base64,aWNv",)"
+                                         R"( "gear": "", "refresh": "data:image/png;base64,"})")
+                                 .dump());
+}
+
+TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
+{
+    AppFolders folders;
+    auto first = folders.make_app();
+    EXPECT_EQ(first->get_initial_state().dump(),
+              Json::object({ { "accounts", Json::array() },
+                             { "default_calendar", "" },
+                             { "view", "month" },
+                             { "show_tw_holidays", true },
+                             { "accounts_file", (folders.data() / "accounts.json").string() },
+                             { "language", "en" } })
+                  .dump());
+
+    folders.store_settings(R"({"view": "day", "show_tw_holidays": false, "default_calendar": "https://c/1/",)"
+                           R"( "language": "zh-Hant"})");
+    folders.store_accounts(R"({"accounts": [{"id": "a", "apple_id": "x@y", "app_password": "secret",)"
+                           R"( "calendars": [{"url": "https://c/1/", "name": "Home"}]}]})");
+    auto second = folders.make_app();
+    Json state = second->get_initial_state();
+    EXPECT_EQ(state["view"], "day");
+    EXPECT_EQ(state["show_tw_holidays"], false);
+    EXPECT_EQ(state["default_calendar"], "https://c/1/");
+    EXPECT_EQ(state["language"], "zh-Hant");
+    EXPECT_EQ(state["accounts"].dump(),
+              R"([{"id":"a","apple_id":"x@y","home_tzid":"Asia/Taipei","calendars":[{"url":"https://c/1/","name":"Home"}]}])");
+    EXPECT_EQ(state.dump().find("secret"), std::string::npos) << "passwords never reach the page";
+}

@@ -1,0 +1,33 @@
+#include "calendar/solar_terms.h"
+
+#include <gtest/gtest.h>
+
+namespace wrenfold::holidays {
+namespace {
+
+using namespace std::chrono;
+
+TEST(SolarTerms, QingmingMatchesPublishedDates)
+{
+    year_month_day const known[] = {
+        2008y / April / 4, 2010y / April / 5, 2016y / April / 4, 2019y / April / 5, 2020y / April / 4,
+        2023y / April / 5, 2024y / April / 4, 2025y / April / 4, 2026y / April / 5, 1998y / April / 5,
+    };
+    for (year_month_day const& date : known)
+        EXPECT_EQ(qingming(int(date.year())), date) << int(date.year());
+}
+
+TEST(SolarTerms, QingmingIsAnAprilDayOnlyForTabulatedYears)
+{
+    for (int y = first_qingming_year; y <= last_qingming_year; ++y) {
+        auto const date = qingming(y);
+        ASSERT_TRUE(date && date->ok()) << y;
+        EXPECT_EQ(date->month(), April);
+        EXPECT_TRUE(date->day() == day { 4 } || date->day() == day { 5 }) << y;
+    }
+    EXPECT_FALSE(qingming(first_qingming_year - 1));
+    EXPECT_FALSE(qingming(last_qingming_year + 1));
+}
+
+}
+}

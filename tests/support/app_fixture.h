@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/wrenfold_app.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+#include <memory>
+
+namespace wrenfold::testing {
+
+// A data directory and a module directory of their own, so that an
+// application object under test never touches the real home folder.
+struct AppFolders {
+    TempDir root;
+    std::filesystem::path data() const { return root / "data"; }
+    std::filesystem::path module() const { return root / "module"; }
+    AppEnvironment environment() const { return AppEnvironment { { data(), module() } }; }
+
+    void store_settings(const std::string& json) const { write_text(data() / "settings.json", json); }
+    void store_accounts(const std::string& json) const { write_text(data() / "accounts.json", json); }
+    std::string settings_file_text() const { return read_text(data() / "settings.json"); }
+    std::string accounts_file_text() const { return read_text(data() / "accounts.json"); }
+
+    std::unique_ptr<WrenfoldApp> make_app() const
+    {
+        return std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {}, environment());
+    }
+};
+
+}  // namespace wrenfold::testing
