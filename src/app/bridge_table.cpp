@@ -21,6 +21,9 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         // Accounts
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
 
+        // Taiwan holidays
+        { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
+
         // Assistant: Claude Code discovery, setup and settings
         { "claude_ai_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_ai_state(); } },
         { "claude_status", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_status(); } },

@@ -10,6 +10,7 @@
 #include "platform/message_queues.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -84,6 +85,11 @@ public:
 
     // ---- Accounts (calendar/accounts.cpp) ----
     Json list_accounts();
+
+    // ---- Taiwan holidays (calendar/holidays.cpp) ----
+    // Holiday records of the dates start <= d < end; never fails.
+    Json _tw_holidays(std::chrono::year_month_day start, std::chrono::year_month_day end) const;
+    Json set_tw_holidays(const Json& visible);
 
     // ---- Assistant settings in force ----
     std::string claude_model() const;
