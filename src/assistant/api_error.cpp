@@ -53,12 +53,11 @@ std::string api_error_key(long long status)
 std::string humanize_api_error(const Json& error_object, const std::string& provider, const Translate& translate)
 {
     std::string raw = error_object.is_object() ? raw_error_text(error_object) : "";
-    auto status = error_object.is_object() ? status_of(error_object) : std::nullopt;
     std::string provider_name = provider == "deepseek" ? "DeepSeek" : "Anthropic";
 
-    if (status) {
-        std::string friendly
-            = translate(api_error_key(*status), Json { { "status", *status }, { "provider", provider_name } });
+    if (auto status = error_object.is_object() ? status_of(error_object) : std::nullopt) {
+        const auto code = status.value();
+        std::string friendly = translate(api_error_key(code), Json { { "status", code }, { "provider", provider_name } });
         if (!friendly.empty()) {
             if (raw.empty() || friendly.find(raw) != std::string::npos)
                 return friendly;

@@ -45,7 +45,7 @@ std::string normalized_path_entry(std::string_view entry, const PathSyntax& synt
         normal += parts[i];
     }
     if (normal.empty())
-        normal = ".";
+        return ".";
     return syntax.fold_case ? to_lower_ascii(normal) : normal;
 }
 
