@@ -1,0 +1,39 @@
+#include "caldav/fields.h"
+
+#include "caldav/engine.h"
+
+namespace wrenfold::caldav {
+namespace {
+
+std::optional<std::string> text_field(const Json& fields, const char* key) {
+    auto it = fields.find(key);
+    if (it == fields.end() || it->is_null()) return std::nullopt;
+    if (!it->is_string()) throw CalDavError(std::string("field \"") + key + "\" must be a string");
+    return it->get<std::string>();
+}
+
+}  // namespace
+
+EventFields parse_fields(const Json& fields) {
+    if (fields.is_null()) return {};
+    if (!fields.is_object()) throw CalDavError("event fields must be an object");
+    EventFields out;
+    out.uid = text_field(fields, "uid");
+    out.summary = text_field(fields, "summary");
+    out.location = text_field(fields, "location");
+    out.description = text_field(fields, "description");
+    out.start = text_field(fields, "start");
+    out.end = text_field(fields, "end");
+    out.rrule = text_field(fields, "rrule");
+    out.recurrence_id = text_field(fields, "recurrence_id");
+    if (out.recurrence_id && out.recurrence_id->empty()) out.recurrence_id.reset();
+    if (out.uid && out.uid->empty()) out.uid.reset();
+    auto all_day = fields.find("all_day");
+    if (all_day != fields.end() && !all_day->is_null()) {
+        if (!all_day->is_boolean()) throw CalDavError("field \"all_day\" must be true or false");
+        out.all_day = all_day->get<bool>();
+    }
+    return out;
+}
+
+}  // namespace wrenfold::caldav

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/json.h"
+
+#include <optional>
+#include <string>
+
+namespace wrenfold::caldav {
+
+// The editor's values for one event, checked for type. A key that is missing
+// or null is "not given"; any other wrong type is a CalDavError.
+struct EventFields {
+    std::optional<std::string> uid;
+    std::optional<std::string> summary;
+    std::optional<std::string> location;
+    std::optional<std::string> description;
+    std::optional<std::string> start;
+    std::optional<std::string> end;
+    std::optional<std::string> rrule;
+    std::optional<std::string> recurrence_id;
+    std::optional<bool> all_day;
+};
+
+EventFields parse_fields(const Json& fields);
+
+}  // namespace wrenfold::caldav

@@ -1,0 +1,158 @@
+#include "caldav/ical_time.h"
+
+#include "caldav/engine.h"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace wrenfold::caldav {
+namespace {
+
+// Clients prefix IANA names ("/freeassociation.sourceforge.net/Asia/Taipei",
+// "/mozilla.org/20050126_1/Europe/Berlin"); the zone is what follows the
+// prefix, so try each suffix that starts after a "/".
+icaltimezone* builtin_zone_named(const char* tzid) {
+    if (!tzid || !*tzid) return nullptr;
+    if (auto* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
+    for (const char* slash = std::strchr(tzid, '/'); slash; slash = std::strchr(slash + 1, '/'))
+        if (slash[1] && std::strchr(slash + 1, '/'))
+            if (auto* zone = icaltimezone_get_builtin_timezone(slash + 1)) return zone;
+    return nullptr;
+}
+
+icaltimezone* zone_for_tzid(const char* tzid, icalcomponent* calendar) {
+    if (auto* zone = builtin_zone_named(tzid)) return zone;
+    if (calendar && tzid) return icalcomponent_get_timezone(calendar, tzid);
+    return nullptr;
+}
+
+// "+08:00", "+0800", "+08" or the same with "-"; seconds east of UTC.
+std::optional<int> parse_utc_offset(const std::string& text) {
+    if (text.size() < 3 || (text[0] != '+' && text[0] != '-')) return std::nullopt;
+    std::string digits;
+    for (size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == ':' && i == 3) continue;
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        digits += text[i];
+    }
+    if (digits.size() != 2 && digits.size() != 4) return std::nullopt;
+    int hours = std::stoi(digits.substr(0, 2));
+    int minutes = digits.size() == 4 ? std::stoi(digits.substr(2)) : 0;
+    if (hours > 23 || minutes > 59) return std::nullopt;
+    return (hours * 3600 + minutes * 60) * (text[0] == '-' ? -1 : 1);
+}
+
+}  // namespace
+
+icaltimezone* home_zone_for(const std::string& tzid) {
+    if (tzid == "UTC" || tzid == "Etc/UTC") return icaltimezone_get_utc_timezone();
+    auto* zone = icaltimezone_get_builtin_timezone(tzid.c_str());
+    if (!zone) throw CalDavError("unknown time zone: " + tzid);
+    return zone;
+}
+
+icaltimetype attach_zone(icaltimetype value, icalproperty* property, icalcomponent* calendar, icaltimezone* home) {
+    if (value.is_date) {
+        value.zone = nullptr;
+        return value;
+    }
+    if (icaltime_is_utc(value)) return value;
+    icalparameter* tzid = property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
+    icaltimezone* zone = tzid ? zone_for_tzid(icalparameter_get_tzid(tzid), calendar) : nullptr;
+    value.zone = zone ? zone : home;
+    return value;
+}
+
+icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltimezone* home) {
+    icalvalue* value = icalproperty_get_value(property);
+    if (!value) return icaltime_null_time();
+    icalvalue_kind kind = icalvalue_isa(value);
+    if (kind != ICAL_DATETIME_VALUE && kind != ICAL_DATE_VALUE) return icaltime_null_time();
+    icaltimetype time = icalvalue_get_datetime(value);
+    if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time)) return icaltime_null_time();
+    return attach_zone(time, property, calendar, home);
+}
+
+std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home) {
+    const icaltimezone* zone = value.is_date ? home : value.zone ? value.zone : home;
+    return std::chrono::sys_seconds(std::chrono::seconds(icaltime_as_timet_with_zone(value, zone)));
+}
+
+std::string format_date(icaltimetype value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", value.year % 10000, value.month % 100, value.day % 100);
+    return text;
+}
+
+std::string format_in_home(icaltimetype value, icaltimezone* home) {
+    if (value.is_date) return format_date(value);
+    icaltimetype wall = icaltime_from_timet_with_zone(instant_of(value, home).time_since_epoch().count(), 0, home);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", wall.year % 10000, wall.month % 100,
+                  wall.day % 100, wall.hour % 100, wall.minute % 100, wall.second % 100);
+    return text;
+}
+
+std::chrono::sys_seconds home_midnight(std::chrono::year_month_day day, icaltimezone* home) {
+    icaltimetype time = icaltime_null_time();
+    time.year = static_cast<int>(day.year());
+    time.month = static_cast<int>(static_cast<unsigned>(day.month()));
+    time.day = static_cast<int>(static_cast<unsigned>(day.day()));
+    time.zone = home;
+    return instant_of(time, home);
+}
+
+icaltimetype parse_input_time(const std::string& text, icaltimezone* home, const char* what) {
+    auto fail = [&]() -> icaltimetype {
+        throw CalDavError(std::string("invalid ") + what + " time: \"" + text + "\"");
+    };
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &consumed) != 3 || consumed != 10)
+        return fail();
+    icaltimetype time = icaltime_null_time();
+    time.year = year;
+    time.month = month;
+    time.day = day;
+    if (text.size() == 10) {
+        time.is_date = 1;
+        if (!icaltime_is_valid_time(time) || month < 1 || month > 12 || day < 1 ||
+            day > icaltime_days_in_month(month, year))
+            return fail();
+        return time;
+    }
+    if (text[10] != 'T' && text[10] != ' ') return fail();
+    size_t pos = 11;
+    if (std::sscanf(text.c_str() + pos, "%2d:%2d%n", &hour, &minute, &consumed) != 2 || consumed != 5) return fail();
+    pos += 5;
+    if (pos < text.size() && text[pos] == ':') {
+        if (std::sscanf(text.c_str() + pos + 1, "%2d%n", &second, &consumed) != 1 || consumed != 2) return fail();
+        pos += 3;
+        if (pos < text.size() && text[pos] == '.')
+            for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9';) ++pos;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > icaltime_days_in_month(month, year) || hour > 23 || minute > 59 ||
+        second > 60 || year < 1)
+        return fail();
+    time.hour = hour;
+    time.minute = minute;
+    time.second = second;
+    std::string zone = text.substr(pos);
+    if (zone.empty()) {
+        time.zone = home;
+        return time;
+    }
+    int offset_seconds = 0;
+    if (zone != "Z" && zone != "z") {
+        auto offset = parse_utc_offset(zone);
+        if (!offset) return fail();
+        offset_seconds = *offset;
+    }
+    time.zone = icaltimezone_get_utc_timezone();
+    time_t utc = icaltime_as_timet_with_zone(time, icaltimezone_get_utc_timezone()) - offset_seconds;
+    icaltimetype wall = icaltime_from_timet_with_zone(utc, 0, home);
+    wall.zone = home;
+    return wall;
+}
+
+}  // namespace wrenfold::caldav

@@ -1,0 +1,379 @@
+#include "caldav/icloud_caldav.h"
+
+#include "caldav/curl_transport.h"
+#include "caldav/fields.h"
+#include "caldav/ical_edit.h"
+#include "caldav/ical_events.h"
+#include "caldav/webdav.h"
+
+#include <cstdlib>
+#include <random>
+
+namespace wrenfold::caldav {
+namespace {
+
+constexpr int kMaxRedirects = 5;
+const char* const kDefaultServer = "https://caldav.icloud.com/";
+
+[[noreturn]] void fail_status(const std::string& what, int status) {
+    switch (status) {
+    case 401: throw CalDavError(what + " failed: the server refused the credentials (HTTP 401)");
+    case 403: throw CalDavError(what + " failed: access denied (HTTP 403)");
+    case 404: throw CalDavError(what + " failed: not found (HTTP 404)");
+    case 412: throw CalDavError("the event was changed elsewhere (HTTP 412); reload it and try again");
+    default: throw CalDavError(what + " failed: HTTP " + std::to_string(status));
+    }
+}
+
+bool is_redirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string new_uid() {
+    std::random_device device;
+    std::uniform_int_distribution<int> nibble(0, 15);
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string uid;
+    for (int i = 0; i < 32; ++i) {
+        if (i == 8 || i == 12 || i == 16 || i == 20) uid += '-';
+        int value = nibble(device);
+        if (i == 12) value = 4;
+        if (i == 16) value = 8 | (value & 3);
+        uid += hex[value];
+    }
+    return uid;
+}
+
+// A resource name from the UID when it is plain, a fresh one otherwise.
+std::string resource_name(const std::string& uid) {
+    bool plain = !uid.empty() && uid.size() <= 200 &&
+                 uid.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.") ==
+                     std::string::npos && uid.front() != '.';
+    return (plain ? uid : new_uid()) + ".ics";
+}
+
+Url collection(Url url) {
+    if (url.path.empty() || url.path.back() != '/') url.path += '/';
+    return url;
+}
+
+std::string normalized_color(const std::string& raw) {
+    std::string text;
+    for (char c : raw)
+        if (!std::isspace(static_cast<unsigned char>(c))) text += c;
+    if (text.size() != 7 && text.size() != 9) return {};
+    if (text[0] != '#') return {};
+    for (size_t i = 1; i < text.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return {};
+    std::string color = text.substr(0, 7);
+    for (char& c : color) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return color;
+}
+
+bool is_writable(const XmlElement* privileges) {
+    if (!privileges) return true;  // servers that do not say are taken as writable
+    for (const auto& privilege : privileges->children)
+        for (const auto& granted : privilege.children)
+            if (granted.ns == kDavNs &&
+                (granted.name == "all" || granted.name == "write" || granted.name == "write-content" ||
+                 granted.name == "bind"))
+                return true;
+    return false;
+}
+
+bool holds_events(const XmlElement* components) {
+    if (!components) return true;  // no restriction given: every component
+    for (const auto& comp : components->children)
+        if (comp.name == "comp" && comp.attribute("name") == "VEVENT") return true;
+    return false;
+}
+
+Json calendar_record(const Url& url, const DavResponse& response) {
+    Json record = Json::object();
+    record["url"] = to_string(url);
+    std::string name;
+    if (const auto* display = response.prop(kDavNs, "displayname")) name = display->text;
+    record["name"] = name.empty() ? last_segment(url.path) : name;
+    if (const auto* color = response.prop(kAppleNs, "calendar-color")) {
+        std::string normalized = normalized_color(color->text);
+        if (!normalized.empty()) record["color"] = normalized;
+    }
+    record["read_only"] = !is_writable(response.prop(kDavNs, "current-user-privilege-set"));
+    if (const auto* ctag = response.prop(kCalServerNs, "getctag"); ctag && !ctag->text.empty())
+        record["ctag"] = ctag->text;
+    else if (const auto* token = response.prop(kDavNs, "sync-token"); token && !token->text.empty())
+        record["ctag"] = token->text;
+    return record;
+}
+
+}  // namespace
+
+ICloudCalDAV::ICloudCalDAV(std::string apple_id, std::string app_password, std::string home_tzid,
+                           const std::string& server_root, std::unique_ptr<HttpTransport> transport)
+    : m_credentials{std::move(apple_id), std::move(app_password)},
+      m_home_tzid(std::move(home_tzid)),
+      m_home_zone(home_zone_for(m_home_tzid)),
+      m_transport(std::move(transport)) {
+    auto root = parse_url(server_root);
+    if (!root) throw CalDavError("invalid server address: " + server_root);
+    root->path = normalize_path(root->path);
+    m_root = collection(*root);
+    m_origins.insert(origin_of(m_root));
+}
+
+bool ICloudCalDAV::origin_known(const std::string& origin) {
+    std::lock_guard lock(m_state_lock);
+    return m_origins.count(origin) != 0;
+}
+
+void ICloudCalDAV::check_allowed(const Url& url) {
+    if (url.scheme != "https" && !is_loopback_host(url.host))
+        throw CalDavError("refused to send the account's credentials over plain http to " + url.host);
+    std::string origin = origin_of(url);
+    if (origin_known(origin)) return;
+    home();  // learn the hosts of this account before judging
+    if (!origin_known(origin))
+        throw CalDavError("refused to contact " + url.host + ": not a server of this account");
+}
+
+HttpResponse ICloudCalDAV::send(HttpRequest request) {
+    for (int hop = 0;; ++hop) {
+        auto url = parse_url(request.url);
+        if (!url) throw CalDavError("invalid URL: " + request.url);
+        check_allowed(*url);
+        request.credentials = m_credentials;
+        HttpResponse response = m_transport->perform(request);
+        if (!is_redirect(response.status)) return response;
+        std::string location = response.header("location");
+        if (location.empty() || hop >= kMaxRedirects) return response;
+        auto target = resolve_href(*url, location);
+        if (!target) throw CalDavError("the server redirected to an invalid address");
+        if (!origin_known(origin_of(*target)))
+            throw CalDavError("the server redirected to " + target->host + ", which is not a server of this account");
+        request.url = to_string(*target);
+    }
+}
+
+std::vector<DavResponse> ICloudCalDAV::propfind(const Url& url, int depth,
+                                               const std::vector<std::pair<const char*, const char*>>& props) {
+    HttpRequest request{"PROPFIND", to_string(url),
+                        {{"Depth", std::to_string(depth)}, {"Content-Type", "application/xml; charset=utf-8"}},
+                        propfind_body(props), std::nullopt};
+    HttpResponse response = send(std::move(request));
+    if (response.status != 207) fail_status("PROPFIND", response.status);
+    return parse_multistatus(response.body);
+}
+
+ICloudCalDAV::Home ICloudCalDAV::home() {
+    std::lock_guard discovery(m_discovery_lock);
+    {
+        std::lock_guard lock(m_state_lock);
+        if (m_home) return *m_home;
+    }
+    auto first_href = [](const std::vector<DavResponse>& responses, const char* ns, const char* name) -> std::string {
+        for (const auto& response : responses)
+            if (const auto* prop = response.prop(ns, name))
+                if (auto hrefs = prop->hrefs(); !hrefs.empty()) return hrefs.front();
+        return {};
+    };
+    std::string principal_href = first_href(propfind(m_root, 0, {{kDavNs, "current-user-principal"}}), kDavNs,
+                                            "current-user-principal");
+    if (principal_href.empty()) throw CalDavError("discovery failed: the server named no principal for this account");
+    auto principal = resolve_href(m_root, principal_href);
+    if (!principal) throw CalDavError("discovery failed: invalid principal address");
+    {
+        std::lock_guard lock(m_state_lock);
+        m_origins.insert(origin_of(*principal));
+    }
+    if (principal->scheme != "https" && !is_loopback_host(principal->host))
+        throw CalDavError("discovery failed: the principal lies on plain http at " + principal->host);
+    std::string home_href = first_href(propfind(*principal, 0, {{kCalDavNs, "calendar-home-set"}}), kCalDavNs,
+                                       "calendar-home-set");
+    if (home_href.empty()) throw CalDavError("discovery failed: the server named no calendar home");
+    auto calendars = resolve_href(*principal, home_href);
+    if (!calendars) throw CalDavError("discovery failed: invalid calendar home address");
+    std::lock_guard lock(m_state_lock);
+    m_origins.insert(origin_of(*calendars));
+    m_home = Home{*principal, collection(*calendars)};
+    return *m_home;
+}
+
+AuthResult ICloudCalDAV::check_auth() {
+    HttpRequest request{"PROPFIND", to_string(m_root),
+                        {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}},
+                        propfind_body({{kDavNs, "current-user-principal"}}), std::nullopt};
+    HttpResponse response = send(std::move(request));
+    if (response.status == 207 || response.status == 200) return {true, response.status};
+    if (response.status == 401 || response.status == 403) return {false, response.status};
+    throw CalDavError("sign-in check failed: unexpected answer HTTP " + std::to_string(response.status));
+}
+
+Json ICloudCalDAV::discover() {
+    Home account = home();
+    auto responses = propfind(account.calendars, 1,
+                              {{kDavNs, "resourcetype"}, {kDavNs, "displayname"}, {kAppleNs, "calendar-color"},
+                               {kCalDavNs, "supported-calendar-component-set"},
+                               {kDavNs, "current-user-privilege-set"}, {kCalServerNs, "getctag"},
+                               {kDavNs, "sync-token"}});
+    Json calendars = Json::array();
+    for (const auto& response : responses) {
+        auto url = resolve_href(account.calendars, response.href);
+        if (!url) continue;
+        *url = collection(*url);
+        if (url->path == account.calendars.path && origin_of(*url) == origin_of(account.calendars)) continue;
+        const auto* type = response.prop(kDavNs, "resourcetype");
+        if (!type || !type->has_child(kCalDavNs, "calendar")) continue;
+        if (type->has_child(kCalDavNs, "schedule-inbox") || type->has_child(kCalDavNs, "schedule-outbox")) continue;
+        if (!holds_events(response.prop(kCalDavNs, "supported-calendar-component-set"))) continue;
+        {
+            std::lock_guard lock(m_state_lock);
+            if (!m_origins.count(origin_of(*url))) continue;  // a calendar elsewhere is not trusted
+        }
+        calendars.push_back(calendar_record(*url, response));
+    }
+    return calendars;
+}
+
+Url ICloudCalDAV::checked_url(const std::string& text) {
+    auto url = parse_url(text);
+    if (!url) throw CalDavError("invalid URL: " + text);
+    url->path = normalize_path(url->path);
+    check_allowed(*url);
+    return *url;
+}
+
+Json ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                               std::chrono::year_month_day end) {
+    if (!start.ok() || !end.ok()) throw CalDavError("invalid date range");
+    Url calendar = collection(checked_url(calendar_url));
+    TimeRange range{home_midnight(start, m_home_zone), home_midnight(end, m_home_zone)};
+    Json events = Json::array();
+    if (range.end <= range.start) return events;
+    // A day of margin on both sides: servers compare floating and all-day
+    // values in their own zone; the exact cut is made here.
+    const std::chrono::seconds margin(86400);
+    HttpRequest request{"REPORT", to_string(calendar),
+                        {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+                        calendar_query_body(caldav_utc_stamp(range.start - margin), caldav_utc_stamp(range.end + margin)),
+                        std::nullopt};
+    HttpResponse response = send(std::move(request));
+    if (response.status != 207) fail_status("REPORT", response.status);
+    for (const auto& resource : parse_multistatus(response.body)) {
+        const auto* data = resource.prop(kCalDavNs, "calendar-data");
+        if (!data || data->text.empty()) continue;
+        auto url = resolve_href(calendar, resource.href);
+        if (!url) continue;
+        const auto* etag = resource.prop(kDavNs, "getetag");
+        IcalPtr parsed = parse_calendar(data->text);
+        expand_resource(parsed.get(), {to_string(*url), etag ? etag->text : ""}, range, m_home_zone, events);
+    }
+    return events;
+}
+
+ICloudCalDAV::Stored ICloudCalDAV::fetch(const Url& url) {
+    HttpResponse response = send({"GET", to_string(url), {{"Accept", "text/calendar"}}, "", std::nullopt});
+    if (response.status != 200) fail_status("GET", response.status);
+    std::string etag = response.header("etag");
+    if (etag.empty()) etag = fetch_etag(url);
+    return {std::move(response.body), std::move(etag)};
+}
+
+std::string ICloudCalDAV::fetch_etag(const Url& url) {
+    for (const auto& response : propfind(url, 0, {{kDavNs, "getetag"}}))
+        if (const auto* etag = response.prop(kDavNs, "getetag")) return etag->text;
+    return {};
+}
+
+Json ICloudCalDAV::get_event(const std::string& event_url) {
+    Url url = checked_url(event_url);
+    Stored stored = fetch(url);
+    IcalPtr calendar = parse_calendar(stored.ics);
+    return master_record(calendar.get(), {to_string(url), stored.etag}, m_home_zone);
+}
+
+std::string ICloudCalDAV::put(const Url& url, const std::string& ics, const std::string& condition_header,
+                              const std::string& condition) {
+    HttpRequest request{"PUT", to_string(url), {{"Content-Type", "text/calendar; charset=utf-8"}}, ics, std::nullopt};
+    if (!condition.empty()) request.headers.emplace_back(condition_header, condition);
+    HttpResponse response = send(std::move(request));
+    if (response.status == 412 && condition_header == "If-None-Match")
+        throw CalDavError("an event with this UID already exists in the calendar (HTTP 412)");
+    if (response.status / 100 != 2) fail_status("PUT", response.status);
+    std::string etag = response.header("etag");
+    return etag.empty() ? fetch_etag(url) : etag;
+}
+
+void ICloudCalDAV::remove(const Url& url, const std::string& etag) {
+    HttpRequest request{"DELETE", to_string(url), {}, "", std::nullopt};
+    if (!etag.empty()) request.headers.emplace_back("If-Match", etag);
+    HttpResponse response = send(std::move(request));
+    if (response.status == 404 || response.status / 100 == 2) return;
+    fail_status("DELETE", response.status);
+}
+
+Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json) {
+    EventFields fields = parse_fields(fields_json);
+    Url calendar = collection(checked_url(calendar_url));
+    std::string uid = fields.uid.value_or(new_uid());
+    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
+    std::string ics = new_event_ics(fields, uid, context);
+    Url url = calendar;
+    url.path += percent_encode_segment(resource_name(uid));
+    std::string etag = put(url, ics, "If-None-Match", "*");
+    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", etag}, {"uid", uid}};
+}
+
+Json ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json) {
+    EventFields fields = parse_fields(fields_json);
+    Url url = checked_url(event_url);
+    Stored stored = fetch(url);
+    IcalPtr calendar = parse_calendar(stored.ics);
+    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
+    apply_fields(calendar.get(), fields, context);
+    // Without a caller's ETag the one just read still guards against a change in between.
+    std::string new_etag = put(url, serialize(calendar.get()), "If-Match", etag.empty() ? stored.etag : etag);
+    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", new_etag}};
+}
+
+Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,
+                              const Json& fields_json, const std::string& etag) {
+    EventFields fields = parse_fields(fields_json);
+    Url old_url = checked_url(event_url);
+    Url calendar = collection(checked_url(new_calendar_url));
+    if (origin_of(old_url) == origin_of(calendar) && old_url.path.rfind(calendar.path, 0) == 0)
+        return update_event(event_url, etag, fields_json);
+    Stored stored = fetch(old_url);
+    IcalPtr parsed = parse_calendar(stored.ics);
+    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
+    apply_fields(parsed.get(), fields, context);
+    Url new_url = calendar;
+    new_url.path += percent_encode_segment(last_segment(old_url.path));
+    std::string new_etag = put(new_url, serialize(parsed.get()), "If-None-Match", "*");
+    try {
+        remove(old_url, etag.empty() ? stored.etag : etag);
+    } catch (const CalDavError&) {
+        try {
+            remove(new_url, new_etag);
+        } catch (const CalDavError&) {
+            // The copy stays; the caller hears of the failed delete.
+        }
+        throw;
+    }
+    return Json{{"ok", true}, {"url", to_string(new_url)}, {"etag", new_etag}};
+}
+
+Json ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag) {
+    Url url = checked_url(event_url);
+    remove(url, etag.value_or(""));
+    return Json{{"ok", true}};
+}
+
+std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,
+                                                   std::string home_tzid) {
+    const char* server = std::getenv("WRENFOLD_CALDAV_URL");
+    std::string root = server && *server ? server : kDefaultServer;
+    return std::make_unique<ICloudCalDAV>(std::move(apple_id), std::move(app_password), std::move(home_tzid), root,
+                                          std::make_unique<CurlTransport>());
+}
+
+}  // namespace wrenfold::caldav

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "caldav/engine.h"
+#include "caldav/http.h"
+#include "caldav/ical_time.h"
+#include "caldav/url.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace wrenfold::caldav {
+
+struct DavResponse;
+
+// The CalDAV engine of one account. Credentials go only to the origins that
+// this account's own discovery reached, over TLS except to loopback hosts.
+class ICloudCalDAV final : public CalendarEngine {
+public:
+    ICloudCalDAV(std::string apple_id, std::string app_password, std::string home_tzid, const std::string& server_root,
+                 std::unique_ptr<HttpTransport> transport);
+
+    AuthResult check_auth() override;
+    Json discover() override;
+    Json list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                     std::chrono::year_month_day end) override;
+    Json get_event(const std::string& event_url) override;
+    Json create_event(const std::string& calendar_url, const Json& fields) override;
+    Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) override;
+    Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json& fields,
+                    const std::string& etag) override;
+    Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) override;
+
+private:
+    struct Home {
+        Url principal;
+        Url calendars;
+    };
+    struct Stored {
+        std::string ics;
+        std::string etag;
+    };
+
+    HttpResponse send(HttpRequest request);
+    void check_allowed(const Url& url);
+    bool origin_known(const std::string& origin);
+    Home home();
+    std::vector<DavResponse> propfind(const Url& url, int depth, const std::vector<std::pair<const char*, const char*>>& props);
+    Url checked_url(const std::string& text);
+    Stored fetch(const Url& url);
+    std::string fetch_etag(const Url& url);
+    std::string put(const Url& url, const std::string& ics, const std::string& condition_header,
+                    const std::string& condition);
+    void remove(const Url& url, const std::string& etag);
+
+    Credentials m_credentials;
+    std::string m_home_tzid;
+    icaltimezone* m_home_zone;
+    Url m_root;
+    std::unique_ptr<HttpTransport> m_transport;
+
+    std::mutex m_discovery_lock;  // one discovery at a time
+    std::mutex m_state_lock;      // guards the two members below
+    std::set<std::string> m_origins;
+    std::optional<Home> m_home;
+};
+
+}  // namespace wrenfold::caldav

@@ -1,0 +1,72 @@
+// URL handling and multistatus parsing.
+#include "caldav/engine.h"
+#include "caldav/url.h"
+#include "caldav/webdav.h"
+
+#include <gtest/gtest.h>
+
+namespace wrenfold::caldav {
+namespace {
+
+TEST(Urls, OneSpellingPerPath) {
+    EXPECT_EQ(normalize_path("/alice@example.com/cal/"), "/alice%40example.com/cal/");
+    EXPECT_EQ(normalize_path("/alice%40example.com/a%2fb/%7e/"), "/alice%40example.com/a%2Fb/~/");
+    EXPECT_EQ(normalize_path("/a/./b/../c"), "/a/c");
+    auto base = parse_url("HTTPS://Caldav.iCloud.com/123/principal/");
+    ASSERT_TRUE(base);
+    EXPECT_EQ(origin_of(*base), "https://caldav.icloud.com:443");
+    EXPECT_EQ(to_string(*resolve_href(*base, "https://p42-caldav.icloud.com:443/123/calendars/")),
+              "https://p42-caldav.icloud.com/123/calendars/");
+    EXPECT_EQ(to_string(*resolve_href(*base, "../calendars/x y.ics")),
+              "https://caldav.icloud.com/123/calendars/x%20y.ics");
+    EXPECT_FALSE(parse_url("ftp://host/"));
+    EXPECT_FALSE(parse_url("https://user:pw@host/"));
+    EXPECT_FALSE(parse_url("https://host:99999/"));
+    EXPECT_TRUE(is_loopback_host("127.0.0.1"));
+    EXPECT_TRUE(is_loopback_host("::1"));
+    EXPECT_FALSE(is_loopback_host("127.0.0.1.example.com"));
+}
+
+TEST(Multistatus, NamespacesNotPrefixesDecide) {
+    auto responses = parse_multistatus(
+        "<x:multistatus xmlns:x=\"DAV:\" xmlns:y=\"urn:ietf:params:xml:ns:caldav\">"
+        "<x:response><x:href> /c/ </x:href>"
+        "<x:propstat><x:prop><x:displayname>Cal</x:displayname><y:calendar-data>DATA</y:calendar-data></x:prop>"
+        "<x:status>HTTP/1.1 200 OK</x:status></x:propstat>"
+        "<x:propstat><x:prop><x:getetag/></x:prop><x:status>HTTP/1.1 404 Not Found</x:status></x:propstat>"
+        "</x:response>"
+        "<x:response xmlns:z=\"other:\"><x:href>/d/</x:href><x:propstat><x:prop><z:displayname>No</z:displayname>"
+        "</x:prop><x:status>HTTP/1.1 200 OK</x:status></x:propstat></x:response></x:multistatus>");
+    ASSERT_EQ(responses.size(), 2u);
+    EXPECT_EQ(responses[0].href, "/c/");
+    ASSERT_TRUE(responses[0].prop(kDavNs, "displayname"));
+    EXPECT_EQ(responses[0].prop(kDavNs, "displayname")->text, "Cal");
+    EXPECT_EQ(responses[0].prop(kCalDavNs, "calendar-data")->text, "DATA");
+    EXPECT_FALSE(responses[0].prop(kDavNs, "getetag"));
+    EXPECT_FALSE(responses[1].prop(kDavNs, "displayname"));
+}
+
+TEST(Multistatus, HostileOrBrokenAnswersAreErrors) {
+    EXPECT_THROW(parse_multistatus(""), CalDavError);
+    EXPECT_THROW(parse_multistatus("<html>login</html>"), CalDavError);
+    EXPECT_THROW(parse_multistatus("<multistatus xmlns=\"DAV:\"><response>"), CalDavError);
+    // External entities are never loaded.
+    auto responses = parse_multistatus(
+        "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+        "<multistatus xmlns=\"DAV:\"><response><href>&x;</href></response></multistatus>");
+    ASSERT_EQ(responses.size(), 1u);
+    EXPECT_EQ(responses[0].href.find("root:"), std::string::npos);
+    std::string deep;
+    for (int i = 0; i < 200; ++i) deep += "<a>";
+    EXPECT_THROW(parse_multistatus("<multistatus xmlns=\"DAV:\"><response><propstat><prop>" + deep +
+                                   "</prop></propstat></response></multistatus>"),
+                 CalDavError);
+}
+
+TEST(Multistatus, TimeRangeStamps) {
+    using namespace std::chrono;
+    EXPECT_EQ(caldav_utc_stamp(sys_days{year{2025} / 3 / 1} - hours(8)), "20250228T160000Z");
+}
+
+}  // namespace
+}  // namespace wrenfold::caldav
