@@ -20,6 +20,9 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
 
         // Accounts
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
+
+        // Taiwan holidays
+        { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
     };
     return table;
 }

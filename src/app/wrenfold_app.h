@@ -124,6 +124,11 @@ public:
     Json _move_event(const Json& old_account, const std::string& old_event_url, const std::string& old_etag,
                      const Json& new_account, const std::string& new_calendar_url, const Json& fields);
 
+    // ---- Taiwan holidays (calendar/holidays.cpp) ----
+    // Holiday records of the dates start <= d < end; never fails.
+    Json _tw_holidays(std::chrono::year_month_day start, std::chrono::year_month_day end) const;
+    Json set_tw_holidays(const Json& visible);
+
     // ---- Assistant settings in force ----
     std::string claude_model() const;
     std::string claude_effort() const;
