@@ -1,5 +1,7 @@
 #include "calendar/calendar_rules.h"
 
+#include "core/dates.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -35,20 +37,6 @@ std::string lowercase(std::string_view text)
     std::transform(lowered.begin(), lowered.end(), lowered.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lowered;
-}
-
-// One to two digits of a date field, the whole of `digits`.
-std::optional<unsigned> date_field(std::string_view digits, std::size_t max_width)
-{
-    if (digits.empty() || digits.size() > max_width)
-        return std::nullopt;
-    unsigned value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    return value;
 }
 
 }  // namespace
@@ -138,25 +126,11 @@ std::chrono::year_month_day parse_query_date(const Json& text)
 {
     if (!text.is_string())
         throw std::invalid_argument("a date must be a string of the form YYYY-MM-DD, not " + text_form(text));
-    std::string_view head = text.get_ref<const std::string&>();
-    head = head.substr(0, 10);
-    auto fail = [&]() -> std::chrono::year_month_day {
+    std::string_view head = std::string_view(text.get_ref<const std::string&>()).substr(0, 10);
+    auto date = parse_iso_date(head);
+    if (!date)
         throw std::invalid_argument("invalid date '" + std::string(head) + "': expected YYYY-MM-DD");
-    };
-    std::size_t first_dash = head.find('-');
-    std::size_t second_dash = first_dash == std::string_view::npos ? first_dash : head.find('-', first_dash + 1);
-    if (second_dash == std::string_view::npos)
-        return fail();
-    auto year = date_field(head.substr(0, first_dash), 4);
-    auto month = date_field(head.substr(first_dash + 1, second_dash - first_dash - 1), 2);
-    auto day = date_field(head.substr(second_dash + 1), 2);
-    if (!year || !month || !day)
-        return fail();
-    std::chrono::year_month_day date { std::chrono::year(static_cast<int>(*year)), std::chrono::month(*month),
-                                       std::chrono::day(*day) };
-    if (!date.ok())
-        return fail();
-    return date;
+    return *date;
 }
 
 std::vector<FetchTask> event_fetch_tasks(const Json& accounts, bool include_hidden)
