@@ -79,7 +79,7 @@ void BrowserHost::install_routes()
         if (!tokens_match(request.get_header_value("X-Wrenfold-Token"), m_token))
             return send_json(response, 403, { { "error", "forbidden" } });
         const std::string method = request.matches[1];
-        if (!m_bridge.has_method(method))
+        if (method.starts_with("_") || !m_bridge.has_method(method))
             return send_json(response, 404, { { "error", "no such method" } });
         Json args = Json::parse(request.body, nullptr, false);
         if (args.is_discarded() || !args.is_array())

@@ -1,0 +1,34 @@
+#include "shell/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+wrenfold::LaunchOptions parse(std::vector<const char*> args)
+{
+    args.insert(args.begin(), "wrenfold");
+    return wrenfold::parse_command_line(static_cast<int>(args.size()), args.data());
+}
+
+}  // namespace
+
+TEST(CommandLine, ReadsTheBrowserOptions)
+{
+    auto defaults = parse({});
+    EXPECT_FALSE(defaults.browser);
+    EXPECT_EQ(defaults.port, 0);
+    EXPECT_TRUE(defaults.open_browser);
+
+    auto options = parse({ "--browser", "--port", "8765", "--no-open" });
+    EXPECT_TRUE(options.browser);
+    EXPECT_EQ(options.port, 8765);
+    EXPECT_FALSE(options.open_browser);
+    EXPECT_EQ(parse({ "--port=0" }).port, 0);
+
+    for (auto bad : std::vector<std::vector<const char*>> {
+             { "--port" }, { "--port", "x" }, { "--port", "65536" }, { "--port", "-1" }, { "--port", "80a" }, { "-v" } })
+        EXPECT_THROW(parse(bad), std::invalid_argument);
+}

@@ -1,0 +1,138 @@
+// The real program, driven the way a browser drives it.
+#include "support/files.h"
+#include "support/running_program.h"
+#include "support/temp_dir.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <csignal>
+#include <regex>
+
+using namespace std::chrono_literals;
+using Json = nlohmann::ordered_json;
+using wrenfold::testing::read_text;
+using wrenfold::testing::RunningProgram;
+using wrenfold::testing::TempDir;
+
+namespace {
+
+struct Address {
+    int port { 0 };
+    std::string token;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    std::unique_ptr<RunningProgram> start(const std::vector<std::string>& args)
+    {
+        return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args,
+                                                std::map<std::string, std::string> {
+                                                    { "HOME", home.path().string() }, { "XDG_DATA_HOME", "" } });
+    }
+
+    // Reads lines until the address line; fails the test when none comes.
+    Address address_of(RunningProgram& program)
+    {
+        static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
+        while (auto text = program.read_line(20s)) {
+            std::smatch match;
+            if (std::regex_match(*text, match, line))
+                return { std::stoi(match[1]), match[2] };
+        }
+        ADD_FAILURE() << "no address line";
+        return {};
+    }
+
+    Json call(const Address& address, const std::string& method, const Json& args, int expected_status = 200)
+    {
+        httplib::Client client("127.0.0.1", address.port);
+        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } },
+                                    args.dump(), "application/json");
+        EXPECT_TRUE(response) << method;
+        if (!response)
+            return nullptr;
+        EXPECT_EQ(response->status, expected_status) << method << ": " << response->body;
+        return Json::parse(response->body);
+    }
+
+    std::filesystem::path data_directory() const { return home / ".local/share/kelvane/Wrenfold"; }
+
+    TempDir home;
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, ServesTheBridgeAndSavesSettingsWhenTerminated)
+{
+    auto program = start({ "--browser", "--port", "0", "--no-open" });
+    Address address = address_of(*program);
+
+    Json state = call(address, "get_initial_state", Json::array())["result"];
+    EXPECT_EQ(state["language"], "en");
+    EXPECT_EQ(state["view"], "month");
+    EXPECT_EQ(state["accounts"], Json::array());
+    EXPECT_EQ(state["accounts_file"], (data_directory() / "accounts.json").string());
+
+    Json images = call(address, "get_images", Json::array())["result"];
+    EXPECT_TRUE(images["logo"].get<std::string>().starts_with("data:image/png;base64,iVBORw0KGgo"));
+    EXPECT_TRUE(images["logo_ico"].get<std::string>().starts_with("data:image/x-icon;base64,"));
+    EXPECT_TRUE(images["gear"].get<std::string>().starts_with("data:image/png;base64,"));
+
+    EXPECT_EQ(call(address, "set_language", Json::array({ "zh-Hant" }))["result"]["language"], "zh-Hant");
+    call(address, "_save_settings", Json::array(), 404);
+    call(address, "set_language", Json::object(), 400);
+
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+    Json settings = Json::parse(read_text(data_directory() / "settings.json"));
+    EXPECT_EQ(settings["language"], "zh-Hant");
+}
+
+TEST_F(ProgramTest, InterruptEndsCleanlyAndTheNextStartKeepsTheSettings)
+{
+    {
+        auto program = start({ "--browser", "--no-open" });
+        Address address = address_of(*program);
+        call(address, "set_language", Json::array({ "zh-Hant" }));
+        program->send_signal(SIGINT);
+        EXPECT_EQ(program->wait(10s), 0);
+    }
+    auto program = start({ "--browser", "--no-open" });
+    Address address = address_of(*program);
+    EXPECT_EQ(call(address, "get_initial_state", Json::array())["result"]["language"], "zh-Hant");
+}
+
+TEST_F(ProgramTest, StartsFromTheStoresAsTheyStandAndNormalisesThemInMemory)
+{
+    wrenfold::testing::write_text(data_directory() / "settings.json",
+                                  R"({"language": "zh_TW", "view": "week", "default_calendar": "https://c/1/"})");
+    wrenfold::testing::write_text(data_directory() / "accounts.json",
+                                  R"({"accounts": ["junk", {"apple_id": "露西@example.com", "app_password": "pw"}]})");
+    wrenfold::testing::write_text(data_directory() / "accounts.json.1234abcd.tmp", "{");
+    auto program = start({ "--browser", "--no-open" });
+    Address address = address_of(*program);
+
+    Json state = call(address, "get_initial_state", Json::array())["result"];
+    EXPECT_EQ(state["language"], "en");
+    EXPECT_EQ(state["view"], "week");
+    EXPECT_EQ(state["default_calendar"], "https://c/1/");
+    ASSERT_EQ(state["accounts"].size(), 1u);
+    EXPECT_EQ(state["accounts"][0]["apple_id"], "露西@example.com");
+    EXPECT_EQ(state["accounts"][0]["id"].get<std::string>().size(), 32u);
+    EXPECT_EQ(state["accounts"][0]["home_tzid"], "Asia/Taipei");
+    EXPECT_FALSE(state["accounts"][0].contains("app_password"));
+    EXPECT_FALSE(std::filesystem::exists(data_directory() / "accounts.json.1234abcd.tmp"));
+
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+    EXPECT_EQ(Json::parse(read_text(data_directory() / "settings.json"))["language"], "en");
+}
+
+TEST_F(ProgramTest, RejectsUnknownOptions)
+{
+    auto program = start({ "--bogus" });
+    EXPECT_EQ(program->wait(10s), 2);
+}
