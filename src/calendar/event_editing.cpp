@@ -27,53 +27,47 @@ std::optional<std::string> optional_text(const Json& value)
     return std::nullopt;
 }
 
-}  // namespace
-
-Json WrenfoldApp::create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields)
+// The shape of every single-account edit: find the account, let its engine
+// make the change, raise the refresh token only when it succeeded.
+template<typename Change>
+Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const Change& change)
 {
-    auto account = _account_by_id(account_id);
+    auto account = app._account_by_id(account_id);
     if (!account)
         return account_not_found();
     Json result;
     try {
-        result = _engine_for(*account)->create_event(calendar_url, fields);
+        result = change(*app._engine_for(*account));
     } catch (const std::exception& error) {
         return failure(error.what());
     }
-    _bump_refresh();
+    app._bump_refresh();
     return result;
+}
+
+}  // namespace
+
+Json WrenfoldApp::create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields)
+{
+    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+        return engine.create_event(calendar_url, fields);
+    });
 }
 
 Json WrenfoldApp::update_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                                const Json& fields)
 {
-    auto account = _account_by_id(account_id);
-    if (!account)
-        return account_not_found();
-    Json result;
-    try {
-        result = _engine_for(*account)->update_event(event_url, etag, fields);
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return result;
+    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+        return engine.update_event(event_url, etag, fields);
+    });
 }
 
 Json WrenfoldApp::delete_event(const std::string& account_id, const std::string& event_url,
                                const std::optional<std::string>& etag)
 {
-    auto account = _account_by_id(account_id);
-    if (!account)
-        return account_not_found();
-    Json result;
-    try {
-        result = _engine_for(*account)->delete_event(event_url, etag);
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return result;
+    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+        return engine.delete_event(event_url, etag);
+    });
 }
 
 Json WrenfoldApp::move_event(const std::string& old_account_id, const std::string& old_event_url,
