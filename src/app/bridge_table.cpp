@@ -59,6 +59,43 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
 
         // Taiwan holidays
         { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
+
+        // Assistant: Claude Code discovery, setup and settings
+        { "claude_ai_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_ai_state(); } },
+        { "claude_status", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_status(); } },
+        { "claude_find_executable",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.claude_find_executable(args.value(0, "")); } },
+        { "install_claude_code", [](WrenfoldApp& app, const BridgeArgs&) { return app.install_claude_code(); } },
+        { "dismiss_ai_setup", [](WrenfoldApp& app, const BridgeArgs&) { return app.dismiss_ai_setup(); } },
+        { "reset_ai_setup", [](WrenfoldApp& app, const BridgeArgs&) { return app.reset_ai_setup(); } },
+        { "start_claude_login", [](WrenfoldApp& app, const BridgeArgs&) { return app.start_claude_login(); } },
+        { "claude_get_models", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_get_models(); } },
+        { "set_claude_model",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_claude_model(args.required(0)); } },
+        { "set_claude_provider",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_claude_provider(args.required(0)); } },
+        { "set_claude_effort",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_claude_effort(args.required(0)); } },
+        { "set_claude_api_key",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_claude_api_key(args.required(0)); } },
+        { "claude_reset_session", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_reset_session(); } },
+        { "claude_get_deepseek_credentials",
+          [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_get_deepseek_credentials(); } },
+        { "set_claude_deepseek_credentials",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.set_claude_deepseek_credentials(args.required(0), args.value(1), args.value(2));
+          } },
+        { "claude_get_deepseek_models",
+          [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_get_deepseek_models(); } },
+        { "set_claude_deepseek_model",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_claude_deepseek_model(args.required(0)); } },
+
+        // Assistant: chat turns
+        { "claude_send",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.claude_send(args.value(0), args.value(1, ""), args.value(2), args.value(3, 180),
+                                     args.value(4, false), args.value(5));
+          } },
     };
     return table;
 }

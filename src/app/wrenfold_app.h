@@ -2,6 +2,8 @@
 
 #include "app/app_constants.h"
 #include "app/launch_options.h"
+#include "assistant/assistant_platform.h"
+#include "assistant/calendar_choice.h"
 #include "core/app_paths.h"
 #include "core/json.h"
 #include "platform/desktop_handles.h"
@@ -23,7 +25,9 @@ namespace wrenfold {
 namespace caldav {
 class CalendarEngine;
 }
+namespace platform {
 class ChildProcess;
+}
 
 // Makes the CalDAV engine of one account; without a time zone the engine
 // takes its own default.
@@ -39,6 +43,8 @@ EngineFactory icloud_engine_factory();
 struct AppEnvironment {
     AppPaths paths;
     EngineFactory make_engine = icloud_engine_factory();
+    // The operating-system services of the assistant.
+    assistant::AssistantPlatform assistant = assistant::AssistantPlatform::for_this_process();
 
     static AppEnvironment for_this_process() { return { AppPaths::for_this_process() }; }
 };
@@ -139,6 +145,58 @@ public:
 
     bool stop_requested() const { return _stop.load(); }
 
+    // ==== Assistant (src/assistant/) ====
+    // Claude Code discovery and readiness (claude_readiness.cpp).
+    std::optional<std::string> _resolve_claude_exe();
+    bool _claude_logged_in() const;
+    Json claude_ai_state();
+    Json claude_status();
+    Json claude_find_executable(const Json& name) const;
+
+    // Installation, PATH refresh and sign-in (claude_setup.cpp).
+    Json install_claude_code();
+    void _refresh_user_path_after_install();
+    Json dismiss_ai_setup();
+    Json reset_ai_setup();
+    Json start_claude_login();
+
+    // Model, provider, effort, API key and session (claude_settings.cpp).
+    Json claude_get_models() const;
+    Json set_claude_model(const Json& model_id);
+    Json set_claude_provider(const Json& provider);
+    Json set_claude_effort(const Json& level);
+    Json set_claude_api_key(const Json& api_key);
+    Json claude_reset_session();
+    // Assigns a setting in force and stores it when it changed; an unchanged value saves nothing.
+    void _store_claude_setting(std::string& attribute, const char* key, const std::string& value);
+
+    // DeepSeek provider (deepseek_provider.cpp).
+    Json claude_get_deepseek_credentials() const;
+    Json set_claude_deepseek_credentials(const Json& api_key, const Json& base_url = nullptr,
+                                         const Json& model = nullptr);
+    Json claude_get_deepseek_models() const;
+    Json set_claude_deepseek_model(const Json& model_id);
+
+    // One chat turn (chat_turn.cpp).
+    Json claude_send(const Json& user_text, const Json& terminal_text = "", const Json& target_tab_id = nullptr,
+                     const Json& timeout = 180, const Json& is_followup = false, const Json& tab_texts = nullptr);
+
+    // System prompt and calendar context (prompt_assembly.cpp).
+    std::string _read_text_safe(const std::filesystem::path& path) const;
+    std::string _lang_directive() const;
+    std::string _build_claude_system_prompt() const;
+    // The folder and name of the runtime prompt file written, or nothing.
+    std::optional<std::pair<std::filesystem::path, std::string>> _write_claude_runtime_system_prompt() const;
+    std::string _calendar_context_block() const;
+    std::optional<assistant::CalendarChoice> _default_calendar() const;
+
+    // Provider error messages (api_error_message.cpp).
+    std::string _humanize_claude_api_error(const Json& data) const;
+
+    // The assistant's view of the environment and home folder.
+    std::string _claude_home_folder() const;
+    bool _has_deepseek_settings() const;
+
 private:
     // Launcher mappings.
     QueueMap queue_all;
@@ -183,13 +241,15 @@ private:
     std::string _claude_provider;
     std::string _claude_deepseek_model;
     std::mutex _claude_inflight_lock;
-    std::shared_ptr<ChildProcess> _claude_inflight_proc;
+    std::shared_ptr<platform::ChildProcess> _claude_inflight_proc;
     std::int64_t _claude_gen { 0 };
+    mutable std::mutex m_claude_exe_mutex;  // guards the executable cache
     std::optional<std::string> _claude_exe;
     bool _claude_exe_resolved { false };
     std::atomic<bool> _ai_setup_dismissed_this_session { false };
     std::filesystem::path _claude_arch_dir;
     std::filesystem::path _claude_custom_settings_path;
+    assistant::AssistantPlatform m_assistant_platform;
 };
 
 }  // namespace wrenfold

@@ -20,3 +20,15 @@ inline std::string read_text(const std::filesystem::path& path)
 }
 
 }  // namespace wrenfold::testing
+
+namespace wrenfold::testing {
+
+// A file with the given permission bits, e.g. 0755 for a stand-in program.
+inline void write_text_with_mode(const std::filesystem::path& path, const std::string& text,
+                                 std::filesystem::perms mode)
+{
+    write_text(path, text);
+    std::filesystem::permissions(path, mode, std::filesystem::perm_options::replace);
+}
+
+}  // namespace wrenfold::testing

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/json.h"
+
+#include <string>
+
+namespace wrenfold::assistant {
+
+// Reads a whole file as JSON. Throws std::system_error when it cannot be
+// read and Json::parse_error when it is not JSON.
+Json read_json_file(const std::string& path);
+
+// The file's top-level object, or an empty object when the file is missing,
+// unreadable, not JSON or not an object: what a rewrite starts from.
+Json read_json_object_or_empty(const std::string& path);
+
+// Writes a file that holds keys through the atomic store write (mode 0600,
+// temporary file and rename), creating its folder (0700) when missing.
+// Throws on failure.
+void write_private_json(const std::string& path, const Json& value);
+
+}  // namespace wrenfold::assistant

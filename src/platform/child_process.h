@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/unique_fd.h"
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace wrenfold::platform {
+
+struct ProcessResult {
+    int exit_code { 0 };  // the exit status, or minus the signal that ended the child
+    std::string out;      // standard output, decoded as UTF-8 with replacement
+    std::string err;      // standard error, likewise
+};
+
+class ProcessTimeout : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One child process started from an argument vector (no shell), with pipes on
+// its three standard streams, in a process group of its own so that the
+// whole tree it starts can be ended together. The owner talks to it with
+// communicate(); any other thread may end it with kill_tree() at any time.
+class ChildProcess {
+public:
+    // argv[0] is a path, or a bare name looked up on the PATH of environment.
+    // Throws std::system_error (or std::invalid_argument for an empty argv)
+    // when the child cannot be started.
+    static std::shared_ptr<ChildProcess> start(const std::vector<std::string>& argv,
+                                               const std::vector<std::string>& environment);
+
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // Kills a child that is still running and reaps it.
+    ~ChildProcess();
+
+    pid_t pid() const { return m_pid; }
+
+    // Writes input to the child's standard input and closes it, reads both
+    // outputs to their ends and reaps the child, all within timeout. Returns
+    // nothing when the time ran out first; the child is then still there and
+    // a later call (after kill_tree) collects what is left. Owner thread only.
+    std::optional<ProcessResult> communicate(std::string_view input, std::chrono::milliseconds timeout);
+
+    // Ends the child's whole process group; harmless once it has been reaped.
+    void kill_tree();
+    bool has_exited();
+
+private:
+    ChildProcess() = default;
+    bool try_reap();
+
+    pid_t m_pid { -1 };
+    UniqueFd m_stdin;
+    UniqueFd m_stdout;
+    UniqueFd m_stderr;
+    std::string m_out_bytes;
+    std::string m_err_bytes;
+
+    std::mutex m_lock;  // guards the reaping against kill_tree from other threads
+    bool m_reaped { false };
+    int m_exit_code { 0 };
+};
+
+// Starts argv, feeds it no input and waits at most timeout for it. On expiry
+// the tree is killed, given two seconds to go, and ProcessTimeout is thrown.
+ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                          std::chrono::milliseconds timeout);
+
+}  // namespace wrenfold::platform

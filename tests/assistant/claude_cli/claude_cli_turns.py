@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""Chat turns through the real Wrenfold program and the real Claude Code CLI.
+
+A stand-in of the Anthropic Messages API (streaming) runs on 127.0.0.1 and is
+reached through deepseek-settings.json's ANTHROPIC_BASE_URL. A small wrapper
+named `claude` on the program's PATH records each command line and runs the
+CLI. Nothing outside the loopback is contacted; HOME and the data directory
+are temporary.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import urllib.request
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+
+class ModelApi:
+    """What the stand-in answers, and the requests it saw."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.requests = []
+        self.failure = None  # (status, message) to answer with instead of a reply
+
+    def handler(self):
+        api = self
+
+        class Handler(BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def do_POST(self):
+                body = json.loads(self.rfile.read(int(self.headers.get("Content-Length", 0))) or b"{}")
+                with api.lock:
+                    api.requests.append({"path": self.path, "auth": self.headers.get("Authorization", ""),
+                                         "x_api_key": self.headers.get("x-api-key", ""), "body": body})
+                    failure = api.failure
+                if not self.path.startswith("/v1/messages") or self.path.startswith("/v1/messages/count_tokens"):
+                    return self.send_json(200, {"input_tokens": 10})
+                if failure:
+                    status, message = failure
+                    return self.send_json(status, {"type": "error",
+                                                   "error": {"type": "billing_error", "message": message}})
+                last = body.get("messages", [{}])[-1]
+                text = "Stand-in reply to %d messages" % len(body.get("messages", []))
+                if body.get("stream"):
+                    self.stream(body.get("model", "m"), text)
+                else:
+                    self.send_json(200, message_object(body.get("model", "m"), text))
+
+            def send_json(self, status, value):
+                data = json.dumps(value).encode()
+                self.send_response(status)
+                self.send_header("Content-Type", "application/json")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def stream(self, model, text):
+                message = message_object(model, "")
+                message["content"] = []
+                message["stop_reason"] = None
+                events = [
+                    ("message_start", {"type": "message_start", "message": message}),
+                    ("content_block_start", {"type": "content_block_start", "index": 0,
+                                             "content_block": {"type": "text", "text": ""}}),
+                    ("content_block_delta", {"type": "content_block_delta", "index": 0,
+                                             "delta": {"type": "text_delta", "text": text}}),
+                    ("content_block_stop", {"type": "content_block_stop", "index": 0}),
+                    ("message_delta", {"type": "message_delta",
+                                       "delta": {"stop_reason": "end_turn", "stop_sequence": None},
+                                       "usage": {"output_tokens": 5}}),
+                    ("message_stop", {"type": "message_stop"}),
+                ]
+                payload = "".join("event: %s\ndata: %s\n\n" % (name, json.dumps(data)) for name, data in events)
+                data = payload.encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "text/event-stream")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+        return Handler
+
+
+def message_object(model, text):
+    return {"id": "msg_standin", "type": "message", "role": "assistant", "model": model,
+            "content": [{"type": "text", "text": text}], "stop_reason": "end_turn", "stop_sequence": None,
+            "usage": {"input_tokens": 10, "output_tokens": 5}}
+
+
+class Program:
+    """The real program in browser-host mode, driven over its HTTP API."""
+
+    def __init__(self, binary, environment):
+        self.process = subprocess.Popen([binary, "--browser", "--no-open", "--port", "0"], env=environment,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.output = []
+        for line in self.process.stdout:
+            self.output.append(line)
+            found = re.search(r"Wrenfold is running at (http://127\.0\.0\.1:\d+)/#token=(\w+)", line)
+            if found:
+                self.base, self.token = found.groups()
+                break
+        else:
+            raise RuntimeError("the program did not start:\n" + "".join(self.output))
+        threading.Thread(target=self.drain, daemon=True).start()
+
+    def drain(self):
+        for line in self.process.stdout:
+            self.output.append(line)
+
+    def call(self, method, *args):
+        request = urllib.request.Request(self.base + "/api/" + method, data=json.dumps(list(args)).encode(),
+                                         headers={"X-Wrenfold-Token": self.token,
+                                                  "Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=300) as answer:
+            return json.loads(answer.read())["result"]
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
+failures = []
+
+
+def check(condition, what, detail=""):
+    print(("ok   " if condition else "FAIL ") + what + ("" if condition else "\n     " + str(detail)), flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wrenfold", required=True)
+    parser.add_argument("--cli", required=True)
+    options = parser.parse_args()
+
+    api = ModelApi()
+    server = ThreadingHTTPServer(("127.0.0.1", 0), api.handler())
+    server.handle_error = lambda request, address: None  # the CLI drops idle keep-alive connections
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    api_base = "http://127.0.0.1:%d" % server.server_address[1]
+
+    work = tempfile.mkdtemp(prefix="wrenfold-claude-cli-")
+    try:
+        home, data_home, bin_dir = (os.path.join(work, name) for name in ("home", "xdg", "bin"))
+        for folder in (home, data_home, bin_dir):
+            os.makedirs(folder)
+        calls = os.path.join(work, "claude-calls.jsonl")
+        wrapper = os.path.join(bin_dir, "claude")
+        with open(wrapper, "w") as f:
+            f.write("#!/bin/sh\n"
+                    "python3 -c 'import json,sys; print(json.dumps(sys.argv[1:]))' \"$@\" >> %s\n"
+                    "exec node %s \"$@\"\n" % (calls, os.path.abspath(options.cli)))
+        os.chmod(wrapper, 0o755)
+
+        environment = {
+            "HOME": home, "XDG_DATA_HOME": data_home, "PATH": bin_dir + ":/usr/bin:/bin", "LANG": "C.UTF-8",
+            # Claude Code refuses to bypass permissions as root outside a sandbox; this
+            # test is one. The program itself never sets this.
+            "IS_SANDBOX": "1",
+            "DISABLE_TELEMETRY": "1", "DISABLE_AUTOUPDATER": "1", "DISABLE_ERROR_REPORTING": "1",
+            "CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC": "1",
+        }
+        program = Program(os.path.abspath(options.wrenfold), environment)
+        try:
+            run_turns(program, api, api_base, home, calls)
+        finally:
+            program.stop()
+            if failures:
+                print("program output:\n" + "".join(program.output))
+    finally:
+        server.shutdown()
+        shutil.rmtree(work, ignore_errors=True)
+    if failures:
+        print("%d check(s) failed" % len(failures))
+        sys.exit(1)
+
+
+def command_lines(calls):
+    with open(calls) as f:
+        return [json.loads(line) for line in f if line.strip()]
+
+
+def main_requests(api, text):
+    """The streamed requests whose last message carries `text`."""
+    with api.lock:
+        return [r for r in api.requests if r["body"].get("stream") and text in json.dumps(r["body"]["messages"][-1:])]
+
+
+def run_turns(program, api, api_base, home, calls):
+    check(program.call("claude_ai_state")["installed"], "the program finds claude on its PATH")
+    saved = program.call("set_claude_deepseek_credentials", "test-key", api_base + "/", "deepseek-chat")
+    check(saved["ok"], "DeepSeek settings saved", saved)
+    program.call("set_claude_provider", "deepseek")
+    check(program.call("claude_ai_state")["ready"], "the assistant is ready with DeepSeek settings")
+
+    first = program.call("claude_send", "first question", "", None, 180)
+    check(first["ok"] and first["reply"].startswith("Stand-in reply"), "a first turn answers", first)
+    requests = main_requests(api, "first question")
+    check(len(requests) >= 1 and requests[-1]["auth"] == "Bearer test-key",
+          "the turn reached the stand-in with the DeepSeek key", requests[-1:] and requests[-1]["auth"])
+    check(any("行事曆環境" in json.dumps(r["body"], ensure_ascii=False) for r in requests),
+          "the calendar block travels with the message")
+    lines = command_lines(calls)
+    check("--resume" not in lines[-1] and "--settings" in lines[-1], "the first turn starts a session", lines[-1])
+
+    second = program.call("claude_send", "second question", "", None, 180)
+    check(second["ok"], "a second turn answers", second)
+    lines = command_lines(calls)
+    check("--resume" in lines[-1], "the second turn resumes the session", lines[-1])
+    requests = main_requests(api, "second question")
+    check(requests and len(requests[-1]["body"]["messages"]) > 1, "the resumed turn carries the history",
+          requests and len(requests[-1]["body"]["messages"]))
+
+    api.failure = (402, "Insufficient Balance")
+    before = len(command_lines(calls))
+    failed = program.call("claude_send", "third question", "", None, 180)
+    api.failure = None
+    lines = command_lines(calls)[before:]
+    check(len(lines) == 1 and "--resume" in lines[0], "a provider error is not retried as a stale session", lines)
+    check(not failed["ok"] and "402" in failed["error"], "an error status comes back as a message", failed)
+    check("Insufficient balance" in failed["error"] or "Insufficient Balance" in failed["error"],
+          "the message is the humanised one or carries the provider's text", failed["error"])
+
+    # Claude Code forgets the conversation: the stored id is stale now.
+    shutil.rmtree(os.path.join(home, ".claude", "projects"), ignore_errors=True)
+    before = len(command_lines(calls))
+    retried = program.call("claude_send", "fourth question", "", None, 180)
+    lines = command_lines(calls)[before:]
+    check(retried["ok"], "a stale session is answered after a retry", retried)
+    check(len(lines) == 2 and "--resume" in lines[0] and "--resume" not in lines[1],
+          "exactly one retry, without the stale session", lines)
+
+
+if __name__ == "__main__":
+    main()

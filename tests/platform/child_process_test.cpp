@@ -1,0 +1,132 @@
+#include "platform/child_process.h"
+#include "platform/command_lookup.h"
+#include "platform/environment.h"
+#include "platform/utf8.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <thread>
+
+using namespace wrenfold::platform;
+using wrenfold::testing::TempDir;
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> plain_environment()
+{
+    return { "PATH=/usr/bin:/bin", "LC_ALL=C" };
+}
+
+// A zombie (killed, not yet reaped by init) counts as gone.
+bool process_alive(pid_t pid)
+{
+    std::string stat = wrenfold::testing::read_text("/proc/" + std::to_string(pid) + "/stat");
+    auto state = stat.rfind(')');
+    return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
+}
+
+}  // namespace
+
+TEST(ChildProcess, FeedsInputAndCollectsBothOutputsAndTheExitCode)
+{
+    auto child = ChildProcess::start({ "sh", "-c", "cat; echo oops >&2; exit 3" }, plain_environment());
+    std::string big(300000, 'x');  // larger than a pipe buffer: writing and reading must interleave
+    auto result = child->communicate(big + "\n天氣", 10s);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->exit_code, 3);
+    EXPECT_EQ(result->out, big + "\n天氣");
+    EXPECT_EQ(result->err, "oops\n");
+}
+
+TEST(ChildProcess, ReplacesBytesThatAreNotUtf8)
+{
+    auto child = ChildProcess::start({ "printf", "a\\377b\\342\\202" }, plain_environment());
+    auto result = child->communicate({}, 10s);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(decode_utf8_replacing("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
+    EXPECT_EQ(decode_utf8_replacing("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
+}
+
+TEST(ChildProcess, ATimeOutLeavesTheChildAndKillTreeEndsItsWholeGroup)
+{
+    TempDir dir;
+    // The grandchild holds the pipes open as well; only ending the group frees them.
+    auto child = ChildProcess::start({ "sh", "-c", "sleep 60 & echo $! > " + (dir / "grandchild").string() + "; wait" },
+                                     plain_environment());
+    EXPECT_FALSE(child->communicate({}, 300ms));
+    pid_t grandchild = std::stoi(wrenfold::testing::read_text((dir / "grandchild").string()));
+    EXPECT_TRUE(process_alive(grandchild));
+
+    child->kill_tree();
+    auto result = child->communicate({}, 5s);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->exit_code, -SIGKILL);
+    for (int i = 0; i < 200 && process_alive(grandchild); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(process_alive(grandchild));
+}
+
+TEST(ChildProcess, AnotherThreadCanEndAChildWhileItsOwnerWaits)
+{
+    auto child = ChildProcess::start({ "sleep", "60" }, plain_environment());
+    std::thread killer([&] {
+        std::this_thread::sleep_for(100ms);
+        child->kill_tree();
+    });
+    auto started = std::chrono::steady_clock::now();
+    auto result = child->communicate("ignored", 30s);
+    killer.join();
+    ASSERT_TRUE(result);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    EXPECT_TRUE(child->has_exited());
+    child->kill_tree();  // after the reap this must not signal anyone
+}
+
+TEST(ChildProcess, ReportsWhatCannotBeStartedAndSurvivesAChildThatIgnoresItsInput)
+{
+    EXPECT_THROW(ChildProcess::start({ "/nonexistent/claude" }, plain_environment()), std::system_error);
+    EXPECT_THROW(ChildProcess::start({ "no-such-program-here" }, plain_environment()), std::system_error);
+    EXPECT_THROW(ChildProcess::start({}, plain_environment()), std::invalid_argument);
+
+    auto child = ChildProcess::start({ "true" }, plain_environment());
+    auto result = child->communicate(std::string(1 << 20, 'y'), 10s);  // the reader is gone: EPIPE, not SIGPIPE
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->exit_code, 0);
+}
+
+TEST(ChildProcess, RunProcessThrowsOnTimeOutAndPassesTheEnvironment)
+{
+    EXPECT_THROW(run_process({ "sleep", "30" }, plain_environment(), 200ms), ProcessTimeout);
+    auto result = run_process({ "sh", "-c", "printf %s \"$WRENFOLD_PROBE\"" },
+                              { "PATH=/usr/bin:/bin", "WRENFOLD_PROBE=seen" }, 10s);
+    EXPECT_EQ(result.out, "seen");
+}
+
+TEST(CommandLookup, TakesTheFirstExecutableRegularFileAlongThePath)
+{
+    TempDir dir;
+    wrenfold::testing::write_text_with_mode((dir / "a/claude").string(), "not executable", std::filesystem::perms(0644));
+    wrenfold::testing::write_text_with_mode((dir / "b/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
+    wrenfold::testing::write_text_with_mode((dir / "c/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
+    std::filesystem::create_directories((dir / "d/claude").string());  // a folder is no command
+
+    auto path = (dir / "d").string() + ":" + (dir / "a").string() + "::" + (dir / "b").string() + ":" + (dir / "c").string();
+    EXPECT_EQ(find_on_search_path("claude", path), (dir / "b/claude").string());
+    EXPECT_FALSE(find_on_search_path("claude", (dir / "a").string()));
+    EXPECT_FALSE(find_on_search_path("b/claude", dir.path().string()));
+    EXPECT_FALSE(find_on_search_path("claude", ""));
+}
+
+TEST(Environment, MapEnvironmentSnapshotsWhatWasSet)
+{
+    MapEnvironment environment{ { "HOME", "/home/a" } };
+    environment.set("PATH", "/bin");
+    environment.unset("HOME");
+    EXPECT_EQ(environment.snapshot(), std::vector<std::string> { "PATH=/bin" });
+    EXPECT_EQ(environment.get_or_empty("HOME"), "");
+}
