@@ -42,9 +42,9 @@ EngineFactory icloud_engine_factory();
 // temporary folders and fake engines.
 struct AppEnvironment {
     AppPaths paths;
-    EngineFactory make_engine = icloud_engine_factory();
     // The operating-system services of the assistant.
     assistant::AssistantPlatform assistant = assistant::AssistantPlatform::for_this_process();
+    EngineFactory make_engine = icloud_engine_factory();
 
     static AppEnvironment for_this_process() { return { AppPaths::for_this_process() }; }
 };
