@@ -20,6 +20,42 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
 
         // Accounts
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
+        { "add_account", [](WrenfoldApp& app, const BridgeArgs& args) { return app.add_account(args.value(0, ""), args.value(1, "")); } },
+        { "remove_account", [](WrenfoldApp& app, const BridgeArgs& args) { return app.remove_account(args.text(0)); } },
+
+        // Calendars, view and change tokens
+        { "get_runtime_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_runtime_state(); } },
+        { "refresh_calendars", [](WrenfoldApp& app, const BridgeArgs& args) { return app.refresh_calendars(args.text(0)); } },
+        { "refresh_all_calendars", [](WrenfoldApp& app, const BridgeArgs&) { return app.refresh_all_calendars(); } },
+        { "set_calendar_visible",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.set_calendar_visible(args.text(0), args.text(1), args.required(2));
+          } },
+        { "set_default_calendar", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
+        { "set_view", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_view(args.required(0)); } },
+
+        // Events
+        { "get_events",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.get_events(args.required(0), args.required(1), args.value(2, false));
+          } },
+        { "create_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.create_event(args.text(0), args.text(1), args.required(2));
+          } },
+        { "update_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.update_event(args.text(0), args.text(1), args.text(2), args.required(3));
+          } },
+        { "move_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.move_event(args.text(0), args.text(1), args.text(2), args.text(3), args.text(4),
+                                    args.required(5));
+          } },
+        { "delete_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.delete_event(args.text(0), args.text(1), args.optional_text(2));
+          } },
 
         // Taiwan holidays
         { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },

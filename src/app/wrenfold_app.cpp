@@ -26,6 +26,7 @@ WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironmen
     , MODULE_DIR(environment.paths.module_directory)
     , queue_all(std::move(queue_all_))
     , event_all(std::move(event_all_))
+    , m_make_engine(std::move(environment.make_engine))
     , m_assistant_platform(std::move(environment.assistant))
 {
     create_private_directory(APP_DIR);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,12 +29,22 @@ namespace platform {
 class ChildProcess;
 }
 
+// Makes the CalDAV engine of one account; without a time zone the engine
+// takes its own default.
+using EngineFactory = std::function<std::shared_ptr<caldav::CalendarEngine>(
+    const std::string& apple_id, const std::string& app_password, const std::optional<std::string>& home_tzid)>;
+
+// The real engine, talking to iCloud (or to WRENFOLD_CALDAV_URL).
+EngineFactory icloud_engine_factory();
+
 // What the application object is given besides the launcher's mappings: where
-// it keeps and finds its files. Tests point it at temporary folders.
+// it keeps and finds its files, and how it makes engines. Tests point it at
+// temporary folders and fake engines.
 struct AppEnvironment {
     AppPaths paths;
     // The operating-system services of the assistant.
     assistant::AssistantPlatform assistant = assistant::AssistantPlatform::for_this_process();
+    EngineFactory make_engine = icloud_engine_factory();
 
     static AppEnvironment for_this_process() { return { AppPaths::for_this_process() }; }
 };
@@ -85,6 +96,39 @@ public:
 
     // ---- Accounts (calendar/accounts.cpp) ----
     Json list_accounts();
+    Json add_account(const Json& apple_id, const Json& app_password);
+    Json remove_account(const std::string& account_id);
+    // Lookups answer copies of the records as they stand.
+    std::optional<Json> _account_by_id(const std::string& account_id) const;
+    std::optional<Json> _account_for_url(const std::string& event_url) const;
+    static std::optional<Json> _calendar_for_url(const Json& account, const std::string& event_url);
+    std::shared_ptr<caldav::CalendarEngine> _engine_for(const Json& account);
+
+    // ---- Calendars, view and change tokens (calendar/calendars.cpp) ----
+    void _bump_refresh();
+    void _bump_calendars();
+    Json get_runtime_state();
+    Json refresh_calendars(const std::string& account_id);
+    Json refresh_all_calendars();
+    Json set_calendar_visible(const std::string& account_id, const std::string& calendar_url, const Json& visible);
+    Json set_default_calendar(const std::string& calendar_url);
+    Json set_view(const Json& view);
+    void _set_sync_status(const std::string& calendar_url, std::string_view status);
+
+    // ---- Event query (calendar/event_query.cpp) ----
+    Json get_events(const Json& start, const Json& end, const Json& include_hidden = false);
+
+    // ---- Event editing (calendar/event_editing.cpp) ----
+    Json create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields);
+    Json update_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
+                      const Json& fields);
+    Json move_event(const std::string& old_account_id, const std::string& old_event_url, const std::string& etag,
+                    const std::string& new_account_id, const std::string& new_calendar_url, const Json& fields);
+    Json delete_event(const std::string& account_id, const std::string& event_url,
+                      const std::optional<std::string>& etag = std::nullopt);
+    // Throws what failed instead of answering a failure object.
+    Json _move_event(const Json& old_account, const std::string& old_event_url, const std::string& old_etag,
+                     const Json& new_account, const std::string& new_calendar_url, const Json& fields);
 
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.
@@ -168,7 +212,12 @@ private:
     Json settings = Json::object();
     std::mutex m_settings_save_mutex;
 
+    // Replaces the account list by what `change` makes of it, under the lock,
+    // so that no change is lost to another made at the same time.
+    void _change_accounts(const std::function<void(Json& accounts)>& change);
+
     // Accounts and calendars.
+    EngineFactory m_make_engine;
     std::map<std::string, std::shared_ptr<caldav::CalendarEngine>> _engines;
     std::mutex _engines_lock;
     mutable std::mutex m_sync_status_mutex;

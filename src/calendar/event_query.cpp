@@ -1,0 +1,91 @@
+// The event query: the events of a date range across the chosen calendars,
+// fetched in parallel, tagged, with the holidays of the range last.
+#include "app/wrenfold_app.h"
+
+#include "caldav/engine.h"
+#include "calendar/calendar_rules.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace wrenfold {
+
+namespace {
+
+constexpr std::size_t max_fetch_threads = 8;
+
+struct FetchOutcome {
+    Json events = Json::array();
+    std::optional<std::string> error;
+};
+
+// Runs `fetch` for every index below `count` on min(count, 8) threads, each
+// taking the next index until none is left; returns when all are done.
+void run_in_parallel(std::size_t count, const std::function<void(std::size_t)>& fetch)
+{
+    std::atomic<std::size_t> next { 0 };
+    std::vector<std::jthread> workers;
+    std::size_t thread_count = std::min(count, max_fetch_threads);
+    workers.reserve(thread_count);
+    for (std::size_t i = 0; i < thread_count; ++i) {
+        workers.emplace_back([&] {
+            for (std::size_t task = next++; task < count; task = next++)
+                fetch(task);
+        });
+    }
+}
+
+}  // namespace
+
+Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const Json& include_hidden)
+{
+    std::chrono::year_month_day start = parse_query_date(start_text);
+    std::chrono::year_month_day end = parse_query_date(end_text);
+
+    std::vector<FetchTask> tasks = event_fetch_tasks(accounts_snapshot(), truthy(include_hidden));
+    std::vector<FetchOutcome> outcomes(tasks.size());
+    run_in_parallel(tasks.size(), [&](std::size_t index) {
+        const FetchTask& task = tasks[index];
+        std::string url = text_form(task.calendar.value("url", Json("")));
+        FetchOutcome& outcome = outcomes[index];
+        try {
+            Json events = _engine_for(task.account)->list_events(url, start, end);
+            if (!events.is_array())
+                throw std::runtime_error("the server's event list is not a list");
+            outcome.events = std::move(events);
+            _set_sync_status(url, "ok");
+        } catch (const std::exception& error) {
+            outcome.error = error.what();
+            _set_sync_status(url, "error");
+        } catch (...) {
+            outcome.error = "unknown error";
+            _set_sync_status(url, "error");
+        }
+    });
+
+    Json events = Json::array();
+    Json errors = Json::array();
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        if (outcomes[i].error) {
+            errors.push_back(Json::object({ { "calendar", tasks[i].calendar.value("name", Json("")) },
+                                            { "error", *outcomes[i].error } }));
+            continue;
+        }
+        for (Json& event : outcomes[i].events) {
+            if (!event.is_object())
+                continue;
+            tag_event(event, tasks[i].account, tasks[i].calendar);
+            events.push_back(std::move(event));
+        }
+    }
+    for (Json& holiday : _tw_holidays(start, end))
+        events.push_back(std::move(holiday));
+
+    return Json::object({ { "ok", true },
+                          { "events", std::move(events) },
+                          { "errors", std::move(errors) },
+                          { "refresh_token", _refresh_token.load() } });
+}
+
+}  // namespace wrenfold

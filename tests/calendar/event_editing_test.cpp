@@ -1,0 +1,108 @@
+#include "support/fake_app.h"
+
+#include <gtest/gtest.h>
+
+using wrenfold::Json;
+using wrenfold::testing::calendars;
+using wrenfold::testing::FakeApp;
+
+namespace {
+
+struct TwoAccounts : FakeApp {
+    std::string ann = add("ann@example.com", calendars("https://p", 2));
+    std::string bob = add("bob@example.com", calendars("https://q", 1));
+    std::shared_ptr<wrenfold::testing::FakeEngine> ann_server = engines.engine("ann@example.com");
+    std::shared_ptr<wrenfold::testing::FakeEngine> bob_server = engines.engine("bob@example.com");
+    Json fields = Json::parse(R"({"uid": "e1", "summary": "Tea", "start": "2025-05-01T10:00:00", "custom": [1]})");
+
+    std::int64_t refresh_token() { return state()["refresh_token"]; }
+    Json move_to_bob() { return app->move_event(ann, "https://p/a/e1.ics", "\"old\"", bob, "https://q/a/", fields); }
+};
+
+}  // namespace
+
+TEST(EventEditing, SuccessRaisesTheTokenOnceAndAnswersTheEnginesResult)
+{
+    TwoAccounts fake;
+    std::int64_t before = fake.refresh_token();
+    Json created = fake.app->create_event(fake.ann, "https://p/a/", fake.fields);
+    EXPECT_EQ(created, Json::parse(R"({"ok": true, "url": "https://p/a/e1.ics", "etag": "\"created-1\""})"));
+    EXPECT_EQ(fake.ann_server->created_fields(), fake.fields);  // handed on unchanged
+    Json updated = fake.app->update_event(fake.ann, "https://p/a/e1.ics", "\"created-1\"", fake.fields);
+    EXPECT_EQ(updated["fields"], fake.fields);
+    fake.app->delete_event(fake.ann, "https://p/a/e1.ics");
+    fake.app->delete_event(fake.ann, "https://p/a/e1.ics", "\"e\"");
+    EXPECT_EQ(fake.refresh_token(), before + 4);
+
+    auto calls = fake.ann_server->calls();
+    EXPECT_EQ(calls[calls.size() - 2].etag, std::nullopt);
+    EXPECT_EQ(calls.back().etag, "\"e\"");
+}
+
+TEST(EventEditing, FailuresAnswerAFailureObjectAndLeaveTheTokenAlone)
+{
+    TwoAccounts fake;
+    std::int64_t before = fake.refresh_token();
+    Json not_found = Json::parse(R"({"ok": false, "error": "account not found"})");
+    EXPECT_EQ(fake.app->create_event("gone", "https://p/a/", fake.fields), not_found);
+    EXPECT_EQ(fake.app->move_event(fake.ann, "https://p/a/e1.ics", "", "gone", "https://q/a/", fake.fields), not_found);
+    EXPECT_EQ(fake.app->move_event("gone", "https://p/a/e1.ics", "", fake.bob, "https://q/a/", fake.fields), not_found);
+    EXPECT_TRUE(fake.ann_server->operations() == (std::vector<std::string> { "check_auth", "discover" }));
+
+    fake.ann_server->fail("update_event", "HTTP 412: the event was changed elsewhere");
+    EXPECT_EQ(fake.app->update_event(fake.ann, "https://p/a/e1.ics", "\"stale\"", fake.fields),
+              Json::parse(R"({"ok": false, "error": "HTTP 412: the event was changed elsewhere"})"));
+    fake.ann_server->fail("delete_event", "HTTP 404");
+    EXPECT_EQ(fake.app->delete_event(fake.ann, "https://p/a/e1.ics")["error"], "HTTP 404");
+    EXPECT_EQ(fake.refresh_token(), before);
+}
+
+TEST(EventEditing, AMoveWithinOneAccountIsTheEnginesOwn)
+{
+    TwoAccounts fake;
+    Json moved = fake.app->move_event(fake.ann, "https://p/a/e1.ics", "\"old\"", fake.ann, "https://p/b/", fake.fields);
+    EXPECT_EQ(moved["url"], "https://p/b/moved.ics");
+    auto calls = fake.ann_server->calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2].operation, "move_event");
+    EXPECT_EQ(calls[2].etag, "\"old\"");
+}
+
+TEST(EventEditing, ACrossAccountMoveCreatesThenDeletesAndRollsBack)
+{
+    TwoAccounts fake;
+    std::int64_t before = fake.refresh_token();
+
+    // Success: created in the new calendar, deleted from the old one.
+    Json moved = fake.move_to_bob();
+    EXPECT_EQ(moved["url"], "https://q/a/e1.ics");
+    EXPECT_EQ(fake.bob_server->created_fields()["uid"], "e1");
+    EXPECT_EQ(fake.ann_server->calls().back().operation, "delete_event");
+    EXPECT_EQ(fake.ann_server->calls().back().etag, "\"old\"");
+    EXPECT_EQ(fake.refresh_token(), before + 1);
+
+    // The create fails: nothing is deleted anywhere.
+    fake.bob_server->fail("create_event", "HTTP 507");
+    std::size_t ann_calls = fake.ann_server->calls().size();
+    EXPECT_EQ(fake.move_to_bob()["error"], "HTTP 507");
+    EXPECT_EQ(fake.ann_server->calls().size(), ann_calls);
+    fake.bob_server->heal("create_event");
+
+    // The old delete fails: the new copy is deleted again; the delete's error is told.
+    fake.ann_server->fail("delete_event", "HTTP 403 on delete");
+    EXPECT_EQ(fake.move_to_bob(), Json::parse(R"({"ok": false, "error": "HTTP 403 on delete"})"));
+    auto bob_calls = fake.bob_server->calls();
+    EXPECT_EQ(bob_calls.back().operation, "delete_event");
+    EXPECT_EQ(bob_calls.back().target, "https://q/a/e1.ics");
+    EXPECT_EQ(bob_calls.back().etag, "\"created-1\"");
+
+    // Even the rollback fails: still the delete's error.
+    fake.bob_server->fail("delete_event", "HTTP 500 on rollback");
+    EXPECT_EQ(fake.move_to_bob()["error"], "HTTP 403 on delete");
+    EXPECT_EQ(fake.refresh_token(), before + 1);
+
+    // _move_event itself throws what failed.
+    EXPECT_THROW(fake.app->_move_event(*fake.app->_account_by_id(fake.ann), "https://p/a/e1.ics", "",
+                                       *fake.app->_account_by_id(fake.bob), "https://q/a/", fake.fields),
+                 wrenfold::caldav::CalDavError);
+}

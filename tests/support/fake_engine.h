@@ -1,0 +1,215 @@
+#pragma once
+
+#include "app/wrenfold_app.h"
+#include "caldav/engine.h"
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace wrenfold::testing {
+
+// A CalDAV server in memory for one account: calendars, events, and a switch
+// per operation to make it fail. Records every call; safe from many threads.
+class FakeEngine final : public caldav::CalendarEngine {
+public:
+    struct Call {
+        std::string operation;
+        std::string target;
+        std::optional<std::string> etag;
+    };
+
+    // Operations: "check_auth", "discover", "list_events", "create_event",
+    // "update_event", "move_event", "delete_event".
+    void fail(const std::string& operation, std::string message = "server said no")
+    {
+        std::lock_guard lock(m_mutex);
+        m_failures[operation] = std::move(message);
+    }
+    void heal(const std::string& operation)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failures.erase(operation);
+    }
+    void refuse_credentials(int status)
+    {
+        std::lock_guard lock(m_mutex);
+        m_refused_status = status;
+    }
+    void set_calendars(Json calendars)
+    {
+        std::lock_guard lock(m_mutex);
+        m_calendars = std::move(calendars);
+    }
+    // Events of one calendar, answered by list_events whatever the range.
+    void put_events(const std::string& calendar_url, Json events)
+    {
+        std::lock_guard lock(m_mutex);
+        m_events[calendar_url] = std::move(events);
+    }
+    void fail_calendar(const std::string& calendar_url)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failing_calendars.insert(calendar_url);
+    }
+    void set_fetch_delay(std::chrono::milliseconds delay) { m_fetch_delay = delay; }
+
+    std::vector<Call> calls() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+    std::vector<std::string> operations() const
+    {
+        std::vector<std::string> names;
+        for (const Call& call : calls())
+            names.push_back(call.operation);
+        return names;
+    }
+    std::vector<Json> list_ranges() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_list_ranges;
+    }
+
+    caldav::AuthResult check_auth() override
+    {
+        record("check_auth", "");
+        std::lock_guard lock(m_mutex);
+        if (m_refused_status)
+            return { false, *m_refused_status };
+        return { true, 200 };
+    }
+    Json discover() override
+    {
+        record("discover", "");
+        std::lock_guard lock(m_mutex);
+        return m_calendars;
+    }
+    Json list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                     std::chrono::year_month_day end) override
+    {
+        record("list_events", calendar_url);
+        if (m_fetch_delay.count() > 0)
+            std::this_thread::sleep_for(m_fetch_delay);
+        std::lock_guard lock(m_mutex);
+        m_list_ranges.push_back(Json::array({ calendar_url, ymd_text(start), ymd_text(end) }));
+        if (m_failing_calendars.contains(calendar_url))
+            throw caldav::CalDavError("HTTP 503 from " + calendar_url);
+        auto found = m_events.find(calendar_url);
+        return found != m_events.end() ? found->second : Json::array();
+    }
+    Json get_event(const std::string& event_url) override
+    {
+        record("get_event", event_url);
+        return Json::object({ { "url", event_url } });
+    }
+    Json create_event(const std::string& calendar_url, const Json& fields) override
+    {
+        record("create_event", calendar_url);
+        std::lock_guard lock(m_mutex);
+        std::string url = calendar_url + fields.value("uid", std::string("new")) + ".ics";
+        m_created_fields = fields;
+        return Json::object({ { "ok", true }, { "url", url }, { "etag", "\"created-1\"" } });
+    }
+    Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) override
+    {
+        record("update_event", event_url, etag);
+        return Json::object({ { "ok", true }, { "url", event_url }, { "etag", "\"updated\"" }, { "fields", fields } });
+    }
+    Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json&,
+                    const std::string& etag) override
+    {
+        record("move_event", event_url + " -> " + new_calendar_url, etag);
+        return Json::object({ { "ok", true }, { "url", new_calendar_url + "moved.ics" }, { "etag", "\"moved\"" } });
+    }
+    Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) override
+    {
+        record("delete_event", event_url, etag);
+        return Json::object({ { "ok", true } });
+    }
+
+    Json created_fields() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_created_fields;
+    }
+
+private:
+    static std::string ymd_text(std::chrono::year_month_day date)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+        return text;
+    }
+
+    // Records the call, then throws when the operation was told to fail.
+    void record(const std::string& operation, const std::string& target, std::optional<std::string> etag = {})
+    {
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back({ operation, target, std::move(etag) });
+        auto failure = m_failures.find(operation);
+        if (failure != m_failures.end())
+            throw caldav::CalDavError(failure->second);
+    }
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string> m_failures;
+    std::optional<int> m_refused_status;
+    Json m_calendars = Json::array();
+    std::map<std::string, Json> m_events;
+    std::set<std::string> m_failing_calendars;
+    std::chrono::milliseconds m_fetch_delay { 0 };
+    std::vector<Call> m_calls;
+    std::vector<Json> m_list_ranges;
+    Json m_created_fields;
+};
+
+// One fake server per Apple ID, made on first request; counts how often the
+// application asked for an engine and with which time zone.
+class FakeEngines {
+public:
+    std::shared_ptr<FakeEngine> engine(const std::string& apple_id)
+    {
+        std::lock_guard lock(m_mutex);
+        auto& engine = m_engines[apple_id];
+        if (!engine)
+            engine = std::make_shared<FakeEngine>();
+        return engine;
+    }
+    EngineFactory factory()
+    {
+        return [this](const std::string& apple_id, const std::string&, const std::optional<std::string>& zone) {
+            std::lock_guard lock(m_mutex);
+            ++m_made;
+            m_zones.push_back(zone.value_or("(none)"));
+            auto& engine = m_engines[apple_id];
+            if (!engine)
+                engine = std::make_shared<FakeEngine>();
+            return std::shared_ptr<caldav::CalendarEngine>(engine);
+        };
+    }
+    int made() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_made;
+    }
+    std::vector<std::string> zones() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_zones;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<FakeEngine>> m_engines;
+    int m_made = 0;
+    std::vector<std::string> m_zones;
+};
+
+}  // namespace wrenfold::testing
