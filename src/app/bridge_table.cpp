@@ -96,6 +96,16 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
               return app.claude_send(args.value(0), args.value(1, ""), args.value(2), args.value(3, 180),
                                      args.value(4, false), args.value(5));
           } },
+
+        // Assistant: calendar actions, carried out after the user confirms
+        { "claude_query_events",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.claude_query_events(args.required(0)); } },
+        { "claude_create_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.claude_create_event(args.required(0)); } },
+        { "claude_update_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.claude_update_event(args.required(0)); } },
+        { "claude_delete_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.claude_delete_event(args.required(0)); } },
     };
     return table;
 }

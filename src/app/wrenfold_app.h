@@ -188,7 +188,20 @@ public:
     // The folder and name of the runtime prompt file written, or nothing.
     std::optional<std::pair<std::filesystem::path, std::string>> _write_claude_runtime_system_prompt() const;
     std::string _calendar_context_block() const;
+
+    // Calendar actions the assistant proposes (calendar_actions.cpp). Each
+    // takes the payload as the assistant wrote it.
+    Json claude_query_events(const Json& payload);
+    Json claude_create_event(const Json& payload);
+    Json claude_update_event(const Json& payload);
+    Json claude_delete_event(const Json& payload);
+    std::string _default_calendar_url() const;
     std::optional<assistant::CalendarChoice> _default_calendar() const;
+    // The writable calendar a name, account hint or exact URL means; the
+    // default calendar when none matches; nothing without any writable calendar.
+    std::optional<assistant::CalendarChoice> _resolve_calendar(const std::string& name,
+                                                               const std::string& account_hint = "",
+                                                               const std::string& calendar_url = "") const;
 
     // Provider error messages (api_error_message.cpp).
     std::string _humanize_claude_api_error(const Json& data) const;

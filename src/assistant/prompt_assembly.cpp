@@ -89,12 +89,6 @@ std::optional<std::pair<fs::path, std::string>> WrenfoldApp::_write_claude_runti
     return std::nullopt;
 }
 
-std::optional<CalendarChoice> WrenfoldApp::_default_calendar() const
-{
-    Json url = setting("default_calendar", "");
-    return default_calendar(accounts_snapshot(), url.is_string() ? url.get<std::string>() : "");
-}
-
 std::string WrenfoldApp::_calendar_context_block() const
 {
     std::time_t now = std::time(nullptr);

@@ -56,6 +56,12 @@ public:
         std::lock_guard lock(m_mutex);
         m_failing_calendars.insert(calendar_url);
     }
+    // The event get_event answers for one URL (otherwise only its "url").
+    void put_stored_event(const std::string& event_url, Json event)
+    {
+        std::lock_guard lock(m_mutex);
+        m_stored_events[event_url] = std::move(event);
+    }
     void set_fetch_delay(std::chrono::milliseconds delay) { m_fetch_delay = delay; }
 
     std::vector<Call> calls() const
@@ -106,7 +112,9 @@ public:
     Json get_event(const std::string& event_url) override
     {
         record("get_event", event_url);
-        return Json::object({ { "url", event_url } });
+        std::lock_guard lock(m_mutex);
+        auto stored = m_stored_events.find(event_url);
+        return stored != m_stored_events.end() ? stored->second : Json::object({ { "url", event_url } });
     }
     Json create_event(const std::string& calendar_url, const Json& fields) override
     {
@@ -119,6 +127,8 @@ public:
     Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) override
     {
         record("update_event", event_url, etag);
+        std::lock_guard lock(m_mutex);
+        m_updated_fields = fields;
         return Json::object({ { "ok", true }, { "url", event_url }, { "etag", "\"updated\"" }, { "fields", fields } });
     }
     Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json&,
@@ -137,6 +147,11 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_created_fields;
+    }
+    Json updated_fields() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_updated_fields;
     }
 
 private:
@@ -168,6 +183,8 @@ private:
     std::vector<Call> m_calls;
     std::vector<Json> m_list_ranges;
     Json m_created_fields;
+    std::map<std::string, Json> m_stored_events;
+    Json m_updated_fields;
 };
 
 // One fake server per Apple ID, made on first request; counts how often the

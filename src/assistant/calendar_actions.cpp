@@ -1,0 +1,225 @@
+// The calendar actions the assistant proposes and the page carries out after
+// the user confirms: query, create, update (in place or into another
+// calendar) and delete. Each takes the payload as the assistant wrote it and
+// answers a small object the page feeds back to the assistant.
+#include "app/wrenfold_app.h"
+
+#include "assistant/action_payload.h"
+#include "assistant/exe_discovery.h"
+#include "caldav/engine.h"
+
+#include <exception>
+
+namespace wrenfold {
+
+using namespace assistant;
+
+namespace {
+
+Json failure(std::string text)
+{
+    return Json::object({ { "ok", false }, { "error", std::move(text) } });
+}
+
+Json field_or(const Json& object, const char* key, const Json& fallback)
+{
+    return object.is_object() && object.contains(key) ? object[key] : fallback;
+}
+
+// The fields an update starts from: the event as the server holds it.
+Json stored_fields(const Json& current)
+{
+    Json fields = Json::object();
+    for (const char* key : { "uid", "summary", "start", "end", "all_day", "location", "description" })
+        fields[key] = field_or(current, key, nullptr);
+    fields["rrule"] = field_or(current, "rrule", "");
+    return fields;
+}
+
+// Only the fields the payload names are replaced; the uid never is.
+void apply_payload_fields(Json& fields, const Json& payload)
+{
+    for (const char* key : { "summary", "start", "end", "all_day", "location", "description", "rrule" }) {
+        if (payload.contains(key))
+            fields[key] = normalized_field(*event_field_kind(key), payload[key]);
+    }
+}
+
+bool same_name(const std::string& a, const std::string& b)
+{
+    return to_lower_ascii(trim(a)) == to_lower_ascii(trim(b));
+}
+
+// Whether the calendar resolution found the calendar the assistant asked for,
+// rather than falling back to the default one.
+bool is_requested_calendar(const Json& calendar, const std::string& target_url, const std::string& target_name)
+{
+    if (!target_url.empty() && target_url == text_form(field_or(calendar, "url", "")))
+        return true;
+    return !target_name.empty() && same_name(target_name, text_form(field_or(calendar, "name", "")));
+}
+
+// Whether the event's present calendar is already the target.
+bool holds(const std::optional<Json>& current_calendar, const Json& target)
+{
+    return current_calendar
+        && text_form(field_or(*current_calendar, "url", "")) == text_form(field_or(target, "url", ""));
+}
+
+Json in_place_result(const Json& fields, const Json& url, const Json& etag)
+{
+    return Json::object({ { "ok", true },
+                          { "summary", fields["summary"] },
+                          { "start", fields["start"] },
+                          { "end", fields["end"] },
+                          { "all_day", truthy(fields["all_day"]) },
+                          { "url", url },
+                          { "etag", etag } });
+}
+
+}  // namespace
+
+std::string WrenfoldApp::_default_calendar_url() const
+{
+    Json url = setting("default_calendar", "");
+    return url.is_string() ? url.get<std::string>() : "";
+}
+
+std::optional<CalendarChoice> WrenfoldApp::_default_calendar() const
+{
+    return default_calendar(accounts_snapshot(), _default_calendar_url());
+}
+
+std::optional<CalendarChoice> WrenfoldApp::_resolve_calendar(const std::string& name, const std::string& account_hint,
+                                                             const std::string& calendar_url) const
+{
+    return resolve_calendar(accounts_snapshot(), _default_calendar_url(), name, account_hint, calendar_url);
+}
+
+Json WrenfoldApp::claude_query_events(const Json& payload)
+{
+    if (!payload.is_object())
+        return failure(_t("err.ai_event.bad_payload"));
+    auto start = payload_text(payload, "start");
+    auto end = payload_text(payload, "end");
+    if (start.empty() || end.empty())
+        return failure(_t("err.ai_event.need_range"));
+    Json known = accounts_snapshot();
+    if (known.empty())
+        return Json::object({ { "ok", true }, { "events", Json::array() }, { "count", 0 }, { "no_account", true } });
+
+    // Calendars that failed to load simply contribute nothing.
+    Json result = get_events(start, end);
+    Json items = query_items(result["events"], payload_text(payload, "calendar"), known);
+    return Json::object({ { "ok", true }, { "events", items }, { "count", items.size() } });
+}
+
+Json WrenfoldApp::claude_create_event(const Json& payload)
+{
+    if (!payload.is_object())
+        return failure(_t("err.ai_event.bad_payload"));
+    Json clean = clean_event_fields(payload);
+    if (trim(payload_text(clean, "summary")).empty())
+        return failure(_t("err.ai_event.need_summary"));
+    if (payload_text(clean, "start").empty())
+        return failure(_t("err.ai_event.need_start"));
+    auto calendar_name = payload_text(clean, "calendar");
+    clean.erase("calendar");
+
+    auto chosen = _resolve_calendar(calendar_name, payload_text(payload, "account"),
+                                    payload_text(payload, "calendar_url"));
+    if (!chosen)
+        return failure(_t("err.ai_event.no_calendar"));
+    Json created;
+    try {
+        created = _engine_for(chosen->account)->create_event(text_form(chosen->calendar["url"]), clean);
+    } catch (const std::exception& error) {
+        return failure(error.what());
+    }
+    _bump_refresh();
+    return Json::object({ { "ok", true },
+                          { "summary", field_or(clean, "summary", nullptr) },
+                          { "calendar", field_or(chosen->calendar, "name", nullptr) },
+                          { "account", field_or(chosen->account, "apple_id", nullptr) },
+                          { "start", clean["start"] },
+                          { "end", field_or(clean, "end", nullptr) },
+                          { "all_day", truthy(field_or(clean, "all_day", false)) },
+                          { "location", field_or(clean, "location", "") },
+                          { "url", field_or(created, "url", nullptr) },
+                          { "etag", field_or(created, "etag", nullptr) } });
+}
+
+Json WrenfoldApp::claude_update_event(const Json& payload)
+{
+    auto url = payload_text(payload, "url");
+    if (url.empty())
+        return failure(_t("err.ai_event.need_url"));
+    auto account = _account_for_url(url);
+    if (!account)
+        return failure(_t("err.ai_event.no_calendar"));
+    auto engine = _engine_for(*account);
+    Json current;
+    try {
+        current = engine->get_event(url);
+    } catch (const std::exception& error) {
+        return failure(error.what());
+    }
+
+    Json fields = stored_fields(current);
+    apply_payload_fields(fields, payload);
+    auto etag = truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag")
+                                                            : payload_text(current, "etag");
+
+    auto target_url = trim(payload_text(payload, "calendar_url"));
+    auto target_name = trim(payload_text(payload, "calendar"));
+    if (!target_url.empty() || !target_name.empty()) {
+        auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
+        if (target && is_requested_calendar(target->calendar, target_url, target_name)
+            && !holds(_calendar_for_url(*account, url), target->calendar)) {
+            Json moved;
+            try {
+                moved = _move_event(*account, url, etag, target->account, text_form(target->calendar["url"]), fields);
+            } catch (const std::exception& error) {
+                return failure(error.what());
+            }
+            _bump_refresh();
+            return Json::object({ { "ok", true },
+                                  { "summary", fields["summary"] },
+                                  { "start", fields["start"] },
+                                  { "end", fields["end"] },
+                                  { "all_day", truthy(fields["all_day"]) },
+                                  { "calendar", field_or(target->calendar, "name", nullptr) },
+                                  { "moved", true },
+                                  { "url", field_or(moved, "url", nullptr) },
+                                  { "etag", field_or(moved, "etag", nullptr) } });
+        }
+    }
+
+    Json updated;
+    try {
+        updated = engine->update_event(url, etag, fields);
+    } catch (const std::exception& error) {
+        return failure(error.what());
+    }
+    _bump_refresh();
+    return in_place_result(fields, url, field_or(updated, "etag", nullptr));
+}
+
+Json WrenfoldApp::claude_delete_event(const Json& payload)
+{
+    auto url = payload_text(payload, "url");
+    if (url.empty())
+        return failure(_t("err.ai_event.need_url"));
+    auto account = _account_for_url(url);
+    if (!account)
+        return failure(_t("err.ai_event.no_calendar"));
+    try {
+        _engine_for(*account)->delete_event(url, payload_text(payload, "etag"));
+    } catch (const std::exception& error) {
+        return failure(error.what());
+    }
+    _bump_refresh();
+    return Json::object({ { "ok", true }, { "url", url } });
+}
+
+}  // namespace wrenfold
