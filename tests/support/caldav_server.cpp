@@ -86,17 +86,6 @@ bool executable_on_path(const char* name) {
 
 }  // namespace
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "wrenfold-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 const char* server_name(CalDavServerKind kind) {
     return kind == CalDavServerKind::Radicale ? "Radicale" : "Xandikos";
 }

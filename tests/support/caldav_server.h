@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace wrenfold::testing {
 
 enum class CalDavServerKind { Radicale, Xandikos };
@@ -61,19 +63,6 @@ private:
     int m_port = 0;
     pid_t m_pid = -1;
     std::vector<std::string> m_read_only;
-};
-
-// A temporary directory removed again at the end of its scope.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
 };
 
 }  // namespace wrenfold::testing
