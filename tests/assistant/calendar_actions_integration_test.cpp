@@ -4,6 +4,7 @@
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
 #include "support/caldav_server.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
