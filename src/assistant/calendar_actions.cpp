@@ -59,6 +59,26 @@ bool is_requested_calendar(const Json& calendar, const std::string& target_url, 
     return !target_name.empty() && same_name(target_name, text_form(field_or(calendar, "name", "")));
 }
 
+// The event an update or delete is about: its URL and the account holding
+// it, or the failure to answer instead.
+struct AddressedEvent {
+    std::string url;
+    Json account;
+    std::optional<Json> refusal;
+};
+
+AddressedEvent addressed_event(const WrenfoldApp& app, const Json& payload)
+{
+    AddressedEvent event { payload_text(payload, "url"), nullptr, std::nullopt };
+    if (event.url.empty())
+        event.refusal = failure(app._t("err.ai_event.need_url"));
+    else if (auto account = app._account_for_url(event.url))
+        event.account = *account;
+    else
+        event.refusal = failure(app._t("err.ai_event.no_calendar"));
+    return event;
+}
+
 // Whether the event's present calendar is already the target.
 bool holds(const std::optional<Json>& current_calendar, const Json& target)
 {
@@ -151,13 +171,10 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
 
 Json WrenfoldApp::claude_update_event(const Json& payload)
 {
-    auto url = payload_text(payload, "url");
-    if (url.empty())
-        return failure(_t("err.ai_event.need_url"));
-    auto account = _account_for_url(url);
-    if (!account)
-        return failure(_t("err.ai_event.no_calendar"));
-    auto engine = _engine_for(*account);
+    auto [url, account, refusal] = addressed_event(*this, payload);
+    if (refusal)
+        return *refusal;
+    auto engine = _engine_for(account);
     Json current;
     try {
         current = engine->get_event(url);
@@ -175,10 +192,10 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
     if (!target_url.empty() || !target_name.empty()) {
         auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
         if (target && is_requested_calendar(target->calendar, target_url, target_name)
-            && !holds(_calendar_for_url(*account, url), target->calendar)) {
+            && !holds(_calendar_for_url(account, url), target->calendar)) {
             Json moved;
             try {
-                moved = _move_event(*account, url, etag, target->account, text_form(target->calendar["url"]), fields);
+                moved = _move_event(account, url, etag, target->account, text_form(target->calendar["url"]), fields);
             } catch (const std::exception& error) {
                 return failure(error.what());
             }
@@ -207,14 +224,11 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
 
 Json WrenfoldApp::claude_delete_event(const Json& payload)
 {
-    auto url = payload_text(payload, "url");
-    if (url.empty())
-        return failure(_t("err.ai_event.need_url"));
-    auto account = _account_for_url(url);
-    if (!account)
-        return failure(_t("err.ai_event.no_calendar"));
+    auto [url, account, refusal] = addressed_event(*this, payload);
+    if (refusal)
+        return *refusal;
     try {
-        _engine_for(*account)->delete_event(url, payload_text(payload, "etag"));
+        _engine_for(account)->delete_event(url, payload_text(payload, "etag"));
     } catch (const std::exception& error) {
         return failure(error.what());
     }
