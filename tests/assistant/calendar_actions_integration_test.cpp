@@ -21,8 +21,8 @@ class CalendarActionsOnRadicale : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!wrenfold::testing::server_installed(CalDavServerKind::Radicale))
-            GTEST_SKIP() << "radicale is not installed";
+        // scripts/setup installs the servers: a missing one is a broken set-up, not a pass.
+        ASSERT_TRUE(wrenfold::testing::server_installed(CalDavServerKind::Radicale)) << "radicale is not installed";
         alice_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "alice@example.com", "alice-secret");
         bob_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "bob@example.com", "bob-secret");
         alice_server->create_calendar("home", "Home");

@@ -13,7 +13,7 @@ enum class CalDavServerKind { Radicale, Xandikos };
 
 const char* server_name(CalDavServerKind kind);
 
-// Whether the server's program is installed (tests skip otherwise).
+// Whether the server's program is installed.
 bool server_installed(CalDavServerKind kind);
 
 // A real CalDAV server on 127.0.0.1, on a free port, in a temporary
