@@ -134,16 +134,17 @@ std::optional<std::string> fill_template(std::string_view text, const Json& valu
 std::string translate(const TranslationTable& table, std::string_view language, std::string_view key,
                       const Json& values)
 {
-    auto messages = table.find(language);
-    if (messages == table.end())
-        messages = table.find(std::string_view("en"));
-    std::string text(key);
-    if (auto found = messages->second.find(key); found != messages->second.end()) {
-        text = found->second;
-    } else if (auto english = table.find(std::string_view("en"))->second.find(key);
-               english != table.find(std::string_view("en"))->second.end()) {
-        text = english->second;
-    }
+    auto lookup = [&](std::string_view code) -> const std::string* {
+        auto messages = table.find(code);
+        if (messages == table.end())
+            return nullptr;
+        auto found = messages->second.find(key);
+        return found != messages->second.end() ? &found->second : nullptr;
+    };
+    const std::string* found = lookup(language);
+    if (!found)
+        found = lookup("en");
+    std::string text = found ? *found : std::string(key);
     if (!values.is_object() || values.empty())
         return text;
     return fill_template(text, values).value_or(text);
