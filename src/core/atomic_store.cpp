@@ -1,6 +1,7 @@
 #include "core/atomic_store.h"
 
 #include "core/random.h"
+#include "core/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,33 +15,6 @@ namespace wrenfold {
 namespace fs = std::filesystem;
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    // Closes now, so that a failing close is reported rather than lost.
-    void close_checked(const fs::path& path)
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            throw std::system_error(errno, std::generic_category(), "close " + path.string());
-    }
-
-private:
-    int m_fd { -1 };
-};
 
 [[noreturn]] void throw_errno(const std::string& what, const fs::path& path)
 {
@@ -62,19 +36,21 @@ void write_all(int fd, std::string_view data, const fs::path& path)
 
 void write_synced_file(const fs::path& path, std::string_view data)
 {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (fd.get() < 0)
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.valid())
         throw_errno("open", path);
     write_all(fd.get(), data, path);
     if (::fsync(fd.get()) != 0)
         throw_errno("fsync", path);
-    fd.close_checked(path);
+    // Closed here rather than on drop, so that a failing close is reported.
+    if (::close(fd.release()) != 0)
+        throw_errno("close", path);
 }
 
 void sync_directory(const fs::path& directory)
 {
-    FileDescriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0)
+    UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
         throw_errno("open", directory);
     if (::fsync(fd.get()) != 0)
         throw_errno("fsync", directory);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/unique_fd.h"
+#include "core/unique_fd.h"
 
 #include <chrono>
 #include <memory>

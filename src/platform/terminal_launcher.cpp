@@ -1,7 +1,7 @@
 #include "platform/terminal_launcher.h"
 
 #include "platform/command_lookup.h"
-#include "platform/unique_fd.h"
+#include "core/unique_fd.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -3,7 +3,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace wrenfold::platform {
+namespace wrenfold {
 
 // Owns one file descriptor and closes it when dropped.
 class UniqueFd {
@@ -23,6 +23,8 @@ public:
 
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    // Gives up ownership, for a close whose failure the caller must see.
+    int release() { return std::exchange(m_fd, -1); }
     void reset(int fd = -1)
     {
         if (m_fd >= 0)
@@ -34,4 +36,4 @@ private:
     int m_fd { -1 };
 };
 
-}  // namespace wrenfold::platform
+}  // namespace wrenfold
