@@ -1,5 +1,7 @@
 #include "caldav/icloud_caldav.h"
 
+#include "core/random.h"
+
 #include "caldav/curl_transport.h"
 #include "caldav/fields.h"
 #include "caldav/ical_edit.h"
@@ -7,7 +9,6 @@
 #include "caldav/webdav.h"
 
 #include <cstdlib>
-#include <random>
 
 namespace wrenfold::caldav {
 namespace {
@@ -29,27 +30,12 @@ bool is_redirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::string new_uid() {
-    std::random_device device;
-    std::uniform_int_distribution<int> nibble(0, 15);
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string uid;
-    for (int i = 0; i < 32; ++i) {
-        if (i == 8 || i == 12 || i == 16 || i == 20) uid += '-';
-        int value = nibble(device);
-        if (i == 12) value = 4;
-        if (i == 16) value = 8 | (value & 3);
-        uid += hex[value];
-    }
-    return uid;
-}
-
 // A resource name from the UID when it is plain, a fresh one otherwise.
 std::string resource_name(const std::string& uid) {
     bool plain = !uid.empty() && uid.size() <= 200 &&
                  uid.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.") ==
                      std::string::npos && uid.front() != '.';
-    return (plain ? uid : new_uid()) + ".ics";
+    return (plain ? uid : new_uuid()) + ".ics";
 }
 
 Url collection(Url url) {
@@ -314,7 +300,7 @@ void ICloudCalDAV::remove(const Url& url, const std::string& etag) {
 Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json) {
     EventFields fields = parse_fields(fields_json);
     Url calendar = collection(checked_url(calendar_url));
-    std::string uid = fields.uid.value_or(new_uid());
+    std::string uid = fields.uid.value_or(new_uuid());
     EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
     std::string ics = new_event_ics(fields, uid, context);
     Url url = calendar;

@@ -45,6 +45,14 @@ std::string random_hex(std::size_t bytes)
     return to_hex(buffer.data(), buffer.size());
 }
 
+std::string new_uuid()
+{
+    std::string text = new_uuid_hex();
+    for (std::size_t dash : { 8, 13, 18, 23 })
+        text.insert(dash, 1, '-');
+    return text;
+}
+
 std::string new_uuid_hex()
 {
     std::array<unsigned char, 16> uuid {};
