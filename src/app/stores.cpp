@@ -62,13 +62,15 @@ void WrenfoldApp::_load_settings()
     }
 }
 
-void WrenfoldApp::_save_settings()
+bool WrenfoldApp::_save_settings()
 {
     std::lock_guard save_lock(m_settings_save_mutex);
     try {
         atomic_write_json(SETTINGS_FILE, settings_snapshot());
+        return true;
     } catch (const std::exception& error) {
         log_line("save_settings:", error.what());
+        return false;
     }
 }
 

@@ -46,7 +46,11 @@ WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironmen
     _claude_custom_settings_path = APP_DIR / "deepseek-settings.json";
 }
 
-WrenfoldApp::~WrenfoldApp() = default;
+WrenfoldApp::~WrenfoldApp()
+{
+    _stop = true;
+    _join_poll_queue();
+}
 
 std::string WrenfoldApp::claude_model() const
 {

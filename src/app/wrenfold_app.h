@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace wrenfold {
 
@@ -71,13 +72,25 @@ public:
     // ---- Lifecycle (shell/) ----
     // Shows the page and blocks until the program is asked to end, then shuts down.
     void run(const std::string& html_content, const LaunchOptions& options);
+    // Settings saved and end signals given; throws after giving them when the
+    // settings could not be saved. Safe to run twice, even at the same time.
     void _shutdown();
+
+    // ---- Sync worker messages (shell/queue_consumer.cpp) ----
+    // The consumer loop; runs until the stop flag is set.
+    void _poll_queue();
+    // Starts _poll_queue on a thread the application object owns and joins.
+    void _start_poll_queue();
+    void _join_poll_queue();
+    // Applies one worker message; anything but the two known kinds is ignored.
+    void _handle_worker_message(const Json& message);
 
     // ---- Stores (app/stores.cpp) ----
     void _load_accounts();
     void _save_accounts();
     void _load_settings();
-    void _save_settings();
+    // Whether the settings reached the disk; a failure is logged, never thrown.
+    bool _save_settings();
 
     // Settings map access; every read and write is indivisible.
     Json setting(const std::string& key, Json fallback = nullptr) const;
@@ -244,6 +257,7 @@ private:
     std::atomic<bool> _stop { false };
     std::shared_ptr<TrayIcon> _tray_icon;
     mutable std::mutex m_shell_mutex;  // guards _window and _tray_icon
+    std::thread m_poll_thread;
 
     // Assistant. _claude_inflight_lock guards the session id, the running
     // child and the generation; the settings in force have their own lock.

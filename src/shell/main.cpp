@@ -1,20 +1,28 @@
 // wrenfold [--browser] [--port N] [--no-open]
-#include "shell/entry.h"
 #include "shell/command_line.h"
+#include "shell/entry.h"
+#include "shell/launcher.h"
+#include "sync/worker_process.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    // Ending signals are taken by the main loop with sigwait; threads started
-    // later inherit this mask. A closed browser connection must not kill us.
+    // Ending signals are taken by the main loop with sigwait (by the launcher
+    // and the sync worker in their own ways); threads started later inherit
+    // this mask. A closed browser connection must not kill us.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // The launcher starts this same program as its sync worker.
+    if (const char* handoff = std::getenv(wrenfold::sync::kWorkerMarker))
+        return wrenfold::sync::sync_worker_main(handoff);
 
     wrenfold::LaunchOptions options;
     try {
@@ -24,9 +32,16 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        wrenfold::GUI({}, {}, options);
-    } catch (...) {
+        return wrenfold::run_launcher([&options](wrenfold::QueueMap queues, wrenfold::EventMap events) {
+            try {
+                wrenfold::GUI(std::move(queues), std::move(events), options);
+                return 0;
+            } catch (...) {
+                return 1;
+            }
+        });
+    } catch (const std::exception& error) {
+        std::cerr << "wrenfold: " << error.what() << "\n";
         return 1;
     }
-    return 0;
 }

@@ -34,6 +34,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
     std::cout << "Wrenfold is running at " << host.address() << std::endl;
     if (options.open_browser)
         open_in_default_browser(host.address());
+    _start_poll_queue();
 
     wait_for_end_signal();
     host.stop();

@@ -1,6 +1,8 @@
 // The end of a run: the settings saved and the other processes told to stop.
 #include "app/wrenfold_app.h"
 
+#include <stdexcept>
+
 namespace wrenfold {
 
 namespace {
@@ -27,7 +29,9 @@ void wake_queue(const QueueMap& queues, const std::string& name)
 void WrenfoldApp::_shutdown()
 {
     _stop = true;
-    _save_settings();
+    bool saved = _save_settings();
+    // The end signals go out even when the save failed: a full disk must not
+    // leave the sync worker running after the application has gone.
     try {
         if (auto end = find_shared(event_all, "end"))
             end->set();
@@ -45,6 +49,8 @@ void WrenfoldApp::_shutdown()
             tray->stop();
     } catch (...) {
     }
+    if (!saved)
+        throw std::runtime_error("the settings could not be saved at shutdown");
 }
 
 }  // namespace wrenfold

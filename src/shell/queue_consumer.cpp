@@ -1,0 +1,114 @@
+// The consumer of the sync worker's reports: each one becomes sync statuses
+// and refreshes that the page picks up when it polls.
+#include "app/wrenfold_app.h"
+
+#include "core/log.h"
+
+#include <thread>
+
+namespace wrenfold {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kReceiptWait = 500ms;
+constexpr auto kPauseAfterError = 1s;
+
+// The strings of a list member; a member that is missing or not a list is
+// empty, and elements that are not strings are skipped.
+std::vector<std::string> strings_of(const Json& message, const char* key)
+{
+    std::vector<std::string> texts;
+    auto found = message.find(key);
+    if (found == message.end() || !found->is_array())
+        return texts;
+    for (const Json& element : *found) {
+        if (element.is_string())
+            texts.push_back(element.get<std::string>());
+    }
+    return texts;
+}
+
+std::shared_ptr<MessageQueue> receipt_queue(const QueueMap& queues)
+{
+    auto found = queues.find("get_receipt");
+    return found != queues.end() ? found->second : nullptr;
+}
+
+}  // namespace
+
+void WrenfoldApp::_handle_worker_message(const Json& message)
+{
+    if (!message.is_object())
+        return;
+    auto type = message.find("type");
+    if (type == message.end() || !type->is_string())
+        return;
+    if (*type == "calendars_changed") {
+        for (const std::string& url : strings_of(message, "urls"))
+            _set_sync_status(url, "ok");
+        auto accounts_changed = strings_of(message, "list_changed_accounts");
+        for (const std::string& account_id : accounts_changed)
+            refresh_calendars(account_id);
+        if (accounts_changed.empty())
+            _bump_refresh();
+    } else if (*type == "sync_error") {
+        auto account_id = message.find("account_id");
+        if (account_id == message.end() || !account_id->is_string())
+            return;
+        auto account = _account_by_id(account_id->get<std::string>());
+        if (!account)
+            return;
+        for (const Json& calendar : account->value("calendars", Json::array()))
+            _set_sync_status(calendar.at("url").get<std::string>(), "error");
+    }
+}
+
+void WrenfoldApp::_poll_queue()
+{
+    while (!_stop) {
+        try {
+            auto queue = receipt_queue(queue_all);
+            if (!queue) {
+                std::this_thread::sleep_for(kReceiptWait);
+                continue;
+            }
+            std::optional<Json> message;
+            try {
+                message = queue->get(kReceiptWait);
+            } catch (...) {
+                // A queue that cannot be read counts as an empty one; the
+                // pause keeps a broken queue from spinning this thread.
+                std::this_thread::sleep_for(kReceiptWait);
+            }
+            if (message)
+                _handle_worker_message(*message);
+        } catch (const std::exception& error) {
+            log_line("[poll_queue]", error.what());
+            std::this_thread::sleep_for(kPauseAfterError);
+        }
+    }
+}
+
+void WrenfoldApp::_start_poll_queue()
+{
+    std::lock_guard lock(m_shell_mutex);
+    if (!m_poll_thread.joinable())
+        m_poll_thread = std::thread([this] { _poll_queue(); });
+}
+
+void WrenfoldApp::_join_poll_queue()
+{
+    std::thread consumer;
+    {
+        std::lock_guard lock(m_shell_mutex);
+        consumer = std::move(m_poll_thread);
+    }
+    if (consumer.joinable() && consumer.get_id() != std::this_thread::get_id())
+        consumer.join();
+    else if (consumer.joinable())
+        consumer.detach();
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "caldav/engine.h"
+#include "caldav/http.h"
+#include "platform/message_queues.h"
+#include "sync/account_watch.h"
+#include "sync/metered_transport.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace wrenfold::sync {
+
+using TransportFactory = std::function<std::unique_ptr<caldav::HttpTransport>()>;
+
+struct SyncSettings {
+    std::chrono::seconds interval { 30 };
+    std::string server_root;  // where each account's discovery begins
+    TransportFactory make_transport;
+};
+
+// Watches every account of the account list: one PROPFIND on each calendar
+// home per look, through the CalDAV engine, so that its discovery, origin
+// pinning and TLS rules hold here too. Reports go into `reports`.
+class SyncWorker {
+public:
+    SyncWorker(SyncSettings settings, MessageQueue& reports);
+    ~SyncWorker();
+
+    // Looks at each account (as the store lists them) that is due; answers
+    // when the next look is due.
+    Clock::time_point run_cycle(const Json& accounts, Clock::time_point now);
+
+    // What went over the wire for all accounts so far.
+    TrafficCount traffic() const;
+
+private:
+    struct Watched;
+
+    Watched& watched_for(const std::string& account_id);
+    void ensure_engine(Watched& watched, const Json& account);
+    void look_at(const std::string& account_id, Watched& watched, Clock::time_point now);
+    void report_failure(const std::string& account_id, Watched& watched, const std::string& error,
+                        Clock::time_point now);
+    bool send(const std::vector<Json>& messages);
+
+    SyncSettings m_settings;
+    MessageQueue& m_reports;
+    std::map<std::string, std::unique_ptr<Watched>> m_watched;
+    TrafficCount m_traffic_of_dropped;
+};
+
+// The accounts of a parsed accounts.json that can be watched: objects with
+// string "id", "apple_id" and "app_password". Anything else in the document
+// counts as no accounts.
+Json watchable_accounts(const Json& document);
+
+}  // namespace wrenfold::sync

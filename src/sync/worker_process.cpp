@@ -1,0 +1,218 @@
+// The sync worker as a process: cycles on a thread of their own, the main
+// thread waiting for the end signals so that the worker ends within a second
+// of them even while a server is slow to answer.
+#include "sync/worker_process.h"
+
+#include "caldav/curl_transport.h"
+#include "core/app_paths.h"
+#include "core/atomic_store.h"
+#include "core/log.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <sstream>
+#include <thread>
+
+namespace wrenfold::sync {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kDefaultInterval = 30s;
+constexpr auto kEndCheck = 100ms;
+constexpr auto kCycleWindDown = 600ms;
+const char* const kDefaultServer = "https://caldav.icloud.com/";
+
+template<typename Map>
+auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
+{
+    auto found = map.find(key);
+    return found != map.end() ? found->second : nullptr;
+}
+
+bool end_signal_pending()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    timespec no_wait {};
+    return ::sigtimedwait(&signals, nullptr, &no_wait) > 0;
+}
+
+// Blocks until one of the end signals comes.
+void wait_for_end(const QueueMap& queues, const EventMap& events, pid_t parent)
+{
+    auto end_event = find_shared(events, "end");
+    auto end_queue = find_shared(queues, "end");
+    while (true) {
+        if (end_event ? end_event->wait(kEndCheck) : (std::this_thread::sleep_for(kEndCheck), false))
+            return;
+        try {
+            if (end_queue && end_queue->get(kEndCheck))
+                return;
+        } catch (const std::exception&) {
+            std::this_thread::sleep_for(kEndCheck);
+        }
+        if (end_signal_pending() || (parent != 0 && ::getppid() != parent))
+            return;
+    }
+}
+
+// The account list as it stands in the store, which the worker only reads.
+class AccountsReader {
+public:
+    explicit AccountsReader(std::filesystem::path file) : m_file(std::move(file)) { }
+
+    Json read()
+    {
+        std::error_code missing;
+        if (!std::filesystem::exists(m_file, missing))
+            return Json::array();
+        try {
+            Json accounts = watchable_accounts(Json::parse(read_file(m_file)));
+            m_last_error.clear();
+            return accounts;
+        } catch (const std::exception& error) {
+            if (m_last_error != error.what())
+                log_line("[sync]", "accounts.json cannot be read: " + std::string(error.what()));
+            m_last_error = error.what();
+            return Json::array();
+        }
+    }
+
+private:
+    std::filesystem::path m_file;
+    std::string m_last_error;
+};
+
+int descriptor(const std::string& text)
+{
+    int fd = -1;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), fd);
+    if (error != std::errc() || end != text.data() + text.size() || fd < 0)
+        return -1;
+    return fd;
+}
+
+// Takes an inherited descriptor over, closing on exec from now on.
+UniqueFd adopt(int fd)
+{
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return UniqueFd(fd);
+}
+
+}  // namespace
+
+std::string handoff_text(const WorkerHandoff& handoff)
+{
+    return std::to_string(handoff.end_event) + "," + std::to_string(handoff.end_queue) + "," +
+           std::to_string(handoff.receipt_queue);
+}
+
+std::optional<WorkerHandoff> parse_handoff(const std::string& text)
+{
+    std::vector<int> fds;
+    std::stringstream parts(text);
+    std::string part;
+    while (std::getline(parts, part, ','))
+        fds.push_back(descriptor(part));
+    if (fds.size() != 3 || fds[0] < 0 || fds[1] < 0 || fds[2] < 0)
+        return std::nullopt;
+    return WorkerHandoff { fds[0], fds[1], fds[2] };
+}
+
+std::chrono::seconds sync_interval_from(const char* value)
+{
+    if (!value || !*value)
+        return kDefaultInterval;
+    long long seconds = 0;
+    std::string_view text(value);
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds < 1)
+        return kDefaultInterval;
+    return std::chrono::seconds(seconds);
+}
+
+int run_sync_worker(const QueueMap& queues, const EventMap& events, const std::filesystem::path& accounts_file,
+                    SyncSettings settings, pid_t parent)
+{
+    auto reports = find_shared(queues, "get_receipt");
+    if (!reports) {
+        log_line("[sync]", "no queue to report on; the worker ends");
+        return 1;
+    }
+    std::mutex stop_mutex;
+    std::condition_variable stop_changed;
+    bool stop = false;
+    std::promise<void> cycles_done;
+    auto cycles_ended = cycles_done.get_future();
+    std::thread cycles([&, done = std::move(cycles_done)]() mutable {
+        try {
+            SyncWorker worker(std::move(settings), *reports);
+            AccountsReader accounts(accounts_file);
+            std::unique_lock lock(stop_mutex);
+            while (!stop) {
+                lock.unlock();
+                Clock::time_point next = worker.run_cycle(accounts.read(), Clock::now());
+                lock.lock();
+                stop_changed.wait_until(lock, next, [&] { return stop; });
+            }
+        } catch (const std::exception& error) {
+            log_line("[sync]", std::string("the worker failed: ") + error.what());
+        }
+        done.set_value();
+    });
+    wait_for_end(queues, events, parent);
+    {
+        std::lock_guard lock(stop_mutex);
+        stop = true;
+    }
+    stop_changed.notify_all();
+    if (cycles_ended.wait_for(kCycleWindDown) == std::future_status::ready) {
+        cycles.join();
+        return 0;
+    }
+    // A look is still waiting on a server: nothing of it needs keeping, and
+    // the worker must not outlive the application.
+    std::fflush(stdout);
+    ::_exit(0);
+}
+
+int sync_worker_main(const std::string& handoff_value)
+{
+    auto handoff = parse_handoff(handoff_value);
+    if (!handoff) {
+        log_line("[sync]", "started without the launcher's queues; the worker ends");
+        return 2;
+    }
+    pid_t parent = ::getppid();
+    auto receipt = std::make_shared<PipeQueue>(UniqueFd(), adopt(handoff->receipt_queue));
+    auto end_queue = std::make_shared<PipeQueue>(adopt(handoff->end_queue), UniqueFd());
+    auto end_event = std::make_shared<EventFdEvent>(adopt(handoff->end_event));
+    QueueMap queues { { "get_receipt", receipt }, { "end", end_queue } };
+    EventMap events { { "end", end_event } };
+
+    const char* server = std::getenv("WRENFOLD_CALDAV_URL");
+    SyncSettings settings { sync_interval_from(std::getenv("WRENFOLD_SYNC_INTERVAL")),
+                            server && *server ? server : kDefaultServer,
+                            [] { return std::make_unique<caldav::CurlTransport>(); } };
+    std::filesystem::path accounts_file;
+    try {
+        accounts_file = AppPaths::for_this_process().data_directory / "accounts.json";
+    } catch (const std::exception& error) {
+        log_line("[sync]", error.what());
+        return 1;
+    }
+    return run_sync_worker(queues, events, accounts_file, std::move(settings), parent);
+}
+
+}  // namespace wrenfold::sync
