@@ -105,6 +105,18 @@ CalDavTestServer::CalDavTestServer(CalDavServerKind kind, std::string user, std:
 }
 
 CalDavTestServer::~CalDavTestServer() {
+    stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+}
+
+void CalDavTestServer::start_again() {
+    if (m_pid > 0) return;
+    start();
+    wait_until_listening();
+}
+
+void CalDavTestServer::stop() {
     if (m_pid > 0) {
         kill(m_pid, SIGTERM);
         int status = 0;
@@ -114,9 +126,8 @@ CalDavTestServer::~CalDavTestServer() {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, &status, 0);
         }
+        m_pid = -1;
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(m_dir, ignored);
 }
 
 std::string CalDavTestServer::root_url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }

@@ -49,6 +49,11 @@ public:
     int put_resource(const std::string& url, const std::string& ics);
     std::string get_resource(const std::string& url);
 
+    // Stops the server process, keeping its data; start_again brings it back
+    // on the same port.
+    void stop();
+    void start_again();
+
 private:
     void start();
     void wait_until_listening();

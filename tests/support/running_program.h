@@ -21,6 +21,7 @@ public:
     // The next line of standard output, or nothing when none came in time.
     std::optional<std::string> read_line(std::chrono::milliseconds timeout);
     void send_signal(int signal);
+    int pid() const { return m_pid; }
     // The exit status, or nothing when it had not ended in time (or died of a signal: -signal).
     std::optional<int> wait(std::chrono::milliseconds timeout);
 
