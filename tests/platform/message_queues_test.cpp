@@ -1,0 +1,90 @@
+// The queues and the event between processes: JSON lines on a pipe, an eventfd.
+#include "platform/message_queues.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using namespace wrenfold;
+
+namespace {
+
+// Runs `body` in a child process and waits for it.
+template<typename Body>
+void in_child_process(Body body)
+{
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(PipeQueue, CarriesJsonValuesBetweenProcessesAndSkipsBrokenLines)
+{
+    auto [read_end, write_end] = make_queue_pipe();
+    int raw_write = write_end.get();
+    PipeQueue reader(std::move(read_end), UniqueFd());
+    PipeQueue writer(UniqueFd(), std::move(write_end));
+    in_child_process([&] {
+        writer.put_nowait({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } });
+        // A broken line, then a value whose line arrives in two writes.
+        for (std::string piece : { "not json\n{\"half\": ", "1}\n" })
+            (void)::write(raw_write, piece.data(), piece.size());
+        writer.put_nowait(nullptr);
+        writer.put_nowait("日曆");
+    });
+    EXPECT_EQ(reader.get(1s), Json({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } }));
+    EXPECT_EQ(reader.get(1s), Json({ { "half", 1 } }));
+    EXPECT_EQ(reader.get(1s), Json(nullptr));
+    EXPECT_EQ(reader.get(1s), Json("日曆"));
+    EXPECT_FALSE(reader.get(50ms));
+}
+
+TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
+{
+    auto [read_end, write_end] = make_queue_pipe();
+    PipeQueue queue(std::move(read_end), std::move(write_end));
+    const Json value = { { "urls", { std::string(3000, 'x') } } };
+    int put = 0;
+    try {
+        for (; put < 1000; ++put)
+            queue.put_nowait(value);
+        FAIL() << "a pipe never filled up";
+    } catch (const std::runtime_error&) {
+    }
+    int taken = 0;
+    while (auto got = queue.get(0ms)) {
+        EXPECT_EQ(*got, value);
+        ++taken;
+    }
+    EXPECT_EQ(taken, put);
+}
+
+TEST(PipeQueue, AQueueWithoutWritersIsEmptyAndOneEndCannotDoTheOthersWork)
+{
+    auto [read_end, write_end] = make_queue_pipe();
+    write_end.reset();
+    PipeQueue reader(std::move(read_end), UniqueFd());
+    EXPECT_FALSE(reader.get(20ms));
+    EXPECT_THROW(reader.put_nowait(1), std::logic_error);
+}
+
+TEST(EventFdEvent, ASetInAnotherProcessIsSeenAndStays)
+{
+    EventFdEvent event(make_event_fd());
+    EXPECT_FALSE(event.is_set());
+    EXPECT_FALSE(event.wait(20ms));
+    in_child_process([&] { event.set(); });
+    EXPECT_TRUE(event.wait(1s));
+    event.set();
+    EXPECT_TRUE(event.is_set());
+}
+
+}  // namespace
