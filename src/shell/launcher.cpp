@@ -68,7 +68,7 @@ int exit_status_of(int status)
 std::string describe_end(int status)
 {
     if (WIFSIGNALED(status))
-        return "killed by signal " + std::to_string(WTERMSIG(status));
+        return "was killed by signal " + std::to_string(WTERMSIG(status));
     return "exited with status " + std::to_string(exit_status_of(status));
 }
 
@@ -186,10 +186,11 @@ private:
         m_application_kill_at.reset();
         m_restart_at.reset();
         // A killed application gave no end signals of its own: give them.
-        EventFdEvent(UniqueFd(::dup(m_event.get()))).set();
         try {
+            EventFdEvent(UniqueFd(::dup(m_event.get()))).set();
             PipeQueue(UniqueFd(), UniqueFd(::dup(m_end_write.get()))).put_nowait(nullptr);
         } catch (...) {
+            // The worker is killed after its grace period anyway.
         }
         if (m_worker_pid > 0)
             m_worker_kill_at = Clock::now() + kWorkerGrace;
