@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -86,6 +87,8 @@ public:
         std::tie(m_receipt_read, m_receipt_write) = make_queue_pipe();
         std::tie(m_end_read, m_end_write) = make_queue_pipe();
         m_event = make_event_fd();
+        std::error_code unknown;
+        m_program = std::filesystem::read_symlink("/proc/self/exe", unknown);
 
         start_application();
         start_worker();
@@ -134,6 +137,9 @@ private:
         ::setenv(sync::kWorkerMarker, sync::handoff_text(handoff).c_str(), 1);
         char name[] = "wrenfold";
         char* argv[] = { name, nullptr };
+        // By its path, so that the worker is listed under the program's name;
+        // /proc/self/exe still works when the file was replaced meanwhile.
+        ::execv(m_program.c_str(), argv);
         ::execv("/proc/self/exe", argv);
         ::_exit(127);
     }
@@ -237,6 +243,7 @@ private:
     }
 
     const ApplicationEntry& m_application;
+    std::filesystem::path m_program;
     UniqueFd m_signals;
     UniqueFd m_receipt_read, m_receipt_write, m_end_read, m_end_write, m_event;
     pid_t m_application_pid { -1 };
