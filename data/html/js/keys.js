@@ -1,6 +1,6 @@
 // Keyboard shortcuts of the main view. They stay quiet while a dialog is open
 // or while the user types in a field.
-export function bindKeys({ calendar, isDialogOpen }) {
+export function bindKeys({ calendar, isDialogOpen, toggleAssistant = () => {} }) {
   const actions = {
     t: () => calendar.today(),
     j: () => calendar.next(), ArrowRight: () => calendar.next(), ArrowDown: () => calendar.next(),
@@ -10,6 +10,7 @@ export function bindKeys({ calendar, isDialogOpen }) {
     d: () => calendar.changeView("day"),
     a: () => calendar.changeView("agenda"),
     c: () => calendar.newEvent(),
+    i: () => toggleAssistant(),
     "/": () => document.getElementById("search")?.focus(),
   };
   document.addEventListener("keydown", (event) => {

@@ -78,7 +78,8 @@ async function start() {
     return;
   }
   loadImages().catch(showBanner);
-  bindKeys({ calendar, isDialogOpen });
+  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
+  openAssistantModule("checkAtStart");
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
 }
 
