@@ -16,7 +16,7 @@ export function parseAnswer(answer) {
   const parts = [];
   const actions = [];
   let text = [];
-  let inOtherFence = false;
+  let openFence = 0;  // length of the backtick run that opened a non-action fence
   const flushText = () => {
     const joined = text.join("\n");
     if (joined.trim()) parts.push({ kind: "text", text: joined });
@@ -25,7 +25,7 @@ export function parseAnswer(answer) {
   for (let i = 0; i < lines.length; i++) {
     const line = lines[i];
     const trimmed = line.trim();
-    if (!inOtherFence && trimmed === FENCE + "wrenfold-action") {
+    if (!openFence && trimmed === FENCE + "wrenfold-action") {
       const body = [];
       let closed = false;
       for (i++; i < lines.length; i++) {
@@ -37,7 +37,9 @@ export function parseAnswer(answer) {
       actions.push(closed ? parseActionBlock(body.join("\n")) : malformed("unclosed", body.join("\n")));
       continue;
     }
-    if (trimmed.startsWith(FENCE)) inOtherFence = !inOtherFence;
+    const run = /^(`{3,})(.*)$/.exec(trimmed);
+    if (run && !openFence) openFence = run[1].length;
+    else if (run && run[1].length >= openFence && run[2].trim() === "") openFence = 0;
     text.push(line);
   }
   flushText();

@@ -76,7 +76,10 @@ export function openSetup(ctx, state) {
       const deepseek = h("button", { type: "button" }, at("setup_deepseek"));
       deepseek.addEventListener("click", () => {
         deepseek.disabled = true;
-        extra.replaceChildren(deepseekForm(ctx, { onSaved: () => finishReady(at("deepseek_saved")) }));
+        extra.replaceChildren(deepseekForm(ctx, { onSaved: async () => {
+          const now = await api.claude_ai_state().catch(() => null);
+          if (now?.ready) finishReady(at("deepseek_saved"));
+        } }));
         extra.querySelector("input")?.focus();
       });
 
