@@ -1,0 +1,169 @@
+// The calendar page driven as a person would, against a real Radicale holding
+// events written by another client.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
+import { startRadicale, ics } from "./radicale.mjs";
+
+let radicale, program, browser, page;
+const calendars = {};
+const apiCalls = [];
+
+// Every title shown per day in the view on screen.
+function titlesByDay(page) {
+  return page.evaluate(() => {
+    const days = {};
+    const add = (date, title) => { (days[date] ||= []).push(title); };
+    if (document.querySelector(".fc-list")) {
+      let date = null;
+      for (const row of document.querySelectorAll(".fc-list-table tr")) {
+        if (row.classList.contains("fc-list-day")) date = row.dataset.date;
+        else if (row.classList.contains("fc-list-event")) add(date, row.querySelector(".fc-list-event-title").textContent);
+      }
+      return days;
+    }
+    for (const cell of document.querySelectorAll("td[data-date]"))
+      for (const title of cell.querySelectorAll(".fc-event-title")) add(cell.dataset.date, title.textContent);
+    return days;
+  });
+}
+
+async function waitForTitle(page, title, present = true) {
+  await page.waitForFunction(([wanted, present]) =>
+    [...document.querySelectorAll(".fc-event-title, .fc-list-event-title")].some((node) => node.textContent === wanted) === present,
+  [title, present]);
+}
+
+// Brings the view to a month by the header's buttons, as a user would.
+async function showMonth(page, year, month) {
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await page.getByRole("button", { name: "Today", exact: true }).click();
+  const now = new Date();
+  const steps = (year - now.getFullYear()) * 12 + (month - 1 - now.getMonth());
+  const button = page.getByRole("button", { name: steps > 0 ? "Next" : "Previous", exact: true });
+  for (let i = 0; i < Math.abs(steps); i++) await button.click();
+  await page.waitForSelector(`td[data-date="${year}-${String(month).padStart(2, "0")}-15"]`);
+}
+
+async function serverEvents(calendarUrl) {
+  return (await radicale.list(calendarUrl)).join("\n");
+}
+
+before(async () => {
+  radicale = await startRadicale();
+  calendars.work = await radicale.createCalendar("work", "Work", "#FF2968FF");
+  calendars.family = await radicale.createCalendar("family", "家庭", "#34C759FF");
+  calendars.broken = await radicale.createCalendar("broken", "Archive", "#8E8E93FF");
+  const stamp = "DTSTAMP:20261201T000000Z";
+  await radicale.put(calendars.work + "series.ics", ics(
+    "BEGIN:VEVENT", "UID:series-1", stamp, "DTSTART:20270105T100000", "DTEND:20270105T110000",
+    "RRULE:FREQ=WEEKLY;COUNT=6", "EXDATE:20270112T100000", "SUMMARY:Team sync 週會", "END:VEVENT",
+    "BEGIN:VEVENT", "UID:series-1", stamp, "RECURRENCE-ID:20270119T100000", "DTSTART:20270120T140000",
+    "DTEND:20270120T150000", "SUMMARY:Team sync moved", "END:VEVENT"));
+  await radicale.put(calendars.work + "offsite.ics", ics(
+    "BEGIN:VEVENT", "UID:offsite", stamp, "DTSTART;VALUE=DATE:20270107", "DTEND;VALUE=DATE:20270108",
+    "SUMMARY:Company offsite", "END:VEVENT"));
+  await radicale.put(calendars.work + "trip.ics", ics(
+    "BEGIN:VEVENT", "UID:trip", stamp, "DTSTART;VALUE=DATE:20270113", "DTEND;VALUE=DATE:20270116",
+    "SUMMARY:台南之旅 Trip", "END:VEVENT"));
+  await radicale.put(calendars.work + "xss.ics", ics(
+    "BEGIN:VEVENT", "UID:xss", stamp, "DTSTART:20270108T090000", "DTEND:20270108T093000",
+    "SUMMARY:<img src=x onerror=alert(1)>", "END:VEVENT"));
+  await radicale.put(calendars.family + "dinner.ics", ics(
+    "BEGIN:VEVENT", "UID:dinner", stamp, "DTSTART:20270106T190000", "DTEND:20270106T210000",
+    "SUMMARY:晚餐 Dinner", "LOCATION:台北", "END:VEVENT"));
+
+  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
+  browser = await startBrowser();
+  page = await openPage(browser, program.address);
+  page.on("request", (request) => { if (request.url().includes("/api/")) apiCalls.push(request.url().replace(/.*\/api\//, "")); });
+  page.on("dialog", (dialog) => { page.problems.push("a script opened a dialog: " + dialog.message()); dialog.dismiss(); });
+  await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.doesNotMatch(page.url(), /token/, "the token leaves the address bar");
+  await addAccount(page, radicale);
+});
+
+after(async () => {
+  await browser?.close();
+  if (program) assert.equal(await program.stop(), 0);
+  await radicale?.stop();
+});
+
+test("the events written by another client are on their days in every view", async () => {
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "晚餐 Dinner");
+  let days = await titlesByDay(page);
+  assert.deepEqual(days["2027-01-05"], ["Team sync 週會"]);
+  assert.equal(days["2027-01-12"], undefined, "the excluded occurrence is not shown");
+  assert.deepEqual(days["2027-01-20"], ["Team sync moved"], "the override is on its own day");
+  assert.deepEqual(days["2027-01-26"], ["Team sync 週會"]);
+  assert.deepEqual(days["2027-01-07"], ["Company offsite"]);
+  assert.deepEqual(days["2027-01-13"], ["台南之旅 Trip"], "a multi-day event starts on its first day");
+  assert.equal(days["2027-01-08"].length, 1);
+  assert.ok(days["2027-01-01"]?.length, "New Year's Day is in the month");
+  const holiday = page.locator('td[data-date="2027-01-01"] .fc-event.holiday');
+  assert.equal(await holiday.evaluate((node) => getComputedStyle(node).backgroundColor), "rgb(255, 59, 48)");
+  const series = page.locator('td[data-date="2027-01-05"] .fc-event');
+  assert.equal(await series.evaluate((node) => getComputedStyle(node).backgroundColor), "rgb(255, 41, 104)");
+  await screenshot(page, "month-en");
+
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 13, 2027/ }).click();
+  await waitForTitle(page, "台南之旅 Trip");
+  days = await titlesByDay(page);
+  assert.deepEqual(days["2027-01-13"], ["台南之旅 Trip"], "the trip is in the all-day row");
+  assert.ok(await page.locator(".fc-daygrid-body .fc-event", { hasText: "台南之旅 Trip" }).count(), "the trip is an all-day event");
+  assert.equal(days["2027-01-12"], undefined);
+  await screenshot(page, "week-en");
+
+  await page.getByRole("button", { name: "Agenda", exact: true }).click();
+  await waitForTitle(page, "Team sync moved");
+  days = await titlesByDay(page);
+  for (const day of ["2027-01-13", "2027-01-14", "2027-01-15"]) assert.ok(days[day].includes("台南之旅 Trip"), day);
+  assert.equal(days["2027-01-16"], undefined, "the all-day end is exclusive");
+  await screenshot(page, "agenda-en");
+
+  await page.getByRole("button", { name: "Day", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 20, 2027/ }).click();
+  await waitForTitle(page, "Team sync moved");
+  await screenshot(page, "day-en");
+  assert.deepEqual(page.problems, []);
+});
+
+test("a title made of markup is shown as text and runs nothing", async () => {
+  await showMonth(page, 2027, 1);
+  const event = page.locator('td[data-date="2027-01-08"] .fc-event-title');
+  assert.equal(await event.textContent(), "<img src=x onerror=alert(1)>");
+  assert.equal(await page.locator("#calendar img").count(), 0);
+  await event.click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Title").inputValue(), "<img src=x onerror=alert(1)>");
+  await dialog.getByRole("button", { name: "Cancel" }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("hiding and showing a calendar needs no request, and the choice is kept", async () => {
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "晚餐 Dinner");
+  const before = apiCalls.filter((call) => call === "get_events").length;
+  await page.getByRole("checkbox", { name: "家庭" }).uncheck();
+  await waitForTitle(page, "晚餐 Dinner", false);
+  await waitForTitle(page, "Company offsite");
+  await page.getByRole("switch", { name: "Taiwan holidays" }).uncheck();
+  assert.equal(await page.locator(".fc-event.holiday").count(), 0);
+  assert.equal(apiCalls.filter((call) => call === "get_events").length, before, "filtered from what the page holds");
+
+  await page.reload();
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "Company offsite");
+  assert.equal(await page.getByRole("checkbox", { name: "家庭" }).isChecked(), false);
+  assert.equal(await page.getByRole("switch", { name: "Taiwan holidays" }).isChecked(), false);
+  assert.equal(await page.locator(".fc-event.holiday").count(), 0);
+  await page.getByRole("checkbox", { name: "家庭" }).check();
+  await page.getByRole("switch", { name: "Taiwan holidays" }).check();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.ok(await page.locator(".fc-event.holiday").count());
+  assert.deepEqual(page.problems, []);
+});
