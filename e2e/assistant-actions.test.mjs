@@ -70,6 +70,8 @@ test("times read in plain words in both languages, all-day ends being exclusive"
   assert.equal(describeWhen("2025-06-03", "2025-06-04", true, "en", "all day"), "Tue, 3 Jun 2025, all day");
   assert.equal(describeWhen("2025-06-03", "2025-06-06", true, "en", "all day"), "Tue, 3 Jun 2025 – Thu, 5 Jun 2025, all day");
   assert.match(describeWhen("2025-06-03T15:00:00", null, false, "zh-Hant", "全天"), /2025年6月3日.*15:00/);
+  assert.equal(describeWhen("2025-06-03T15:00:00+0800", "2025-06-03T16:00:00+08:00", false, "en", "all day"),
+    describeWhen("2025-06-03T15:00:00+08:00", "2025-06-03T16:00:00+08:00", false, "en", "all day"), "offsets with or without a colon");
   assert.equal(describeWhen("next Tuesday", "", false, "en", "all day"), "next Tuesday", "unreadable dates are shown as written");
 });
 

@@ -95,10 +95,12 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   assert.ok(await dialog.getByLabel("DeepSeek 模型").isVisible());
   await dialog.getByRole("switch", { name: "顯示台灣節日" }).uncheck();
   await dialog.getByText("已儲存。").waitFor();
-  assert.equal(await page.getByRole("switch", { name: "台灣節日" }).isChecked(), false, "the sidebar switch follows");
+  assert.equal(await page.getByRole("switch", { name: "台灣節日", exact: true }).isChecked(), false, "the sidebar switch follows");
   assert.deepEqual(await axeScan(page, "dialog[open]"), []);
   await screenshot(page, "assistant-settings-zh");
 
+  assert.deepEqual(page.problems, []);
+  // The licence list may not be served by every host yet; the dialog must cope either way.
   await dialog.getByRole("button", { name: "開放原始碼授權" }).click();
   const licences = page.getByRole("dialog", { name: "開放原始碼授權" });
   await licences.locator(".licence-list:not([aria-busy])").waitFor();
@@ -111,6 +113,6 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   }
   await licences.getByRole("button", { name: "關閉" }).click();
   await dialog.getByRole("button", { name: "關閉" }).click();
-  const unrelated = page.problems.filter((problem) => !problem.includes("/api/get_third_party_licenses"));
+  const unrelated = page.problems.filter((problem) => !/get_third_party_licenses|status of 404/.test(problem));
   assert.deepEqual(unrelated, []);
 });

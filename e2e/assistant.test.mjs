@@ -19,7 +19,9 @@ const inDays = (n) => { const d = new Date(now); d.setDate(d.getDate() + n); ret
 const panel = () => page.getByRole("complementary", { name: "Assistant" });
 const lastBubble = () => panel().locator(".bubble.assistant").last();
 
+// Types and sends a message once the previous turn has ended, as a person would.
 async function say(text) {
+  await panel().locator(".chat-busy").waitFor({ state: "hidden" });
   const box = panel().getByRole("textbox", { name: "Message to the assistant" });
   await box.fill(text);
   await box.press("Enter");
@@ -133,6 +135,7 @@ test("a declined create creates nothing and the decline is reported", async () =
   await card.getByText("Declined").waitFor();
   const calls = await claude.waitForCalls(turns + 2);
   assert.deepEqual(resultBlocks(calls[turns + 1].input), [{ action: "create_event", ok: false, declined: true }]);
+  await lastBubble().getByText("Understood.").waitFor();
   assert.doesNotMatch(await serverText(), /Unwanted/);
   assert.equal(await card.getByRole("button").count(), 0, "a settled card offers nothing more");
 });
@@ -149,6 +152,7 @@ test("a query runs without a click; an update and a delete of the event it found
   const event = query.events[0];
   assert.equal(event.summary, "Dentist 牙醫");
   await panel().getByText("1 events found").waitFor();
+  await lastBubble().getByText("(no scripted reply)").waitFor();
 
   // The follow-up turn above got the default reply; now the assistant proposes changes.
   turns = claude.calls().length;
@@ -171,6 +175,7 @@ test("a query runs without a click; an update and a delete of the event it found
   const [updated] = resultBlocks(after[turns + 1].input);
   assert.equal(updated.action, "update_event");
   assert.equal(updated.ok, true);
+  await lastBubble().getByText("Moved.").waitFor();
 
   turns = claude.calls().length;
   claude.script(actionBlock({ action: "delete_event", url: updated.url, etag: updated.etag }), "Deleted.");
@@ -183,6 +188,7 @@ test("a query runs without a click; an update and a delete of the event it found
   await waitForServer((text) => !/Dentist/.test(text), "the event gone");
   after = await claude.waitForCalls(turns + 2);
   assert.deepEqual(resultBlocks(after[turns + 1].input), [{ action: "delete_event", ok: true, url: updated.url }]);
+  await lastBubble().getByText("Deleted.").waitFor();
   assert.deepEqual(page.problems, []);
 });
 
@@ -198,6 +204,7 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
   const bubble = lastBubble();
   await bubble.getByText("click me").waitFor();
   assert.equal(await bubble.locator("img, script, [onerror], [onclick]").count(), 0);
+  assert.match(await bubble.textContent(), /Look <img src=x onerror=alert\(1\)> and <script>/, "markup is shown as text");
   assert.equal(await bubble.getByText("click me").getAttribute("href"), null);
   const broken = panel().getByRole("group", { name: "Unreadable action" });
   await broken.getByText(/not a valid action/).waitFor();
@@ -207,6 +214,7 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
   const [reported] = resultBlocks(calls[turns + 1].input);
   assert.equal(reported.ok, false);
   assert.match(reported.error, /not a valid action/);
+  await lastBubble().getByText("Sorry.").waitFor();
   assert.deepEqual(page.problems, [], "no script ran, nothing remote was loaded");
 });
 

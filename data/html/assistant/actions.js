@@ -85,9 +85,11 @@ export function parseWhen(text) {
   const match = DATE_TIME.exec(String(text ?? "").trim());
   if (!match) return null;
   const [, y, mo, d, hh, mm, ss, zone] = match;
-  if (hh === undefined) return { date: new Date(+y, +mo - 1, +d), dateOnly: true };
-  if (zone) return { date: new Date(text.trim().replace(" ", "T")), dateOnly: false };
-  return { date: new Date(+y, +mo - 1, +d, +hh, +mm, +(ss || 0)), dateOnly: false };
+  let date;
+  if (hh === undefined) date = new Date(+y, +mo - 1, +d);
+  else if (zone) date = new Date(`${y}-${mo}-${d}T${hh}:${mm}:${ss || "00"}${zone.length === 5 ? zone.slice(0, 3) + ":" + zone.slice(3) : zone}`);
+  else date = new Date(+y, +mo - 1, +d, +hh, +mm, +(ss || 0));
+  return Number.isNaN(date.getTime()) ? null : { date, dateOnly: hh === undefined };
 }
 
 const sameDay = (a, b) => a.getFullYear() === b.getFullYear() && a.getMonth() === b.getMonth() && a.getDate() === b.getDate();

@@ -47,12 +47,17 @@ export function createCard(entry, env, onSettled) {
     try {
       const result = await env.api[BRIDGE_METHOD[entry.name]](entry.payload);
       outcome = result && typeof result === "object" ? { ...result } : { ok: false, error: String(result) };
-      if (outcome.ok) env.onResult(entry.name, entry.payload, outcome);
     } catch (error) {
       outcome = { ok: false, error: at("ai_bridge_failed", { error: error.message }) };
     }
-    if (entry.name === "query_events" && outcome.ok) card.querySelector(".card-body").append(queryList(outcome, env));
-    finish(outcome);
+    // Whatever the display does with the result, the card settles and the
+    // assistant hears of it.
+    try {
+      if (outcome.ok) env.onResult(entry.name, entry.payload, outcome);
+      if (entry.name === "query_events" && outcome.ok) card.querySelector(".card-body").append(queryList(outcome, env));
+    } finally {
+      finish(outcome);
+    }
   };
 
   if (entry.error) {
@@ -78,7 +83,7 @@ const when = (value, env) => describeWhen(value.start, value.end, allDayTruth(va
 
 function facts(rows) {
   return h("dl", { class: "card-facts" }, rows.filter(([, value]) => value !== undefined && value !== null && value !== "")
-    .map(([label, value]) => [h("dt", {}, label), h("dd", {}, value)]));
+    .flatMap(([label, value]) => [h("dt", {}, label), h("dd", {}, value)]));
 }
 
 function describe(entry, env) {
