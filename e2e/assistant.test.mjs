@@ -93,6 +93,16 @@ test("a chat turn shows the answer as Markdown; the panel keeps the conversation
   await page.selectOption("#language", "en");
   await panel().getByRole("button", { name: "Send" }).waitFor();
   assert.deepEqual(page.problems, []);
+
+  // A paste the web view hands over without text falls back to the program's
+  // clipboard reader; where the host has none, the panel says so and goes on.
+  await box.focus();
+  await box.evaluate((node) => node.dispatchEvent(new ClipboardEvent("paste", { clipboardData: new DataTransfer(), bubbles: true, cancelable: true })));
+  await page.waitForFunction(() => document.querySelector(".chat-hint").textContent || document.getElementById("assistant-input").value);
+  page.problems = page.problems.filter((problem) => !/read_clipboard|status of 404/.test(problem));
+  await box.pressSequentially("x");
+  assert.equal(await panel().locator(".chat-hint").textContent(), "", "the note goes once the person types");
+  await box.fill("");
 });
 
 test("a proposed create waits for Confirm, runs once, shows on the calendar and the result goes back", async () => {
@@ -151,7 +161,7 @@ test("a query runs without a click; an update and a delete of the event it found
   assert.equal(query.count, 1);
   const event = query.events[0];
   assert.equal(event.summary, "Dentist 牙醫");
-  await panel().getByText("1 events found").waitFor();
+  await panel().getByText("1 event found").waitFor();
   await lastBubble().getByText("(no scripted reply)").waitFor();
 
   // The follow-up turn above got the default reply; now the assistant proposes changes.

@@ -139,7 +139,7 @@ function changeTable(rows, env) {
 function queryList(result, env) {
   const events = result.events || [];
   return h("div", {},
-    h("p", {}, events.length ? at("ai_found", { n: events.length }) : at("ai_found_none")),
+    h("p", {}, events.length > 1 ? at("ai_found", { n: events.length }) : events.length ? at("ai_found_one") : at("ai_found_none")),
     events.length ? h("ul", { class: "card-events" }, events.slice(0, 12).map((event) =>
       h("li", {}, `${event.summary || ""} · ${when(event, env)}`))) : null);
 }

@@ -19,6 +19,7 @@ export function createChat(ctx) {
   const stopButton = h("button", { type: "button", class: "danger" });
   const busy = h("div", { class: "chat-busy", role: "status", hidden: true }, h("span", { class: "spinner", "aria-hidden": "true" }), busyText, stopButton);
   const notice = h("div", { class: "chat-notice", hidden: true });
+  const composerNote = h("p", { class: "chat-hint", role: "status" });
   const emptyNote = h("p", { class: "chat-empty" });
   const closeButton = h("button", { type: "button", class: "icon", text: "×" });
   const heading = h("h2", { class: "chat-title", id: "assistant-panel-title" });
@@ -26,7 +27,8 @@ export function createChat(ctx) {
     h("div", { class: "chat-head" }, heading, closeButton),
     notice, log, busy,
     h("form", { class: "chat-composer", onsubmit: (event) => { event.preventDefault(); submit(); } },
-      h("label", { class: "visually-hidden", for: "assistant-input", id: "assistant-input-label" }), input, sendButton));
+      h("label", { class: "visually-hidden", for: "assistant-input", id: "assistant-input-label" }), input, sendButton),
+    composerNote);
   input.id = "assistant-input";
   log.append(emptyNote);
 
@@ -52,6 +54,7 @@ export function createChat(ctx) {
     if (event.key === "Escape") { event.preventDefault(); hide(); }
   });
   input.addEventListener("paste", (event) => pasteFallback(event));
+  input.addEventListener("input", () => { composerNote.textContent = ""; });
   closeButton.addEventListener("click", () => hide());
   stopButton.addEventListener("click", () => { api.claude_reset_session().catch(() => {}); });
 
@@ -65,7 +68,7 @@ export function createChat(ctx) {
       const native = await api.read_clipboard();
       if (typeof native === "string" && native) input.setRangeText(native, input.selectionStart, input.selectionEnd, "end");
     } catch {
-      showNotice(at("ai_copy_failed"));
+      composerNote.textContent = at("ai_copy_failed");
     }
   }
 
