@@ -1,6 +1,6 @@
 // The calendar page driven as a person would, against a real Radicale holding
 // events written by another client.
-import { test, before, after } from "node:test";
+import { test, before, after, afterEach } from "node:test";
 import assert from "node:assert/strict";
 import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
 import { startRadicale, ics } from "./radicale.mjs";
@@ -83,6 +83,11 @@ before(async () => {
   await addAccount(page, radicale);
 });
 
+// A failed test must not leave a dialog that blocks the next one.
+afterEach(async () => {
+  for (let i = 0; i < 3 && (await page.locator("dialog[open]").count()); i++) await page.keyboard.press("Escape");
+});
+
 after(async () => {
   await browser?.close();
   if (program) assert.equal(await program.stop(), 0);
@@ -139,7 +144,7 @@ test("a title made of markup is shown as text and runs nothing", async () => {
   assert.equal(await page.locator("#calendar img").count(), 0);
   await event.click();
   const dialog = page.getByRole("dialog", { name: "Edit event" });
-  assert.equal(await dialog.getByLabel("Title").inputValue(), "<img src=x onerror=alert(1)>");
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "<img src=x onerror=alert(1)>");
   await dialog.getByRole("button", { name: "Cancel" }).click();
   assert.deepEqual(page.problems, []);
 });
@@ -167,3 +172,129 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
   assert.ok(await page.locator(".fc-event.holiday").count());
   assert.deepEqual(page.problems, []);
 });
+
+// The point in the week view where a slot of a day begins.
+async function slotPoint(page, date, time) {
+  const column = await page.locator(`td.fc-timegrid-col[data-date="${date}"]`).boundingBox();
+  const lane = await page.locator(`td.fc-timegrid-slot-lane[data-time="${time}"]`).boundingBox();
+  return { x: column.x + column.width / 2, y: lane.y + lane.height / 2 };
+}
+
+test("an event is created from an empty slot, edited, dragged, moved to another calendar and deleted", async () => {
+  await page.getByRole("button", { name: "Options for Work" }).click();
+  await page.getByRole("menuitem", { name: "Use for new events" }).click();
+  await page.locator(".calendar-row", { hasText: "Work" }).getByText("Default").waitFor();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await showMonth(page, 2027, 1);
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 6, 2027/ }).click();
+  await page.locator('td.fc-timegrid-slot-lane[data-time="14:00:00"]').scrollIntoViewIfNeeded();
+  const slot = await slotPoint(page, "2027-01-06", "14:00:00");
+  await page.mouse.click(slot.x, slot.y);
+
+  let dialog = page.getByRole("dialog", { name: "New event" });
+  assert.equal(await dialog.getByLabel("Start", { exact: true }).inputValue(), "2027-01-06T14:00", "prefilled with the slot");
+  assert.equal(await dialog.getByLabel("End", { exact: true }).inputValue(), "2027-01-06T14:30");
+  assert.equal(await dialog.getByLabel("Calendar", { exact: true }).locator("option:checked").textContent(), "Work", "the default calendar");
+  const calendarNames = await dialog.getByLabel("Calendar", { exact: true }).locator("option").allTextContents();
+  assert.ok(!calendarNames.includes("台灣節日"));
+  await dialog.getByLabel("Title", { exact: true }).fill("牙醫 Dentist");
+  await dialog.getByLabel("End", { exact: true }).fill("2027-01-06T15:00");
+  await dialog.getByLabel("Location", { exact: true }).fill("中山區");
+  assert.deepEqual(await axeScan(page, "dialog[open]"), [], "the editor has no serious accessibility fault");
+  await screenshot(page, "editor-en");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist");
+  let stored = await serverEvents(calendars.work);
+  assert.match(stored, /SUMMARY:牙醫 Dentist/);
+  assert.match(stored, /DTSTART;TZID=Asia\/Taipei:20270106T140000/);
+  assert.match(stored, /DTEND;TZID=Asia\/Taipei:20270106T150000/);
+
+  // Edit the title, then drag the event to the next day.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Location", { exact: true }).inputValue(), "中山區");
+  await dialog.getByLabel("Title", { exact: true }).fill("牙醫 Dentist (checkup)");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist (checkup)");
+  assert.match(await serverEvents(calendars.work), /SUMMARY:牙醫 Dentist \(checkup\)/);
+
+  const event = await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).boundingBox();
+  const target = await slotPoint(page, "2027-01-07", "14:00:00");
+  await page.mouse.move(event.x + event.width / 2, event.y + 8);
+  await page.mouse.down();
+  await page.mouse.move(target.x, event.y + 20, { steps: 8 });
+  await page.mouse.move(target.x, event.y + 8, { steps: 4 });
+  await page.mouse.up();
+  await page.waitForFunction(() => document.querySelector('td.fc-timegrid-col[data-date="2027-01-07"] .fc-event-title')?.textContent === "牙醫 Dentist (checkup)");
+  await page.waitForTimeout(500);
+  await waitFor(async () => /DTSTART;TZID=Asia\/Taipei:20270107T140000/.test(await serverEvents(calendars.work)));
+
+  // Move it to the family calendar of the same account.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Calendar", { exact: true }).selectOption({ label: "家庭" });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitFor(async () => /牙醫 Dentist/.test(await serverEvents(calendars.family)));
+  assert.doesNotMatch(await serverEvents(calendars.work), /牙醫 Dentist/);
+  // Shown in the colour of its new calendar.
+  await page.waitForFunction(() => [...document.querySelectorAll(".fc-event")].some((node) =>
+    node.textContent.includes("牙醫 Dentist (checkup)") && getComputedStyle(node).backgroundColor === "rgb(52, 199, 89)"));
+
+  // Delete asks first; cancelling keeps it.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByRole("button", { name: "Delete", exact: true }).click();
+  const confirm = page.getByRole("dialog", { name: "Delete event" });
+  await confirm.getByRole("button", { name: "Delete", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist (checkup)", false);
+  assert.doesNotMatch(await serverEvents(calendars.family), /牙醫 Dentist/);
+  assert.deepEqual(page.problems, []);
+});
+
+test("changing a repeating event asks first and keeps its rule, exception and override", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-26"] .fc-event').click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Repeat", { exact: true }).inputValue(), "custom", "a rule with a count is kept as it is");
+  await dialog.getByLabel("Location", { exact: true }).fill("Room 5");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  await ask.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.ok(await dialog.isVisible(), "cancelling the question keeps the editor");
+  assert.equal(await dialog.getByLabel("Location", { exact: true }).inputValue(), "Room 5");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await ask.getByRole("button", { name: "All events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const stored = await serverEvents(calendars.work);
+  assert.match(stored, /LOCATION:Room 5/);
+  assert.match(stored, /RRULE:FREQ=WEEKLY;COUNT=6/);
+  assert.match(stored, /EXDATE[^:\r\n]*:20270112T100000/);
+  assert.match(stored, /RECURRENCE-ID[^:\r\n]*:20270119T100000/);
+  assert.match(stored, /DTSTART[^:\r\n]*:20270105T100000/, "the series keeps its first day");
+  assert.deepEqual(page.problems, []);
+});
+
+test("holidays and events of read-only calendars open read-only", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-01"] .fc-event.holiday').click();
+  const dialog = page.getByRole("dialog", { name: "Event" });
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).isDisabled(), true);
+  assert.equal(await dialog.getByRole("button", { name: "Save" }).count(), 0);
+  assert.equal(await dialog.getByRole("button", { name: "Delete" }).count(), 0);
+  await page.keyboard.press("Escape");
+  await dialog.waitFor({ state: "detached" });
+  assert.deepEqual(page.problems, []);
+});
+
+async function waitFor(check, timeout = 10000) {
+  const deadline = Date.now() + timeout;
+  while (!(await check())) {
+    if (Date.now() > deadline) throw new Error("the condition did not come true in time");
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+}
