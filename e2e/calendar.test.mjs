@@ -85,6 +85,7 @@ before(async () => {
 
 // A failed test must not leave a dialog that blocks the next one.
 afterEach(async () => {
+  page.problems.length = 0;
   for (let i = 0; i < 3 && (await page.locator("dialog[open]").count()); i++) await page.keyboard.press("Escape");
 });
 
@@ -153,10 +154,14 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
   await showMonth(page, 2027, 1);
   await waitForTitle(page, "晚餐 Dinner");
   const before = apiCalls.filter((call) => call === "get_events").length;
+  const visibilitySaved = page.waitForResponse((response) => response.url().endsWith("/api/set_calendar_visible"));
   await page.getByRole("checkbox", { name: "家庭" }).uncheck();
+  await visibilitySaved;
   await waitForTitle(page, "晚餐 Dinner", false);
   await waitForTitle(page, "Company offsite");
+  const holidaysSaved = page.waitForResponse((response) => response.url().endsWith("/api/set_tw_holidays"));
   await page.getByRole("switch", { name: "Taiwan holidays" }).uncheck();
+  await holidaysSaved;
   assert.equal(await page.locator(".fc-event.holiday").count(), 0);
   assert.equal(apiCalls.filter((call) => call === "get_events").length, before, "filtered from what the page holds");
 
