@@ -303,3 +303,92 @@ async function waitFor(check, timeout = 10000) {
     await new Promise((resolve) => setTimeout(resolve, 200));
   }
 }
+
+test("the language switches without a reload, with Monday weeks and 24-hour times in Chinese", async () => {
+  await showMonth(page, 2027, 1);
+  await page.evaluate(() => { window.notReloaded = true; });
+  await page.getByLabel("Language", { exact: true }).selectOption("zh-Hant");
+  await page.getByRole("button", { name: "新增行程", exact: true }).waitFor();
+  assert.equal(await page.evaluate(() => window.notReloaded), true);
+  assert.equal(await page.locator("#title").textContent(), "2027年1月");
+  const firstColumn = await page.locator(".fc-col-header-cell").first().textContent();
+  assert.match(firstColumn, /一/, "weeks start on Monday");
+  await page.getByRole("switch", { name: "台灣節日" }).waitFor();
+  assert.match(await page.locator('td[data-date="2027-01-01"] .fc-event.holiday').textContent(), /開國紀念日|元旦/);
+  await screenshot(page, "month-zh");
+
+  await page.getByRole("button", { name: "週", exact: true }).click();
+  await page.getByRole("button", { name: /2027年1月6日/ }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.match(await page.locator(".fc-event", { hasText: "晚餐 Dinner" }).locator(".fc-event-time").textContent(), /^19:00 - 21:00$/);
+  await page.locator('td.fc-timegrid-slot-lane[data-time="18:00:00"]').scrollIntoViewIfNeeded();
+  await screenshot(page, "week-zh");
+  await page.getByRole("button", { name: "日", exact: true }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  await screenshot(page, "day-zh");
+  await page.getByRole("button", { name: "議程", exact: true }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  await screenshot(page, "agenda-zh");
+
+  await page.locator(".fc-list-event", { hasText: "晚餐 Dinner" }).click();
+  const dialog = page.getByRole("dialog", { name: "編輯行程" });
+  for (const name of ["標題", "開始", "結束", "地點", "備註", "行事曆", "重複"]) await dialog.getByLabel(name, { exact: true }).waitFor();
+  await screenshot(page, "editor-zh");
+  await dialog.getByRole("button", { name: "取消", exact: true }).click();
+
+  // The chosen view and language are what the page opens on next time.
+  await page.reload();
+  await page.getByRole("button", { name: "議程", exact: true, pressed: true }).waitFor();
+  await page.getByLabel("語言", { exact: true }).selectOption("en");
+  await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.deepEqual(page.problems, []);
+});
+
+test("a change made in another window shows up by itself, without closing an open dialog", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-07"] .fc-event').click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Notes", { exact: true }).fill("typed before the refetch");
+
+  const other = await openPage(browser, program.address);
+  await other.getByRole("button", { name: "New event", exact: true }).click();
+  const editor = other.getByRole("dialog", { name: "New event" });
+  await editor.getByLabel("Title", { exact: true }).fill("From the other window");
+  await editor.getByLabel("All day", { exact: true }).check();
+  await editor.getByLabel("Start", { exact: true }).fill("2027-01-21");
+  await editor.getByLabel("End", { exact: true }).fill("2027-01-21");
+  await editor.getByRole("button", { name: "Save", exact: true }).click();
+  await editor.waitFor({ state: "detached" });
+  assert.deepEqual(other.problems, []);
+  await other.context().close();
+
+  await waitForTitle(page, "From the other window");
+  assert.deepEqual((await titlesByDay(page))["2027-01-21"], ["From the other window"]);
+  assert.ok(await dialog.isVisible(), "the open dialog stayed");
+  assert.equal(await dialog.getByLabel("Notes", { exact: true }).inputValue(), "typed before the refetch");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("a calendar that fails shows a badge with its error while the others still show, and a failed save keeps the typing", async () => {
+  await fetch(calendars.broken, { method: "DELETE", headers: { Authorization: "Basic " + Buffer.from(`${radicale.user}:${radicale.password}`).toString("base64") } });
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  await showMonth(page, 2027, 1);
+  await page.getByRole("button", { name: "Refresh all calendars" }).isVisible();
+  const badge = page.getByRole("img", { name: /^Archive could not be loaded: / });
+  await badge.waitFor();
+  await waitForTitle(page, "Company offsite");
+
+  await page.getByRole("button", { name: "New event", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "New event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Into the void");
+  await dialog.getByLabel("Calendar", { exact: true }).selectOption({ label: "Archive" });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.locator(".form-error").filter({ hasText: /\S/ }).waitFor();
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "Into the void");
+  assert.equal(await dialog.getByRole("button", { name: "Save", exact: true }).isEnabled(), true);
+  await screenshot(page, "save-failed");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.deepEqual(page.problems, []);
+});
