@@ -83,6 +83,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   function decorate(info) {
     const record = info.event.extendedProps.record;
+    if (!record) return;  // the outline drawn while selecting a slot
     const parts = [record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");

@@ -140,7 +140,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       if (target.calendar.url === record.calendar_url)
         return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       // A moved event keeps its identity and, for a series, its rule.
-      const moved = { ...fields, uid: record.uid };
+      const moved = { ...fieldsFromForm(form, null), uid: record.uid };
       if (!("rrule" in moved) && record.rrule) moved.rrule = record.rrule;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);

@@ -98,19 +98,21 @@ export function ruleForChoice(choice) {
 }
 
 // The fields to send for the editor's values. `original` is the record being
-// edited (absent for a new event). The rule is sent only when the user chose
-// another repetition, so a custom rule is never rewritten by the page.
+// edited (absent for a new event). Times are sent only when they changed, and
+// the rule only when the user chose another repetition, so an edit never
+// rewrites what it did not touch (a custom rule, a series' own start).
 export function fieldsFromForm(form, original) {
-  const fields = {
-    summary: form.title,
-    all_day: form.allDay,
-    start: form.allDay ? form.startDate : `${form.startDate}T${form.startTime}:00`,
-    end: form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}:00`,
-    location: form.location,
-    description: form.notes,
-  };
-  const before = original ? repeatChoice(original.rrule) : "none";
-  if (form.repeat !== "custom" && form.repeat !== before) fields.rrule = ruleForChoice(form.repeat);
+  const fields = { summary: form.title, location: form.location, description: form.notes };
+  const before = original ? formFromRecord(original) : null;
+  const timesChanged = !before || ["allDay", "startDate", "endDate"].some((key) => form[key] !== before[key]) ||
+    (!form.allDay && (form.startTime !== before.startTime || form.endTime !== before.endTime));
+  if (timesChanged) {
+    fields.all_day = form.allDay;
+    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}:00`;
+    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}:00`;
+  }
+  const repeatBefore = before ? before.repeat : "none";
+  if (form.repeat !== "custom" && form.repeat !== repeatBefore) fields.rrule = ruleForChoice(form.repeat);
   if (original?.recurrence_id) fields.recurrence_id = original.recurrence_id;
   return fields;
 }
