@@ -112,7 +112,11 @@ test("the settings work in Traditional Chinese and the licence list never breaks
     assert.ok((await licences.textContent()).length > "開放原始碼授權".length, "an empty list or an error is said in words");
   }
   await licences.getByRole("button", { name: "關閉" }).click();
-  await dialog.getByRole("button", { name: "關閉" }).click();
+  await dialog.getByLabel("語言").selectOption("en");
+  const english = page.getByRole("dialog", { name: "Settings" });
+  await english.getByLabel("Provider").waitFor();
+  assert.equal(await page.getByRole("dialog").count(), 1, "the dialog is rebuilt in the new language, once");
+  await english.getByRole("button", { name: "Close" }).click();
   const unrelated = page.problems.filter((problem) => !/get_third_party_licenses|status of 404/.test(problem));
   assert.deepEqual(unrelated, []);
 });

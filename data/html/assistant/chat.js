@@ -97,7 +97,8 @@ export function createChat(ctx) {
 
   // Turns never overlap: a follow-up that becomes ready while a turn runs waits for it.
   function enqueue(text, followup) {
-    queue = queue.then(() => turn(text, followup));
+    // A fault while showing one answer must not stop every later turn.
+    queue = queue.then(() => turn(text, followup)).catch((error) => ctx.showError(error));
     return queue;
   }
 

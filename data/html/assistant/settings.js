@@ -8,9 +8,12 @@ import { openLicences } from "./licences.js";
 
 const CUSTOM = "__custom__";
 
-export function openSettings(ctx, { onNewConversation }) {
+export function openSettings(ctx, options) {
   const { api } = ctx;
-  ctx.dialogs.openDialog({
+  const { onNewConversation } = options;
+  // The dialog is built in one language; a switch made inside it rebuilds it.
+  let stopFollowing = () => {};
+  const { closed } = ctx.dialogs.openDialog({
     title: at("settings_title"),
     className: "assistant-settings",
     build: (close) => {
@@ -23,6 +26,15 @@ export function openSettings(ctx, { onNewConversation }) {
       const language = h("select", {}, h("option", { value: "en" }, "English"), h("option", { value: "zh-Hant" }, "繁體中文"));
       language.value = ctx.language;
       language.addEventListener("change", () => report(ctx.setLanguage(language.value)));
+      stopFollowing = ctx.onLanguageChange(() => {
+        stopFollowing();
+        close();
+        // Reopened after the listeners have run, so the new dialog does not hear this change.
+        queueMicrotask(() => {
+          openSettings(ctx, options);
+          document.querySelector("dialog[open] select")?.focus();
+        });
+      });
       const holidays = h("input", { type: "checkbox", role: "switch", checked: ctx.store.state.showHolidays !== false });
       holidays.id = "assistant-settings-holidays";
       holidays.addEventListener("change", () => report(ctx.store.setHolidays(holidays.checked)));
@@ -94,4 +106,5 @@ export function openSettings(ctx, { onNewConversation }) {
           h("button", { type: "button", onclick: () => close() }, ctx.t("close"))));
     },
   });
+  closed.then(() => stopFollowing());
 }
