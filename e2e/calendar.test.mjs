@@ -112,6 +112,7 @@ test("the events written by another client are on their days in every view", asy
   const series = page.locator('td[data-date="2027-01-05"] .fc-event');
   assert.equal(await series.evaluate((node) => getComputedStyle(node).backgroundColor), "rgb(255, 41, 104)");
   await screenshot(page, "month-en");
+  assert.deepEqual(await axeScan(page), [], "the month with events has no serious accessibility fault");
 
   await page.getByRole("button", { name: "Next", exact: true }).click();
   await page.getByRole("button", { name: "Previous", exact: true }).click();
@@ -124,6 +125,9 @@ test("the events written by another client are on their days in every view", asy
   assert.equal(days["2027-01-12"], undefined);
   await screenshot(page, "week-en");
 
+  await page.getByRole("button", { name: /Wednesday, January 6, 2027/ }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.deepEqual(await axeScan(page), [], "a week with events has no serious accessibility fault");
   await page.getByRole("button", { name: "Agenda", exact: true }).click();
   await waitForTitle(page, "Team sync moved");
   days = await titlesByDay(page);
@@ -180,8 +184,8 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
 
 // The point in the week view where a slot of a day begins.
 async function slotPoint(page, date, time) {
-  const column = await page.locator(`td.fc-timegrid-col[data-date="${date}"]`).boundingBox();
-  const lane = await page.locator(`td.fc-timegrid-slot-lane[data-time="${time}"]`).boundingBox();
+  const column = await boxOf(page.locator(`td.fc-timegrid-col[data-date="${date}"]`));
+  const lane = await boxOf(page.locator(`td.fc-timegrid-slot-lane[data-time="${time}"]`));
   return { x: column.x + column.width / 2, y: lane.y + lane.height / 2 };
 }
 
@@ -226,7 +230,7 @@ test("an event is created from an empty slot, edited, dragged, moved to another 
   await waitForTitle(page, "牙醫 Dentist (checkup)");
   assert.match(await serverEvents(calendars.work), /SUMMARY:牙醫 Dentist \(checkup\)/);
 
-  const event = await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).boundingBox();
+  const event = await boxOf(page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }));
   const target = await slotPoint(page, "2027-01-07", "14:00:00");
   await page.mouse.move(event.x + event.width / 2, event.y + 8);
   await page.mouse.down();
@@ -295,6 +299,13 @@ test("holidays and events of read-only calendars open read-only", async () => {
   await dialog.waitFor({ state: "detached" });
   assert.deepEqual(page.problems, []);
 });
+
+// The box of an element that the next refetch may redraw at any moment.
+async function boxOf(locator) {
+  let box = null;
+  await waitFor(async () => (box = await locator.first().boundingBox().catch(() => null)) !== null);
+  return box;
+}
 
 async function waitFor(check, timeout = 10000) {
   const deadline = Date.now() + timeout;

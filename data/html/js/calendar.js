@@ -118,6 +118,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       eventDrop: moveInView,
       eventResize: moveInView,
       eventDidMount: decorate,
+      // A day cell named by its number alone would hide the events inside it
+      // from screen readers; named by its content it reads the date and events.
+      dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
       ...localeOptions(currentLanguage()),
     });
