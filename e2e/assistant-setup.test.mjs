@@ -91,8 +91,10 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   await page.selectOption("#language", "zh-Hant");
   await page.getByRole("button", { name: "設定" }).click();
   const dialog = page.getByRole("dialog", { name: "設定" });
+  await dialog.getByLabel("DeepSeek 模型").waitFor();
   assert.equal(await dialog.getByLabel("服務提供者").inputValue(), "deepseek");
-  assert.ok(await dialog.getByLabel("DeepSeek 模型").isVisible());
+  assert.equal(await dialog.getByLabel("DeepSeek 模型").inputValue(), "deepseek-v9");
+  assert.equal(await dialog.getByLabel("模型", { exact: true }).isVisible(), false, "Anthropic's choices are hidden");
   await dialog.getByRole("switch", { name: "顯示台灣節日" }).uncheck();
   await dialog.getByText("已儲存。").waitFor();
   assert.equal(await page.getByRole("switch", { name: "台灣節日", exact: true }).isChecked(), false, "the sidebar switch follows");
