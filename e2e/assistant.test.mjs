@@ -251,6 +251,8 @@ test("the settings offer the assistant's choices and apply them at once", async 
   const dialog = page.getByRole("dialog", { name: "Settings" });
   await dialog.getByLabel("Model", { exact: true }).selectOption("claude-sonnet-4-6");
   await dialog.getByText("Saved.").waitFor();
+  assert.equal(await dialog.getByLabel("Custom model ID").isVisible(), false, "a built-in model needs no ID typed");
+  assert.equal(await dialog.getByLabel("DeepSeek API key").isVisible(), false, "DeepSeek's fields wait for its provider");
   await dialog.getByLabel("Effort").selectOption("low");
   await dialog.getByLabel("Model", { exact: true }).selectOption({ label: "Custom model…" });
   await dialog.getByLabel("Custom model ID").fill("claude-experimental-9");
