@@ -1,51 +1,117 @@
+// The page's frame: loading through the bridge, the token, the language, the
+// add-account dialog and its failures, and accessibility.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
-import { startProgram, startBrowser } from "./support.mjs";
+import { startProgram, startBrowser, openPage, screenshot, axeScan } from "./support.mjs";
+import { startRadicale } from "./radicale.mjs";
 
+let radicale;
 let program;
 let browser;
 
 before(async () => {
-  program = await startProgram();
+  radicale = await startRadicale();
+  await radicale.createCalendar("personal", "Personal", "#1BADF8FF");
+  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
   browser = await startBrowser();
 });
 
 after(async () => {
   await browser?.close();
   if (program) assert.equal(await program.stop(), 0);
+  await radicale?.stop();
 });
 
 test("the page loads through the bridge, shows the logo and switches language", async () => {
-  const page = await browser.newPage();
-  const errors = [];
-  page.on("pageerror", (error) => errors.push(error.message));
-  await page.goto(program.address);
-
+  const page = await openPage(browser, program.address);
   await page.waitForFunction(() => document.getElementById("logo").src.startsWith("data:image/png;base64,"));
   const logo = await page.$eval("#logo", (img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
   assert.deepEqual(logo, { width: 256, height: 256 });
-  assert.equal(await page.textContent("[data-text=accounts]"), "Accounts");
+  await page.getByRole("heading", { name: "Calendars" }).waitFor();
   assert.doesNotMatch(page.url(), /token=/, "the token leaves the address bar");
+  assert.match(await page.getByText(/No iCloud account yet/).textContent(), /Add one/);
+  assert.deepEqual(await axeScan(page), [], "the main view has no serious accessibility fault");
+  await screenshot(page, "empty-en");
 
-  await page.selectOption("#language", "zh-Hant");
-  await page.waitForFunction(() => document.querySelector("[data-text=accounts]").textContent === "帳號");
-  await page.screenshot({ path: join(process.env.E2E_ARTIFACTS || "/tmp", "wrenfold-page.png") });
+  await page.getByLabel("Language", { exact: true }).selectOption("zh-Hant");
+  await page.getByRole("heading", { name: "行事曆" }).waitFor();
+  assert.equal(await page.locator("html").getAttribute("lang"), "zh-Hant");
+  assert.deepEqual(await axeScan(page), []);
+  await screenshot(page, "empty-zh");
 
   await page.reload();
-  await page.waitForFunction(() => document.getElementById("language").value === "zh-Hant");
-  assert.deepEqual(errors, []);
+  await page.getByRole("heading", { name: "行事曆" }).waitFor();
+  assert.equal(await page.locator("#language").inputValue(), "zh-Hant");
+  assert.doesNotMatch(page.url(), /token=/);
+  const settings = JSON.parse(readFileSync(join(program.home, ".local/share/kelvane/Wrenfold/settings.json"), "utf8"));
+  assert.equal(settings.language, "zh-Hant", "saved at once");
+  await page.getByLabel("語言", { exact: true }).selectOption("en");
+  await page.getByRole("heading", { name: "Calendars" }).waitFor();
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
 });
 
 test("a page without the token cannot use the bridge and says so", async () => {
-  const page = await browser.newPage();
+  const page = await openPage(browser, null);
   await page.goto(program.address.replace(/#token=.*/, ""));
-  await page.waitForSelector("#banner.shown");
-  assert.match(await page.textContent("#banner"), /token/);
+  await page.getByRole("alert").filter({ hasText: /token/ }).waitFor();
+  assert.match(await page.locator("#banner").textContent(), /access token is not valid/);
+  await page.context().close();
 });
 
-test("the language chosen in the page is saved at once", async () => {
-  const settings = JSON.parse(readFileSync(join(program.home, ".local/share/kelvane/Wrenfold/settings.json"), "utf8"));
-  assert.equal(settings.language, "zh-Hant");
+test("adding an account shows the program's texts for its failures, then the calendars", async () => {
+  const page = await openPage(browser, program.address);
+  const returnTo = page.getByRole("button", { name: "Add account" });
+  await returnTo.click();
+  const dialog = page.getByRole("dialog", { name: "Add account" });
+  assert.deepEqual(await axeScan(page, "dialog[open]"), [], "the dialog has no serious accessibility fault");
+  assert.equal(await page.evaluate(() => document.activeElement.id), "apple-id", "focus starts in the dialog");
+
+  await dialog.getByRole("button", { name: "Add", exact: true }).click();
+  await dialog.getByText("Please enter both Apple ID and app-specific password.").waitFor();
+
+  await dialog.getByLabel("Apple ID", { exact: true }).fill(radicale.user);
+  await dialog.getByLabel("App-specific password", { exact: true }).fill("wrong-password");
+  await dialog.getByRole("button", { name: "Add", exact: true }).click();
+  await dialog.getByText("iCloud sign-in failed (HTTP 401). Check the Apple ID and app-specific password.").waitFor();
+  assert.equal(await dialog.getByLabel("Apple ID", { exact: true }).inputValue(), radicale.user, "what was typed stays");
+  await screenshot(page, "add-account-failed");
+
+  // Tab stays inside the dialog; Esc closes it and focus goes back.
+  for (let i = 0; i < 8; i++) await page.keyboard.press("Tab");
+  assert.equal(await page.evaluate(() => Boolean(document.activeElement.closest("dialog"))), true);
+  await page.keyboard.press("Escape");
+  await dialog.waitFor({ state: "detached" });
+  assert.equal(await page.evaluate(() => document.activeElement.textContent), "Add account");
+
+  await returnTo.click();
+  await dialog.getByLabel("Apple ID", { exact: true }).fill(" " + radicale.user + " ");
+  await dialog.getByLabel("App-specific password", { exact: true }).fill(radicale.password);
+  await dialog.getByRole("button", { name: "Add", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.getByRole("checkbox", { name: "Personal" }).waitFor();
+  assert.equal(await page.locator(".calendar-row", { hasText: "Personal" }).getByText("Default").count(), 1);
+  assert.deepEqual(await axeScan(page), [], "the main view with an account has no serious accessibility fault");
+
+  await returnTo.click();
+  await dialog.getByLabel("Apple ID", { exact: true }).fill(radicale.user.toUpperCase());
+  await dialog.getByLabel("App-specific password", { exact: true }).fill(radicale.password);
+  await dialog.getByRole("button", { name: "Add", exact: true }).click();
+  await dialog.getByText("This Apple ID is already added: " + radicale.user.toUpperCase()).waitFor();
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+
+  // Removing asks first.
+  await page.getByRole("button", { name: `Actions for ${radicale.user}` }).click();
+  await page.getByRole("menuitem", { name: "Remove account" }).click();
+  const confirm = page.getByRole("dialog", { name: "Remove account" });
+  await confirm.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.equal(await page.getByRole("checkbox", { name: "Personal" }).count(), 1);
+  await page.getByRole("button", { name: `Actions for ${radicale.user}` }).click();
+  await page.getByRole("menuitem", { name: "Remove account" }).click();
+  await confirm.getByRole("button", { name: "Remove", exact: true }).click();
+  await page.getByText(/No iCloud account yet/).waitFor();
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
 });

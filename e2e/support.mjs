@@ -1,6 +1,6 @@
 // Starts the real program with a home of its own and a headless Chromium.
 import { spawn } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, dirname } from "node:path";
 import { fileURLToPath } from "node:url";
@@ -44,4 +44,49 @@ export async function startBrowser() {
     args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
   });
+}
+
+// A page of the program that keeps every console error and failed request,
+// so that a test can assert there were none.
+export async function openPage(browser, address, { viewport = { width: 1360, height: 860 }, locale = "en-US" } = {}) {
+  const context = await browser.newContext({ viewport, locale, timezoneId: "Asia/Taipei" });
+  const page = await context.newPage();
+  page.problems = [];
+  page.on("console", (message) => { if (message.type() === "error") page.problems.push("console: " + message.text()); });
+  page.on("pageerror", (error) => page.problems.push("page error: " + error.message));
+  page.on("requestfailed", (request) => page.problems.push("failed request: " + request.url()));
+  page.on("response", (response) => {
+    if (response.status() >= 400) page.problems.push(`HTTP ${response.status()}: ${response.url()}`);
+  });
+  if (address) await page.goto(address);
+  return page;
+}
+
+export const artifacts = process.env.E2E_ARTIFACTS || tmpdir();
+
+export async function screenshot(page, name) {
+  await page.screenshot({ path: join(artifacts, name + ".png") });
+}
+
+const axeSource = readFileSync(join(dirname(fileURLToPath(import.meta.url)), "node_modules/axe-core/axe.min.js"), "utf8");
+
+// The serious and critical accessibility violations of the page (or of the
+// part matched by `selector`), as short readable lines.
+export async function axeScan(page, selector = null) {
+  if (!(await page.evaluate(() => Boolean(window.axe)))) await page.evaluate(axeSource);
+  const results = await page.evaluate(async (scope) => window.axe.run(scope ? document.querySelector(scope) : document,
+    { resultTypes: ["violations"] }), selector);
+  return results.violations
+    .filter((violation) => violation.impact === "serious" || violation.impact === "critical")
+    .map((violation) => `${violation.id}: ${violation.help} (${violation.nodes.map((node) => node.target.join(" ")).join(", ")})`);
+}
+
+// Adds the Radicale account through the page's own dialog.
+export async function addAccount(page, server) {
+  await page.getByRole("button", { name: "Add account" }).click();
+  const dialog = page.getByRole("dialog", { name: "Add account" });
+  await dialog.getByLabel("Apple ID").fill(server.user);
+  await dialog.getByLabel("App-specific password").fill(server.password);
+  await dialog.getByRole("button", { name: "Add", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
 }

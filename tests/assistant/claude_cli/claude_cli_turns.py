@@ -8,6 +8,8 @@ CLI. Nothing outside the loopback is contacted; HOME and the data directory
 are temporary.
 """
 import argparse
+import base64
+import datetime
 import json
 import os
 import re
@@ -16,6 +18,8 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
+import urllib.error
 import urllib.request
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -27,6 +31,7 @@ class ModelApi:
         self.lock = threading.Lock()
         self.requests = []
         self.failure = None  # (status, message) to answer with instead of a reply
+        self.scripted = []  # (marker, text): a last message holding marker is answered with text
 
     def handler(self):
         api = self
@@ -49,8 +54,10 @@ class ModelApi:
                     status, message = failure
                     return self.send_json(status, {"type": "error",
                                                    "error": {"type": "billing_error", "message": message}})
-                last = body.get("messages", [{}])[-1]
+                last = json.dumps(body.get("messages", [{}])[-1:], ensure_ascii=False)
                 text = "Stand-in reply to %d messages" % len(body.get("messages", []))
+                with api.lock:
+                    text = next((reply for marker, reply in api.scripted if marker in last), text)
                 if body.get("stream"):
                     self.stream(body.get("model", "m"), text)
                 else:
@@ -136,6 +143,80 @@ class Program:
 failures = []
 
 
+class Radicale:
+    """A real Radicale on loopback holding one calendar, for the turn driven from the page."""
+
+    user, password = "page@example.com", "abcd-efgh-ijkl-mnop"
+
+    def __init__(self, work):
+        folder = os.path.join(work, "radicale")
+        os.makedirs(folder)
+        with socket_on_free_port() as port:
+            pass
+        self.root = "http://127.0.0.1:%d/" % port
+        with open(os.path.join(folder, "users"), "w") as f:
+            f.write("%s:%s\n" % (self.user, self.password))
+        with open(os.path.join(folder, "config"), "w") as f:
+            f.write("[server]\nhosts = 127.0.0.1:%d\n[auth]\ntype = htpasswd\nhtpasswd_filename = %s\n"
+                    "htpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = %s\n"
+                    "[web]\ntype = none\n[logging]\nlevel = warning\n"
+                    % (port, os.path.join(folder, "users"), os.path.join(folder, "collections")))
+        self.process = subprocess.Popen(["radicale", "--config", os.path.join(folder, "config")],
+                                        env={"HOME": folder, "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8"},
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 30
+        while True:
+            try:
+                self.request("PROPFIND", self.root, headers={"Depth": "0"})
+                break
+            except OSError:
+                if time.time() > deadline or self.process.poll() is not None:
+                    raise RuntimeError("Radicale did not start")
+                time.sleep(0.1)
+        self.calendar = "%s%s/work/" % (self.root, urllib.request.quote(self.user))
+        self.request("MKCALENDAR", self.calendar, b'<?xml version="1.0" encoding="utf-8"?>'
+                     b'<c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop>'
+                     b'<d:displayname>Work</d:displayname></d:prop></d:set></c:mkcalendar>',
+                     {"Content-Type": "application/xml; charset=utf-8"})
+
+    def request(self, method, url, body=None, headers=None):
+        auth = base64.b64encode(("%s:%s" % (self.user, self.password)).encode()).decode()
+        request = urllib.request.Request(url, data=body, method=method,
+                                         headers={"Authorization": "Basic " + auth, **(headers or {})})
+        try:
+            with urllib.request.urlopen(request, timeout=10) as answer:
+                return answer.read().decode()
+        except urllib.error.HTTPError as error:
+            return error.read().decode()
+
+    def events_text(self):
+        return self.request("REPORT", self.calendar,
+                            b'<?xml version="1.0" encoding="utf-8"?><c:calendar-query xmlns:d="DAV:" '
+                            b'xmlns:c="urn:ietf:params:xml:ns:caldav"><d:prop><c:calendar-data/></d:prop>'
+                            b'<c:filter><c:comp-filter name="VCALENDAR"/></c:filter></c:calendar-query>',
+                            {"Depth": "1", "Content-Type": "application/xml; charset=utf-8"})
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+
+class socket_on_free_port:
+    """A free loopback port, released when the block ends."""
+
+    def __enter__(self):
+        import socket
+        self.socket = socket.socket()
+        self.socket.bind(("127.0.0.1", 0))
+        return self.socket.getsockname()[1]
+
+    def __exit__(self, *args):
+        self.socket.close()
+
+
 def check(condition, what, detail=""):
     print(("ok   " if condition else "FAIL ") + what + ("" if condition else "\n     " + str(detail)), flush=True)
     if not condition:
@@ -146,6 +227,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wrenfold", required=True)
     parser.add_argument("--cli", required=True)
+    parser.add_argument("--page-turn", help="the script that drives one turn from the page")
     options = parser.parse_args()
 
     api = ModelApi()
@@ -175,11 +257,18 @@ def main():
             "DISABLE_TELEMETRY": "1", "DISABLE_AUTOUPDATER": "1", "DISABLE_ERROR_REPORTING": "1",
             "CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC": "1",
         }
+        radicale = Radicale(work) if options.page_turn else None
+        if radicale:
+            environment["WRENFOLD_CALDAV_URL"] = radicale.root
         program = Program(os.path.abspath(options.wrenfold), environment)
         try:
             run_turns(program, api, api_base, home, calls)
+            if radicale:
+                run_page_turn(program, api, radicale, options.page_turn)
         finally:
             program.stop()
+            if radicale:
+                radicale.stop()
             if failures:
                 print("program output:\n" + "".join(program.output))
     finally:
@@ -244,6 +333,31 @@ def run_turns(program, api, api_base, home, calls):
     check(retried["ok"], "a stale session is answered after a retry", retried)
     check(len(lines) == 2 and "--resume" in lines[0] and "--resume" not in lines[1],
           "exactly one retry, without the stale session", lines)
+
+
+
+def run_page_turn(program, api, radicale, script):
+    """A whole turn from the page: the answer proposes a create, the person confirms it."""
+    start = (datetime.date.today() + datetime.timedelta(days=1)).isoformat() + "T12:30:00"
+    action = {"action": "create_event", "summary": "Lunch from the page", "start": start,
+              "end": start.replace("12:30", "13:30")}
+    final = "The lunch is in your calendar."
+    with api.lock:
+        api.scripted = [("wrenfold-result", final),
+                        ("PAGE TURN", "I can add that:\n\n```wrenfold-action\n%s\n```" % json.dumps(action))]
+    address = "%s/#token=%s" % (program.base, program.token)
+    driven = subprocess.run(["node", script, address, radicale.user, radicale.password,
+                             "PAGE TURN: lunch tomorrow at 12:30", final],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=900)
+    check(driven.returncode == 0, "a turn driven from the page proposes, is confirmed and answered", driven.stdout)
+    check("SUMMARY:Lunch from the page" in radicale.events_text(), "the confirmed event is on the server")
+    followups = main_requests(api, "wrenfold-result")
+    results = []
+    for request in followups:
+        for found in re.finditer(r"```wrenfold-result\\n(.*?)\\n```", json.dumps(request["body"]["messages"][-1:])):
+            results.append(json.loads(json.loads('"%s"' % found.group(1))))
+    check(any(r.get("action") == "create_event" and r.get("ok") and r.get("calendar") == "Work" for r in results),
+          "the follow-up turn carries the create's result", results)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,184 @@
+// The calendar itself: FullCalendar's month, week, day and agenda views over
+// the events of the visible range, fetched once with the hidden calendars
+// included so that showing or hiding a calendar needs no request.
+import { t, currentLanguage, onLanguageChange } from "./i18n.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays } from "./events.js";
+import { showBanner } from "./banner.js";
+import { askSeries } from "./series.js";
+
+export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listMonth" };
+const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
+
+function localeOptions(language) {
+  const chinese = language === "zh-Hant";
+  const time = chinese ? { hour: "2-digit", minute: "2-digit", hour12: false }
+                       : { hour: "numeric", minute: "2-digit", meridiem: "short" };
+  return {
+    locale: chinese ? "zh-tw" : "en",
+    firstDay: chinese ? 1 : 0,
+    eventTimeFormat: time,
+    slotLabelFormat: time,
+    buttonText: {},
+    moreLinkText: (n) => t("more", { n }),
+    noEventsText: "",
+  };
+}
+
+export function createCalendar({ element, store, ctx, openEditor }) {
+  let fc = null;
+  const cache = { key: "", records: [], stale: true };
+  const dateListeners = new Set();
+
+  async function fetchRange(info, success, failure) {
+    const start = dateOnly(info.start);
+    const end = dateOnly(info.end);
+    const key = start + "|" + end;
+    try {
+      if (cache.key !== key || cache.stale) {
+        const answer = await ctx.api.get_events(start, end, true);
+        cache.key = key;
+        cache.records = answer.events || [];
+        cache.stale = false;
+        store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
+      }
+      performance.mark("wrenfold-events-answered");
+      success(visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
+        .map(toViewEvent));
+      markPainted();
+    } catch (error) {
+      showBanner(error);
+      failure(error);
+    }
+  }
+
+  // Marks the moment the view is on screen after an answer, for the benchmark.
+  function markPainted() {
+    requestAnimationFrame(() => setTimeout(() => {
+      performance.mark("wrenfold-events-painted");
+      performance.measure("wrenfold-render", "wrenfold-events-answered", "wrenfold-events-painted");
+    }, 0));
+  }
+
+  function selectSlot(info) {
+    fc.unselect();
+    const allDay = info.allDay;
+    const end = allDay ? addDays(dateOnly(info.end), -1) : null;
+    openEditor({ slot: { start: info.start, end: info.end, allDay, lastDay: end } });
+  }
+
+  async function moveInView(info) {
+    const record = info.event.extendedProps.record;
+    if (isReadOnly(record)) { info.revert(); return; }
+    if (isRepeating(record) && !(await askSeries(record, "change"))) { info.revert(); return; }
+    const fields = fieldsForMove(record, info.event.start, info.event.end, info.event.allDay);
+    try {
+      const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
+      if (answer && answer.ok === false) throw new Error(answer.error);
+      await refetch();
+    } catch (error) {
+      info.revert();
+      showBanner(error);
+    }
+  }
+
+  function decorate(info) {
+    const record = info.event.extendedProps.record;
+    if (!record) return;  // the outline drawn while selecting a slot
+    const parts = [record.summary || t("untitled")];
+    if (record.location) parts.push(record.location);
+    info.el.title = parts.join("\n");
+  }
+
+  function datesSet(info) {
+    document.getElementById("title").textContent = info.view.title;
+    const name = VIEW_NAMES[info.view.type];
+    for (const button of document.querySelectorAll("#views [data-view]"))
+      button.setAttribute("aria-pressed", String(button.dataset.view === name));
+    for (const listener of dateListeners) listener(fc.getDate(), info);
+  }
+
+  function start(view) {
+    fc = new window.FullCalendar.Calendar(element, {
+      initialView: VIEWS[view] || VIEWS.month,
+      headerToolbar: false,
+      height: "100%",
+      nowIndicator: true,
+      editable: true,
+      selectable: true,
+      selectMirror: true,
+      dayMaxEvents: true,
+      navLinks: true,
+      scrollTime: "08:00:00",
+      eventDisplay: "block",
+      views: { dayGridMonth: { displayEventEnd: false }, timeGrid: { displayEventEnd: true } },
+      progressiveEventRendering: false,
+      events: fetchRange,
+      select: selectSlot,
+      eventClick: (info) => { info.jsEvent.preventDefault(); openEditor({ record: info.event.extendedProps.record }); },
+      eventDrop: moveInView,
+      eventResize: moveInView,
+      eventDidMount: decorate,
+      // A day cell named by its number alone would hide the events inside it
+      // from screen readers; named by its content it reads the date and events.
+      dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
+      datesSet,
+      ...localeOptions(currentLanguage()),
+    });
+    fc.render();
+    // Showing or hiding calendars or holidays filters the cached events again.
+    let shownSignature = visibilitySignature();
+    store.subscribe(() => {
+      const signature = visibilitySignature();
+      if (signature === shownSignature) return;
+      shownSignature = signature;
+      fc.getEventSources().forEach((source) => source.refetch());
+    });
+    onLanguageChange(applyLocale);
+  }
+
+  function visibilitySignature() {
+    const hidden = store.state.accounts.flatMap((account) => (account.calendars || []).filter((c) => c.visible === false).map((c) => c.url));
+    return JSON.stringify([store.state.showHolidays, hidden]);
+  }
+
+  function applyLocale(language) {
+    for (const [key, value] of Object.entries(localeOptions(language))) fc.setOption(key, value);
+  }
+
+  // Asks the program again for the range on screen; view, scroll position and
+  // open dialogs stay as they are.
+  function refetch() {
+    cache.stale = true;
+    return new Promise((resolve) => {
+      if (!fc) { resolve(); return; }
+      const done = () => { fc.off("eventsSet", done); resolve(); };
+      fc.on("eventsSet", done);
+      fc.refetchEvents();
+      setTimeout(done, 10000);
+    });
+  }
+
+  return {
+    start,
+    refetch,
+    today: () => fc.today(),
+    prev: () => fc.prev(),
+    next: () => fc.next(),
+    gotoDate: (date) => fc.gotoDate(date),
+    getDate: () => fc.getDate(),
+    viewName: () => VIEW_NAMES[fc.view.type],
+    async changeView(name) {
+      if (!VIEWS[name]) return;
+      fc.changeView(VIEWS[name]);
+      try { await store.setView(name); } catch (error) { showBanner(error); }
+    },
+    newEvent() {
+      const now = new Date();
+      const day = fc.getDate();
+      const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
+      openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });
+    },
+    onDatesSet(listener) { dateListeners.add(listener); },
+    records: () => cache.records,
+  };
+}

@@ -1,0 +1,191 @@
+// The event editor: one dialog to create, change, move and delete an event.
+// A failed save keeps the dialog open with the program's text and everything
+// the user typed.
+import { h } from "./dom.js";
+import { t } from "./i18n.js";
+import { openDialog, confirmDialog } from "./dialog.js";
+import {
+  REPEATS, fieldsFromForm, formFromRecord, endBeforeStart, writableCalendars, preferredCalendar,
+  isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor,
+} from "./events.js";
+import { askSeries } from "./series.js";
+
+let fieldCounter = 0;
+
+function field(label, control, extraClass = "") {
+  control.id = control.id || "field-" + ++fieldCounter;
+  return h("div", { class: "field " + extraClass }, h("label", { for: control.id }, label), control);
+}
+
+function formFromSlot(slot) {
+  const allDay = slot.allDay;
+  if (allDay) {
+    const start = dateOnly(slot.start);
+    return { title: "", allDay, startDate: start, startTime: "09:00", endDate: slot.lastDay || start, endTime: "10:00",
+             location: "", notes: "", repeat: "none" };
+  }
+  const start = wallTime(slot.start), end = wallTime(slot.end);
+  return { title: "", allDay, startDate: start.slice(0, 10), startTime: start.slice(11, 16),
+           endDate: end.slice(0, 10), endTime: end.slice(11, 16), location: "", notes: "", repeat: "none" };
+}
+
+function calendarSelect(accounts, chosen) {
+  const select = h("select", { name: "calendar" });
+  const choices = [];
+  for (const group of writableCalendars(accounts)) {
+    const options = group.calendars.map((cal) => {
+      choices.push({ account: group.account, calendar: cal });
+      return h("option", { value: String(choices.length - 1), selected: chosen && cal.url === chosen.calendar.url },
+        cal.name || cal.url);
+    });
+    select.append(h("optgroup", { label: group.account.apple_id }, ...options));
+  }
+  return { select, chosen: () => choices[Number(select.value)] || null };
+}
+
+// options: { record } to open an event, { slot } for a new one.
+export function openEventEditor(ctx, { record = null, slot = null } = {}) {
+  const { store } = ctx;
+  const readOnly = record ? isReadOnly(record) : false;
+  const initial = record ? formFromRecord(record) : formFromSlot(slot || { start: new Date(), end: new Date(Date.now() + 3600e3), allDay: false });
+  const title = record ? (readOnly ? t("show_event_title") : t("edit_event_title")) : t("new_event_title");
+
+  return openDialog({
+    title,
+    className: "editor",
+    build: (close) => buildForm(close),
+  });
+
+  function buildForm(close) {
+    const inputs = {
+      title: h("input", { type: "text", name: "title", value: initial.title, autofocus: !readOnly, autocomplete: "off" }),
+      allDay: h("input", { type: "checkbox", name: "all_day", checked: initial.allDay }),
+      start: h("input", { name: "start", required: true }),
+      end: h("input", { name: "end", required: true }),
+      location: h("input", { type: "text", name: "location", value: initial.location, autocomplete: "off" }),
+      notes: h("textarea", { name: "notes", rows: 3, value: initial.notes }),
+      repeat: h("select", { name: "repeat" }),
+    };
+    setTimeFields(inputs, initial);
+    inputs.allDay.addEventListener("change", () => setTimeFields(inputs, { ...readTimes(inputs), allDay: inputs.allDay.checked }));
+
+    for (const choice of REPEATS) inputs.repeat.append(h("option", { value: choice, selected: initial.repeat === choice }, t("repeat_" + choice)));
+    if (initial.repeat === "custom") inputs.repeat.append(h("option", { value: "custom", selected: true }, t("repeat_custom")));
+
+    const original = record ? store.calendarByUrl(record.calendar_url) : null;
+    const preselected = record ? original : preferredCalendar(store.state.accounts, store.state.defaultCalendar);
+    const calendarPicker = readOnly ? null : calendarSelect(store.state.accounts, preselected);
+    const calendarField = readOnly
+      ? h("div", { class: "field" }, h("span", { class: "field-label" }, t("calendar")),
+          h("span", { class: "calendar-readonly" },
+            h("span", { class: "swatch", style: { background: cssColor(record.color) }, "aria-hidden": "true" }),
+            record.calendar_name || ""))
+      : field(t("calendar"), calendarPicker.select);
+
+    const error = h("p", { class: "form-error", role: "alert" });
+    const status = h("p", { class: "form-status", "aria-live": "polite" });
+    const note = readOnly ? h("p", { class: "note" }, isHoliday(record) ? t("holiday_note") : t("read_only_note"))
+                          : (!calendarPicker.chosen() ? h("p", { class: "note" }, t("no_writable")) : null);
+
+    const save = h("button", { type: "submit", class: "primary" }, t("save"));
+    const remove = record && !readOnly ? h("button", { type: "button", class: "danger", onclick: () => deleteEvent() }, t("delete")) : null;
+    const cancel = h("button", { type: "button", onclick: () => close(null) }, readOnly ? t("close") : t("cancel"));
+    if (!calendarPicker?.chosen()) save.disabled = true;
+
+    const form = h("form", { class: "form", novalidate: true },
+      field(t("title"), inputs.title, "wide"),
+      h("div", { class: "field checkbox" }, inputs.allDay, h("label", { for: inputs.allDay.id = "field-" + ++fieldCounter }, t("all_day"))),
+      h("div", { class: "row" }, field(t("start"), inputs.start), field(t("end"), inputs.end)),
+      field(t("location"), inputs.location, "wide"),
+      field(t("notes"), inputs.notes, "wide"),
+      h("div", { class: "row" }, calendarField, field(t("repeat"), inputs.repeat)),
+      note, error, status,
+      h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
+    if (readOnly) for (const input of Object.values(inputs)) input.disabled = true;
+    form.addEventListener("submit", (event) => { event.preventDefault(); saveEvent(); });
+
+    function busy(on, text = "") {
+      for (const button of [save, remove]) if (button) button.disabled = on;
+      status.textContent = text;
+    }
+
+    function readForm() {
+      return { ...readTimes(inputs), title: inputs.title.value.trim(), location: inputs.location.value,
+               notes: inputs.notes.value, repeat: inputs.repeat.value };
+    }
+
+    async function saveEvent() {
+      const form = readForm();
+      error.textContent = "";
+      if (!form.title) { error.textContent = t("title_needed"); inputs.title.focus(); return; }
+      if (endBeforeStart(form)) { error.textContent = t("end_before_start"); inputs.end.focus(); return; }
+      const target = calendarPicker.chosen();
+      if (!target) { error.textContent = t("no_writable"); return; }
+      if (record && isRepeating(record) && !(await askSeries(record, "change"))) return;
+      busy(true, t("saving"));
+      try {
+        const answer = await send(form, target);
+        if (answer && answer.ok === false) throw new Error(answer.error);
+        close({ saved: true });
+        await ctx.refetch();
+      } catch (failure) {
+        busy(false);
+        error.textContent = failure.message || String(failure);
+      }
+    }
+
+    function send(form, target) {
+      const fields = fieldsFromForm(form, record);
+      if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, fields);
+      if (target.calendar.url === record.calendar_url)
+        return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
+      // A moved event keeps its identity and, for a series, its rule.
+      const moved = { ...fieldsFromForm(form, null), uid: record.uid };
+      if (!("rrule" in moved) && record.rrule) moved.rrule = record.rrule;
+      delete moved.recurrence_id;
+      return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
+    }
+
+    async function deleteEvent() {
+      const name = record.summary || t("untitled");
+      const sure = isRepeating(record)
+        ? await askSeries(record, "delete")
+        : await confirmDialog({ title: t("delete_title"), message: t("delete_question", { name }), confirm: t("delete"), danger: true });
+      if (!sure) return;
+      busy(true);
+      try {
+        const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "");
+        if (answer && answer.ok === false) throw new Error(answer.error);
+        close({ deleted: true });
+        await ctx.refetch();
+      } catch (failure) {
+        busy(false);
+        error.textContent = failure.message || String(failure);
+      }
+    }
+
+    return form;
+  }
+}
+
+// Start and end are one control each: a date for all-day events, a date and
+// time otherwise. Switching keeps the days the user chose.
+function setTimeFields(inputs, form) {
+  inputs.allDay.checked = form.allDay;
+  for (const [input, date, time] of [[inputs.start, form.startDate, form.startTime], [inputs.end, form.endDate, form.endTime]]) {
+    input.type = form.allDay ? "date" : "datetime-local";
+    input.value = form.allDay ? date : `${date}T${time}`;
+  }
+}
+
+function readTimes(inputs) {
+  const allDay = inputs.allDay.checked;
+  const split = (value, fallbackTime) => {
+    const [date, time] = value.split("T");
+    return [date || "", (time || fallbackTime).slice(0, 5)];
+  };
+  const [startDate, startTime] = split(inputs.start.value, "09:00");
+  const [endDate, endTime] = split(inputs.end.value, "10:00");
+  return { allDay, startDate, startTime, endDate: endDate || startDate, endTime };
+}
+

@@ -1,0 +1,173 @@
+// Pure conversions between the program's event records and what the calendar
+// view and the editor work with. No DOM here, so the rules can be tested alone.
+export const HOLIDAY_CALENDAR = "local:tw_holidays";
+export const DEFAULT_COLOR = "#1BADF8";
+export const REPEATS = ["none", "daily", "weekly", "monthly", "yearly"];
+
+const pad = (n) => String(n).padStart(2, "0");
+
+// Server colours come as #RRGGBB or #RRGGBBAA (sometimes #RGB). The alpha is
+// applied; a fully transparent colour would hide the calendar's events, so it
+// is taken as opaque. Anything unreadable falls back to the default blue.
+export function parseColor(text) {
+  const raw = String(text || "").trim().replace(/^#/, "");
+  let hex = raw;
+  if (/^[0-9a-f]{3,4}$/i.test(hex)) hex = [...hex].map((c) => c + c).join("");
+  if (!/^([0-9a-f]{6}|[0-9a-f]{8})$/i.test(hex)) return parseColor(DEFAULT_COLOR);
+  const r = parseInt(hex.slice(0, 2), 16), g = parseInt(hex.slice(2, 4), 16), b = parseInt(hex.slice(4, 6), 16);
+  let a = hex.length === 8 ? parseInt(hex.slice(6, 8), 16) / 255 : 1;
+  if (a === 0) a = 1;
+  return { r, g, b, a: Math.round(a * 1000) / 1000 };
+}
+
+export function cssColor(text) {
+  const { r, g, b, a } = parseColor(text);
+  return a === 1 ? `rgb(${r}, ${g}, ${b})` : `rgba(${r}, ${g}, ${b}, ${a})`;
+}
+
+// Black or white, whichever reads better on the colour as it shows on the
+// page's dark background.
+export function textColorOn(text, background = { r: 13, g: 15, b: 20 }) {
+  const { r, g, b, a } = parseColor(text);
+  const mix = (c, base) => c * a + base * (1 - a);
+  const channel = (c) => { const s = c / 255; return s <= 0.03928 ? s / 12.92 : ((s + 0.055) / 1.055) ** 2.4; };
+  const luminance = 0.2126 * channel(mix(r, background.r)) + 0.7152 * channel(mix(g, background.g)) + 0.0722 * channel(mix(b, background.b));
+  return (luminance + 0.05) / 0.05 > 1.05 / (luminance + 0.05) ? "#0b0d12" : "#ffffff";
+}
+
+export const isHoliday = (record) => record.calendar_url === HOLIDAY_CALENDAR;
+export const isReadOnly = (record) => isHoliday(record) || record.read_only === true || !record.url;
+export const isRepeating = (record) => Boolean(record.recurring || record.rrule);
+
+// A key that stays the same across refetches, so an open event keeps its place.
+export function eventKey(record) {
+  if (isHoliday(record)) return "holiday:" + record.start;
+  return (record.url || record.uid || "") + "|" + (record.recurrence_id || record.start || "");
+}
+
+export function dateOnly(date) {
+  return `${date.getFullYear()}-${pad(date.getMonth() + 1)}-${pad(date.getDate())}`;
+}
+
+export function wallTime(date) {
+  return `${dateOnly(date)}T${pad(date.getHours())}:${pad(date.getMinutes())}:${pad(date.getSeconds())}`;
+}
+
+export function addDays(dateText, days) {
+  const [y, m, d] = dateText.slice(0, 10).split("-").map(Number);
+  return dateOnly(new Date(y, m - 1, d + days));
+}
+
+// The calendar view's event for one record. All-day events end on the day
+// after their last day; an all-day record without an end lasts one day.
+export function toViewEvent(record) {
+  const color = record.color || DEFAULT_COLOR;
+  const allDay = record.all_day === true;
+  let end = record.end || null;
+  if (allDay && (!end || end.slice(0, 10) <= record.start.slice(0, 10))) end = addDays(record.start, 1);
+  return {
+    id: eventKey(record),
+    title: record.summary || "",
+    start: allDay ? record.start.slice(0, 10) : record.start,
+    end: allDay ? end.slice(0, 10) : end,
+    allDay,
+    backgroundColor: cssColor(color),
+    borderColor: cssColor(color),
+    textColor: textColorOn(color),
+    editable: !isReadOnly(record),
+    classNames: isHoliday(record) ? ["holiday"] : [],
+    extendedProps: { record },
+  };
+}
+
+// Which events the view shows: hidden calendars and, when switched off, the
+// holidays stay in the cache but out of the view.
+export function visibleRecords(records, { isVisible, showHolidays }) {
+  return records.filter((record) => (isHoliday(record) ? showHolidays : isVisible(record.calendar_url)));
+}
+
+export function repeatChoice(rrule) {
+  const text = String(rrule || "").replace(/^RRULE:/i, "").trim();
+  if (!text) return "none";
+  const match = /^FREQ=(DAILY|WEEKLY|MONTHLY|YEARLY)$/i.exec(text);
+  return match ? match[1].toLowerCase() : "custom";
+}
+
+export function ruleForChoice(choice) {
+  return choice === "none" ? "" : "FREQ=" + choice.toUpperCase();
+}
+
+// The fields to send for the editor's values. `original` is the record being
+// edited (absent for a new event). Times are sent only when they changed, and
+// the rule only when the user chose another repetition, so an edit never
+// rewrites what it did not touch (a custom rule, a series' own start).
+export function fieldsFromForm(form, original) {
+  const fields = { summary: form.title, location: form.location, description: form.notes };
+  const before = original ? formFromRecord(original) : null;
+  const timesChanged = !before || ["allDay", "startDate", "endDate"].some((key) => form[key] !== before[key]) ||
+    (!form.allDay && (form.startTime !== before.startTime || form.endTime !== before.endTime));
+  if (timesChanged) {
+    fields.all_day = form.allDay;
+    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}:00`;
+    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}:00`;
+  }
+  const repeatBefore = before ? before.repeat : "none";
+  if (form.repeat !== "custom" && form.repeat !== repeatBefore) fields.rrule = ruleForChoice(form.repeat);
+  if (original?.recurrence_id) fields.recurrence_id = original.recurrence_id;
+  return fields;
+}
+
+// The editor's starting values for a record; all-day ends are shown as the
+// last day, as people read them.
+export function formFromRecord(record) {
+  const allDay = record.all_day === true;
+  const start = record.start || "";
+  let end = record.end || "";
+  if (allDay) {
+    const last = end && end.slice(0, 10) > start.slice(0, 10) ? addDays(end, -1) : start.slice(0, 10);
+    return { title: record.summary || "", allDay, startDate: start.slice(0, 10), startTime: "09:00",
+             endDate: last, endTime: "10:00", location: record.location || "", notes: record.description || "",
+             repeat: repeatChoice(record.rrule) };
+  }
+  if (!end) end = start;
+  return { title: record.summary || "", allDay, startDate: start.slice(0, 10), startTime: start.slice(11, 16) || "09:00",
+           endDate: end.slice(0, 10), endTime: end.slice(11, 16) || "10:00", location: record.location || "",
+           notes: record.description || "", repeat: repeatChoice(record.rrule) };
+}
+
+// Whether the form's end comes before its start (the server would refuse it).
+export function endBeforeStart(form) {
+  if (form.allDay) return form.endDate < form.startDate;
+  return `${form.endDate}T${form.endTime}` < `${form.startDate}T${form.startTime}`;
+}
+
+// Fields for an event dragged or resized in the view to new times.
+export function fieldsForMove(record, start, end, allDay) {
+  const fields = { all_day: allDay };
+  if (allDay) {
+    fields.start = dateOnly(start);
+    fields.end = end ? dateOnly(end) : addDays(dateOnly(start), 1);
+  } else {
+    fields.start = wallTime(start);
+    fields.end = end ? wallTime(end) : wallTime(new Date(start.getTime() + 3600 * 1000));
+  }
+  if (record.recurrence_id) fields.recurrence_id = record.recurrence_id;
+  return fields;
+}
+
+// Calendars a new or moved event may go to, grouped by account.
+export function writableCalendars(accounts) {
+  return accounts
+    .map((account) => ({ account, calendars: (account.calendars || []).filter((c) => c.read_only !== true) }))
+    .filter((group) => group.calendars.length > 0);
+}
+
+// The calendar preselected for a new event: the default when it is still
+// writable, otherwise the first writable one.
+export function preferredCalendar(accounts, defaultUrl) {
+  const groups = writableCalendars(accounts);
+  for (const group of groups)
+    for (const calendar of group.calendars)
+      if (calendar.url === defaultUrl) return { account: group.account, calendar };
+  return groups.length ? { account: groups[0].account, calendar: groups[0].calendars[0] } : null;
+}

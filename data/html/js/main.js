@@ -1,0 +1,86 @@
+// Starts the page: loads the state, builds the calendar, the sidebar and the
+// header, then keeps everything current by polling the program.
+import { api, hasToken, NO_TOKEN_TEXT } from "./shim.js";
+import { t, setLanguage, currentLanguage, onLanguageChange, applyTexts } from "./i18n.js";
+import { openDialog, askDialog, confirmDialog, isDialogOpen } from "./dialog.js";
+import { $ } from "./dom.js";
+import { createStore } from "./store.js";
+import { createCalendar } from "./calendar.js";
+import { createSidebar } from "./sidebar.js";
+import { openEventEditor } from "./editor.js";
+import { openAddAccount } from "./add-account.js";
+import { startPolling } from "./poll.js";
+import { bindKeys } from "./keys.js";
+import { showBanner, clearBanner } from "./banner.js";
+
+const store = createStore(api);
+
+// What the assistant and settings modules are handed.
+const ctx = {
+  api,
+  t,
+  store,
+  dialogs: { openDialog, askDialog, confirmDialog },
+  get language() { return currentLanguage(); },
+  async setLanguage(code) {
+    const answer = await api.set_language(code);
+    setLanguage(answer.language);
+    return answer.language;
+  },
+  refetch: () => calendar.refetch(),
+  onLanguageChange,
+  showError: showBanner,
+};
+
+const calendar = createCalendar({ element: $("#calendar"), store, ctx, openEditor: (options) => openEventEditor(ctx, options) });
+ctx.calendar = calendar;
+const sidebar = createSidebar({ store, ctx, calendar, openAddAccount: () => openAddAccount(ctx) });
+
+function bindHeader() {
+  $("#today").addEventListener("click", () => calendar.today());
+  $("#prev").addEventListener("click", () => calendar.prev());
+  $("#next").addEventListener("click", () => calendar.next());
+  for (const button of document.querySelectorAll("#views [data-view]"))
+    button.addEventListener("click", () => calendar.changeView(button.dataset.view));
+  $("#new-event").addEventListener("click", () => calendar.newEvent());
+  $("#refresh-all").addEventListener("click", () => sidebar.refreshAll());
+  $("#assistant").addEventListener("click", () => openAssistantModule("openAssistant"));
+  $("#settings").addEventListener("click", () => openAssistantModule("openSettings"));
+  $("#language").addEventListener("change", (event) => ctx.setLanguage(event.target.value).catch(showBanner));
+}
+
+// The assistant's chat panel and the settings dialog live in their own modules,
+// loaded when first asked for.
+function openAssistantModule(entry) {
+  import("../assistant/index.js").then((module) => module[entry](ctx)).catch(showBanner);
+}
+
+async function loadImages() {
+  const images = await api.get_images();
+  if (images.logo) $("#logo").src = images.logo;
+  if (images.refresh) $("#refresh-icon").src = images.refresh;
+  if (images.gear) $("#gear-icon").src = images.gear;
+}
+
+async function start() {
+  applyTexts(document);
+  bindHeader();
+  if (!hasToken()) { showBanner(new Error(NO_TOKEN_TEXT)); return; }
+  onLanguageChange((code) => { $("#language").value = code; });
+  try {
+    const state = await store.loadInitial();
+    setLanguage(state.language);
+    sidebar.render();
+    calendar.start(state.view);
+    clearBanner();
+  } catch (error) {
+    showBanner(error);
+    return;
+  }
+  loadImages().catch(showBanner);
+  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
+  openAssistantModule("checkAtStart");
+  startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
+}
+
+start();

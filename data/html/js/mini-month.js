@@ -1,0 +1,66 @@
+// The small month in the sidebar: a grid of days to jump to, following the
+// main view's date.
+import { h } from "./dom.js";
+import { t, currentLanguage } from "./i18n.js";
+import { dateOnly } from "./events.js";
+
+export function createMiniMonth({ element, onPick }) {
+  let shown = new Date();
+  shown = new Date(shown.getFullYear(), shown.getMonth(), 1);
+  let range = null;
+
+  function render() {
+    const language = currentLanguage();
+    const locale = language === "zh-Hant" ? "zh-TW" : "en";
+    const firstDay = language === "zh-Hant" ? 1 : 0;
+    const title = new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(shown);
+    const full = new Intl.DateTimeFormat(locale, { dateStyle: "full" });
+    const weekday = new Intl.DateTimeFormat(locale, { weekday: "narrow" });
+    const today = dateOnly(new Date());
+    const lead = (shown.getDay() - firstDay + 7) % 7;
+    const first = new Date(shown.getFullYear(), shown.getMonth(), 1 - lead);
+
+    const head = h("tr", {}, ...Array.from({ length: 7 }, (_, i) => {
+      const day = new Date(2024, 0, 7 + firstDay + i);  // 7 January 2024 was a Sunday
+      return h("th", { scope: "col", abbr: new Intl.DateTimeFormat(locale, { weekday: "long" }).format(day) }, weekday.format(day));
+    }));
+    const rows = [];
+    for (let week = 0; week < 6; week++) {
+      const cells = [];
+      for (let i = 0; i < 7; i++) {
+        const day = new Date(first.getFullYear(), first.getMonth(), first.getDate() + week * 7 + i);
+        const key = dateOnly(day);
+        const classes = ["day"];
+        if (day.getMonth() !== shown.getMonth()) classes.push("other");
+        if (key === today) classes.push("today");
+        if (range && key >= range.start && key < range.end) classes.push("in-view");
+        cells.push(h("td", {}, h("button", {
+          type: "button", class: classes.join(" "), "aria-label": full.format(day),
+          "aria-current": key === today ? "date" : false,
+          onclick: () => onPick(day),
+        }, String(day.getDate()))));
+      }
+      rows.push(h("tr", {}, ...cells));
+    }
+    element.replaceChildren(
+      h("div", { class: "mini-head" },
+        h("span", { class: "mini-title" }, title),
+        h("button", { type: "button", class: "icon", "aria-label": t("mini_prev"), title: t("mini_prev"), onclick: () => step(-1) }, "‹"),
+        h("button", { type: "button", class: "icon", "aria-label": t("mini_next"), title: t("mini_next"), onclick: () => step(1) }, "›")),
+      h("table", { class: "mini-grid", "aria-label": t("mini_month") }, h("thead", {}, head), h("tbody", {}, ...rows)));
+  }
+
+  function step(months) {
+    shown = new Date(shown.getFullYear(), shown.getMonth() + months, 1);
+    render();
+  }
+
+  return {
+    render,
+    follow(date, viewStart, viewEnd) {
+      shown = new Date(date.getFullYear(), date.getMonth(), 1);
+      range = { start: dateOnly(viewStart), end: dateOnly(viewEnd) };
+      render();
+    },
+  };
+}

@@ -1,0 +1,35 @@
+// Follows changes made elsewhere: polls the program's change tokens every 2
+// seconds while the page is visible (every 15 seconds while hidden); a new
+// refresh token refetches the range, a new calendars token relists accounts.
+const VISIBLE_INTERVAL = 2000;
+const HIDDEN_INTERVAL = 15000;
+
+export function startPolling({ api, store, calendar, sidebar, onError, onRecovered }) {
+  let last = null;
+  let timer = 0;
+  let failing = false;
+
+  async function poll() {
+    try {
+      const state = await api.get_runtime_state();
+      if (failing) { failing = false; onRecovered(); }
+      if (last && state.calendars_token !== last.calendars_token) await store.reloadAccounts();
+      if (last && state.refresh_token !== last.refresh_token) await calendar.refetch();
+      sidebar.setSyncStatus(state.sync_status || {});
+      last = state;
+    } catch (error) {
+      failing = true;
+      onError(error);
+    } finally {
+      schedule();
+    }
+  }
+
+  function schedule() {
+    clearTimeout(timer);
+    timer = setTimeout(poll, document.hidden ? HIDDEN_INTERVAL : VISIBLE_INTERVAL);
+  }
+
+  document.addEventListener("visibilitychange", () => { if (!document.hidden) { clearTimeout(timer); poll(); } });
+  poll();
+}

@@ -1,0 +1,117 @@
+// The sidebar: the small month, every account with its calendars (colour,
+// visibility, default, read-only, fetch errors), the holiday switch and the
+// account actions.
+import { h, $ } from "./dom.js";
+import { t, onLanguageChange } from "./i18n.js";
+import { cssColor } from "./events.js";
+import { confirmDialog } from "./dialog.js";
+import { menuButton } from "./menu.js";
+import { createMiniMonth } from "./mini-month.js";
+import { showBanner, clearBanner } from "./banner.js";
+
+export function createSidebar({ store, ctx, calendar, openAddAccount }) {
+  const list = $("#accounts");
+  const holidays = $("#holidays");
+  let syncStatus = {};
+  const mini = createMiniMonth({ element: $("#mini-month"), onPick: (day) => calendar.gotoDate(day) });
+
+  calendar.onDatesSet((date, info) => mini.follow(date, info.view.currentStart, info.view.currentEnd));
+  store.subscribe(render);
+  onLanguageChange(() => { render(); mini.render(); });
+  holidays.addEventListener("change", () => store.setHolidays(holidays.checked).catch(showBanner));
+  $("#add-account").addEventListener("click", openAddAccount);
+
+  function calendarRow(account, cal) {
+    const name = cal.name || cal.url;
+    const isDefault = cal.url === store.state.defaultCalendar;
+    const readOnly = cal.read_only === true;
+    const error = store.state.errors.get(cal.name);
+    const failing = error !== undefined && syncStatus[cal.url] !== "ok";
+    const box = h("input", { type: "checkbox", checked: cal.visible !== false });
+    box.addEventListener("change", () => store.setVisible(account.id, cal.url, box.checked).catch(showBanner));
+    return h("li", { class: "calendar-row" },
+      h("label", { class: "calendar-label" }, box,
+        h("span", { class: "swatch", style: { background: cssColor(cal.color || "#1BADF8") }, "aria-hidden": "true" }),
+        h("span", { class: "calendar-name" }, name)),
+      isDefault && h("span", { class: "tag" }, t("default_calendar")),
+      readOnly && h("span", { class: "tag muted" }, t("read_only")),
+      failing && h("span", { class: "badge-error", role: "img", "aria-label": t("calendar_error", { name, error }),
+                             title: t("calendar_error", { name, error }) }, "!"),
+      menuButton({
+        label: t("calendar_menu", { name }),
+        items: () => [{ label: t("make_default"), disabled: readOnly || isDefault, action: () => store.setDefault(cal.url).catch(showBanner) }],
+      }));
+  }
+
+  function accountBlock(account) {
+    return h("div", { class: "account" },
+      h("div", { class: "account-head" },
+        h("span", { class: "apple-id", title: account.apple_id }, account.apple_id),
+        menuButton({
+          label: t("account_menu", { name: account.apple_id }),
+          items: () => [
+            { label: t("refresh_account"), action: () => refreshAccount(account) },
+            { label: t("remove_account"), action: () => removeAccount(account) },
+          ],
+        })),
+      h("ul", { class: "calendar-list" }, ...(account.calendars || []).map((cal) => calendarRow(account, cal))));
+  }
+
+  function render() {
+    const accounts = store.state.accounts;
+    list.replaceChildren(...(accounts.length ? accounts.map(accountBlock) : [h("p", { class: "empty" }, t("no_accounts"))]));
+    holidays.checked = store.state.showHolidays;
+  }
+
+  async function refreshAccount(account) {
+    try {
+      const answer = await ctx.api.refresh_calendars(account.id);
+      if (!answer.ok) throw new Error(t("refresh_failed", { name: account.apple_id, error: answer.error }));
+      await store.reloadAccounts();
+      clearBanner();
+    } catch (error) { showBanner(error); }
+  }
+
+  async function removeAccount(account) {
+    const sure = await confirmDialog({
+      title: t("remove_account_title"),
+      message: t("remove_account_question", { name: account.apple_id }),
+      confirm: t("remove"),
+      danger: true,
+    });
+    if (!sure) return;
+    try {
+      const answer = await ctx.api.remove_account(account.id);
+      store.setAccounts(answer.accounts);
+      await calendar.refetch();
+    } catch (error) { showBanner(error); }
+  }
+
+  async function refreshAll() {
+    const button = $("#refresh-all");
+    button.setAttribute("aria-busy", "true");
+    button.disabled = true;
+    try {
+      const answer = await ctx.api.refresh_all_calendars();
+      store.setAccounts(answer.accounts, answer.default_calendar);
+      await calendar.refetch();
+      const failures = (answer.errors || []).map((entry) => t("refresh_failed", { name: entry.account, error: entry.error }));
+      if (failures.length) showBanner(new Error(failures.join(" · "))); else clearBanner();
+    } catch (error) {
+      showBanner(error);
+    } finally {
+      button.removeAttribute("aria-busy");
+      button.disabled = false;
+    }
+  }
+
+  return {
+    render,
+    refreshAll,
+    setSyncStatus(status) {
+      const changed = JSON.stringify(status) !== JSON.stringify(syncStatus);
+      syncStatus = status;
+      if (changed) render();
+    },
+  };
+}

@@ -1,0 +1,74 @@
+// What the page knows of the program's state: accounts and their calendars,
+// the default calendar, the view and the holiday switch. Views subscribe to
+// changes instead of asking the program themselves.
+export function createStore(api) {
+  const listeners = new Set();
+  const state = {
+    accounts: [],
+    defaultCalendar: "",
+    view: "month",
+    showHolidays: true,
+    language: "en",
+    errors: new Map(),  // calendar URL → error text of its last fetch
+  };
+  const changed = () => { for (const listener of listeners) listener(state); };
+
+  function setAccounts(accounts, defaultCalendar) {
+    state.accounts = accounts || [];
+    if (defaultCalendar !== undefined) state.defaultCalendar = defaultCalendar || "";
+    changed();
+  }
+
+  return {
+    state,
+    subscribe(listener) { listeners.add(listener); return () => listeners.delete(listener); },
+    changed,
+    async loadInitial() {
+      const initial = await api.get_initial_state();
+      state.view = initial.view;
+      state.showHolidays = initial.show_tw_holidays !== false;
+      state.language = initial.language;
+      setAccounts(initial.accounts, initial.default_calendar);
+      return initial;
+    },
+    async reloadAccounts() {
+      const listed = await api.list_accounts();
+      setAccounts(listed.accounts, listed.default_calendar);
+    },
+    setAccounts,
+    calendarByUrl(url) {
+      for (const account of state.accounts)
+        for (const calendar of account.calendars || [])
+          if (calendar.url === url) return { account, calendar };
+      return null;
+    },
+    isVisible(url) {
+      const found = this.calendarByUrl(url);
+      return !found || found.calendar.visible !== false;
+    },
+    async setVisible(accountId, url, visible) {
+      const found = this.calendarByUrl(url);
+      if (found) found.calendar.visible = visible;
+      changed();
+      await api.set_calendar_visible(accountId, url, visible);
+    },
+    async setDefault(url) {
+      state.defaultCalendar = url;
+      changed();
+      await api.set_default_calendar(url);
+    },
+    async setHolidays(visible) {
+      state.showHolidays = visible;
+      changed();
+      await api.set_tw_holidays(visible);
+    },
+    async setView(view) {
+      const answer = await api.set_view(view);
+      state.view = answer.view;
+    },
+    setErrors(errorsByUrl) {
+      state.errors = errorsByUrl;
+      changed();
+    },
+  };
+}

@@ -1,0 +1,405 @@
+// The calendar page driven as a person would, against a real Radicale holding
+// events written by another client.
+import { test, before, after, afterEach } from "node:test";
+import assert from "node:assert/strict";
+import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
+import { startRadicale, ics } from "./radicale.mjs";
+
+let radicale, program, browser, page;
+const calendars = {};
+const apiCalls = [];
+
+// Every title shown per day in the view on screen.
+function titlesByDay(page) {
+  return page.evaluate(() => {
+    const days = {};
+    const add = (date, title) => { (days[date] ||= []).push(title); };
+    if (document.querySelector(".fc-list")) {
+      let date = null;
+      for (const row of document.querySelectorAll(".fc-list-table tr")) {
+        if (row.classList.contains("fc-list-day")) date = row.dataset.date;
+        else if (row.classList.contains("fc-list-event")) add(date, row.querySelector(".fc-list-event-title").textContent);
+      }
+      return days;
+    }
+    for (const cell of document.querySelectorAll("td[data-date]"))
+      for (const title of cell.querySelectorAll(".fc-event-title")) add(cell.dataset.date, title.textContent);
+    return days;
+  });
+}
+
+async function waitForTitle(page, title, present = true) {
+  await page.waitForFunction(([wanted, present]) =>
+    [...document.querySelectorAll(".fc-event-title, .fc-list-event-title")].some((node) => node.textContent === wanted) === present,
+  [title, present]);
+}
+
+// Brings the view to a month by the header's buttons, as a user would.
+async function showMonth(page, year, month) {
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await page.getByRole("button", { name: "Today", exact: true }).click();
+  const now = new Date();
+  const steps = (year - now.getFullYear()) * 12 + (month - 1 - now.getMonth());
+  const button = page.getByRole("button", { name: steps > 0 ? "Next" : "Previous", exact: true });
+  for (let i = 0; i < Math.abs(steps); i++) await button.click();
+  await page.waitForSelector(`td[data-date="${year}-${String(month).padStart(2, "0")}-15"]`);
+}
+
+async function serverEvents(calendarUrl) {
+  return (await radicale.list(calendarUrl)).join("\n");
+}
+
+before(async () => {
+  radicale = await startRadicale();
+  calendars.work = await radicale.createCalendar("work", "Work", "#FF2968FF");
+  calendars.family = await radicale.createCalendar("family", "家庭", "#34C759FF");
+  calendars.broken = await radicale.createCalendar("broken", "Archive", "#8E8E93FF");
+  const stamp = "DTSTAMP:20261201T000000Z";
+  await radicale.put(calendars.work + "series.ics", ics(
+    "BEGIN:VEVENT", "UID:series-1", stamp, "DTSTART:20270105T100000", "DTEND:20270105T110000",
+    "RRULE:FREQ=WEEKLY;COUNT=6", "EXDATE:20270112T100000", "SUMMARY:Team sync 週會", "END:VEVENT",
+    "BEGIN:VEVENT", "UID:series-1", stamp, "RECURRENCE-ID:20270119T100000", "DTSTART:20270120T140000",
+    "DTEND:20270120T150000", "SUMMARY:Team sync moved", "END:VEVENT"));
+  await radicale.put(calendars.work + "offsite.ics", ics(
+    "BEGIN:VEVENT", "UID:offsite", stamp, "DTSTART;VALUE=DATE:20270107", "DTEND;VALUE=DATE:20270108",
+    "SUMMARY:Company offsite", "END:VEVENT"));
+  await radicale.put(calendars.work + "trip.ics", ics(
+    "BEGIN:VEVENT", "UID:trip", stamp, "DTSTART;VALUE=DATE:20270113", "DTEND;VALUE=DATE:20270116",
+    "SUMMARY:台南之旅 Trip", "END:VEVENT"));
+  await radicale.put(calendars.work + "xss.ics", ics(
+    "BEGIN:VEVENT", "UID:xss", stamp, "DTSTART:20270108T090000", "DTEND:20270108T093000",
+    "SUMMARY:<img src=x onerror=alert(1)>", "END:VEVENT"));
+  await radicale.put(calendars.family + "dinner.ics", ics(
+    "BEGIN:VEVENT", "UID:dinner", stamp, "DTSTART:20270106T190000", "DTEND:20270106T210000",
+    "SUMMARY:晚餐 Dinner", "LOCATION:台北", "END:VEVENT"));
+
+  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
+  browser = await startBrowser();
+  page = await openPage(browser, program.address);
+  page.on("request", (request) => { if (request.url().includes("/api/")) apiCalls.push(request.url().replace(/.*\/api\//, "")); });
+  page.on("dialog", (dialog) => { page.problems.push("a script opened a dialog: " + dialog.message()); dialog.dismiss(); });
+  await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.doesNotMatch(page.url(), /token/, "the token leaves the address bar");
+  await addAccount(page, radicale);
+});
+
+// A failed test must not leave a dialog that blocks the next one.
+afterEach(async () => {
+  page.problems.length = 0;
+  for (let i = 0; i < 3 && (await page.locator("dialog[open]").count()); i++) await page.keyboard.press("Escape");
+});
+
+after(async () => {
+  await browser?.close();
+  if (program) assert.equal(await program.stop(), 0);
+  await radicale?.stop();
+});
+
+test("the events written by another client are on their days in every view", async () => {
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "晚餐 Dinner");
+  let days = await titlesByDay(page);
+  assert.deepEqual(days["2027-01-05"], ["Team sync 週會"]);
+  assert.equal(days["2027-01-12"], undefined, "the excluded occurrence is not shown");
+  assert.deepEqual(days["2027-01-20"], ["Team sync moved"], "the override is on its own day");
+  assert.deepEqual(days["2027-01-26"], ["Team sync 週會"]);
+  assert.deepEqual(days["2027-01-07"], ["Company offsite"]);
+  assert.deepEqual(days["2027-01-13"], ["台南之旅 Trip"], "a multi-day event starts on its first day");
+  assert.equal(days["2027-01-08"].length, 1);
+  assert.ok(days["2027-01-01"]?.length, "New Year's Day is in the month");
+  const holiday = page.locator('td[data-date="2027-01-01"] .fc-event.holiday');
+  assert.equal(await holiday.evaluate((node) => getComputedStyle(node).backgroundColor), "rgb(255, 59, 48)");
+  const series = page.locator('td[data-date="2027-01-05"] .fc-event');
+  assert.equal(await series.evaluate((node) => getComputedStyle(node).backgroundColor), "rgb(255, 41, 104)");
+  await screenshot(page, "month-en");
+  assert.deepEqual(await axeScan(page), [], "the month with events has no serious accessibility fault");
+
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 13, 2027/ }).click();
+  await waitForTitle(page, "台南之旅 Trip");
+  days = await titlesByDay(page);
+  assert.deepEqual(days["2027-01-13"], ["台南之旅 Trip"], "the trip is in the all-day row");
+  assert.ok(await page.locator(".fc-daygrid-body .fc-event", { hasText: "台南之旅 Trip" }).count(), "the trip is an all-day event");
+  assert.equal(days["2027-01-12"], undefined);
+  await screenshot(page, "week-en");
+
+  await page.getByRole("button", { name: /Wednesday, January 6, 2027/ }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.deepEqual(await axeScan(page), [], "a week with events has no serious accessibility fault");
+  await page.getByRole("button", { name: "Agenda", exact: true }).click();
+  await waitForTitle(page, "Team sync moved");
+  days = await titlesByDay(page);
+  for (const day of ["2027-01-13", "2027-01-14", "2027-01-15"]) assert.ok(days[day].includes("台南之旅 Trip"), day);
+  assert.equal(days["2027-01-16"], undefined, "the all-day end is exclusive");
+  await screenshot(page, "agenda-en");
+
+  await page.getByRole("button", { name: "Day", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 20, 2027/ }).click();
+  await waitForTitle(page, "Team sync moved");
+  await screenshot(page, "day-en");
+  assert.deepEqual(page.problems, []);
+});
+
+test("a title made of markup is shown as text and runs nothing", async () => {
+  await showMonth(page, 2027, 1);
+  const event = page.locator('td[data-date="2027-01-08"] .fc-event-title');
+  assert.equal(await event.textContent(), "<img src=x onerror=alert(1)>");
+  assert.equal(await page.locator("#calendar img").count(), 0);
+  await event.click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "<img src=x onerror=alert(1)>");
+  await dialog.getByRole("button", { name: "Cancel" }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("hiding and showing a calendar needs no request, and the choice is kept", async () => {
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "晚餐 Dinner");
+  const before = apiCalls.filter((call) => call === "get_events").length;
+  const visibilitySaved = page.waitForResponse((response) => response.url().endsWith("/api/set_calendar_visible"));
+  await page.getByRole("checkbox", { name: "家庭" }).uncheck();
+  await visibilitySaved;
+  await waitForTitle(page, "晚餐 Dinner", false);
+  await waitForTitle(page, "Company offsite");
+  const holidaysSaved = page.waitForResponse((response) => response.url().endsWith("/api/set_tw_holidays"));
+  await page.getByRole("switch", { name: "Taiwan holidays" }).uncheck();
+  await holidaysSaved;
+  assert.equal(await page.locator(".fc-event.holiday").count(), 0);
+  assert.equal(apiCalls.filter((call) => call === "get_events").length, before, "filtered from what the page holds");
+
+  await page.reload();
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "Company offsite");
+  assert.equal(await page.getByRole("checkbox", { name: "家庭" }).isChecked(), false);
+  assert.equal(await page.getByRole("switch", { name: "Taiwan holidays" }).isChecked(), false);
+  assert.equal(await page.locator(".fc-event.holiday").count(), 0);
+  await page.getByRole("checkbox", { name: "家庭" }).check();
+  await page.getByRole("switch", { name: "Taiwan holidays" }).check();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.ok(await page.locator(".fc-event.holiday").count());
+  assert.deepEqual(page.problems, []);
+});
+
+// The point in the week view where a slot of a day begins.
+async function slotPoint(page, date, time) {
+  const column = await boxOf(page.locator(`td.fc-timegrid-col[data-date="${date}"]`));
+  const lane = await boxOf(page.locator(`td.fc-timegrid-slot-lane[data-time="${time}"]`));
+  return { x: column.x + column.width / 2, y: lane.y + lane.height / 2 };
+}
+
+test("an event is created from an empty slot, edited, dragged, moved to another calendar and deleted", async () => {
+  await page.getByRole("button", { name: "Options for Work" }).click();
+  await page.getByRole("menuitem", { name: "Use for new events" }).click();
+  await page.locator(".calendar-row", { hasText: "Work" }).getByText("Default").waitFor();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await showMonth(page, 2027, 1);
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: /Wednesday, January 6, 2027/ }).click();
+  await page.locator('td.fc-timegrid-slot-lane[data-time="14:00:00"]').scrollIntoViewIfNeeded();
+  const slot = await slotPoint(page, "2027-01-06", "14:00:00");
+  await page.mouse.click(slot.x, slot.y);
+
+  let dialog = page.getByRole("dialog", { name: "New event" });
+  assert.equal(await dialog.getByLabel("Start", { exact: true }).inputValue(), "2027-01-06T14:00", "prefilled with the slot");
+  assert.equal(await dialog.getByLabel("End", { exact: true }).inputValue(), "2027-01-06T14:30");
+  assert.equal(await dialog.getByLabel("Calendar", { exact: true }).locator("option:checked").textContent(), "Work", "the default calendar");
+  const calendarNames = await dialog.getByLabel("Calendar", { exact: true }).locator("option").allTextContents();
+  assert.ok(!calendarNames.includes("台灣節日"));
+  await dialog.getByLabel("Title", { exact: true }).fill("牙醫 Dentist");
+  await dialog.getByLabel("End", { exact: true }).fill("2027-01-06T15:00");
+  await dialog.getByLabel("Location", { exact: true }).fill("中山區");
+  assert.deepEqual(await axeScan(page, "dialog[open]"), [], "the editor has no serious accessibility fault");
+  await screenshot(page, "editor-en");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist");
+  let stored = await serverEvents(calendars.work);
+  assert.match(stored, /SUMMARY:牙醫 Dentist/);
+  assert.match(stored, /DTSTART;TZID=Asia\/Taipei:20270106T140000/);
+  assert.match(stored, /DTEND;TZID=Asia\/Taipei:20270106T150000/);
+
+  // Edit the title, then drag the event to the next day.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Location", { exact: true }).inputValue(), "中山區");
+  await dialog.getByLabel("Title", { exact: true }).fill("牙醫 Dentist (checkup)");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist (checkup)");
+  assert.match(await serverEvents(calendars.work), /SUMMARY:牙醫 Dentist \(checkup\)/);
+
+  const event = await boxOf(page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }));
+  const target = await slotPoint(page, "2027-01-07", "14:00:00");
+  await page.mouse.move(event.x + event.width / 2, event.y + 8);
+  await page.mouse.down();
+  await page.mouse.move(target.x, event.y + 20, { steps: 8 });
+  await page.mouse.move(target.x, event.y + 8, { steps: 4 });
+  await page.mouse.up();
+  await page.waitForFunction(() => document.querySelector('td.fc-timegrid-col[data-date="2027-01-07"] .fc-event-title')?.textContent === "牙醫 Dentist (checkup)");
+  await page.waitForTimeout(500);
+  await waitFor(async () => /DTSTART;TZID=Asia\/Taipei:20270107T140000/.test(await serverEvents(calendars.work)));
+
+  // Move it to the family calendar of the same account.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Calendar", { exact: true }).selectOption({ label: "家庭" });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitFor(async () => /牙醫 Dentist/.test(await serverEvents(calendars.family)));
+  assert.doesNotMatch(await serverEvents(calendars.work), /牙醫 Dentist/);
+  // Shown in the colour of its new calendar.
+  await page.waitForFunction(() => [...document.querySelectorAll(".fc-event")].some((node) =>
+    node.textContent.includes("牙醫 Dentist (checkup)") && getComputedStyle(node).backgroundColor === "rgb(52, 199, 89)"));
+
+  // Delete asks first; cancelling keeps it.
+  await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByRole("button", { name: "Delete", exact: true }).click();
+  const confirm = page.getByRole("dialog", { name: "Delete event" });
+  await confirm.getByRole("button", { name: "Delete", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await waitForTitle(page, "牙醫 Dentist (checkup)", false);
+  assert.doesNotMatch(await serverEvents(calendars.family), /牙醫 Dentist/);
+  assert.deepEqual(page.problems, []);
+});
+
+test("changing a repeating event asks first and keeps its rule, exception and override", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-26"] .fc-event').click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Repeat", { exact: true }).inputValue(), "custom", "a rule with a count is kept as it is");
+  await dialog.getByLabel("Location", { exact: true }).fill("Room 5");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  await ask.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.ok(await dialog.isVisible(), "cancelling the question keeps the editor");
+  assert.equal(await dialog.getByLabel("Location", { exact: true }).inputValue(), "Room 5");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await ask.getByRole("button", { name: "All events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const stored = await serverEvents(calendars.work);
+  assert.match(stored, /LOCATION:Room 5/);
+  assert.match(stored, /RRULE:FREQ=WEEKLY;COUNT=6/);
+  assert.match(stored, /EXDATE[^:\r\n]*:20270112T100000/);
+  assert.match(stored, /RECURRENCE-ID[^:\r\n]*:20270119T100000/);
+  assert.match(stored, /DTSTART[^:\r\n]*:20270105T100000/, "the series keeps its first day");
+  assert.deepEqual(page.problems, []);
+});
+
+test("holidays and events of read-only calendars open read-only", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-01"] .fc-event.holiday').click();
+  const dialog = page.getByRole("dialog", { name: "Event" });
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).isDisabled(), true);
+  assert.equal(await dialog.getByRole("button", { name: "Save" }).count(), 0);
+  assert.equal(await dialog.getByRole("button", { name: "Delete" }).count(), 0);
+  await page.keyboard.press("Escape");
+  await dialog.waitFor({ state: "detached" });
+  assert.deepEqual(page.problems, []);
+});
+
+// The box of an element that the next refetch may redraw at any moment.
+async function boxOf(locator) {
+  let box = null;
+  await waitFor(async () => (box = await locator.first().boundingBox().catch(() => null)) !== null);
+  return box;
+}
+
+async function waitFor(check, timeout = 10000) {
+  const deadline = Date.now() + timeout;
+  while (!(await check())) {
+    if (Date.now() > deadline) throw new Error("the condition did not come true in time");
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+}
+
+test("the language switches without a reload, with Monday weeks and 24-hour times in Chinese", async () => {
+  await showMonth(page, 2027, 1);
+  await page.evaluate(() => { window.notReloaded = true; });
+  await page.getByLabel("Language", { exact: true }).selectOption("zh-Hant");
+  await page.getByRole("button", { name: "新增行程", exact: true }).waitFor();
+  assert.equal(await page.evaluate(() => window.notReloaded), true);
+  assert.equal(await page.locator("#title").textContent(), "2027年1月");
+  const firstColumn = await page.locator(".fc-col-header-cell").first().textContent();
+  assert.match(firstColumn, /一/, "weeks start on Monday");
+  await page.getByRole("switch", { name: "台灣節日" }).waitFor();
+  assert.match(await page.locator('td[data-date="2027-01-01"] .fc-event.holiday').textContent(), /開國紀念日|元旦/);
+  await screenshot(page, "month-zh");
+
+  await page.getByRole("button", { name: "週", exact: true }).click();
+  await page.getByRole("button", { name: /2027年1月6日/ }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  assert.match(await page.locator(".fc-event", { hasText: "晚餐 Dinner" }).locator(".fc-event-time").textContent(), /^19:00 - 21:00$/);
+  await page.locator('td.fc-timegrid-slot-lane[data-time="18:00:00"]').scrollIntoViewIfNeeded();
+  await screenshot(page, "week-zh");
+  await page.getByRole("button", { name: "日", exact: true }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  await screenshot(page, "day-zh");
+  await page.getByRole("button", { name: "議程", exact: true }).click();
+  await waitForTitle(page, "晚餐 Dinner");
+  await screenshot(page, "agenda-zh");
+
+  await page.locator(".fc-list-event", { hasText: "晚餐 Dinner" }).click();
+  const dialog = page.getByRole("dialog", { name: "編輯行程" });
+  for (const name of ["標題", "開始", "結束", "地點", "備註", "行事曆", "重複"]) await dialog.getByLabel(name, { exact: true }).waitFor();
+  await screenshot(page, "editor-zh");
+  await dialog.getByRole("button", { name: "取消", exact: true }).click();
+
+  // The chosen view and language are what the page opens on next time.
+  await page.reload();
+  await page.getByRole("button", { name: "議程", exact: true, pressed: true }).waitFor();
+  await page.getByLabel("語言", { exact: true }).selectOption("en");
+  await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.deepEqual(page.problems, []);
+});
+
+test("a change made in another window shows up by itself, without closing an open dialog", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-07"] .fc-event').click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Notes", { exact: true }).fill("typed before the refetch");
+
+  const other = await openPage(browser, program.address);
+  await other.getByRole("button", { name: "New event", exact: true }).click();
+  const editor = other.getByRole("dialog", { name: "New event" });
+  await editor.getByLabel("Title", { exact: true }).fill("From the other window");
+  await editor.getByLabel("All day", { exact: true }).check();
+  await editor.getByLabel("Start", { exact: true }).fill("2027-01-21");
+  await editor.getByLabel("End", { exact: true }).fill("2027-01-21");
+  await editor.getByRole("button", { name: "Save", exact: true }).click();
+  await editor.waitFor({ state: "detached" });
+  assert.deepEqual(other.problems, []);
+  await other.context().close();
+
+  await waitForTitle(page, "From the other window");
+  assert.deepEqual((await titlesByDay(page))["2027-01-21"], ["From the other window"]);
+  assert.ok(await dialog.isVisible(), "the open dialog stayed");
+  assert.equal(await dialog.getByLabel("Notes", { exact: true }).inputValue(), "typed before the refetch");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("a calendar that fails shows a badge with its error while the others still show, and a failed save keeps the typing", async () => {
+  await fetch(calendars.broken, { method: "DELETE", headers: { Authorization: "Basic " + Buffer.from(`${radicale.user}:${radicale.password}`).toString("base64") } });
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  await showMonth(page, 2027, 1);
+  await page.getByRole("button", { name: "Refresh all calendars" }).isVisible();
+  const badge = page.getByRole("img", { name: /^Archive could not be loaded: / });
+  await badge.waitFor();
+  await waitForTitle(page, "Company offsite");
+
+  await page.getByRole("button", { name: "New event", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "New event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Into the void");
+  await dialog.getByLabel("Calendar", { exact: true }).selectOption({ label: "Archive" });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.locator(".form-error").filter({ hasText: /\S/ }).waitFor();
+  assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "Into the void");
+  assert.equal(await dialog.getByRole("button", { name: "Save", exact: true }).isEnabled(), true);
+  await screenshot(page, "save-failed");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.deepEqual(page.problems, []);
+});
