@@ -1,6 +1,7 @@
-// wrenfold [--browser] [--port N] [--no-open]
+// wrenfold [--browser] [--port N] [--no-open] [--help] [--version]
 #include "shell/entry.h"
 #include "shell/command_line.h"
+#include "shell/one_instance.h"
 
 #include <csignal>
 #include <iostream>
@@ -23,6 +24,9 @@ int main(int argc, char** argv)
         std::cerr << "wrenfold: " << error.what() << "\n" << wrenfold::usage_text();
         return 2;
     }
+    // --help, --version, and a start that only brings the running one forward.
+    if (auto status = wrenfold::finish_before_start(options))
+        return *status;
     try {
         wrenfold::GUI({}, {}, options);
     } catch (...) {
