@@ -177,7 +177,9 @@ gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKit
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && is_own_page_uri(target))
         return FALSE;
     webkit_policy_decision_ignore(decision);
-    if (webkit_navigation_action_is_user_gesture(action) && state->handlers.open_link)
+    // A link followed away from the page goes to the user's browser (the
+    // handler decides which links may leave at all).
+    if (state->handlers.open_link)
         state->handlers.open_link(target);
     return TRUE;
 }

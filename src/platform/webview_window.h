@@ -40,7 +40,7 @@ public:
     struct Handlers {
         // The user asks to close; true lets the window go, false keeps it.
         std::function<bool()> closing;
-        // A link the user followed away from the page; it never opens here.
+        // Where the page tried to go instead of staying; it never opens here.
         std::function<void(const std::string& uri)> open_link;
     };
 
