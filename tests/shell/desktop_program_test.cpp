@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <regex>
@@ -89,7 +90,10 @@ protected:
     // A stand-in for the desktop's link handler that notes what it was given.
     void install_fake_xdg_open()
     {
-        write_text_with_mode(home / "bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$HOME/opened.txt\"\n",
+        // It also notes its blocked signals: the browser must not inherit ours.
+        write_text_with_mode(home / "bin/xdg-open",
+                             "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$HOME/opened.txt\"\n"
+                             "exec grep SigBlk /proc/self/status >> \"$HOME/signals.txt\"\n",
                              std::filesystem::perms(0755));
     }
 
@@ -142,10 +146,12 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
     EXPECT_EQ(call(address, "open_url", Json::array({ "javascript:alert(1)" })), false);
     EXPECT_EQ(call(address, "open_url", Json::array({ "file:///etc/passwd" })), false);
     EXPECT_EQ(call(address, "open_url", Json::array({ "" })), false);
-    for (int i = 0; i < 50 && read_text(home / "opened.txt").size() < 2; ++i)
+    auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+    for (int i = 0; i < 100 && lines(read_text(home / "signals.txt")) < 2; ++i)
         std::this_thread::sleep_for(100ms);
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(300ms);  // a third hand-over, wrongly made, would show by now
     EXPECT_EQ(read_text(home / "opened.txt"), "https://example.org/a?b=1\nmailto:someone@example.org\n");
+    EXPECT_EQ(read_text(home / "signals.txt"), "SigBlk:\t0000000000000000\nSigBlk:\t0000000000000000\n");
 
     // The licence notices of what the program links, built beside it.
     Json items = call(address, "get_third_party_licenses", Json::array())["items"];
