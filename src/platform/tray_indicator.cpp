@@ -9,6 +9,7 @@
 #endif
 
 #include <atomic>
+#include <cstdlib>
 
 namespace wrenfold {
 
@@ -33,6 +34,11 @@ namespace {
 
 bool status_notifier_host_registered()
 {
+    // Without a session bus there is no such host, and asking for the bus
+    // would start one of its own.
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address || !*address)
+        return false;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus)
         return false;

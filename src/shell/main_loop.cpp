@@ -60,12 +60,14 @@ bool developer_tools_asked()
 // other end. GLib's handlers only wake the loop; the toolkit thread takes the
 // signals for as long as the loop runs (libraries may start threads of their
 // own, so a signalfd on a mask that every thread blocks cannot be relied on).
+// Made before the window, so that the web view's helper processes, started
+// from this thread, do not inherit the two signals blocked.
 class EndSignalWatch {
 public:
-    explicit EndSignalWatch(WebViewWindow& window)
+    EndSignalWatch()
     {
         for (int signal : { SIGINT, SIGTERM })
-            m_sources.push_back(g_unix_signal_add(signal, on_signal, &window));
+            m_sources.push_back(g_unix_signal_add(signal, on_signal, nullptr));
         sigset_t signals = end_signals();
         pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
     }
@@ -80,9 +82,10 @@ public:
     EndSignalWatch& operator=(const EndSignalWatch&) = delete;
 
 private:
-    static gboolean on_signal(gpointer data)
+    static gboolean on_signal(gpointer)
     {
-        static_cast<WebViewWindow*>(data)->quit_loop();
+        if (gtk_main_level() > 0)
+            gtk_main_quit();
         return G_SOURCE_CONTINUE;
     }
 
@@ -137,6 +140,7 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
 
 void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
 {
+    EndSignalWatch end_signals;
     WindowSettings window_settings;
     window_settings.title = std::string(APP_NAME);
     window_settings.background = "#0d0f14";
@@ -171,10 +175,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
             return window_shown_answer();
         });
 
-    {
-        EndSignalWatch end_signals(*window);
-        window->run_event_loop();
-    }
+    window->run_event_loop();
 
     if (options.instance)
         options.instance->stop_serving();

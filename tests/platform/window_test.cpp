@@ -255,6 +255,22 @@ TEST(TrayPicture, TheIconFileOrAPlainDarkSquare)
     g_object_unref(copied);
 }
 
+TEST(TrayHost, AnXSystemTrayCountsAsATrayThatShowsTheIcon)
+{
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    EXPECT_FALSE(wrenfold::tray_host_present()) << "a bare display has no tray";
+
+    // Stand in for a tray: own the display's system-tray selection.
+    GtkWidget* tray = gtk_invisible_new();
+    gtk_widget_realize(tray);
+    ASSERT_TRUE(gdk_selection_owner_set(gtk_widget_get_window(tray), gdk_atom_intern("_NET_SYSTEM_TRAY_S0", FALSE),
+                                        GDK_CURRENT_TIME, TRUE));
+    EXPECT_TRUE(wrenfold::tray_host_present());
+    gtk_widget_destroy(tray);
+    run_loop_until([] { return !wrenfold::tray_host_present(); });
+    EXPECT_FALSE(wrenfold::tray_host_present());
+}
+
 namespace {
 
 // Another X client owning the clipboard: xclip in the foreground until killed.
