@@ -274,7 +274,6 @@ WebKitWebView* make_view(const WindowSettings& settings, const std::shared_ptr<S
 
     WebKitSettings* web_settings = webkit_settings_new();
     webkit_settings_set_enable_developer_extras(web_settings, settings.developer_tools);
-    webkit_settings_set_javascript_can_access_clipboard(web_settings, TRUE);
 
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
                                               content, "settings", web_settings, nullptr));
