@@ -17,6 +17,8 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "set_language", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_language(args.required(0)); } },
         { "get_images", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_images(); } },
         { "get_initial_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_initial_state(); } },
+        { "get_third_party_licenses",
+          [](WrenfoldApp& app, const BridgeArgs&) { return app.get_third_party_licenses(); } },
 
         // Accounts
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
@@ -59,6 +61,10 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
 
         // Taiwan holidays
         { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
+
+        // Desktop utilities
+        { "open_url", [](WrenfoldApp& app, const BridgeArgs& args) { return app.open_url(args.value(0, "")); } },
+        { "read_clipboard", [](WrenfoldApp& app, const BridgeArgs&) { return app.read_clipboard(); } },
 
         // Assistant: Claude Code discovery, setup and settings
         { "claude_ai_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.claude_ai_state(); } },

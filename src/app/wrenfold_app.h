@@ -5,6 +5,7 @@
 #include "assistant/assistant_platform.h"
 #include "assistant/calendar_choice.h"
 #include "core/app_paths.h"
+#include "core/bridge_call.h"
 #include "core/json.h"
 #include "platform/desktop_handles.h"
 #include "platform/message_queues.h"
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace wrenfold {
 
@@ -84,6 +86,28 @@ public:
     void _join_poll_queue();
     // Applies one worker message; anything but the two known kinds is ignored.
     void _handle_worker_message(const Json& message);
+    // ---- Window and tray (shell/window.cpp, shell/tray.cpp) ----
+    // The user closes the window: true lets it close (and the program end),
+    // false keeps it, hidden, while the tray can bring it back.
+    bool _on_window_closing();
+    void _on_window_resized(int width, int height);
+    void _apply_dark_titlebar();
+    // Makes the tray icon from its menu; `end_process` ends the program at once.
+    using TrayFactory = std::function<std::shared_ptr<TrayIcon>(std::vector<TrayMenuItem> items)>;
+    void _setup_tray(const TrayFactory& make_tray, std::function<void(int status)> end_process);
+    void _set_window(std::shared_ptr<AppWindow> window);
+    void _run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
+    void _run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
+
+    // ---- Desktop utilities (shell/desktop_services.cpp) ----
+    Json open_url(const Json& url);
+    Json read_clipboard();
+    // Whether a toolkit reads the clipboard in this process (false without a display).
+    void _set_clipboard_available(bool available) { m_clipboard_available = available; }
+
+    // ---- Licence notices (app/license_notices.cpp) ----
+    Json get_third_party_licenses() const;
+    std::filesystem::path _license_scan_dirs() const;
 
     // ---- Stores (app/stores.cpp) ----
     void _load_accounts();
@@ -258,6 +282,7 @@ private:
     std::shared_ptr<TrayIcon> _tray_icon;
     mutable std::mutex m_shell_mutex;  // guards _window and _tray_icon
     std::thread m_poll_thread;
+    std::atomic<bool> m_clipboard_available { false };
 
     // Assistant. _claude_inflight_lock guards the session id, the running
     // child and the generation; the settings in force have their own lock.

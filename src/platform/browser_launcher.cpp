@@ -15,8 +15,22 @@ bool open_in_default_browser(const std::string& url)
     std::string program = "xdg-open";
     std::string argument = url;
     char* argv[] = { program.data(), argument.data(), nullptr };
+    // The browser it starts must not inherit our blocked SIGINT and SIGTERM
+    // (nor SIGPIPE ignored): it would then outlive a logout's SIGTERM.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
+    int spawned = ::posix_spawnp(&pid, "xdg-open", nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
         return false;
     // xdg-open returns once the browser is asked; reap it off the caller's thread.
     std::thread([pid] {

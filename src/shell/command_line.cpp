@@ -24,7 +24,11 @@ LaunchOptions parse_command_line(int argc, const char* const* argv)
     LaunchOptions options;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        if (arg == "--browser") {
+        if (arg == "--help" || arg == "-h") {
+            options.show_help = true;
+        } else if (arg == "--version") {
+            options.show_version = true;
+        } else if (arg == "--browser") {
             options.browser = true;
         } else if (arg == "--no-open") {
             options.open_browser = false;
@@ -43,7 +47,27 @@ LaunchOptions parse_command_line(int argc, const char* const* argv)
 
 std::string usage_text()
 {
-    return "usage: wrenfold [--browser] [--port N] [--no-open]\n";
+    return "usage: wrenfold [--browser] [--port N] [--no-open] [--help] [--version]\n";
+}
+
+std::string help_text()
+{
+    return usage_text()
+         + "\n"
+           "Wrenfold, a desktop calendar for iCloud with an AI assistant.\n"
+           "With a display it opens its window and lives in the tray; started again,\n"
+           "it brings the running window back.\n"
+           "\n"
+           "  --browser    serve the page to a web browser on 127.0.0.1 instead of a window\n"
+           "  --port N     the browser host's port (0 or absent: a free one)\n"
+           "  --no-open    do not open the page's address in the default browser\n"
+           "  --help       show this text\n"
+           "  --version    show the version\n";
+}
+
+std::string version_text()
+{
+    return std::string("wrenfold ") + WRENFOLD_VERSION + "\n";
 }
 
 }  // namespace wrenfold

@@ -1,7 +1,8 @@
-// wrenfold [--browser] [--port N] [--no-open]
+// wrenfold [--browser] [--port N] [--no-open] [--help] [--version]
 #include "shell/command_line.h"
 #include "shell/entry.h"
 #include "shell/launcher.h"
+#include "shell/one_instance.h"
 #include "sync/worker_process.h"
 
 #include <csignal>
@@ -31,6 +32,9 @@ int main(int argc, char** argv)
         std::cerr << "wrenfold: " << error.what() << "\n" << wrenfold::usage_text();
         return 2;
     }
+    // --help, --version, and a start that only brings the running one forward.
+    if (auto status = wrenfold::finish_before_start(options))
+        return *status;
     try {
         return wrenfold::run_launcher([&options](wrenfold::QueueMap queues, wrenfold::EventMap events) {
             try {

@@ -3,42 +3,193 @@
 #include "app/wrenfold_app.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
+#include "platform/single_instance.h"
+#include "platform/toolkit.h"
+#include "platform/tray_indicator.h"
+#include "platform/webview_window.h"
+
+#include <glib-unix.h>
+#include <gtk/gtk.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <thread>
+#include <vector>
 
 namespace wrenfold {
 
+using namespace std::chrono_literals;
+
 namespace {
 
-// Blocks until SIGINT or SIGTERM arrives. The process blocks both signals in
-// every thread at start, so they queue up here instead of killing it.
-void wait_for_end_signal()
+sigset_t end_signals()
 {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+// Blocks until SIGINT or SIGTERM arrives. The process blocks both signals in
+// every thread at start, so they queue up here instead of killing it.
+void wait_for_end_signal()
+{
+    sigset_t signals = end_signals();
     int received = 0;
     sigwait(&signals, &received);
 }
+
+// The tray's quit: the process ends at once, whatever other threads are doing.
+void end_process_now(int status)
+{
+    std::cout.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+bool developer_tools_asked()
+{
+    const char* value = std::getenv("WRENFOLD_DEVTOOLS");
+    return value && std::string_view(value) == "1";
+}
+
+// SIGINT and SIGTERM end the toolkit's loop, and run shuts down as after any
+// other end. GLib's handlers only wake the loop; the toolkit thread takes the
+// signals for as long as the loop runs (libraries may start threads of their
+// own, so a signalfd on a mask that every thread blocks cannot be relied on).
+// Made before the window, so that the web view's helper processes, started
+// from this thread, do not inherit the two signals blocked.
+class EndSignalWatch {
+public:
+    EndSignalWatch()
+    {
+        for (int signal : { SIGINT, SIGTERM })
+            m_sources.push_back(g_unix_signal_add(signal, on_signal, nullptr));
+        sigset_t signals = end_signals();
+        pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    }
+    ~EndSignalWatch()
+    {
+        sigset_t signals = end_signals();
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        for (guint source : m_sources)
+            g_source_remove(source);
+    }
+    EndSignalWatch(const EndSignalWatch&) = delete;
+    EndSignalWatch& operator=(const EndSignalWatch&) = delete;
+
+private:
+    static gboolean on_signal(gpointer)
+    {
+        if (gtk_main_level() > 0)
+            gtk_main_quit();
+        return G_SOURCE_CONTINUE;
+    }
+
+    std::vector<guint> m_sources;
+};
 
 }  // namespace
 
 void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& options)
 {
-    // The desktop window comes later; until then every start serves the page to a browser.
     AppBridge bridge(*this);
+    bool window_mode = !options.browser;
+    g_set_prgname("wrenfold");  // the window's class, which the desktop entry names
+    if (window_mode && !display_named_in_environment()) {
+        std::cout << "No display found (DISPLAY and WAYLAND_DISPLAY are unset); serving the page to a browser instead."
+                  << std::endl;
+        window_mode = false;
+    } else if (window_mode && !gtk_init_check(nullptr, nullptr)) {
+        std::cout << "The display cannot be opened; serving the page to a browser instead." << std::endl;
+        window_mode = false;
+    }
+    if (window_mode)
+        _run_window(bridge, html_content, options);
+    else
+        _run_browser_host(bridge, html_content, options);
+}
+
+void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& html_content,
+                                    const LaunchOptions& options)
+{
+    // On a desktop the clipboard is still read through the toolkit, on a thread of its own.
+    std::unique_ptr<BackgroundToolkit> toolkit;
+    if (display_named_in_environment())
+        toolkit = BackgroundToolkit::start();
+    _set_clipboard_available(toolkit != nullptr);
+
     BrowserHost host(html_content, MODULE_DIR / "html", bridge);
     host.start(options.port);
     std::cout << "Wrenfold is running at " << host.address() << std::endl;
+    if (options.instance)
+        options.instance->serve([address = host.address()] { return address_answer(address); });
     if (options.open_browser)
         open_in_default_browser(host.address());
     _start_poll_queue();
 
     wait_for_end_signal();
+    if (options.instance)
+        options.instance->stop_serving();
     host.stop();
+    _set_clipboard_available(false);
     _shutdown();
+}
+
+void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
+{
+    EndSignalWatch end_signals;
+    WindowSettings window_settings;
+    window_settings.title = std::string(APP_NAME);
+    window_settings.background = "#0d0f14";
+    window_settings.icon_file = MODULE_DIR / "格式範本" / "logo.ico";
+    window_settings.profile_directory = APP_DIR / "webview2_data";
+    window_settings.page_html = html_content;
+    window_settings.page_directory = MODULE_DIR / "html";
+    window_settings.developer_tools = developer_tools_asked();
+
+    WebViewWindow::Handlers handlers;
+    handlers.closing = [this] { return _on_window_closing(); };
+    handlers.open_link = [this](const std::string& uri) { open_url(uri); };
+    auto window = std::make_shared<WebViewWindow>(window_settings, bridge, std::move(handlers));
+    _set_window(window);
+    _set_clipboard_available(true);
+
+    std::filesystem::path runtime_directory = APP_DIR / "runtime";
+    _setup_tray(
+        [&](std::vector<TrayMenuItem> items) {
+            return std::make_shared<IndicatorTray>(std::string(APP_NAME), std::string(APP_NAME), window_settings.icon_file, runtime_directory,
+                                                   std::move(items));
+        },
+        end_process_now);
+
+    _start_poll_queue();
+
+    std::thread post_start([this] {
+        std::this_thread::sleep_for(600ms);
+        _apply_dark_titlebar();
+    });
+    if (options.instance)
+        options.instance->serve([window] {
+            window->show();
+            return window_shown_answer();
+        });
+
+    window->run_event_loop();
+
+    if (options.instance)
+        options.instance->stop_serving();
+    post_start.join();
+    _set_clipboard_available(false);
+    _shutdown();
+    // The window waits here for bridge calls still running.
+    _set_window(nullptr);
+    window.reset();
+    std::lock_guard lock(m_shell_mutex);
+    _tray_icon.reset();
 }
 
 }  // namespace wrenfold

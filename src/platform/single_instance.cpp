@@ -1,0 +1,181 @@
+#include "platform/single_instance.h"
+
+#include "core/unique_fd.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+
+namespace wrenfold {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+sockaddr_un socket_address(const fs::path& data_directory, socklen_t& length)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::string name = instance_socket_name(data_directory);
+    // Abstract namespace: a leading NUL, then the name.
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    return address;
+}
+
+bool peer_is_same_user(int fd)
+{
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+}
+
+bool wait_readable(int fd, std::chrono::milliseconds limit)
+{
+    pollfd entry { fd, POLLIN, 0 };
+    return ::poll(&entry, 1, static_cast<int>(limit.count())) == 1;
+}
+
+void write_all(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t written = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (written <= 0)
+            return;
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+std::optional<std::string> read_line(int fd, std::chrono::milliseconds limit)
+{
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    char c = 0;
+    while (line.size() < 4096) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms || !wait_readable(fd, left) || ::read(fd, &c, 1) != 1)
+            return std::nullopt;
+        if (c == '\n')
+            return line;
+        line += c;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string instance_socket_name(const fs::path& data_directory)
+{
+    std::error_code ignored;
+    std::string path = fs::weakly_canonical(fs::absolute(data_directory, ignored), ignored).string();
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return "wrenfold/" + std::to_string(::getuid()) + "/" + text;
+}
+
+std::unique_ptr<InstanceChannel> InstanceChannel::claim(const fs::path& data_directory)
+{
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0)
+        return nullptr;
+    socklen_t length = 0;
+    sockaddr_un address = socket_address(data_directory, length);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd.get(), 8) != 0)
+        return nullptr;
+    return std::unique_ptr<InstanceChannel>(new InstanceChannel(fd.release()));
+}
+
+InstanceChannel::InstanceChannel(int socket_fd)
+    : m_socket(socket_fd)
+{
+}
+
+InstanceChannel::~InstanceChannel()
+{
+    stop_serving();
+    ::close(m_socket);
+}
+
+void InstanceChannel::serve(std::function<std::string()> answer)
+{
+    stop_serving();
+    if (::pipe2(m_wake, O_CLOEXEC) != 0)
+        return;
+    m_server = std::thread([this, answer = std::move(answer), wake = m_wake[0]] {
+        while (true) {
+            pollfd entries[2] = { { m_socket, POLLIN, 0 }, { wake, POLLIN, 0 } };
+            if (::poll(entries, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (entries[1].revents)
+                return;
+            if (!(entries[0].revents & POLLIN))
+                continue;
+            UniqueFd client(::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.get() < 0 || !peer_is_same_user(client.get()))
+                continue;
+            if (!read_line(client.get(), 2s))
+                continue;
+            std::string reply;
+            try {
+                reply = answer();
+            } catch (...) {
+            }
+            write_all(client.get(), reply + "\n");
+        }
+    });
+}
+
+void InstanceChannel::stop_serving()
+{
+    if (m_server.joinable()) {
+        char byte = 0;
+        [[maybe_unused]] auto ignored = ::write(m_wake[1], &byte, 1);
+        m_server.join();
+    }
+    for (int& end : m_wake) {
+        if (end >= 0)
+            ::close(end);
+        end = -1;
+    }
+}
+
+std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    socklen_t length = 0;
+    sockaddr_un address = socket_address(data_directory, length);
+    // The holder may still be starting; it answers once it serves.
+    while (std::chrono::steady_clock::now() < deadline) {
+        UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (fd.get() < 0)
+            return std::nullopt;
+        if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), length) == 0) {
+            if (!peer_is_same_user(fd.get()))
+                return std::nullopt;
+            write_all(fd.get(), "show\n");
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (auto line = read_line(fd.get(), std::max(left, 100ms)))
+                return line;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return std::nullopt;
+}
+
+}  // namespace wrenfold

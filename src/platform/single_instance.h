@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace wrenfold {
+
+// One application process per data directory. The first start claims an
+// abstract Unix socket named after the directory (the kernel frees it when
+// the process ends, however it ends); a later start finds the name taken and
+// talks to the holder instead of opening the stores a second time.
+class InstanceChannel {
+public:
+    // The claim, or nothing when another process holds the directory.
+    static std::unique_ptr<InstanceChannel> claim(const std::filesystem::path& data_directory);
+    ~InstanceChannel();
+    InstanceChannel(const InstanceChannel&) = delete;
+    InstanceChannel& operator=(const InstanceChannel&) = delete;
+
+    // Answers each later start, on a thread of its own, with one line made
+    // by `answer` (run on that thread). Only processes of the same user are
+    // answered. Serving again replaces the answer.
+    void serve(std::function<std::string()> answer);
+    void stop_serving();
+
+private:
+    explicit InstanceChannel(int socket_fd);
+    int m_socket { -1 };
+    int m_wake[2] { -1, -1 };
+    std::thread m_server;
+};
+
+// What the running instance answers a later start.
+inline std::string window_shown_answer() { return "shown"; }
+inline constexpr std::string_view ADDRESS_ANSWER_PREFIX = "address ";
+inline std::string address_answer(const std::string& address)
+{
+    return std::string(ADDRESS_ANSWER_PREFIX) + address;
+}
+
+// The abstract socket name of a data directory (without its leading NUL).
+std::string instance_socket_name(const std::filesystem::path& data_directory);
+
+// Asks the process that holds `data_directory` to come forward; its answer
+// line, or nothing when no process of this user answered within `limit`.
+std::optional<std::string> ask_running_instance(const std::filesystem::path& data_directory,
+                                                std::chrono::milliseconds limit);
+
+}  // namespace wrenfold

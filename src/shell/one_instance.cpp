@@ -1,0 +1,47 @@
+#include "shell/one_instance.h"
+
+#include "core/app_paths.h"
+#include "platform/single_instance.h"
+#include "shell/command_line.h"
+
+#include <iostream>
+
+#include <ostream>
+
+namespace wrenfold {
+
+using namespace std::chrono_literals;
+
+std::optional<int> claim_or_hand_over(const std::filesystem::path& data_directory, LaunchOptions& options,
+                                      std::ostream& out)
+{
+    if (auto claim = InstanceChannel::claim(data_directory)) {
+        options.instance = std::move(claim);
+        return std::nullopt;
+    }
+    auto answer = ask_running_instance(data_directory, 10s);
+    if (!answer) {
+        out << "Wrenfold is already running for " << data_directory.string() << " but does not answer." << std::endl;
+        return 1;
+    }
+    if (answer->starts_with(ADDRESS_ANSWER_PREFIX))
+        out << "Wrenfold is running at " << answer->substr(ADDRESS_ANSWER_PREFIX.size()) << std::endl;
+    else
+        out << "Wrenfold is already running; its window is shown." << std::endl;
+    return 0;
+}
+
+std::optional<int> finish_before_start(LaunchOptions& options)
+{
+    if (options.show_help) {
+        std::cout << help_text() << std::flush;
+        return 0;
+    }
+    if (options.show_version) {
+        std::cout << version_text() << std::flush;
+        return 0;
+    }
+    return claim_or_hand_over(AppPaths::for_this_process().data_directory, options, std::cout);
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,52 @@
+// The window's own events.
+#include "app/wrenfold_app.h"
+
+#include "platform/toolkit.h"
+
+#include <gtk/gtk.h>
+
+namespace wrenfold {
+
+// Closing hides the window while the tray can bring it back. Without a tray
+// to show the icon a hidden window could never come back, so it closes, and
+// the program ends through the shutdown.
+bool WrenfoldApp::_on_window_closing()
+{
+    std::shared_ptr<AppWindow> window;
+    std::shared_ptr<TrayIcon> tray;
+    {
+        std::lock_guard lock(m_shell_mutex);
+        window = _window;
+        tray = _tray_icon;
+    }
+    bool tray_shown = false;
+    try {
+        tray_shown = tray && tray->shown();
+    } catch (...) {
+    }
+    if (!tray_shown)
+        return true;
+    try {
+        if (window)
+            window->hide();
+    } catch (...) {
+    }
+    return false;
+}
+
+// The size is never saved: every start opens at 1280 × 720.
+void WrenfoldApp::_on_window_resized(int, int) { }
+
+// GTK's dark variant of the theme darkens the title bar with the rest.
+void WrenfoldApp::_apply_dark_titlebar()
+{
+    try {
+        run_on_toolkit_thread([] {
+            if (GtkSettings* toolkit_settings = gtk_settings_get_default())
+                g_object_set(toolkit_settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+        });
+    } catch (...) {
+    }
+}
+
+}  // namespace wrenfold

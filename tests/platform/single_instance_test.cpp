@@ -1,0 +1,51 @@
+#include "platform/single_instance.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace std::chrono_literals;
+using wrenfold::ask_running_instance;
+using wrenfold::InstanceChannel;
+using wrenfold::testing::TempDir;
+
+TEST(SingleInstance, OneClaimPerDataDirectoryAndLaterStartsAreAnswered)
+{
+    TempDir home;
+    auto data = home / "data";
+    auto first = InstanceChannel::claim(data);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(InstanceChannel::claim(data));
+    EXPECT_FALSE(InstanceChannel::claim(home / "other/../data")) << "the same folder by another spelling";
+    auto other = InstanceChannel::claim(home / "other");
+    EXPECT_TRUE(other) << "another data directory runs on its own";
+
+    std::atomic<int> asked { 0 };
+    first->serve([&] {
+        ++asked;
+        return wrenfold::address_answer("http://127.0.0.1:1/#token=ab");
+    });
+    EXPECT_EQ(ask_running_instance(data, 5s), "address http://127.0.0.1:1/#token=ab");
+    EXPECT_EQ(ask_running_instance(data, 5s), "address http://127.0.0.1:1/#token=ab");
+    EXPECT_EQ(asked, 2);
+
+    first->serve([] { return wrenfold::window_shown_answer(); });
+    EXPECT_EQ(ask_running_instance(data, 5s), "shown");
+
+    // The claim ends with its holder, and the directory can be claimed again.
+    first.reset();
+    EXPECT_FALSE(ask_running_instance(data, 300ms));
+    EXPECT_TRUE(InstanceChannel::claim(data));
+}
+
+TEST(SingleInstance, AHolderThatDoesNotServeYetIsWaitedForWithinTheLimit)
+{
+    TempDir home;
+    auto claim = InstanceChannel::claim(home.path());
+    ASSERT_TRUE(claim);
+    // Claimed but not serving: the asker gives up at its limit instead of hanging.
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ask_running_instance(home.path(), 400ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+}

@@ -1,0 +1,206 @@
+// The real program as a desktop starts it: modes, a second start, desktop
+// services through the bridge. The tests that need a display run under xvfb-run
+// (WRENFOLD_TEST_DISPLAY=1); the others take the display away.
+#include "support/files.h"
+#include "support/running_program.h"
+#include "support/temp_dir.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <regex>
+#include <set>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Json = nlohmann::ordered_json;
+using wrenfold::testing::read_text;
+using wrenfold::testing::RunningProgram;
+using wrenfold::testing::TempDir;
+using wrenfold::testing::write_text_with_mode;
+
+namespace {
+
+struct Address {
+    int port { 0 };
+    std::string token;
+};
+
+bool display_tests()
+{
+    const char* value = std::getenv("WRENFOLD_TEST_DISPLAY");
+    return value && std::string(value) == "1";
+}
+
+class DesktopProgram : public ::testing::Test {
+protected:
+    std::unique_ptr<RunningProgram> start(const std::vector<std::string>& args, bool with_display)
+    {
+        std::map<std::string, std::string> environment { { "HOME", home.path().string() },
+                                                         { "XDG_DATA_HOME", "" },
+                                                         { "NO_AT_BRIDGE", "1" },
+                                                         { "PATH", (home / "bin").string() + ":" + std::getenv("PATH") } };
+        if (!with_display) {
+            environment["DISPLAY"] = "";
+            environment["WAYLAND_DISPLAY"] = "";
+        }
+        return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args, environment);
+    }
+
+    // Reads lines up to the first that matches; its groups, or nothing.
+    std::optional<std::vector<std::string>> line_matching(RunningProgram& program, const std::regex& pattern,
+                                                          std::vector<std::string>* seen = nullptr)
+    {
+        while (auto text = program.read_line(30s)) {
+            if (seen)
+                seen->push_back(*text);
+            std::smatch match;
+            if (std::regex_match(*text, match, pattern))
+                return std::vector<std::string>(match.begin(), match.end());
+        }
+        return std::nullopt;
+    }
+
+    Address address_of(RunningProgram& program, std::vector<std::string>* seen = nullptr)
+    {
+        static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
+        auto match = line_matching(program, line, seen);
+        if (!match) {
+            ADD_FAILURE() << "no address line";
+            return {};
+        }
+        return { std::stoi((*match)[1]), (*match)[2] };
+    }
+
+    Json call(const Address& address, const std::string& method, const Json& args)
+    {
+        httplib::Client client("127.0.0.1", address.port);
+        client.set_read_timeout(20s);
+        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } },
+                                    args.dump(), "application/json");
+        EXPECT_TRUE(response && response->status == 200) << method;
+        return response ? Json::parse(response->body)["result"] : Json();
+    }
+
+    // A stand-in for the desktop's link handler that notes what it was given.
+    void install_fake_xdg_open()
+    {
+        // It also notes its blocked signals: the browser must not inherit ours.
+        write_text_with_mode(home / "bin/xdg-open",
+                             "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$HOME/opened.txt\"\n"
+                             "exec grep SigBlk /proc/self/status >> \"$HOME/signals.txt\"\n",
+                             std::filesystem::perms(0755));
+    }
+
+    TempDir home;
+};
+
+}  // namespace
+
+TEST_F(DesktopProgram, HelpVersionAndUnknownOptions)
+{
+    if (display_tests())
+        GTEST_SKIP() << "runs without a display";
+    auto help = start({ "--help" }, false);
+    auto first = help->read_line(10s);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->starts_with("usage: wrenfold")) << *first;
+    EXPECT_EQ(help->wait(10s), 0);
+
+    auto version = start({ "--version" }, false);
+    EXPECT_EQ(version->read_line(10s), "wrenfold " WRENFOLD_VERSION);
+    EXPECT_EQ(version->wait(10s), 0);
+
+    EXPECT_EQ(start({ "--versions" }, false)->wait(10s), 2);
+}
+
+TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHandedItsAddress)
+{
+    if (display_tests())
+        GTEST_SKIP() << "runs without a display";
+    install_fake_xdg_open();
+    auto program = start({ "--no-open" }, false);
+    std::vector<std::string> seen;
+    Address address = address_of(*program, &seen);
+    ASSERT_NE(address.port, 0);
+    bool said_so = false;
+    for (const auto& line : seen)
+        said_so = said_so || line.starts_with("No display found");
+    EXPECT_TRUE(said_so) << "one line says why there is no window";
+
+    auto second = start({ "--browser", "--no-open" }, false);
+    Address handed = address_of(*second);
+    EXPECT_EQ(handed.port, address.port);
+    EXPECT_EQ(handed.token, address.token);
+    EXPECT_EQ(second->wait(10s), 0);
+
+    // Desktop services through the bridge.
+    EXPECT_EQ(call(address, "read_clipboard", Json::array()), "");
+    EXPECT_EQ(call(address, "open_url", Json::array({ "https://example.org/a?b=1" })), true);
+    EXPECT_EQ(call(address, "open_url", Json::array({ "mailto:someone@example.org" })), true);
+    EXPECT_EQ(call(address, "open_url", Json::array({ "javascript:alert(1)" })), false);
+    EXPECT_EQ(call(address, "open_url", Json::array({ "file:///etc/passwd" })), false);
+    EXPECT_EQ(call(address, "open_url", Json::array({ "" })), false);
+    auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+    for (int i = 0; i < 100 && lines(read_text(home / "signals.txt")) < 2; ++i)
+        std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(300ms);  // a third hand-over, wrongly made, would show by now
+    // Each hand-over runs on its own, so they may note in either order.
+    std::string opened = read_text(home / "opened.txt");
+    EXPECT_TRUE(opened == "https://example.org/a?b=1\nmailto:someone@example.org\n"
+                || opened == "mailto:someone@example.org\nhttps://example.org/a?b=1\n")
+        << opened;
+    EXPECT_EQ(read_text(home / "signals.txt"), "SigBlk:\t0000000000000000\nSigBlk:\t0000000000000000\n");
+
+    // The licence notices of what the program links, built beside it.
+    Json items = call(address, "get_third_party_licenses", Json::array())["items"];
+    std::set<std::string> names;
+    for (const auto& item : items) {
+        names.insert(item["name"]);
+        EXPECT_FALSE(item["version"].get<std::string>().empty()) << item["name"];
+        EXPECT_GT(item["body"].get<std::string>().size(), 100u) << item["name"];
+    }
+    for (auto name : { "nlohmann-json", "libcurl", "cpp-httplib", "libxml2", "libical", "webkit2gtk", "gtk3" })
+        EXPECT_TRUE(names.contains(name)) << name;
+
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+}
+
+TEST_F(DesktopProgram, TheWindowComesForwardForALaterStartAndTheProgramEndsCleanlyOnTerminate)
+{
+    if (!display_tests())
+        GTEST_SKIP() << "needs xvfb-run";
+    auto program = start({}, true);
+    ASSERT_TRUE(line_matching(*program, std::regex("run model --> .*")));
+
+    // The running program answers once its window is up.
+    auto second = start({}, true);
+    EXPECT_EQ(second->read_line(30s), "Wrenfold is already running; its window is shown.");
+    EXPECT_EQ(second->wait(30s), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(home / ".local/share/kelvane/Wrenfold/webview2_data"));
+
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(20s), 0);
+    EXPECT_TRUE(std::filesystem::exists(home / ".local/share/kelvane/Wrenfold/settings.json"));
+}
+
+TEST_F(DesktopProgram, TheBrowserHostOnADesktopReadsTheClipboardOfAnotherClient)
+{
+    if (!display_tests())
+        GTEST_SKIP() << "needs xvfb-run";
+    write_text_with_mode(home / "text.txt", "two\nlines\n", std::filesystem::perms(0644));
+    RunningProgram owner("/usr/bin/xclip", { "-quiet", "-selection", "clipboard", "-i", (home / "text.txt").string() },
+                         {});
+    std::this_thread::sleep_for(500ms);
+    auto program = start({ "--browser", "--no-open" }, true);
+    Address address = address_of(*program);
+    EXPECT_EQ(call(address, "read_clipboard", Json::array()), "two\nlines\n");
+    program->send_signal(SIGTERM);
+    EXPECT_EQ(program->wait(10s), 0);
+}
