@@ -38,4 +38,13 @@ std::string last_segment(const std::string& path);
 
 std::string percent_encode_segment(const std::string& text);
 
+// Whether the path of a URL as written holds a "." or ".." segment, also
+// percent-encoded: such an address is never taken for an event.
+bool has_dot_segment(const std::string& url_text);
+
+// For normalised paths below the calendar home `home_path` (ending in "/"):
+// "home/calendar/" names a calendar, "home/calendar/resource" an event in it.
+bool is_calendar_path(const std::string& home_path, const std::string& path);
+bool is_event_path(const std::string& home_path, const std::string& path);
+
 }  // namespace wrenfold::caldav
