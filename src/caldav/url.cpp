@@ -258,4 +258,12 @@ bool is_event_path(const std::string& home_path, const std::string& path) {
     return segments && segments->size() == 2 && plain_segment((*segments)[0]) && plain_segment((*segments)[1]);
 }
 
+bool is_inside_calendar(const std::string& calendar_url, const std::string& event_url) {
+    if (calendar_url.empty() || calendar_url.back() != '/' || has_dot_segment(event_url)) return false;
+    if (event_url.size() <= calendar_url.size() || event_url.compare(0, calendar_url.size(), calendar_url) != 0)
+        return false;
+    std::string name = event_url.substr(calendar_url.size());
+    return name.find_first_of("/?#") == std::string::npos;
+}
+
 }  // namespace wrenfold::caldav

@@ -47,4 +47,8 @@ bool has_dot_segment(const std::string& url_text);
 bool is_calendar_path(const std::string& home_path, const std::string& path);
 bool is_event_path(const std::string& home_path, const std::string& path);
 
+// Whether `event_url` names one resource directly inside the calendar at
+// `calendar_url` (which ends in "/"), compared as written.
+bool is_inside_calendar(const std::string& calendar_url, const std::string& event_url);
+
 }  // namespace wrenfold::caldav
