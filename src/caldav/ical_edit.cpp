@@ -421,8 +421,25 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
             }
         }
     }
-    apply_texts(master, fields, true);
-    if (occurrence.override_event) apply_texts(occurrence.override_event, fields, false);
+    // A text that the occurrence already shows was not edited: the editor
+    // sends every field, and an override's own title must not become the
+    // series' title. A changed one goes to the series and this occurrence.
+    icalcomponent* shown = occurrence.override_event ? occurrence.override_event : master;
+    EventFields texts;
+    auto changed = [&](const std::optional<std::string>& given, icalproperty_kind kind) -> std::optional<std::string> {
+        if (!given) return std::nullopt;
+        icalproperty* property = icalcomponent_get_first_property(shown, kind);
+        icalvalue* value = property ? icalproperty_get_value(property) : nullptr;
+        const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
+        if (*given == (current ? current : "")) return std::nullopt;
+        return given;
+    };
+    texts.summary = changed(fields.summary, ICAL_SUMMARY_PROPERTY);
+    texts.location = changed(fields.location, ICAL_LOCATION_PROPERTY);
+    texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
+    texts.rrule = fields.rrule;
+    apply_texts(master, texts, true);
+    if (occurrence.override_event) apply_texts(occurrence.override_event, texts, false);
 }
 
 // The whole event. A repeating event's new start moves the series along

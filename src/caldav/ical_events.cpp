@@ -132,11 +132,23 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
         from = aligned_to_interval(rule, dtstart, from);
         if (!icalrecur_iterator_set_start(iterator.get(), from)) return;  // the rule ended before the range
     }
+    // The library carries a time that a DST gap pushed forward into the
+    // following days; a rule of whole days keeps the start's time of day.
+    const bool keeps_time_of_day = !dtstart.is_date && rule.freq != ICAL_HOURLY_RECURRENCE &&
+                                   rule.freq != ICAL_MINUTELY_RECURRENCE && rule.freq != ICAL_SECONDLY_RECURRENCE &&
+                                   rule.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX &&
+                                   rule.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
+                                   rule.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX;
     for (int n = 0; n < kMaxInstancesPerSeries; ++n) {
         icaltimetype instance = icalrecur_iterator_next(iterator.get());
         if (icaltime_is_null_time(instance)) break;
         instance.zone = dtstart.zone;
         instance.is_date = dtstart.is_date;
+        if (keeps_time_of_day) {
+            instance.hour = dtstart.hour;
+            instance.minute = dtstart.minute;
+            instance.second = dtstart.second;
+        }
         if (instant_of(instance, home) >= range.end) break;
         emit_instance(series, instance, ref, range, home, out);
     }

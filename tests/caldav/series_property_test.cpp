@@ -27,9 +27,7 @@ struct Generated {
 };
 
 std::string two(int n) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d", n);
-    return text;
+    return (n < 10 ? "0" : "") + std::to_string(n);
 }
 
 std::string stamp(year_month_day day, int hour, int minute) {
