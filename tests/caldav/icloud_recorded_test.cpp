@@ -235,7 +235,9 @@ TEST_F(RecordedICloudTest, EditsAddressOnlyEventsInsideTheAccountsCalendars) {
         EXPECT_THROW(engine->delete_event(url, std::nullopt), CalDavError) << url;
         EXPECT_THROW(engine->update_event(url, "", {{"summary", "x"}}), CalDavError) << url;
         EXPECT_THROW(engine->delete_occurrence(url, "2025-03-03T09:00:00", std::nullopt), CalDavError) << url;
-        if (url != calendar) EXPECT_THROW(engine->move_event(calendar + "e.ics", url, {}, ""), CalDavError) << url;
+        if (url != calendar) {
+            EXPECT_THROW(engine->move_event(calendar + "e.ics", url, {}, ""), CalDavError) << url;
+        }
     }
     std::lock_guard guard(log->lock);
     EXPECT_TRUE(log->requests.empty());
