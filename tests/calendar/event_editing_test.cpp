@@ -141,3 +141,37 @@ TEST(EventEditing, OnlyEventsInsideTheAccountsOwnCalendarsAreEdited)
     EXPECT_EQ(fake.ann_server->calls().back().etag, "\"e\"");
     EXPECT_EQ(fake.refresh_token(), before + 1);
 }
+
+TEST(EventEditing, TheAssistantAddressesOneOccurrenceWithoutTouchingTheSeriesTimes)
+{
+    TwoAccounts fake;
+    fake.ann_server->put_stored_event("https://p/a/e1.ics",
+                                      Json::parse(R"({"uid": "e1", "summary": "Tea", "start": "2025-05-01T10:00:00",
+                                          "end": "2025-05-01T11:00:00", "all_day": false, "rrule": "FREQ=WEEKLY",
+                                          "etag": "\"s\""})"));
+    // A rename of one occurrence: the series' first start must not travel with it.
+    Json renamed = fake.app->claude_update_event(Json::parse(R"({"url": "https://p/a/e1.ics", "summary": "Chai",
+        "recurrence_id": "2025-05-08T10:00:00", "scope": "this"})"));
+    ASSERT_EQ(renamed["ok"], true) << renamed.dump();
+    Json sent = fake.ann_server->updated_fields();
+    EXPECT_EQ(sent["recurrence_id"], "2025-05-08T10:00:00");
+    EXPECT_EQ(sent["scope"], "this");
+    EXPECT_EQ(sent["summary"], "Chai");
+    EXPECT_FALSE(sent.contains("start") || sent.contains("end") || sent.contains("all_day")) << sent.dump();
+
+    // A move of it names its new times, which go along; without an occurrence the stored times go as read.
+    fake.app->claude_update_event(Json::parse(R"({"url": "https://p/a/e1.ics", "recurrence_id": "2025-05-08T10:00:00",
+        "start": "2025-05-09T10:00:00"})"));
+    EXPECT_EQ(fake.ann_server->updated_fields()["start"], "2025-05-09T10:00:00");
+    EXPECT_FALSE(fake.ann_server->updated_fields().contains("end"));
+    fake.app->claude_update_event(Json::parse(R"({"url": "https://p/a/e1.ics", "summary": "Chai"})"));
+    EXPECT_EQ(fake.ann_server->updated_fields()["start"], "2025-05-01T10:00:00");
+    EXPECT_FALSE(fake.ann_server->updated_fields().contains("recurrence_id"));
+
+    // Deleting one occurrence deletes only that one.
+    Json gone = fake.app->claude_delete_event(Json::parse(R"({"url": "https://p/a/e1.ics",
+        "recurrence_id": "2025-05-15T10:00:00"})"));
+    EXPECT_EQ(gone["ok"], true);
+    EXPECT_EQ(fake.ann_server->calls().back().operation, "delete_occurrence");
+    EXPECT_EQ(fake.ann_server->calls().back().target, "https://p/a/e1.ics @ 2025-05-15T10:00:00");
+}
