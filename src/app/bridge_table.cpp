@@ -56,7 +56,7 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           } },
         { "delete_event",
           [](WrenfoldApp& app, const BridgeArgs& args) {
-              return app.delete_event(args.text(0), args.text(1), args.optional_text(2));
+              return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3));
           } },
 
         // Taiwan holidays

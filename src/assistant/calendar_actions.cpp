@@ -45,6 +45,24 @@ void apply_payload_fields(Json& fields, const Json& payload)
     }
 }
 
+// What goes to the engine. The times read back are the event's as stored,
+// which the engine leaves alone; for one occurrence of a series they are the
+// series' first, so there only the times the payload names go along.
+Json engine_fields(Json fields, const Json& payload)
+{
+    auto occurrence = payload.find("recurrence_id");
+    if (occurrence == payload.end() || !occurrence->is_string() || occurrence->get<std::string>().empty())
+        return fields;
+    for (const char* key : { "start", "end", "all_day" }) {
+        if (!payload.contains(key))
+            fields.erase(key);
+    }
+    fields["recurrence_id"] = *occurrence;
+    if (payload.contains("scope") && payload["scope"].is_string())
+        fields["scope"] = payload["scope"];
+    return fields;
+}
+
 bool same_name(const std::string& a, const std::string& b)
 {
     return to_lower_ascii(trim(a)) == to_lower_ascii(trim(b));
@@ -195,7 +213,8 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
             && !holds(_calendar_for_url(account, url), target->calendar)) {
             Json moved;
             try {
-                moved = _move_event(account, url, etag, target->account, text_form(target->calendar["url"]), fields);
+                moved = _move_event(account, url, etag, target->account, text_form(target->calendar["url"]),
+                                    engine_fields(fields, payload));
             } catch (const std::exception& error) {
                 return failure(error.what());
             }
@@ -214,7 +233,7 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
 
     Json updated;
     try {
-        updated = engine->update_event(url, etag, fields);
+        updated = engine->update_event(url, etag, engine_fields(fields, payload));
     } catch (const std::exception& error) {
         return failure(error.what());
     }
@@ -228,7 +247,11 @@ Json WrenfoldApp::claude_delete_event(const Json& payload)
     if (refusal)
         return *refusal;
     try {
-        _engine_for(account)->delete_event(url, payload_text(payload, "etag"));
+        auto recurrence_id = payload_text(payload, "recurrence_id");
+        if (recurrence_id.empty())
+            _engine_for(account)->delete_event(url, payload_text(payload, "etag"));
+        else
+            _engine_for(account)->delete_occurrence(url, recurrence_id, payload_text(payload, "etag"));
     } catch (const std::exception& error) {
         return failure(error.what());
     }

@@ -28,6 +28,10 @@ EventFields parse_fields(const Json& fields) {
     out.recurrence_id = text_field(fields, "recurrence_id");
     if (out.recurrence_id && out.recurrence_id->empty()) out.recurrence_id.reset();
     if (out.uid && out.uid->empty()) out.uid.reset();
+    auto scope = text_field(fields, "scope");
+    if (scope && !scope->empty() && *scope != "this" && *scope != "all")
+        throw CalDavError("field \"scope\" must be \"this\" or \"all\"");
+    out.whole_series = scope && *scope == "all";
     auto all_day = fields.find("all_day");
     if (all_day != fields.end() && !all_day->is_null()) {
         if (!all_day->is_boolean()) throw CalDavError("field \"all_day\" must be true or false");

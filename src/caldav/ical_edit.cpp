@@ -2,33 +2,64 @@
 
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
+#include "caldav/series_shift.h"
 
+#include <cstring>
 #include <vector>
 
 namespace wrenfold::caldav {
 namespace {
 
-void remove_all(icalcomponent* component, icalproperty_kind kind) {
-    std::vector<icalproperty*> found;
-    for (icalproperty* p = icalcomponent_get_first_property(component, kind); p;
-         p = icalcomponent_get_next_property(component, kind))
-        found.push_back(p);
-    for (icalproperty* p : found) {
-        icalcomponent_remove_property(component, p);
-        icalproperty_free(p);
-    }
+void remove_property(icalcomponent* component, icalproperty* property) {
+    icalcomponent_remove_property(component, property);
+    icalproperty_free(property);
 }
 
-void set_text(icalcomponent* event, icalproperty_kind kind, const std::string& text) {
-    remove_all(event, kind);
-    if (text.empty()) return;
-    icalproperty* property = icalproperty_new(kind);
-    icalproperty_set_value(property, icalvalue_new_text(text.c_str()));
-    icalcomponent_add_property(event, property);
+void remove_all(icalcomponent* component, icalproperty_kind kind) {
+    for (icalproperty* p : properties_of(component, kind)) remove_property(component, p);
+}
+
+bool is_utc(icaltimetype time) {
+    return time.zone == icaltimezone_get_utc_timezone() || icaltime_is_utc(time);
+}
+
+// Sets a date or date-time value; the parameters (TZID, LANGUAGE...) stay.
+void set_time_value(icalproperty* property, icaltimetype time) {
+    if (time.is_date) {
+        time.zone = nullptr;
+        icalproperty_set_value(property, icalvalue_new_date(time));
+        return;
+    }
+    time.zone = is_utc(time) ? icaltimezone_get_utc_timezone() : nullptr;
+    icalproperty_set_value(property, icalvalue_new_datetime(time));
+}
+
+// A new value of a text property, written into the property that is there
+// so that its parameters survive. An unchanged text is not touched.
+bool set_text(icalcomponent* event, icalproperty_kind kind, const std::string& text) {
+    auto found = properties_of(event, kind);
+    if (text.empty()) {
+        for (icalproperty* p : found) remove_property(event, p);
+        return !found.empty();
+    }
+    if (found.empty()) {
+        icalproperty* property = icalproperty_new(kind);
+        icalproperty_set_value(property, icalvalue_new_text(text.c_str()));
+        icalcomponent_add_property(event, property);
+        return true;
+    }
+    icalvalue* value = icalproperty_get_value(found[0]);
+    const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
+    if (found.size() == 1 && current && text == current) return false;
+    icalproperty_set_value(found[0], icalvalue_new_text(text.c_str()));
+    // An alternative rendering of the old text would now contradict it.
+    icalproperty_remove_parameter_by_kind(found[0], ICAL_ALTREP_PARAMETER);
+    for (size_t i = 1; i < found.size(); ++i) remove_property(event, found[i]);
+    return true;
 }
 
 icaltimetype utc_time(std::chrono::sys_seconds instant) {
-    return icaltime_from_timet_with_zone(instant.time_since_epoch().count(), 0, icaltimezone_get_utc_timezone());
+    return wall_in(instant, icaltimezone_get_utc_timezone());
 }
 
 void set_stamp(icalcomponent* event, icalproperty_kind kind, std::chrono::sys_seconds now) {
@@ -36,42 +67,6 @@ void set_stamp(icalcomponent* event, icalproperty_kind kind, std::chrono::sys_se
     icalproperty* property = icalproperty_new(kind);
     icalproperty_set_value(property, icalvalue_new_datetime(utc_time(now)));
     icalcomponent_add_property(event, property);
-}
-
-// Sets a date or date-time value and leaves the parameters (TZID) alone.
-void set_time_value(icalproperty* property, icaltimetype time) {
-    if (time.is_date) {
-        time.zone = nullptr;
-        icalproperty_set_value(property, icalvalue_new_date(time));
-    } else if (icaltime_is_utc(time)) {
-        icalproperty_set_value(property, icalvalue_new_datetime(time));
-    } else {
-        time.zone = nullptr;
-        icalproperty_set_value(property, icalvalue_new_datetime(time));
-    }
-}
-
-std::string tzid_of(icalproperty* property) {
-    icalparameter* tzid = property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
-    const char* text = tzid ? icalparameter_get_tzid(tzid) : nullptr;
-    return text ? text : "";
-}
-
-// A date, a UTC time, or a wall-clock time with the given TZID (the home
-// zone's when none is given).
-icalproperty* time_property(icalproperty_kind kind, icaltimetype time, const EditContext& context,
-                            const std::string& tzid = {}) {
-    icalproperty* property = icalproperty_new(kind);
-    set_time_value(property, time);
-    if (!time.is_date && !icaltime_is_utc(time))
-        icalproperty_add_parameter(property, icalparameter_new_tzid(tzid.empty() ? context.home_tzid.c_str() : tzid.c_str()));
-    return property;
-}
-
-void replace_time(icalcomponent* event, icalproperty_kind kind, icaltimetype time, const EditContext& context,
-                  const std::string& tzid = {}) {
-    remove_all(event, kind);
-    icalcomponent_add_property(event, time_property(kind, time, context, tzid));
 }
 
 bool has_timezone(icalcomponent* calendar, const std::string& tzid) {
@@ -83,44 +78,77 @@ bool has_timezone(icalcomponent* calendar, const std::string& tzid) {
     return false;
 }
 
-// Every TZID the events now name must have its VTIMEZONE in the calendar.
+bool names_tzid(icalcomponent* calendar, const std::string& tzid) {
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        for (icalproperty_kind kind : {ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY})
+            for (icalproperty* p : properties_of(e, kind))
+                if (icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
+                    if (const char* text = icalparameter_get_tzid(param); text && tzid == text) return true;
+    return false;
+}
+
+// A time written in the home zone needs the home zone's VTIMEZONE.
 void add_home_timezone(icalcomponent* calendar, const EditContext& context) {
     if (context.home == icaltimezone_get_utc_timezone() || has_timezone(calendar, context.home_tzid)) return;
+    if (!names_tzid(calendar, context.home_tzid)) return;
     icalcomponent* source = icaltimezone_get_component(context.home);
     if (!source) return;
     icalcomponent* copy = icalcomponent_new_clone(source);
     remove_all(copy, ICAL_TZID_PROPERTY);
     icalcomponent_add_property(copy, icalproperty_new_tzid(context.home_tzid.c_str()));
     // VTIMEZONEs go before the events.
-    icalcomponent* first_event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    std::vector<icalcomponent*> others;
+    for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
+        if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT) others.push_back(c);
     icalcomponent_add_component(calendar, copy);
-    if (first_event) {
-        std::vector<icalcomponent*> events;
-        for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); e;
-             e = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
-            if (e != copy && icalcomponent_isa(e) != ICAL_VTIMEZONE_COMPONENT) events.push_back(e);
-        for (icalcomponent* e : events) {
-            icalcomponent_remove_component(calendar, e);
-            icalcomponent_add_component(calendar, e);
-        }
+    for (icalcomponent* c : others) {
+        icalcomponent_remove_component(calendar, c);
+        icalcomponent_add_component(calendar, c);
     }
 }
 
-void set_rrule(icalcomponent* event, const std::string& raw) {
-    std::string text = raw;
-    if (text.rfind("RRULE:", 0) == 0) text.erase(0, 6);
-    remove_all(event, ICAL_RRULE_PROPERTY);
-    if (text.empty()) return;
-    icalrecurrencetype rule = icalrecurrencetype_from_string(text.c_str());
-    icalerror_clear_errno();
-    if (rule.freq == ICAL_NO_RECURRENCE) throw CalDavError("invalid rrule: \"" + raw + "\"");
-    icalcomponent_add_property(event, icalproperty_new_rrule(rule));
+void set_tzid(icalproperty* property, const std::string& tzid) {
+    icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+    icalproperty_add_parameter(property, icalparameter_new_tzid(tzid.c_str()));
 }
 
-struct Times {
-    icaltimetype start;
-    icaltimetype end;
-};
+// Writes `wanted` (a date, or a time with its zone attached) into the
+// property in the form that `form` already uses: its TZID, UTC or floating.
+// A date turning into a time takes the home zone.
+void write_time(icalproperty* property, icaltimetype wanted, icalproperty* form, icalcomponent* calendar,
+                const EditContext& context) {
+    icalproperty_remove_parameter_by_kind(property, ICAL_VALUE_PARAMETER);
+    if (wanted.is_date) {
+        icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+        set_time_value(property, wanted);
+        return;
+    }
+    const auto instant = instant_of(wanted, context.home);
+    icaltimetype current = form ? read_time(form, calendar, context.home) : icaltime_null_time();
+    if (icaltime_is_null_time(current) || current.is_date) {
+        if (context.home == icaltimezone_get_utc_timezone()) {
+            icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+            set_time_value(property, utc_time(instant));
+        } else {
+            set_tzid(property, context.home_tzid);
+            set_time_value(property, wall_in(instant, context.home));
+        }
+        return;
+    }
+    if (is_utc(current)) {
+        icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+        set_time_value(property, utc_time(instant));
+        return;
+    }
+    icalparameter* tzid = icalproperty_get_first_parameter(form, ICAL_TZID_PARAMETER);
+    if (property != form) {
+        icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+        if (tzid) icalproperty_add_parameter(property, icalparameter_new_clone(tzid));
+    }
+    set_time_value(property, wall_in(instant, const_cast<icaltimezone*>(current.zone)));
+}
 
 icaltimetype as_date(icaltimetype time) {
     time.is_date = 1;
@@ -136,11 +164,17 @@ icaltimetype as_timed(icaltimetype time, icaltimezone* home) {
     return time;
 }
 
+bool same_time(icaltimetype a, icaltimetype b, icaltimezone* home) {
+    if (a.is_date != b.is_date) return false;
+    if (a.is_date) return a.year == b.year && a.month == b.month && a.day == b.day;
+    return instant_of(a, home) == instant_of(b, home);
+}
+
 // The new start and end from the editor's values; `stored` gives what was
 // there before (for a start without an end the length is kept).
-Times resolve_times(const EventFields& fields, const std::optional<Times>& stored, const EditContext& context) {
+Span resolve_times(const EventFields& fields, const std::optional<Span>& stored, const EditContext& context) {
     if (!fields.start && !stored) throw CalDavError("field \"start\" is required");
-    Times times{};
+    Span times{};
     times.start = fields.start ? parse_input_time(*fields.start, context.home, "start") : stored->start;
     bool all_day = fields.all_day.value_or(fields.start ? times.start.is_date == 1 : stored->start.is_date == 1);
     times.start = all_day ? as_date(times.start) : as_timed(times.start, context.home);
@@ -165,111 +199,78 @@ Times resolve_times(const EventFields& fields, const std::optional<Times>& store
     return times;
 }
 
-std::optional<Times> stored_times(icalcomponent* calendar, icalcomponent* event, const EditContext& context) {
+bool times_given(const EventFields& fields) {
+    return fields.start || (fields.end && !fields.end->empty()) || fields.all_day;
+}
+
+// The end of an event now starting at `start`, `length` after it.
+void write_end(icalcomponent* calendar, icalcomponent* event, icaltimetype end, const EditContext& context) {
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
-    if (!dtstart) return std::nullopt;
-    Times times{read_time(dtstart, calendar, context.home), icaltime_null_time()};
-    if (icaltime_is_null_time(times.start)) return std::nullopt;
-    if (icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY))
-        times.end = read_time(dtend, calendar, context.home);
-    else if (icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY))
-        times.end = icaltime_add(times.start, icalproperty_get_duration(duration));
-    if (icaltime_is_null_time(times.end) || times.end.is_date != times.start.is_date) {
-        times.end = times.start;
-        if (times.start.is_date) icaltime_adjust(&times.end, 1, 0, 0, 0);
-    }
-    return times;
-}
-
-void write_times(icalcomponent* event, const Times& times, const EditContext& context, const std::string& tzid = {}) {
+    icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
     remove_all(event, ICAL_DURATION_PROPERTY);
-    replace_time(event, ICAL_DTSTART_PROPERTY, times.start, context, tzid);
-    replace_time(event, ICAL_DTEND_PROPERTY, times.end, context, tzid);
-}
-
-// Wall-clock seconds between two times, read as if both were in one zone.
-long long wall_seconds(icaltimetype time) {
-    icaltimetype copy = time;
-    copy.zone = icaltimezone_get_utc_timezone();
-    copy.is_date = 0;
-    return static_cast<long long>(icaltime_as_timet_with_zone(copy, icaltimezone_get_utc_timezone()));
-}
-
-icaltimetype in_home_wall(icaltimetype time, icaltimezone* home) {
-    if (time.is_date) return time;
-    icaltimetype wall = icaltime_from_timet_with_zone(instant_of(time, home).time_since_epoch().count(), 0, home);
-    wall.zone = home;
-    return wall;
-}
-
-void shift_property_times(icalcomponent* component, icalproperty_kind kind, long long delta, const EditContext& context,
-                          icalcomponent* calendar) {
-    std::vector<icalproperty*> found;
-    for (icalproperty* p = icalcomponent_get_first_property(component, kind); p;
-         p = icalcomponent_get_next_property(component, kind))
-        found.push_back(p);
-    for (icalproperty* p : found) {
-        icaltimetype time = read_time(p, calendar, context.home);
-        if (icaltime_is_null_time(time)) continue;  // periods and odd values stay as they are
-        icaltime_adjust(&time, 0, 0, 0, static_cast<int>(delta));
-        set_time_value(p, time);
+    if (!dtend) {
+        dtend = icalproperty_new(ICAL_DTEND_PROPERTY);
+        icalcomponent_add_property(event, dtend);
+        write_time(dtend, end, dtstart, calendar, context);
+        return;
     }
+    icaltimetype current = read_time(dtend, calendar, context.home);
+    bool same_kind = !icaltime_is_null_time(current) && current.is_date == end.is_date;
+    write_time(dtend, end, same_kind ? dtend : dtstart, calendar, context);
 }
 
-// Editing one occurrence of a series moves the series: the master, its
-// exceptions and the ids of its overrides shift by the occurrence's change.
-void shift_series(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context) {
-    auto master_times = stored_times(calendar, master, context);
-    if (!master_times) throw CalDavError("the event has no start time");
-    icaltimetype occurrence_id = parse_input_time(*fields.recurrence_id, context.home, "recurrence_id");
-    // The occurrence as it is shown now: its override, if it has one.
-    std::optional<Times> shown;
-    auto id_instant = instant_of(occurrence_id, context.home);
-    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
-        if (rid && e != master && instant_of(read_time(rid, calendar, context.home), context.home) == id_instant)
-            shown = stored_times(calendar, e, context);
-    }
-    if (!shown) {
-        Times occurrence{occurrence_id, occurrence_id};
-        occurrence.start = master_times->start.is_date ? as_date(occurrence_id) : as_timed(occurrence_id, context.home);
-        occurrence.end = icaltime_add(occurrence.start, icaltime_subtract(master_times->end, master_times->start));
-        if (occurrence.start.is_date) occurrence.end = as_date(occurrence.end);
-        shown = occurrence;
-    }
-    Times shown_home{in_home_wall(shown->start, context.home), in_home_wall(shown->end, context.home)};
-    Times wanted = resolve_times(fields, shown_home, context);
-    long long delta = wall_seconds(wanted.start) - wall_seconds(shown_home.start);
-    long long new_length = wall_seconds(wanted.end) - wall_seconds(wanted.start);
-
-    Times moved = *master_times;
-    if (wanted.start.is_date != moved.start.is_date) {
-        moved.start = wanted.start.is_date ? as_date(moved.start) : as_timed(moved.start, context.home);
-        if (!wanted.start.is_date) {
-            moved.start.hour = wanted.start.hour;
-            moved.start.minute = wanted.start.minute;
-            moved.start.second = wanted.start.second;
-        }
-    }
-    icaltime_adjust(&moved.start, 0, 0, 0, static_cast<int>(delta));
-    moved.end = moved.start;
-    icaltime_adjust(&moved.end, 0, 0, 0, static_cast<int>(new_length));
-    // The series keeps its own zone unless it turns from all-day to timed.
-    std::string tzid = master_times->start.is_date ? std::string() : tzid_of(icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY));
-    write_times(master, moved, context, tzid);
-    if (delta == 0) return;
-    shift_property_times(master, ICAL_EXDATE_PROPERTY, delta, context, calendar);
-    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
-        if (e != master) shift_property_times(e, ICAL_RECURRENCEID_PROPERTY, delta, context, calendar);
+// Applies the editor's times to one VEVENT whose times are now `current`.
+// Only a time that differs is written. True when something changed.
+bool retime(icalcomponent* calendar, icalcomponent* event, const Span& current, const Span& wanted,
+            const EditContext& context) {
+    bool start_changed = !same_time(wanted.start, current.start, context.home);
+    bool end_changed = !same_time(wanted.end, current.end, context.home);
+    if (!start_changed && !end_changed) return false;
+    icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    if (start_changed) write_time(dtstart, wanted.start, dtstart, calendar, context);
+    if (!end_changed) return true;
+    bool has_end = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY) ||
+                   icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
+    bool length_kept = wanted.start.is_date == current.start.is_date &&
+                       instant_of(wanted.end, context.home) - instant_of(wanted.start, context.home) ==
+                           instant_of(current.end, context.home) - instant_of(current.start, context.home);
+    bool duration_kept = length_kept && icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
+    Span bare{wanted.start, wanted.start};
+    if (wanted.start.is_date) icaltime_adjust(&bare.end, 1, 0, 0, 0);
+    bool default_end = !has_end && same_time(bare.end, wanted.end, context.home);
+    if (!duration_kept && !default_end) write_end(calendar, event, wanted.end, context);
+    return true;
 }
 
-void apply_texts(icalcomponent* event, const EventFields& fields) {
-    if (fields.summary) set_text(event, ICAL_SUMMARY_PROPERTY, *fields.summary);
-    if (fields.location) set_text(event, ICAL_LOCATION_PROPERTY, *fields.location);
-    if (fields.description) set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description);
-    if (fields.rrule) set_rrule(event, *fields.rrule);
+bool set_rrule(icalcomponent* event, const std::string& raw) {
+    std::string text = raw;
+    if (text.rfind("RRULE:", 0) == 0) text.erase(0, 6);
+    auto current = properties_of(event, ICAL_RRULE_PROPERTY);
+    if (current.size() == 1) {
+        char* written = icalvalue_as_ical_string_r(icalproperty_get_value(current[0]));
+        bool same = written && text == written;
+        icalmemory_free_buffer(written);
+        if (same) return false;
+    }
+    if (text.empty() && current.empty()) return false;
+    icalrecurrencetype rule{};
+    if (!text.empty()) {
+        rule = icalrecurrencetype_from_string(text.c_str());
+        icalerror_clear_errno();
+        if (rule.freq == ICAL_NO_RECURRENCE) throw CalDavError("invalid rrule: \"" + raw + "\"");
+    }
+    remove_all(event, ICAL_RRULE_PROPERTY);
+    if (!text.empty()) icalcomponent_add_property(event, icalproperty_new_rrule(rule));
+    return true;
+}
+
+bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule) {
+    bool changed = false;
+    if (fields.summary) changed |= set_text(event, ICAL_SUMMARY_PROPERTY, *fields.summary);
+    if (fields.location) changed |= set_text(event, ICAL_LOCATION_PROPERTY, *fields.location);
+    if (fields.description) changed |= set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description);
+    if (with_rule && fields.rrule) changed |= set_rrule(event, *fields.rrule);
+    return changed;
 }
 
 void raise_sequence(icalcomponent* event) {
@@ -279,9 +280,210 @@ void raise_sequence(icalcomponent* event) {
     icalcomponent_add_property(event, icalproperty_new_sequence(next < 1 ? 1 : next));
 }
 
+void finish_edit(icalcomponent* calendar, icalcomponent* master, const EditContext& context) {
+    add_home_timezone(calendar, context);
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+        raise_sequence(e);
+        set_stamp(e, ICAL_DTSTAMP_PROPERTY, context.now);
+    }
+    set_stamp(master, ICAL_LASTMODIFIED_PROPERTY, context.now);
+}
+
+icaltimezone* series_zone(const Span& series, const EditContext& context) {
+    if (series.start.is_date) return context.home;
+    if (is_utc(series.start)) return icaltimezone_get_utc_timezone();
+    return series.start.zone ? const_cast<icaltimezone*>(series.start.zone) : context.home;
+}
+
+// Wall-clock seconds in the series' zone from `from` to `to`.
+long long wall_delta(icaltimetype from, icaltimetype to, icaltimezone* zone, icaltimezone* home) {
+    if (from.is_date) return wall_seconds(to) - wall_seconds(from);
+    return wall_seconds(wall_in(instant_of(to, home), zone)) - wall_seconds(wall_in(instant_of(from, home), zone));
+}
+
+// One occurrence of a series as the listing names it.
+struct Occurrence {
+    icaltimetype original;  // its RECURRENCE-ID: in the series' zone, or a date
+    icalcomponent* override_event;
+    Span shown;
+};
+
+std::optional<icalcomponent*> override_for(icalcomponent* calendar, icalcomponent* master, icaltimetype original,
+                                           icaltimezone* home) {
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+        icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
+        if (e != master && rid && same_time(read_time(rid, calendar, home), original, home)) return e;
+    }
+    return std::nullopt;
+}
+
+Occurrence find_occurrence(icalcomponent* calendar, icalcomponent* master, const Span& series,
+                           const std::string& recurrence_id, const EditContext& context) {
+    icaltimetype id = parse_input_time(recurrence_id, context.home, "recurrence_id");
+    auto missing = [&]() { return CalDavError("the event has no occurrence at " + recurrence_id); };
+    if (id.is_date != series.start.is_date) throw missing();
+    const auto instant = instant_of(id, context.home);
+    icaltimetype original = id.is_date ? id : wall_in(instant, series_zone(series, context));
+    // A listed occurrence: the series expanded around it names it.
+    const std::string key = format_in_home(id, context.home);
+    Json listed = Json::array();
+    expand_resource(calendar, {"", ""}, {instant - std::chrono::hours(48), instant + std::chrono::hours(48)},
+                    context.home, listed);
+    auto found = override_for(calendar, master, original, context.home);
+    bool exists = false;
+    for (const auto& record : listed) exists = exists || record.value("recurrence_id", "") == key;
+    if (!exists && !found) throw missing();
+    if (found) {
+        auto span = span_of(*found, calendar, context.home);
+        if (!span) throw missing();
+        return {original, *found, *span};
+    }
+    return {original, nullptr, occurrence_span(series, original)};
+}
+
+// The occurrence as an event of its own, still the series' copy.
+icalcomponent* new_override(icalcomponent* calendar, icalcomponent* master, const Occurrence& occurrence,
+                            const EditContext& context) {
+    icalcomponent* copy = icalcomponent_new_clone(master);
+    for (icalproperty_kind kind : {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY,
+                                   ICAL_EXRULE_PROPERTY, ICAL_RECURRENCEID_PROPERTY, ICAL_LASTMODIFIED_PROPERTY})
+        remove_all(copy, kind);
+    icalproperty* dtstart = icalcomponent_get_first_property(copy, ICAL_DTSTART_PROPERTY);
+    set_time_value(dtstart, occurrence.original);
+    if (icalproperty* dtend = icalcomponent_get_first_property(copy, ICAL_DTEND_PROPERTY))
+        write_time(dtend, occurrence.shown.end, dtend, calendar, context);
+    icalproperty* rid = icalproperty_new(ICAL_RECURRENCEID_PROPERTY);
+    if (icalparameter* tzid = icalproperty_get_first_parameter(dtstart, ICAL_TZID_PARAMETER))
+        icalproperty_add_parameter(rid, icalparameter_new_clone(tzid));
+    set_time_value(rid, occurrence.original);
+    icalcomponent_add_property(copy, rid);
+    icalcomponent_add_component(calendar, copy);
+    return copy;
+}
+
+void edit_occurrence(icalcomponent* calendar, icalcomponent* master, Occurrence occurrence, const EventFields& fields,
+                     const EditContext& context) {
+    Span wanted = times_given(fields) ? resolve_times(fields, occurrence.shown, context) : occurrence.shown;
+    bool created = occurrence.override_event == nullptr;
+    if (created) occurrence.override_event = new_override(calendar, master, occurrence, context);
+    bool changed = retime(calendar, occurrence.override_event, occurrence.shown, wanted, context);
+    changed |= apply_texts(occurrence.override_event, fields, false);
+    if (created && !changed) {
+        icalcomponent_remove_component(calendar, occurrence.override_event);
+        icalcomponent_free(occurrence.override_event);
+    }
+}
+
+long long length_seconds(const Span& span, icaltimezone* home) {
+    return (instant_of(span.end, home) - instant_of(span.start, home)).count();
+}
+
+// A new length for the series' master, its start as it now stands.
+void set_series_length(icalcomponent* calendar, icalcomponent* master, long long seconds, const EditContext& context) {
+    auto span = span_of(master, calendar, context.home);
+    if (!span || length_seconds(*span, context.home) == seconds) return;
+    Span wanted = *span;
+    if (span->start.is_date) {
+        wanted.end = span->start;
+        icaltime_adjust(&wanted.end, static_cast<int>(seconds / 86400), 0, 0, 0);
+    } else {
+        wanted.end = wall_in(instant_of(span->start, context.home) + std::chrono::seconds(seconds), context.home);
+    }
+    retime(calendar, master, *span, wanted, context);
+}
+
+void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& series, const Occurrence& occurrence,
+                    const EventFields& fields, const EditContext& context) {
+    if (times_given(fields)) {
+        Span wanted = resolve_times(fields, occurrence.shown, context);
+        if (wanted.start.is_date != series.start.is_date)
+            throw CalDavError("a repeating event turns all-day or timed only as a whole, not from one occurrence");
+        icaltimezone* zone = series_zone(series, context);
+        long long delta = wall_delta(occurrence.shown.start, wanted.start, zone, context.home);
+        shift_series(calendar, master, {delta, zone, context.home});
+        long long length = length_seconds(wanted, context.home);
+        if (length != length_seconds(occurrence.shown, context.home)) {
+            set_series_length(calendar, master, length, context);
+            if (occurrence.override_event) {
+                auto moved = span_of(occurrence.override_event, calendar, context.home);
+                if (moved) {
+                    Span resized = *moved;
+                    resized.end = moved->start;
+                    if (moved->start.is_date)
+                        icaltime_adjust(&resized.end, static_cast<int>(length / 86400), 0, 0, 0);
+                    else
+                        resized.end = wall_in(instant_of(moved->start, context.home) + std::chrono::seconds(length),
+                                              context.home);
+                    retime(calendar, occurrence.override_event, *moved, resized, context);
+                }
+            }
+        }
+    }
+    // A text that the occurrence already shows was not edited: the editor
+    // sends every field, and an override's own title must not become the
+    // series' title. A changed one goes to the series and this occurrence.
+    icalcomponent* shown = occurrence.override_event ? occurrence.override_event : master;
+    EventFields texts;
+    auto changed = [&](const std::optional<std::string>& given, icalproperty_kind kind) -> std::optional<std::string> {
+        if (!given) return std::nullopt;
+        icalproperty* property = icalcomponent_get_first_property(shown, kind);
+        icalvalue* value = property ? icalproperty_get_value(property) : nullptr;
+        const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
+        if (*given == (current ? current : "")) return std::nullopt;
+        return given;
+    };
+    texts.summary = changed(fields.summary, ICAL_SUMMARY_PROPERTY);
+    texts.location = changed(fields.location, ICAL_LOCATION_PROPERTY);
+    texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
+    texts.rrule = fields.rrule;
+    apply_texts(master, texts, true);
+    if (occurrence.override_event) apply_texts(occurrence.override_event, texts, false);
+}
+
+// The whole event. A repeating event's new start moves the series along
+// (its excluded dates and overrides with it) when its rule allows that.
+void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context) {
+    if (times_given(fields)) {
+        auto current = span_of(master, calendar, context.home);
+        Span wanted = resolve_times(fields, current, context);
+        if (current && repeats(master) && wanted.start.is_date == current->start.is_date &&
+            !same_time(wanted.start, current->start, context.home)) {
+            icaltimezone* zone = series_zone(*current, context);
+            try {
+                shift_series(calendar, master, {wall_delta(current->start, wanted.start, zone, context.home), zone,
+                                                context.home});
+                current = span_of(master, calendar, context.home);
+            } catch (const CalDavError&) {
+                // The rule cannot follow: the new start alone, as asked.
+            }
+        }
+        if (current) {
+            retime(calendar, master, *current, wanted, context);
+        } else {
+            remove_all(master, ICAL_DTSTART_PROPERTY);
+            icalproperty* dtstart = icalproperty_new(ICAL_DTSTART_PROPERTY);
+            icalcomponent_add_property(master, dtstart);
+            write_time(dtstart, wanted.start, nullptr, calendar, context);
+            write_end(calendar, master, wanted.end, context);
+        }
+    }
+    apply_texts(master, fields, true);
+}
+
 }  // namespace
 
 std::string serialize(icalcomponent* calendar) {
+    std::vector<icalcomponent*> pending{calendar};
+    while (!pending.empty()) {
+        icalcomponent* component = pending.back();
+        pending.pop_back();
+        remove_all(component, ICAL_XLICERROR_PROPERTY);
+        for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
+            pending.push_back(c);
+    }
     char* text = icalcomponent_as_ical_string_r(calendar);
     if (!text) throw CalDavError("could not write the event");
     std::string out(text);
@@ -290,40 +492,62 @@ std::string serialize(icalcomponent* calendar) {
 }
 
 std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context) {
-    Times times = resolve_times(fields, std::nullopt, context);
+    Span times = resolve_times(fields, std::nullopt, context);
     IcalPtr calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Kelvane//Wrenfold//EN"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
-    if (!times.start.is_date) add_home_timezone(calendar.get(), context);
     icalcomponent* event = icalcomponent_new(ICAL_VEVENT_COMPONENT);
     icalcomponent_add_component(calendar.get(), event);
     icalcomponent_add_property(event, icalproperty_new_uid(uid.c_str()));
     set_stamp(event, ICAL_DTSTAMP_PROPERTY, context.now);
     set_stamp(event, ICAL_CREATED_PROPERTY, context.now);
-    write_times(event, times, context);
-    apply_texts(event, fields);
+    icalproperty* dtstart = icalproperty_new(ICAL_DTSTART_PROPERTY);
+    icalcomponent_add_property(event, dtstart);
+    write_time(dtstart, times.start, nullptr, calendar.get(), context);
+    write_end(calendar.get(), event, times.end, context);
+    apply_texts(event, fields, true);
     icalcomponent_add_property(event, icalproperty_new_sequence(0));
+    add_home_timezone(calendar.get(), context);
     return serialize(calendar.get());
 }
 
 void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context) {
     icalcomponent* master = master_event(calendar);
     if (!master) throw CalDavError("the resource holds no event");
-    bool times_given = fields.start || (fields.end && !fields.end->empty()) || fields.all_day;
-    if (times_given && fields.recurrence_id && icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY)) {
-        shift_series(calendar, master, fields, context);
-    } else if (times_given) {
-        write_times(master, resolve_times(fields, stored_times(calendar, master, context), context), context);
+    bool series = repeats(master) && !icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY);
+    if (fields.recurrence_id && series) {
+        auto span = span_of(master, calendar, context.home);
+        if (!span) throw CalDavError("the event has no start time");
+        Occurrence occurrence = find_occurrence(calendar, master, *span, *fields.recurrence_id, context);
+        if (fields.whole_series) edit_series_at(calendar, master, *span, occurrence, fields, context);
+        else edit_occurrence(calendar, master, occurrence, fields, context);
+    } else {
+        edit_whole(calendar, master, fields, context);
     }
-    apply_texts(master, fields);
-    if (times_given) add_home_timezone(calendar, context);
-    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        raise_sequence(e);
-        set_stamp(e, ICAL_DTSTAMP_PROPERTY, context.now);
+    finish_edit(calendar, master, context);
+}
+
+void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context) {
+    icalcomponent* master = master_event(calendar);
+    if (!master) throw CalDavError("the resource holds no event");
+    if (!repeats(master) || icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY))
+        throw CalDavError("the event does not repeat");
+    auto span = span_of(master, calendar, context.home);
+    if (!span) throw CalDavError("the event has no start time");
+    Occurrence occurrence = find_occurrence(calendar, master, *span, recurrence_id, context);
+    while (auto found = override_for(calendar, master, occurrence.original, context.home)) {
+        icalcomponent_remove_component(calendar, *found);
+        icalcomponent_free(*found);
     }
-    set_stamp(master, ICAL_LASTMODIFIED_PROPERTY, context.now);
+    icalproperty* exdate = icalproperty_new(ICAL_EXDATE_PROPERTY);
+    if (icalparameter* tzid = icalproperty_get_first_parameter(
+            icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY), ICAL_TZID_PARAMETER);
+        tzid && !occurrence.original.is_date)
+        icalproperty_add_parameter(exdate, icalparameter_new_clone(tzid));
+    set_time_value(exdate, occurrence.original);
+    icalcomponent_add_property(master, exdate);
+    finish_edit(calendar, master, context);
 }
 
 }  // namespace wrenfold::caldav

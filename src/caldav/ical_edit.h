@@ -18,10 +18,17 @@ struct EditContext {
 std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context);
 
 // Changes the stored calendar in place: only the fields given, SEQUENCE
-// rises, everything else survives. With a recurrence_id the change of start
-// or end moves the whole series by the same amount.
+// rises, everything else survives. Times come as wall clock in the home
+// zone; one equal to the stored time is left as it was written, a changed
+// one is written in the zone the event already uses. With a recurrence_id
+// the change goes to that occurrence alone (an override), or with
+// whole_series to the series, whose occurrences then all move alike.
 void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context);
 
+// Takes one occurrence out of a series: an EXDATE, and its override gone.
+void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
+
+// The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);
 
 }  // namespace wrenfold::caldav

@@ -32,31 +32,6 @@ std::string text_of(icalcomponent* event, icalproperty_kind kind) {
     return text ? text.get() : "";
 }
 
-// Start and end of one component, with the zone attached.
-struct Span {
-    icaltimetype start;
-    icaltimetype end;
-};
-
-std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home) {
-    icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
-    if (!dtstart) return std::nullopt;
-    Span span{read_time(dtstart, calendar, home), icaltime_null_time()};
-    if (icaltime_is_null_time(span.start)) return std::nullopt;
-    if (icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
-        span.end = read_time(dtend, calendar, home);
-        if (!icaltime_is_null_time(span.end) && span.end.is_date != span.start.is_date) span.end = icaltime_null_time();
-    } else if (icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
-        icaldurationtype length = icalproperty_get_duration(duration);
-        if (!icaldurationtype_is_bad_duration(length) && !length.is_neg) span.end = icaltime_add(span.start, length);
-    }
-    if (icaltime_is_null_time(span.end) || icaltime_compare(span.end, span.start) < 0) {
-        span.end = span.start;
-        if (span.start.is_date) icaltime_adjust(&span.end, 1, 0, 0, 0);
-    }
-    return span;
-}
-
 bool overlaps(sys_seconds start, sys_seconds end, const TimeRange& range) {
     if (start == end) return start >= range.start && start < range.end;
     return start < range.end && end > range.start;
@@ -110,24 +85,29 @@ bool is_excluded(const Series& series, icaltimetype instance, icaltimezone* home
         (static_cast<long long>(local.year) * 13 + local.month) * 32 + local.day) != 0;
 }
 
-Span shifted(const Series& series, icaltimetype instance) {
-    Span span{instance, instance};
-    icaldurationtype length = icaltime_subtract(series.span.end, series.span.start);
-    if (series.span.start.is_date) {
-        span.end = icaltime_add(instance, length);
-        span.end.is_date = 1;
-    } else {
-        span.end = icaltime_add(instance, length);
-    }
-    return span;
-}
-
 void emit_instance(const Series& series, icaltimetype instance, const ResourceRef& ref, const TimeRange& range,
                    icaltimezone* home, Json& out) {
     if (is_excluded(series, instance, home)) return;
     if (series.overrides.count(occurrence_key(instance, home))) return;  // emitted on its own
-    Span span = shifted(series, instance);
+    Span span = occurrence_span(series.span, instance);
     emit_if_overlapping(series.master, span, &series, ref, format_in_home(instance, home), range, home, out);
+}
+
+// The library restarts a sub-daily rule at the time it is given, not on the
+// rule's own grid: step back to the last time the interval reaches.
+icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dtstart, icaltimetype from) {
+    long long unit = rule.freq == ICAL_HOURLY_RECURRENCE     ? 3600
+                     : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
+                     : rule.freq == ICAL_SECONDLY_RECURRENCE ? 1
+                                                             : 0;
+    if (unit == 0) return from;
+    long long step = unit * (rule.interval > 0 ? rule.interval : 1);
+    long long elapsed = wall_seconds(from) - wall_seconds(dtstart);
+    if (elapsed <= 0) return dtstart;
+    icaltimetype aligned = dtstart;
+    long long offset = elapsed / step * step;
+    icaltime_adjust(&aligned, static_cast<int>(offset / 86400), 0, 0, static_cast<int>(offset % 86400));
+    return aligned;
 }
 
 void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
@@ -149,13 +129,26 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
                                                           dtstart.is_date ? home : dtstart.zone);
         from.zone = dtstart.zone;
         from.is_date = dtstart.is_date;
+        from = aligned_to_interval(rule, dtstart, from);
         if (!icalrecur_iterator_set_start(iterator.get(), from)) return;  // the rule ended before the range
     }
+    // The library carries a time that a DST gap pushed forward into the
+    // following days; a rule of whole days keeps the start's time of day.
+    const bool keeps_time_of_day = !dtstart.is_date && rule.freq != ICAL_HOURLY_RECURRENCE &&
+                                   rule.freq != ICAL_MINUTELY_RECURRENCE && rule.freq != ICAL_SECONDLY_RECURRENCE &&
+                                   rule.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX &&
+                                   rule.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
+                                   rule.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX;
     for (int n = 0; n < kMaxInstancesPerSeries; ++n) {
         icaltimetype instance = icalrecur_iterator_next(iterator.get());
         if (icaltime_is_null_time(instance)) break;
         instance.zone = dtstart.zone;
         instance.is_date = dtstart.is_date;
+        if (keeps_time_of_day) {
+            instance.hour = dtstart.hour;
+            instance.minute = dtstart.minute;
+            instance.second = dtstart.second;
+        }
         if (instant_of(instance, home) >= range.end) break;
         emit_instance(series, instance, ref, range, home, out);
     }
@@ -163,8 +156,9 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
 
 void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
                    Json& out) {
-    for (icalproperty* p = icalcomponent_get_first_property(series.master, ICAL_RDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(series.master, ICAL_RDATE_PROPERTY)) {
+    if (!icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY))
+        emit_instance(series, series.span.start, ref, range, home, out);  // DTSTART is the first occurrence
+    for (icalproperty* p : properties_of(series.master, ICAL_RDATE_PROPERTY)) {
         icaldatetimeperiodtype value = icalproperty_get_rdate(p);
         icaltimetype time = icaltime_is_null_time(value.time) ? value.period.start : value.time;
         if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time)) continue;
@@ -176,8 +170,7 @@ void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange
 
 Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& span, icaltimezone* home) {
     Series series{calendar, master, span, text_of(master, ICAL_RRULE_PROPERTY), {}, {}, {}};
-    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(master, ICAL_EXDATE_PROPERTY)) {
+    for (icalproperty* p : properties_of(master, ICAL_EXDATE_PROPERTY)) {
         icaltimetype time = read_time(p, calendar, home);
         if (icaltime_is_null_time(time)) continue;
         if (time.is_date && !span.start.is_date)
@@ -188,12 +181,47 @@ Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& s
     return series;
 }
 
+}  // namespace
+
 bool repeats(icalcomponent* event) {
     return icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY) ||
            icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY);
 }
 
-}  // namespace
+std::vector<icalproperty*> properties_of(icalcomponent* component, icalproperty_kind kind) {
+    std::vector<icalproperty*> found;
+    for (icalproperty* p = icalcomponent_get_first_property(component, kind); p;
+         p = icalcomponent_get_next_property(component, kind))
+        found.push_back(p);
+    return found;
+}
+
+std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home) {
+    icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    if (!dtstart) return std::nullopt;
+    Span span{read_time(dtstart, calendar, home), icaltime_null_time()};
+    if (icaltime_is_null_time(span.start)) return std::nullopt;
+    if (icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
+        span.end = read_time(dtend, calendar, home);
+        if (!icaltime_is_null_time(span.end) && span.end.is_date != span.start.is_date) span.end = icaltime_null_time();
+    } else if (icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
+        icaldurationtype length = icalproperty_get_duration(duration);
+        if (!icaldurationtype_is_bad_duration(length) && !length.is_neg) span.end = icaltime_add(span.start, length);
+    }
+    if (icaltime_is_null_time(span.end) || instant_of(span.end, home) < instant_of(span.start, home)) {
+        span.end = span.start;
+        if (span.start.is_date) icaltime_adjust(&span.end, 1, 0, 0, 0);
+    }
+    if (span.start.is_date) span.end.is_date = 1;
+    return span;
+}
+
+Span occurrence_span(const Span& series, icaltimetype instance) {
+    Span span{instance, icaltime_add(instance, icaltime_subtract(series.end, series.start))};
+    span.end.zone = instance.zone;
+    span.end.is_date = instance.is_date;
+    return span;
+}
 
 IcalPtr parse_calendar(const std::string& text) {
     IcalPtr root(icalparser_parse_string(text.c_str()));

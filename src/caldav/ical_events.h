@@ -4,7 +4,9 @@
 #include "core/json.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -34,5 +36,23 @@ Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone
 
 // The VEVENT without RECURRENCE-ID, or the first VEVENT.
 icalcomponent* master_event(icalcomponent* calendar);
+
+// Start and end of one event, zones attached. The one reading of
+// DTSTART/DTEND/DURATION: no usable end (or one before the start) means the
+// start again for a timed event and the next day for an all-day one.
+struct Span {
+    icaltimetype start;
+    icaltimetype end;
+};
+std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home);
+
+// An occurrence of a series that starts at `instance`: the series' length.
+Span occurrence_span(const Span& series, icaltimetype instance);
+
+bool repeats(icalcomponent* event);
+
+// Every RRULE, RDATE or EXDATE property of a component. Collected first: the
+// component's own iterator is reset by any lookup made while walking it.
+std::vector<icalproperty*> properties_of(icalcomponent* component, icalproperty_kind kind);
 
 }  // namespace wrenfold::caldav

@@ -74,9 +74,34 @@ icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltime
     return attach_zone(time, property, calendar, home);
 }
 
+long long wall_seconds(icaltimetype value) {
+    value.is_date = 0;
+    value.zone = nullptr;
+    return static_cast<long long>(icaltime_as_timet_with_zone(value, icaltimezone_get_utc_timezone()));
+}
+
+icaltimetype wall_in(std::chrono::sys_seconds instant, icaltimezone* zone) {
+    icaltimetype wall = icaltime_from_timet_with_zone(instant.time_since_epoch().count(), 0, zone);
+    wall.zone = zone;
+    return wall;
+}
+
 std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home) {
-    const icaltimezone* zone = value.is_date ? home : value.zone ? value.zone : home;
-    return std::chrono::sys_seconds(std::chrono::seconds(icaltime_as_timet_with_zone(value, zone)));
+    icaltimezone* zone = value.is_date ? home : value.zone ? const_cast<icaltimezone*>(value.zone) : home;
+    long long guess = icaltime_as_timet_with_zone(value, zone);
+    if (zone == icaltimezone_get_utc_timezone()) return std::chrono::sys_seconds(std::chrono::seconds(guess));
+    const long long wanted = wall_seconds(value);
+    auto offset_at = [&](long long instant) {
+        return wall_seconds(wall_in(std::chrono::sys_seconds(std::chrono::seconds(instant)), zone)) - instant;
+    };
+    // A wall-clock time inside a gap does not come back from its instant: it
+    // stands for the instant the offset before the change gives, which shows
+    // the time moved forward by the gap.
+    if (wanted - offset_at(guess) != guess) guess = wanted - offset_at(guess - 86400);
+    // In a repeated hour the earlier instant is meant.
+    long long before = offset_at(guess - 86400) - offset_at(guess);
+    if (before > 0 && offset_at(guess - before) + guess - before == wanted) guess -= before;
+    return std::chrono::sys_seconds(std::chrono::seconds(guess));
 }
 
 std::string format_date(icaltimetype value) {
@@ -87,7 +112,7 @@ std::string format_date(icaltimetype value) {
 
 std::string format_in_home(icaltimetype value, icaltimezone* home) {
     if (value.is_date) return format_date(value);
-    icaltimetype wall = icaltime_from_timet_with_zone(instant_of(value, home).time_since_epoch().count(), 0, home);
+    icaltimetype wall = wall_in(instant_of(value, home), home);
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", wall.year % 10000, wall.month % 100,
                   wall.day % 100, wall.hour % 100, wall.minute % 100, wall.second % 100);

@@ -23,8 +23,16 @@ icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltime
 icaltimetype attach_zone(icaltimetype value, icalproperty* property, icalcomponent* calendar, icaltimezone* home);
 
 // The instant a zoned time stands for; a date counts as its midnight in the
-// home zone.
+// home zone. A wall-clock time that a DST change skips moves forward by the
+// gap; one that it repeats means the earlier of the two instants.
 std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home);
+
+// The wall-clock time of an instant in `zone`, with the zone attached.
+icaltimetype wall_in(std::chrono::sys_seconds instant, icaltimezone* zone);
+
+// The wall-clock fields as seconds, as if the time were UTC: differences of
+// these are wall-clock differences.
+long long wall_seconds(icaltimetype value);
 
 // "YYYY-MM-DD" for dates; otherwise the wall-clock time in the home zone,
 // "YYYY-MM-DDTHH:MM:SS".

@@ -122,14 +122,14 @@ void ICloudCalDAV::check_allowed(const Url& url) {
         throw CalDavError("refused to contact " + url.host + ": not a server of this account");
 }
 
-HttpResponse ICloudCalDAV::send(HttpRequest request) {
+HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects) {
     for (int hop = 0;; ++hop) {
         auto url = parse_url(request.url);
         if (!url) throw CalDavError("invalid URL: " + request.url);
         check_allowed(*url);
         request.credentials = m_credentials;
         HttpResponse response = m_transport->perform(request);
-        if (!is_redirect(response.status)) return response;
+        if (!follow_redirects || !is_redirect(response.status)) return response;
         std::string location = response.header("location");
         if (location.empty() || hop >= kMaxRedirects) return response;
         auto target = resolve_href(*url, location);
@@ -194,13 +194,31 @@ AuthResult ICloudCalDAV::check_auth() {
     throw CalDavError("sign-in check failed: unexpected answer HTTP " + std::to_string(response.status));
 }
 
+void ICloudCalDAV::forget_home() {
+    std::lock_guard lock(m_state_lock);
+    m_home.reset();
+}
+
 Json ICloudCalDAV::discover() {
     Home account = home();
-    auto responses = propfind(account.calendars, 1,
-                              {{kDavNs, "resourcetype"}, {kDavNs, "displayname"}, {kAppleNs, "calendar-color"},
-                               {kCalDavNs, "supported-calendar-component-set"},
-                               {kDavNs, "current-user-privilege-set"}, {kCalServerNs, "getctag"},
-                               {kDavNs, "sync-token"}});
+    const std::vector<std::pair<const char*, const char*>> props{
+        {kDavNs, "resourcetype"}, {kDavNs, "displayname"}, {kAppleNs, "calendar-color"},
+        {kCalDavNs, "supported-calendar-component-set"}, {kDavNs, "current-user-privilege-set"},
+        {kCalServerNs, "getctag"}, {kDavNs, "sync-token"}};
+    auto request = [&] {
+        return HttpRequest{"PROPFIND", to_string(account.calendars),
+                           {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
+                           propfind_body(props), std::nullopt};
+    };
+    HttpResponse answer = send(request(), false);
+    if (answer.status == 404 || is_redirect(answer.status)) {
+        // The account moved on the server: find its home again, once.
+        forget_home();
+        account = home();
+        answer = send(request());
+    }
+    if (answer.status != 207) fail_status("PROPFIND", answer.status);
+    auto responses = parse_multistatus(answer.body);
     Json calendars = Json::array();
     for (const auto& response : responses) {
         auto url = resolve_href(account.calendars, response.href);
@@ -226,6 +244,30 @@ Url ICloudCalDAV::checked_url(const std::string& text) {
     url->path = normalize_path(url->path);
     check_allowed(*url);
     return *url;
+}
+
+Url ICloudCalDAV::checked_event_url(const std::string& text) {
+    auto refuse = [&]() { return CalDavError("refused: " + text + " is not the address of an event in a calendar of this account"); };
+    if (has_dot_segment(text)) throw refuse();
+    Url url = checked_url(text);
+    Home account = home();
+    if (origin_of(url) != origin_of(account.calendars) || !is_event_path(account.calendars.path, url.path))
+        throw refuse();
+    return url;
+}
+
+Url ICloudCalDAV::checked_calendar_url(const std::string& text) {
+    auto refuse = [&]() { return CalDavError("refused: " + text + " is not the address of a calendar of this account"); };
+    if (has_dot_segment(text)) throw refuse();
+    Url url = collection(checked_url(text));
+    Home account = home();
+    if (origin_of(url) != origin_of(account.calendars) || !is_calendar_path(account.calendars.path, url.path))
+        throw refuse();
+    return url;
+}
+
+EditContext ICloudCalDAV::edit_context() const {
+    return {m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
 }
 
 Json ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::year_month_day start,
@@ -271,7 +313,7 @@ std::string ICloudCalDAV::fetch_etag(const Url& url) {
 }
 
 Json ICloudCalDAV::get_event(const std::string& event_url) {
-    Url url = checked_url(event_url);
+    Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     IcalPtr calendar = parse_calendar(stored.ics);
     return master_record(calendar.get(), {to_string(url), stored.etag}, m_home_zone);
@@ -299,10 +341,9 @@ void ICloudCalDAV::remove(const Url& url, const std::string& etag) {
 
 Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json) {
     EventFields fields = parse_fields(fields_json);
-    Url calendar = collection(checked_url(calendar_url));
+    Url calendar = checked_calendar_url(calendar_url);
     std::string uid = fields.uid.value_or(new_uuid());
-    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
-    std::string ics = new_event_ics(fields, uid, context);
+    std::string ics = new_event_ics(fields, uid, edit_context());
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, ics, "If-None-Match", "*");
@@ -311,11 +352,10 @@ Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fie
 
 Json ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json) {
     EventFields fields = parse_fields(fields_json);
-    Url url = checked_url(event_url);
+    Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     IcalPtr calendar = parse_calendar(stored.ics);
-    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
-    apply_fields(calendar.get(), fields, context);
+    apply_fields(calendar.get(), fields, edit_context());
     // Without a caller's ETag the one just read still guards against a change in between.
     std::string new_etag = put(url, serialize(calendar.get()), "If-Match", etag.empty() ? stored.etag : etag);
     return Json{{"ok", true}, {"url", to_string(url)}, {"etag", new_etag}};
@@ -324,14 +364,16 @@ Json ICloudCalDAV::update_event(const std::string& event_url, const std::string&
 Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,
                               const Json& fields_json, const std::string& etag) {
     EventFields fields = parse_fields(fields_json);
-    Url old_url = checked_url(event_url);
-    Url calendar = collection(checked_url(new_calendar_url));
+    Url old_url = checked_event_url(event_url);
+    Url calendar = checked_calendar_url(new_calendar_url);
     if (origin_of(old_url) == origin_of(calendar) && old_url.path.rfind(calendar.path, 0) == 0)
         return update_event(event_url, etag, fields_json);
+    if (fields.recurrence_id && !fields.whole_series)
+        throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
+    fields.recurrence_id.reset();
     Stored stored = fetch(old_url);
     IcalPtr parsed = parse_calendar(stored.ics);
-    EditContext context{m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
-    apply_fields(parsed.get(), fields, context);
+    apply_fields(parsed.get(), fields, edit_context());
     Url new_url = calendar;
     new_url.path += percent_encode_segment(last_segment(old_url.path));
     std::string new_etag = put(new_url, serialize(parsed.get()), "If-None-Match", "*");
@@ -348,10 +390,46 @@ Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& n
     return Json{{"ok", true}, {"url", to_string(new_url)}, {"etag", new_etag}};
 }
 
+std::string ICloudCalDAV::export_event(const std::string& event_url) {
+    return fetch(checked_event_url(event_url)).ics;
+}
+
+Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::string& ics, const Json& fields_json) {
+    EventFields fields = parse_fields(fields_json);
+    if (fields.recurrence_id && !fields.whole_series)
+        throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
+    fields.recurrence_id.reset();
+    Url calendar = checked_calendar_url(calendar_url);
+    IcalPtr parsed = parse_calendar(ics);
+    apply_fields(parsed.get(), fields, edit_context());
+    icalcomponent* master = master_event(parsed.get());
+    const char* stored_uid = icalcomponent_get_uid(master);
+    std::string uid = stored_uid && *stored_uid ? stored_uid : fields.uid.value_or(new_uuid());
+    if (!stored_uid || !*stored_uid)
+        for (icalcomponent* e = icalcomponent_get_first_component(parsed.get(), ICAL_VEVENT_COMPONENT); e;
+             e = icalcomponent_get_next_component(parsed.get(), ICAL_VEVENT_COMPONENT))
+            icalcomponent_set_uid(e, uid.c_str());
+    Url url = calendar;
+    url.path += percent_encode_segment(resource_name(uid));
+    std::string etag = put(url, serialize(parsed.get()), "If-None-Match", "*");
+    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", etag}, {"uid", uid}};
+}
+
 Json ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag) {
-    Url url = checked_url(event_url);
+    Url url = checked_event_url(event_url);
     remove(url, etag.value_or(""));
     return Json{{"ok", true}};
+}
+
+Json ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                     const std::optional<std::string>& etag) {
+    Url url = checked_event_url(event_url);
+    Stored stored = fetch(url);
+    IcalPtr calendar = parse_calendar(stored.ics);
+    remove_occurrence(calendar.get(), recurrence_id, edit_context());
+    std::string given = etag.value_or("");
+    std::string new_etag = put(url, serialize(calendar.get()), "If-Match", given.empty() ? stored.etag : given);
+    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", new_etag}};
 }
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,

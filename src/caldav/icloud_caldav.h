@@ -2,6 +2,7 @@
 
 #include "caldav/engine.h"
 #include "caldav/http.h"
+#include "caldav/ical_edit.h"
 #include "caldav/ical_time.h"
 #include "caldav/url.h"
 
@@ -32,6 +33,10 @@ public:
     Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json& fields,
                     const std::string& etag) override;
     Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) override;
+    Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                           const std::optional<std::string>& etag) override;
+    std::string export_event(const std::string& event_url) override;
+    Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
 
 private:
     struct Home {
@@ -43,12 +48,19 @@ private:
         std::string etag;
     };
 
-    HttpResponse send(HttpRequest request);
+    HttpResponse send(HttpRequest request, bool follow_redirects = true);
     void check_allowed(const Url& url);
     bool origin_known(const std::string& origin);
     Home home();
     std::vector<DavResponse> propfind(const Url& url, int depth, const std::vector<std::pair<const char*, const char*>>& props);
     Url checked_url(const std::string& text);
+    // Addresses that edits accept: an event strictly inside a calendar of
+    // this account, or such a calendar. Anything else is refused before any
+    // request is made to it.
+    Url checked_event_url(const std::string& text);
+    Url checked_calendar_url(const std::string& text);
+    EditContext edit_context() const;
+    void forget_home();
     Stored fetch(const Url& url);
     std::string fetch_etag(const Url& url);
     std::string put(const Url& url, const std::string& ics, const std::string& condition_header,

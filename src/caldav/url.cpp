@@ -1,5 +1,7 @@
 #include "caldav/url.h"
 
+#include <vector>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -208,6 +210,60 @@ std::string last_segment(const std::string& path) {
     std::string trimmed = path.substr(0, path.find('?'));
     while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
     return percent_decode(trimmed.substr(trimmed.rfind('/') + 1));
+}
+
+bool has_dot_segment(const std::string& url_text) {
+    size_t scheme = url_text.find("://");
+    size_t start = url_text.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    if (start == std::string::npos) return false;
+    std::string path = url_text.substr(start, url_text.find_first_of("?#", start) - start);
+    for (size_t pos = 1; pos <= path.size();) {
+        size_t next = std::min(path.find('/', pos), path.size());
+        std::string segment = percent_decode(path.substr(pos, next - pos));
+        if (segment == "." || segment == "..") return true;
+        pos = next + 1;
+    }
+    return false;
+}
+
+namespace {
+
+// The segments of `path` after `home_path`, or none when it is not below.
+std::optional<std::vector<std::string>> segments_below(const std::string& home_path, const std::string& path) {
+    if (home_path.empty() || home_path.back() != '/' || path.find('?') != std::string::npos) return std::nullopt;
+    if (path.size() <= home_path.size() || path.compare(0, home_path.size(), home_path) != 0) return std::nullopt;
+    std::vector<std::string> out;
+    std::string rest = path.substr(home_path.size());
+    for (size_t pos = 0; pos <= rest.size();) {
+        size_t next = std::min(rest.find('/', pos), rest.size());
+        out.push_back(rest.substr(pos, next - pos));
+        pos = next + 1;
+    }
+    return out;
+}
+
+bool plain_segment(const std::string& segment) {
+    return !segment.empty() && segment != "." && segment != "..";
+}
+
+}  // namespace
+
+bool is_calendar_path(const std::string& home_path, const std::string& path) {
+    auto segments = segments_below(home_path, path);
+    return segments && segments->size() == 2 && plain_segment((*segments)[0]) && (*segments)[1].empty();
+}
+
+bool is_event_path(const std::string& home_path, const std::string& path) {
+    auto segments = segments_below(home_path, path);
+    return segments && segments->size() == 2 && plain_segment((*segments)[0]) && plain_segment((*segments)[1]);
+}
+
+bool is_inside_calendar(const std::string& calendar_url, const std::string& event_url) {
+    if (calendar_url.empty() || calendar_url.back() != '/' || has_dot_segment(event_url)) return false;
+    if (event_url.size() <= calendar_url.size() || event_url.compare(0, calendar_url.size(), calendar_url) != 0)
+        return false;
+    std::string name = event_url.substr(calendar_url.size());
+    return name.find_first_of("/?#") == std::string::npos;
 }
 
 }  // namespace wrenfold::caldav

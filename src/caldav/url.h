@@ -38,4 +38,17 @@ std::string last_segment(const std::string& path);
 
 std::string percent_encode_segment(const std::string& text);
 
+// Whether the path of a URL as written holds a "." or ".." segment, also
+// percent-encoded: such an address is never taken for an event.
+bool has_dot_segment(const std::string& url_text);
+
+// For normalised paths below the calendar home `home_path` (ending in "/"):
+// "home/calendar/" names a calendar, "home/calendar/resource" an event in it.
+bool is_calendar_path(const std::string& home_path, const std::string& path);
+bool is_event_path(const std::string& home_path, const std::string& path);
+
+// Whether `event_url` names one resource directly inside the calendar at
+// `calendar_url` (which ends in "/"), compared as written.
+bool is_inside_calendar(const std::string& calendar_url, const std::string& event_url);
+
 }  // namespace wrenfold::caldav

@@ -3,6 +3,8 @@
 #include "app/wrenfold_app.h"
 
 #include "caldav/engine.h"
+#include "caldav/url.h"
+#include "calendar/calendar_rules.h"
 
 #include <exception>
 
@@ -27,14 +29,42 @@ std::optional<std::string> optional_text(const Json& value)
     return std::nullopt;
 }
 
+// Edits address only an event directly inside one of the account's own
+// calendars, never a calendar, the home or anything reached through dots.
+bool is_event_of(const Json& account, const std::string& event_url)
+{
+    for (const Json& calendar : calendars_of(account)) {
+        if (caldav::is_inside_calendar(text_form(calendar.value("url", Json(""))), event_url))
+            return true;
+    }
+    return false;
+}
+
+bool is_calendar_of(const Json& account, const std::string& calendar_url)
+{
+    for (const Json& calendar : calendars_of(account)) {
+        if (text_form(calendar.value("url", Json(""))) == calendar_url)
+            return true;
+    }
+    return false;
+}
+
+std::string not_an_event(const std::string& url)
+{
+    return "refused: " + url + " is not the address of an event in a calendar of this account";
+}
+
 // The shape of every single-account edit: find the account, let its engine
 // make the change, raise the refresh token only when it succeeded.
 template<typename Change>
-Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const Change& change)
+Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const std::optional<std::string>& event_url,
+                         const Change& change)
 {
     auto account = app._account_by_id(account_id);
     if (!account)
         return account_not_found();
+    if (event_url && !is_event_of(*account, *event_url))
+        return failure(not_an_event(*event_url));
     Json result;
     try {
         result = change(*app._engine_for(*account));
@@ -49,7 +79,7 @@ Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const 
 
 Json WrenfoldApp::create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields)
 {
-    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+    return edit_through_engine(*this, account_id, std::nullopt, [&](caldav::CalendarEngine& engine) {
         return engine.create_event(calendar_url, fields);
     });
 }
@@ -57,15 +87,17 @@ Json WrenfoldApp::create_event(const std::string& account_id, const std::string&
 Json WrenfoldApp::update_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                                const Json& fields)
 {
-    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
         return engine.update_event(event_url, etag, fields);
     });
 }
 
 Json WrenfoldApp::delete_event(const std::string& account_id, const std::string& event_url,
-                               const std::optional<std::string>& etag)
+                               const std::optional<std::string>& etag, const std::optional<std::string>& recurrence_id)
 {
-    return edit_through_engine(*this, account_id, [&](caldav::CalendarEngine& engine) {
+    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
+        if (recurrence_id && !recurrence_id->empty())
+            return engine.delete_occurrence(event_url, *recurrence_id, etag);
         return engine.delete_event(event_url, etag);
     });
 }
@@ -91,12 +123,18 @@ Json WrenfoldApp::move_event(const std::string& old_account_id, const std::strin
 Json WrenfoldApp::_move_event(const Json& old_account, const std::string& old_event_url, const std::string& old_etag,
                               const Json& new_account, const std::string& new_calendar_url, const Json& fields)
 {
+    if (!is_event_of(old_account, old_event_url))
+        throw std::runtime_error(not_an_event(old_event_url));
+    if (!is_calendar_of(new_account, new_calendar_url))
+        throw std::runtime_error("refused: " + new_calendar_url + " is not a calendar of this account");
     auto new_engine = _engine_for(new_account);
     if (old_account.value("id", Json()) == new_account.value("id", Json()))
         return new_engine->move_event(old_event_url, new_calendar_url, fields, old_etag);
 
+    // The stored object goes over whole (alarms, attendees, overrides, its
+    // UID); only the fields given change on the way.
     auto old_engine = _engine_for(old_account);
-    Json created = new_engine->create_event(new_calendar_url, fields);
+    Json created = new_engine->import_event(new_calendar_url, old_engine->export_event(old_event_url), fields);
     try {
         old_engine->delete_event(old_event_url, old_etag);
     } catch (...) {

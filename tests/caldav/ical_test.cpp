@@ -99,6 +99,7 @@ TEST(IcalEdit, OccurrenceEditMovesTheSeriesAndKeepsEverythingElse) {
     IcalPtr calendar = parse_calendar(ics);
     EventFields fields;
     fields.recurrence_id = "2025-03-17T09:00:00";
+    fields.whole_series = true;
     fields.start = "2025-03-18T09:30:00";  // a day and half an hour later
     apply_fields(calendar.get(), fields, context());
     std::string edited = serialize(calendar.get());

@@ -184,3 +184,64 @@ TEST_F(RecordedICloudTest, ServerFailuresBecomeErrors) {
 
 }  // namespace
 }  // namespace wrenfold::caldav
+
+namespace wrenfold::caldav {
+namespace {
+
+TEST_F(RecordedICloudTest, AHomeThatMovedIsFoundAgainOnce) {
+    ASSERT_EQ(engine->discover().size(), 2u);
+    // The account moved to another home on another host: the old home answers 404.
+    const std::string old_home = "PROPFIND https://p42-caldav.icloud.com/123456789/calendars/";
+    HttpResponse moved_home;
+    {
+        std::lock_guard guard(log->lock);
+        moved_home = log->answers[old_home];
+        log->answers.erase(old_home);
+        log->answers["PROPFIND https://caldav.icloud.com/123456789/principal/"] = multistatus(
+            "<response><href>/123456789/principal/</href><propstat><prop>"
+            "<calendar-home-set xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">"
+            "https://p07-caldav.icloud.com/123456789/calendars/</href></calendar-home-set></prop>"
+            "<status>HTTP/1.1 200 OK</status></propstat></response>");
+        log->answers["PROPFIND https://p07-caldav.icloud.com/123456789/calendars/"] = moved_home;
+    }
+    Json calendars = engine->discover();
+    ASSERT_EQ(calendars.size(), 2u) << calendars.dump();
+    EXPECT_EQ(calendars[0]["url"], "https://p07-caldav.icloud.com/123456789/calendars/home/");
+    // Its events are edited on the new home; the old one is no longer an account's address.
+    EXPECT_THROW(engine->delete_event("https://p42-caldav.icloud.com/123456789/calendars/home/x.ics", std::nullopt),
+                 CalDavError);
+
+    // A home that stays gone is an error after one more discovery, not a loop.
+    {
+        std::lock_guard guard(log->lock);
+        log->answers.erase("PROPFIND https://p07-caldav.icloud.com/123456789/calendars/");
+        log->requests.clear();
+    }
+    EXPECT_THROW(engine->discover(), CalDavError);
+    std::lock_guard guard(log->lock);
+    EXPECT_EQ(log->requests.size(), 4u);  // the home, the root, the principal, the home again
+}
+
+TEST_F(RecordedICloudTest, EditsAddressOnlyEventsInsideTheAccountsCalendars) {
+    const std::string calendar = "https://p42-caldav.icloud.com/123456789/calendars/home/";
+    ASSERT_EQ(engine->discover().size(), 2u);
+    {
+        std::lock_guard guard(log->lock);
+        log->requests.clear();
+    }
+    for (const std::string& url : {calendar, std::string(kHome), calendar + "../", calendar + "%2e%2e/x.ics",
+                                   std::string("https://p42-caldav.icloud.com/123456789/principal/x.ics"),
+                                   calendar + "a/b.ics", std::string(kRoot)}) {
+        EXPECT_THROW(engine->delete_event(url, std::nullopt), CalDavError) << url;
+        EXPECT_THROW(engine->update_event(url, "", {{"summary", "x"}}), CalDavError) << url;
+        EXPECT_THROW(engine->delete_occurrence(url, "2025-03-03T09:00:00", std::nullopt), CalDavError) << url;
+        if (url != calendar) {
+            EXPECT_THROW(engine->move_event(calendar + "e.ics", url, {}, ""), CalDavError) << url;
+        }
+    }
+    std::lock_guard guard(log->lock);
+    EXPECT_TRUE(log->requests.empty());
+}
+
+}  // namespace
+}  // namespace wrenfold::caldav

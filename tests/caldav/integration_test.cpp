@@ -126,17 +126,18 @@ TEST_P(CalDavServerTest, ExpandsSeriesWithExceptionAndOverride) {
     EXPECT_EQ((*moved)["recurring"], true);
     EXPECT_EQ((*moved)["rrule"], "FREQ=WEEKLY;COUNT=5");
 
-    // Moving one occurrence by an hour moves the series, its exception and its override's id.
+    // Moving one occurrence by an hour for the whole series moves every occurrence by that hour: the
+    // series, its exception, and its override (id and time).
     const Json* first = find(events, "start", "2025-03-24T09:00:00");
     ASSERT_NE(first, nullptr);
     engine->update_event((*first)["url"], (*first)["etag"],
-                         {{"recurrence_id", (*first)["recurrence_id"]}, {"start", "2025-03-24T10:00:00"},
-                          {"end", "2025-03-24T11:00:00"}});
+                         {{"recurrence_id", (*first)["recurrence_id"]}, {"scope", "all"},
+                          {"start", "2025-03-24T10:00:00"}, {"end", "2025-03-24T11:00:00"}});
     Json after = engine->list_events(work, ymd(2025, 3, 1), ymd(2025, 4, 1));
     starts.clear();
     for (const auto& e : after) starts.push_back(e["start"]);
     std::sort(starts.begin(), starts.end());
-    EXPECT_EQ(starts, (std::vector<std::string>{"2025-03-03T10:00:00", "2025-03-17T14:00:00", "2025-03-24T10:00:00",
+    EXPECT_EQ(starts, (std::vector<std::string>{"2025-03-03T10:00:00", "2025-03-17T15:00:00", "2025-03-24T10:00:00",
                                                 "2025-03-31T10:00:00"}));
     EXPECT_EQ(engine->get_event(work + "weekly-1.ics")["rrule"], "FREQ=WEEKLY;COUNT=5");
 }

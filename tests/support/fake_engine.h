@@ -24,7 +24,8 @@ public:
     };
 
     // Operations: "check_auth", "discover", "list_events", "create_event",
-    // "update_event", "move_event", "delete_event".
+    // "update_event", "move_event", "delete_event", "delete_occurrence",
+    // "export_event", "import_event".
     void fail(const std::string& operation, std::string message = "server said no")
     {
         std::lock_guard lock(m_mutex);
@@ -142,6 +143,33 @@ public:
         record("delete_event", event_url, etag);
         return Json::object({ { "ok", true } });
     }
+    Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                           const std::optional<std::string>& etag) override
+    {
+        record("delete_occurrence", event_url + " @ " + recurrence_id, etag);
+        return Json::object({ { "ok", true }, { "url", event_url }, { "etag", "\"occurrence-gone\"" } });
+    }
+    // The stored object is a stand-in text naming the event.
+    std::string export_event(const std::string& event_url) override
+    {
+        record("export_event", event_url);
+        return "stored " + event_url;
+    }
+    // Like a create, and keeps the object it was handed.
+    Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override
+    {
+        record("import_event", calendar_url);
+        std::lock_guard lock(m_mutex);
+        m_imported_objects.push_back(ics);
+        m_created_fields = fields;
+        std::string url = calendar_url + fields.value("uid", std::string("new")) + ".ics";
+        return Json::object({ { "ok", true }, { "url", url }, { "etag", "\"created-1\"" } });
+    }
+    std::vector<std::string> imported_objects() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_imported_objects;
+    }
 
     Json created_fields() const
     {
@@ -185,6 +213,7 @@ private:
     Json m_created_fields;
     std::map<std::string, Json> m_stored_events;
     Json m_updated_fields;
+    std::vector<std::string> m_imported_objects;
 };
 
 // One fake server per Apple ID, made on first request; counts how often the
