@@ -182,6 +182,20 @@ def main():
             program.stop()
             if failures:
                 print("program output:\n" + "".join(program.output))
+
+        # A fresh user who only pasted an Anthropic API key. The base URL only
+        # points the CLI at the stand-in; the program never sets it.
+        key_home, key_data = os.path.join(work, "key-home"), os.path.join(work, "key-xdg")
+        for folder in (key_home, key_data):
+            os.makedirs(folder)
+        key_environment = dict(environment, HOME=key_home, XDG_DATA_HOME=key_data, ANTHROPIC_BASE_URL=api_base)
+        program = Program(os.path.abspath(options.wrenfold), key_environment)
+        try:
+            run_api_key_turn(program, api, calls)
+        finally:
+            program.stop()
+            if failures:
+                print("program output:\n" + "".join(program.output))
     finally:
         server.shutdown()
         shutil.rmtree(work, ignore_errors=True)
@@ -244,6 +258,19 @@ def run_turns(program, api, api_base, home, calls):
     check(retried["ok"], "a stale session is answered after a retry", retried)
     check(len(lines) == 2 and "--resume" in lines[0] and "--resume" not in lines[1],
           "exactly one retry, without the stale session", lines)
+
+
+def run_api_key_turn(program, api, calls):
+    saved = program.call("set_claude_api_key", "sk-ant-stand-in")
+    check(saved["ok"], "the API key is saved", saved)
+    check(program.call("claude_ai_state")["ready"], "the assistant is ready with only an API key")
+    answer = program.call("claude_send", "question with a key", "", None, 180)
+    check(answer["ok"] and answer["reply"].startswith("Stand-in reply"), "a turn with only an API key answers",
+          answer)
+    requests = main_requests(api, "question with a key")
+    check(requests and requests[-1]["x_api_key"] == "sk-ant-stand-in", "the turn used the saved key",
+          requests[-1:] and requests[-1]["x_api_key"])
+    check("sk-ant-stand-in" not in json.dumps(command_lines(calls)), "the key is never on a command line")
 
 
 if __name__ == "__main__":
