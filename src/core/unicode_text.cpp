@@ -2,24 +2,63 @@
 
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
-#include <unicode/utf8.h>
+
+#include <utility>
 
 namespace wrenfold {
 
 namespace {
 
+constexpr char32_t invalid = 0xFFFFFFFF;
+
+bool is_continuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The code point starting at `offset` and its length in bytes; `invalid` for
+// bytes that do not start a well-formed sequence.
+std::pair<char32_t, std::size_t> decode_at(std::string_view text, std::size_t offset)
+{
+    auto lead = static_cast<unsigned char>(text[offset]);
+    std::size_t length = 0;
+    if (lead < 0x80)
+        length = 1;
+    else if (lead >= 0xC2 && lead < 0xE0)
+        length = 2;
+    else if (lead >= 0xE0 && lead < 0xF0)
+        length = 3;
+    else if (lead >= 0xF0 && lead < 0xF5)
+        length = 4;
+    if (length == 0 || offset + length > text.size())
+        return { invalid, 1 };
+    char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        auto byte = static_cast<unsigned char>(text[offset + i]);
+        if (!is_continuation(byte))
+            return { invalid, 1 };
+        code_point = (code_point << 6) | (byte & 0x3F);
+    }
+    constexpr char32_t smallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
+    if (code_point < smallest[length] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
+        return { invalid, 1 };
+    return { code_point, length };
+}
+
+bool is_blank_at(std::string_view text, std::size_t offset, std::size_t& length)
+{
+    auto [code_point, size] = decode_at(text, offset);
+    length = size;
+    return code_point != invalid && is_unicode_blank(code_point);
+}
+
 // Offset just past the leading white space.
 std::size_t first_non_blank(std::string_view text)
 {
     std::size_t offset = 0;
-    while (offset < text.size()) {
-        std::int32_t next = static_cast<std::int32_t>(offset);
-        UChar32 c;
-        U8_NEXT(text.data(), next, static_cast<std::int32_t>(text.size()), c);
-        if (c < 0 || !is_unicode_blank(static_cast<char32_t>(c)))
-            break;
-        offset = static_cast<std::size_t>(next);
-    }
+    std::size_t length = 0;
+    while (offset < text.size() && is_blank_at(text, offset, length))
+        offset += length;
     return offset;
 }
 
@@ -28,12 +67,13 @@ std::size_t end_of_non_blank(std::string_view text, std::size_t start)
 {
     std::size_t end = text.size();
     while (end > start) {
-        std::int32_t previous = static_cast<std::int32_t>(end);
-        UChar32 c;
-        U8_PREV(text.data(), static_cast<std::int32_t>(start), previous, c);
-        if (c < 0 || !is_unicode_blank(static_cast<char32_t>(c)))
+        std::size_t begin = end - 1;
+        while (begin > start && end - begin < 4 && is_continuation(static_cast<unsigned char>(text[begin])))
+            --begin;
+        std::size_t length = 0;
+        if (!is_blank_at(text, begin, length) || begin + length != end)
             break;
-        end = static_cast<std::size_t>(previous);
+        end = begin;
     }
     return end;
 }

@@ -52,7 +52,7 @@ TEST(ExeDiscovery, ToolNamesAndProbeFolders)
 TEST(TurnCommand, ArgumentsForEachProviderAndSessionState)
 {
     TurnCommand turn { "/bin/claude", "claude", "", "ds-model", "xhigh", "/d/deepseek-settings.json",
-                       "/arch", "PROMPT", "/arch", "" };
+                       "/arch", "PROMPT", "/arch", "", "" };
     EXPECT_EQ(turn_arguments(turn),
               (std::vector<std::string> { "/bin/claude", "-p", "--model", "", "--append-system-prompt", "PROMPT",
                                           "--add-dir", "/arch", "--effort", "xhigh", "--permission-mode",
