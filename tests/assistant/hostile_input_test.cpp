@@ -2,6 +2,7 @@
 // settings files behind links, huge time limits, overlapping turns and
 // installers that fail half-way.
 #include "assistant/assistant_platform.h"
+#include "assistant/turn_command.h"
 #include "assistant_fixture.h"
 
 #include <gtest/gtest.h>
