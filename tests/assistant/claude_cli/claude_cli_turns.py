@@ -161,10 +161,17 @@ def main():
             os.makedirs(folder)
         calls = os.path.join(work, "claude-calls.jsonl")
         wrapper = os.path.join(bin_dir, "claude")
+        # The pinned CLI predates --effort: the wrapper records the command
+        # line as the program wrote it and hands the CLI the rest.
         with open(wrapper, "w") as f:
-            f.write("#!/bin/sh\n"
-                    "python3 -c 'import json,sys; print(json.dumps(sys.argv[1:]))' \"$@\" >> %s\n"
-                    "exec node %s \"$@\"\n" % (calls, os.path.abspath(options.cli)))
+            f.write("#!/usr/bin/python3\n"
+                    "import json, os, sys\n"
+                    "args = sys.argv[1:]\n"
+                    "with open(%r, 'a') as f:\n"
+                    "    f.write(json.dumps(args) + '\\n')\n"
+                    "if '--effort' in args:\n"
+                    "    del args[args.index('--effort'):args.index('--effort') + 2]\n"
+                    "os.execvp('node', ['node', %r] + args)\n" % (calls, os.path.abspath(options.cli)))
         os.chmod(wrapper, 0o755)
 
         environment = {
