@@ -176,8 +176,8 @@ TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThre
     }
 
     httplib::Client poller("127.0.0.1", host.port());
-    poller.set_read_timeout(3, 0);
-    poller.set_connection_timeout(3, 0);
+    poller.set_read_timeout(10, 0);
+    poller.set_connection_timeout(10, 0);
     auto poll = poller.Post("/api/echo", { { "X-Wrenfold-Token", host.token() } }, "[7]", "application/json");
     bridge.release();
     ASSERT_TRUE(poll) << "the poll got no answer while the long calls ran";
