@@ -1,9 +1,9 @@
 #include "app/settings_rules.h"
 
 #include "app/app_constants.h"
+#include "core/unicode_text.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace wrenfold {
 
@@ -21,11 +21,6 @@ bool is_one_of(const Json& value, const std::array<std::string_view, N>& choices
 Json stored(const Json& settings, const char* key)
 {
     return settings.is_object() && settings.contains(key) ? settings.at(key) : Json();
-}
-
-bool is_blank(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); });
 }
 
 }  // namespace
@@ -49,7 +44,7 @@ std::string language_in_force(const Json& settings)
 std::string claude_model_in_force(const Json& settings)
 {
     Json model = stored(settings, "claude_model");
-    if (model.is_string() && !is_blank(model.get_ref<const std::string&>()))
+    if (model.is_string() && !is_blank_text(model.get_ref<const std::string&>()))
         return model.get<std::string>();
     return std::string(AppConstants::CLAUDE_DEFAULT_MODEL);
 }

@@ -24,7 +24,7 @@ void WrenfoldApp::_load_accounts()
     Json loaded = Json::array();
     if (store_file_exists(ACCOUNTS_FILE)) {
         try {
-            loaded = accounts_from_store(Json::parse(read_file(ACCOUNTS_FILE)));
+            loaded = accounts_from_store(parse_json(read_file(ACCOUNTS_FILE)));
         } catch (const std::exception& error) {
             log_line("load_accounts:", error.what());
             loaded = Json::array();
@@ -51,7 +51,7 @@ void WrenfoldApp::_load_settings()
     if (!store_file_exists(SETTINGS_FILE))
         return;
     try {
-        Json stored = Json::parse(read_file(SETTINGS_FILE));
+        Json stored = parse_json(read_file(SETTINGS_FILE));
         if (!stored.is_object())
             throw std::runtime_error("settings.json does not hold a JSON object");
         std::lock_guard lock(m_settings_mutex);

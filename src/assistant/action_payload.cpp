@@ -59,12 +59,12 @@ std::string payload_text(const Json& payload, const char* key)
 
 Json query_items(const Json& events, const std::string& calendar_filter, const Json& accounts)
 {
-    auto filter = to_lower_ascii(trim(calendar_filter));
+    auto filter = fold_case(trim(calendar_filter));
     std::vector<Json> kept;
     for (const auto& event : events) {
         if (value_or(event, "calendar_url", "") == holiday_calendar_url)
             continue;
-        if (!filter.empty() && to_lower_ascii(trim(text_form(value_or(event, "calendar_name", "")))) != filter)
+        if (!filter.empty() && fold_case(trim(text_form(value_or(event, "calendar_name", "")))) != filter)
             continue;
         kept.push_back(event);
     }

@@ -16,7 +16,9 @@ AssistantPlatform AssistantPlatform::for_this_process()
         std::make_shared<platform::NoUserPathStore>(),
         terminal,
         std::make_shared<platform::CurlHttpClient>(),
-        { "bash", "-c", "curl -fsSL https://claude.ai/install.sh | bash" },
+        // Without pipefail a failed download would pipe nothing into bash,
+        // which succeeds.
+        { "bash", "-c", "set -o pipefail; curl -fsSL https://claude.ai/install.sh | bash" },
         std::chrono::seconds(300),
     };
 }

@@ -65,7 +65,7 @@ Json engine_fields(Json fields, const Json& payload)
 
 bool same_name(const std::string& a, const std::string& b)
 {
-    return to_lower_ascii(trim(a)) == to_lower_ascii(trim(b));
+    return equal_ignoring_case(trim(a), trim(b));
 }
 
 // Whether the calendar resolution found the calendar the assistant asked for,

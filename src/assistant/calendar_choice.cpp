@@ -1,6 +1,7 @@
 #include "assistant/calendar_choice.h"
 
 #include "assistant/exe_discovery.h"
+#include "core/unicode_text.h"
 
 #include <functional>
 
@@ -50,11 +51,11 @@ std::optional<CalendarChoice> default_calendar(const Json& accounts, const std::
 
 bool account_matches(const Json& account, const std::string& hint)
 {
-    auto wanted = to_lower_ascii(trim(hint));
+    auto wanted = fold_case(trim(hint));
     if (wanted.empty())
         return false;
-    auto apple_id = to_lower_ascii(text_of(account, "apple_id"));
-    return wanted == to_lower_ascii(text_of(account, "id")) || wanted == apple_id
+    auto apple_id = fold_case(text_of(account, "apple_id"));
+    return wanted == fold_case(text_of(account, "id")) || wanted == apple_id
         || wanted == apple_id.substr(0, apple_id.find('@'));
 }
 
@@ -67,8 +68,8 @@ std::optional<CalendarChoice> resolve_calendar(const Json& accounts, const std::
         if (auto exact = first_writable(accounts, any_account, [&](const Json& c) { return text_of(c, "url") == url; }))
             return exact;
     }
-    auto wanted = to_lower_ascii(trim(name));
-    auto named = [&](const Json& c) { return to_lower_ascii(trim(text_of(c, "name"))) == wanted; };
+    auto wanted = fold_case(trim(name));
+    auto named = [&](const Json& c) { return fold_case(trim(text_of(c, "name"))) == wanted; };
     if (!wanted.empty() && !trim(account_hint).empty()) {
         if (auto hinted = first_writable(
                 accounts, [&](const Json& a) { return account_matches(a, account_hint); }, named))

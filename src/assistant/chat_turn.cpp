@@ -1,6 +1,7 @@
 // One chat turn: one run of `claude -p` with the prompts, settings and session.
 #include "app/wrenfold_app.h"
 
+#include "assistant/claude_code_files.h"
 #include "assistant/prompts.h"
 #include "assistant/turn_answer.h"
 #include "assistant/turn_command.h"
@@ -33,7 +34,7 @@ std::chrono::milliseconds turn_time_limit(const Json& timeout)
 {
     if (!timeout.is_number() || timeout.get<double>() < 0)
         throw BridgeArgumentError("timeout must be a number of seconds");
-    return std::chrono::milliseconds(static_cast<long long>(timeout.get<double>() * 1000));
+    return clamped_turn_time_limit(timeout.get<double>());
 }
 
 }  // namespace
@@ -71,9 +72,13 @@ Json WrenfoldApp::claude_send(const Json& user_text, const Json& terminal_text, 
     command.system_prompt = system_prompt;
     command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
 
+    if (provider != "deepseek")
+        command.anthropic_api_key = stored_claude_api_key(_claude_home_folder());
+
     std::shared_ptr<platform::ChildProcess> child;
     try {
-        child = platform::ChildProcess::start(turn_arguments(command), m_assistant_platform.environment->snapshot());
+        child = platform::ChildProcess::start(turn_arguments(command),
+                                              turn_environment(m_assistant_platform.environment->snapshot(), command));
     } catch (const std::exception& error) {
         return failure(_t("err.claude_exec_fail", Json { { "err", error.what() } }));
     }

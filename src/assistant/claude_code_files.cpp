@@ -49,4 +49,14 @@ void store_claude_api_key(const std::string& home, const std::string& api_key)
     write_private_json(path, settings);
 }
 
+std::string stored_claude_api_key(const std::string& home)
+{
+    Json settings = read_json_object_or_empty(claude_settings_path(home));
+    auto found = settings.find("primaryApiKey");
+    if (found == settings.end() || !found->is_string())
+        return "";
+    auto key = trim(found->get<std::string>());
+    return has_control_characters(key) ? "" : key;
+}
+
 }  // namespace wrenfold::assistant

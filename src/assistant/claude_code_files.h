@@ -16,4 +16,8 @@ bool claude_signed_in(const std::string& home);
 // it), keeping every other key. Throws when the file cannot be written.
 void store_claude_api_key(const std::string& home, const std::string& api_key);
 
+// The stored "primaryApiKey" when it is text fit for an environment variable
+// (no control characters); "" otherwise. Never throws.
+std::string stored_claude_api_key(const std::string& home);
+
 }  // namespace wrenfold::assistant

@@ -32,7 +32,7 @@ std::optional<std::string> WrenfoldApp::_resolve_claude_exe()
     }
     const auto& environment = *m_assistant_platform.environment;
     std::optional<std::string> found;
-    auto search_path = environment.get_or_empty("PATH");
+    auto search_path = absolute_search_path(environment.get_or_empty("PATH"));
     for (const auto& name : claude_command_names()) {
         if ((found = platform::find_on_search_path(name, search_path)))
             break;

@@ -91,8 +91,11 @@ Json WrenfoldApp::set_claude_deepseek_model(const Json& model_id)
 
 Json WrenfoldApp::set_claude_api_key(const Json& api_key)
 {
+    std::string key = api_key.is_string() ? api_key.get<std::string>() : "";
+    if (has_control_characters(trim(key)))
+        return Json { { "ok", false }, { "error", _t("err.key.control_chars") } };
     try {
-        store_claude_api_key(_claude_home_folder(), api_key.is_string() ? api_key.get<std::string>() : "");
+        store_claude_api_key(_claude_home_folder(), key);
     } catch (const std::exception& error) {
         return Json { { "ok", false }, { "error", error.what() } };
     }

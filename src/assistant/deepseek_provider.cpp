@@ -2,6 +2,7 @@
 #include "app/wrenfold_app.h"
 
 #include "assistant/deepseek_settings.h"
+#include "assistant/exe_discovery.h"
 #include "assistant/private_json_file.h"
 
 namespace wrenfold {
@@ -27,8 +28,16 @@ Json WrenfoldApp::claude_get_deepseek_credentials() const
 Json WrenfoldApp::set_claude_deepseek_credentials(const Json& api_key, const Json& base_url, const Json& model)
 {
     auto path = _claude_custom_settings_path.string();
-    Json file = with_deepseek_credentials(read_json_object_or_empty(path), optional_text(api_key).value_or(""),
-                                          optional_text(base_url), optional_text(model));
+    auto key_text = optional_text(api_key).value_or("");
+    auto base_url_text = optional_text(base_url);
+    auto model_text = optional_text(model);
+    // The key goes into an Authorization header and the others into the
+    // model-list request and Claude Code's environment.
+    for (const auto& text : { std::optional(key_text), base_url_text, model_text }) {
+        if (text && has_control_characters(trim(*text)))
+            return Json { { "ok", false }, { "error", _t("err.key.control_chars") }, { "path", path } };
+    }
+    Json file = with_deepseek_credentials(read_json_object_or_empty(path), key_text, base_url_text, model_text);
     try {
         write_private_json(path, file);
     } catch (const std::exception& error) {

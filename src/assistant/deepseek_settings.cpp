@@ -95,7 +95,7 @@ std::string deepseek_models_url(const std::string& base_url)
 
 std::vector<std::string> parse_model_ids(const std::string& body)
 {
-    Json parsed = Json::parse(platform::decode_utf8_replacing(body));
+    Json parsed = parse_json(platform::decode_utf8_replacing(body));
     if (!parsed.is_object())
         throw std::runtime_error("the answer is not a JSON object");
     std::vector<std::string> ids;
@@ -133,9 +133,12 @@ Json deepseek_model_list(const std::string& settings_path, const std::string& cu
     try {
         if (!token.is_string())
             throw std::runtime_error("ANTHROPIC_AUTH_TOKEN is not text");
+        // A file edited by hand can hold what the dialog refuses.
+        if (has_control_characters(token.get<std::string>()) || has_control_characters(base_url))
+            throw std::runtime_error("the API key or base URL holds control characters");
         auto response = http.get(deepseek_models_url(base_url),
                                  { { "Authorization", "Bearer " + token.get<std::string>() } },
-                                 std::chrono::seconds(8));
+                                 std::chrono::seconds(8), max_model_list_bytes);
         if (response.status >= 400) {
             result["error"] = "HTTP " + std::to_string(response.status);
             result["http_status"] = response.status;

@@ -26,12 +26,7 @@ bool ends_with_ci(std::string_view text, std::string_view suffix)
 
 std::string trim(std::string_view text)
 {
-    constexpr std::string_view blanks = " \t\n\r\f\v";
-    auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return "";
-    auto last = text.find_last_not_of(blanks);
-    return std::string(text.substr(first, last - first + 1));
+    return trim_unicode(text);
 }
 
 std::string to_lower_ascii(std::string_view text)
@@ -75,8 +70,28 @@ std::vector<std::string> claude_fallback_locations(const platform::Environment& 
         locations.push_back(join(app_data, { "npm", "claude.cmd" }));
         locations.push_back(join(app_data, { "npm", "claude.ps1" }));
     }
-    locations.push_back(join(environment.get_or_empty("ProgramFiles"), { "nodejs", "claude.cmd" }));
+    auto program_files = environment.get_or_empty("ProgramFiles");
+    if (!program_files.empty())
+        locations.push_back(join(program_files, { "nodejs", "claude.cmd" }));
+    std::erase_if(locations, [](const std::string& location) { return !location.starts_with('/'); });
     return locations;
+}
+
+std::string absolute_search_path(std::string_view search_path)
+{
+    std::string kept;
+    while (true) {
+        auto end = search_path.find(':');
+        auto entry = search_path.substr(0, end);
+        if (entry.starts_with('/')) {
+            if (!kept.empty())
+                kept += ':';
+            kept += entry;
+        }
+        if (end == std::string_view::npos)
+            return kept;
+        search_path.remove_prefix(end + 1);
+    }
 }
 
 bool is_valid_tool_name(std::string_view name)

@@ -9,7 +9,7 @@ namespace wrenfold::assistant {
 
 Json read_json_file(const std::string& path)
 {
-    return Json::parse(read_file(path));
+    return parse_json(read_file(path));
 }
 
 Json read_json_object_or_empty(const std::string& path)
@@ -24,15 +24,35 @@ Json read_json_object_or_empty(const std::string& path)
     }
 }
 
+namespace {
+
+// Where a write of `path` must land: the file a symbolic link (or a chain of
+// them) points to, so that a settings file kept elsewhere and linked in is
+// updated rather than replaced by a copy.
+std::filesystem::path write_target(const std::filesystem::path& path)
+{
+    namespace fs = std::filesystem;
+    fs::path target = path;
+    std::error_code error;
+    for (int hop = 0; hop < 40 && fs::is_symlink(target, error); ++hop) {
+        fs::path link = fs::read_symlink(target);
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return target;
+}
+
+}  // namespace
+
 void write_private_json(const std::string& path, const Json& value)
 {
     namespace fs = std::filesystem;
-    fs::path folder = fs::path(path).parent_path();
+    fs::path target = write_target(path);
+    fs::path folder = target.parent_path();
     if (!folder.empty() && !fs::is_directory(folder)) {
         fs::create_directories(folder);
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
     }
-    atomic_write_json(path, value);
+    atomic_write_json(target, value);
 }
 
 }  // namespace wrenfold::assistant

@@ -7,7 +7,8 @@
 namespace wrenfold::assistant {
 
 // Reads a whole file as JSON. Throws std::system_error when it cannot be
-// read and Json::parse_error when it is not JSON.
+// read, Json::parse_error when it is not JSON and JsonTooDeep when it nests
+// too deeply.
 Json read_json_file(const std::string& path);
 
 // The file's top-level object, or an empty object when the file is missing,
@@ -15,7 +16,8 @@ Json read_json_file(const std::string& path);
 Json read_json_object_or_empty(const std::string& path);
 
 // Writes a file that holds keys through the atomic store write (mode 0600,
-// temporary file and rename), creating its folder (0700) when missing.
+// temporary file and rename), creating its folder (0700) when missing. A
+// symbolic link is written through: its target is replaced, the link stays.
 // Throws on failure.
 void write_private_json(const std::string& path, const Json& value);
 

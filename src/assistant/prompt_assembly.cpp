@@ -8,7 +8,6 @@
 #include "platform/utf8.h"
 
 #include <ctime>
-#include <fstream>
 
 namespace wrenfold {
 
@@ -34,12 +33,16 @@ std::string with_unix_line_ends(const std::string& text)
     return out;
 }
 
+// Replaced in one step: a turn that overlaps this one reads either the old
+// file or the new one, never a half-written one.
 bool write_text_file(const fs::path& path, const std::string& content)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    return static_cast<bool>(out);
+    try {
+        atomic_write_text(path, content);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 }  // namespace

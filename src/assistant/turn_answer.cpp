@@ -6,9 +6,9 @@ namespace wrenfold::assistant {
 
 namespace {
 
-std::optional<Json> parse_json(std::string_view text)
+std::optional<Json> parse_answer(std::string_view text)
 {
-    Json value = Json::parse(text.begin(), text.end(), nullptr, false);
+    Json value = parse_json_or_discarded(text);
     if (value.is_discarded())
         return std::nullopt;
     return value;
@@ -30,7 +30,7 @@ TurnAnswer failed_run(int exit_code, std::string_view out, std::string_view err,
     // A provider error comes as Claude Code's JSON answer, which always names
     // its "session_id": it must not pass for a stale session, or every API
     // error would drop the conversation and be sent a second time.
-    if (auto parsed = parse_json(out); parsed && is_error_object(*parsed))
+    if (auto parsed = parse_answer(out); parsed && is_error_object(*parsed))
         return { TurnAnswer::Kind::ApiError, "", *parsed, std::nullopt };
 
     auto lower = to_lower_ascii(error_text);
@@ -41,7 +41,7 @@ TurnAnswer failed_run(int exit_code, std::string_view out, std::string_view err,
 
 TurnAnswer finished_run(std::string_view out)
 {
-    auto parsed = parse_json(out);
+    auto parsed = parse_answer(out);
     if (!parsed)
         return { TurnAnswer::Kind::Reply, trim(out), {}, std::nullopt };
     if (!parsed->is_object())

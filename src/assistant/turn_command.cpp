@@ -1,5 +1,8 @@
 #include "assistant/turn_command.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace wrenfold::assistant {
 
 std::vector<std::string> turn_arguments(const TurnCommand& turn)
@@ -22,6 +25,24 @@ std::vector<std::string> turn_arguments(const TurnCommand& turn)
     if (!turn.session_id.empty())
         args.insert(args.end(), { "--resume", turn.session_id });
     return args;
+}
+
+std::vector<std::string> turn_environment(std::vector<std::string> inherited, const TurnCommand& turn)
+{
+    if (turn.provider == "deepseek" || turn.anthropic_api_key.empty())
+        return inherited;
+    constexpr std::string_view name = "ANTHROPIC_API_KEY=";
+    std::erase_if(inherited, [&](const std::string& entry) { return entry.starts_with(name); });
+    inherited.push_back(std::string(name) + turn.anthropic_api_key);
+    return inherited;
+}
+
+std::chrono::milliseconds clamped_turn_time_limit(double seconds)
+{
+    constexpr double shortest = 1;
+    constexpr double longest = 24 * 60 * 60;
+    double clamped = std::isnan(seconds) ? shortest : std::clamp(seconds, shortest, longest);
+    return std::chrono::milliseconds(static_cast<std::int64_t>(clamped * 1000));
 }
 
 }  // namespace wrenfold::assistant

@@ -5,6 +5,7 @@
 #include "caldav/engine.h"
 #include "calendar/calendar_rules.h"
 #include "core/random.h"
+#include "core/unicode_text.h"
 
 namespace wrenfold {
 
@@ -12,14 +13,7 @@ namespace {
 
 std::string trimmed(const Json& value)
 {
-    if (!value.is_string())
-        return "";
-    const std::string& text = value.get_ref<const std::string&>();
-    const char* blanks = " \t\r\n\f\v";
-    auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return value.is_string() ? trim_unicode(value.get_ref<const std::string&>()) : std::string();
 }
 
 Json failure(std::string text)
@@ -50,10 +44,10 @@ Json WrenfoldApp::list_accounts()
     Json listed = Json::array();
     for (const Json& account : accounts_snapshot()) {
         listed.push_back(Json::object({
-            { "id", account.value("id", Json()) },
+            { "id", account_id_of(account) },
             { "apple_id", account.value("apple_id", Json()) },
             { "home_tzid", account.value("home_tzid", Json("Asia/Taipei")) },
-            { "calendars", account.value("calendars", Json::array()) },
+            { "calendars", calendars_of(account) },
         }));
     }
     return Json::object({ { "accounts", std::move(listed) },
@@ -77,7 +71,7 @@ std::optional<Json> WrenfoldApp::_calendar_for_url(const Json& account, const st
 
 std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_engine_for(const Json& account)
 {
-    std::string id = text_form(account.value("id", Json("")));
+    std::string id = account_id_of(account);
     std::lock_guard lock(_engines_lock);
     auto found = _engines.find(id);
     if (found != _engines.end())
@@ -158,7 +152,7 @@ Json WrenfoldApp::remove_account(const std::string& account_id)
     _change_accounts([&](Json& list) {
         Json kept = Json::array();
         for (Json& account : list) {
-            if (!account.is_object() || account.value("id", Json()) != account_id)
+            if (!has_account_id(account, account_id))
                 kept.push_back(std::move(account));
         }
         list = std::move(kept);

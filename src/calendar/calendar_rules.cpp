@@ -1,9 +1,9 @@
 #include "calendar/calendar_rules.h"
 
 #include "core/dates.h"
+#include "core/unicode_text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <stdexcept>
 
@@ -31,20 +31,25 @@ bool owns_url(const Json& calendar, std::string_view event_url)
     return url != calendar.end() && url->is_string() && event_url.starts_with(url->get_ref<const std::string&>());
 }
 
-std::string lowercase(std::string_view text)
+}  // namespace
+
+std::string account_id_of(const Json& account)
 {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
+    if (!account.is_object())
+        return "";
+    auto found = account.find("id");
+    return found == account.end() || found->is_null() ? std::string() : text_form(*found);
 }
 
-}  // namespace
+bool has_account_id(const Json& account, std::string_view account_id)
+{
+    return !account_id.empty() && account_id_of(account) == account_id;
+}
 
 std::optional<Json> find_account_by_id(const Json& accounts, std::string_view account_id)
 {
     for (const Json& account : accounts) {
-        if (account.is_object() && text_of(account, "id") == account_id && !account_id.empty())
+        if (has_account_id(account, account_id))
             return account;
     }
     return std::nullopt;
@@ -81,9 +86,9 @@ std::optional<Json> find_account_for_url(const Json& accounts, std::string_view 
 
 bool apple_id_taken(const Json& accounts, std::string_view apple_id)
 {
-    std::string wanted = lowercase(apple_id);
+    std::string wanted = fold_case(apple_id);
     return std::any_of(accounts.begin(), accounts.end(),
-                       [&](const Json& account) { return lowercase(text_of(account, "apple_id")) == wanted; });
+                       [&](const Json& account) { return fold_case(text_of(account, "apple_id")) == wanted; });
 }
 
 Json merge_calendars(const Json& stored, const Json& discovered)
@@ -149,7 +154,7 @@ void tag_event(Json& event, const Json& account, const Json& calendar)
 {
     Json color = calendar.value("color", Json());
     Json read_only = calendar.value("read_only", Json());
-    event["account_id"] = account.value("id", Json(""));
+    event["account_id"] = account_id_of(account);
     event["calendar_url"] = calendar.value("url", Json(""));
     event["calendar_name"] = calendar.value("name", Json(""));
     event["color"] = color.is_null() ? Json(DEFAULT_CALENDAR_COLOR) : color;

@@ -17,7 +17,14 @@ namespace wrenfold {
 inline constexpr std::string_view DEFAULT_CALENDAR_COLOR = "#1BADF8";
 inline constexpr std::string_view DEFAULT_HOME_TZID = "Asia/Taipei";
 
-// The first account whose "id" equals `account_id` exactly.
+// The text an account is known by to the page: the text form of its "id", so
+// that an id stored as a number (a store edited by hand) is still one.
+std::string account_id_of(const Json& account);
+
+// Whether the account's id, in its text form, is `account_id` (never an empty one).
+bool has_account_id(const Json& account, std::string_view account_id);
+
+// The first account whose id is `account_id` exactly.
 std::optional<Json> find_account_by_id(const Json& accounts, std::string_view account_id);
 
 // The calendars of an account; an account without the key has none.
@@ -30,7 +37,8 @@ std::optional<Json> find_calendar_for_url(const Json& account, std::string_view 
 // that, the only account when there is exactly one.
 std::optional<Json> find_account_for_url(const Json& accounts, std::string_view event_url);
 
-// Whether another account already uses this Apple ID, letter case ignored.
+// Whether another account already uses this Apple ID, letter case ignored
+// (full Unicode case folding).
 bool apple_id_taken(const Json& accounts, std::string_view apple_id);
 
 // The discovered calendars in discovery order, each keeping the visibility it

@@ -19,7 +19,7 @@ constexpr std::array<std::string_view, 4> views { "month", "week", "day", "agend
 std::optional<Json> merge_into(Json& accounts, const std::string& account_id, const Json& discovered)
 {
     for (Json& account : accounts) {
-        if (!account.is_object() || account.value("id", Json()) != account_id)
+        if (!has_account_id(account, account_id))
             continue;
         Json merged = merge_calendars(calendars_of(account), discovered);
         account["calendars"] = merged;
@@ -113,7 +113,7 @@ Json WrenfoldApp::set_calendar_visible(const std::string& account_id, const std:
     bool found = false;
     _change_accounts([&](Json& list) {
         for (Json& account : list) {
-            if (!account.is_object() || account.value("id", Json()) != account_id)
+            if (!has_account_id(account, account_id))
                 continue;
             found = true;
             if (!account.contains("calendars") || !account["calendars"].is_array())

@@ -60,7 +60,11 @@ void sync_directory(const fs::path& directory)
 
 void atomic_write_json(const fs::path& path, const Json& value)
 {
-    const std::string text = dump_pretty(value);
+    atomic_write_text(path, dump_pretty(value));
+}
+
+void atomic_write_text(const fs::path& path, std::string_view text)
+{
     const fs::path temp = path.string() + "." + new_uuid_hex().substr(0, 8) + ".tmp";
     try {
         write_synced_file(temp, text);

@@ -13,6 +13,9 @@ namespace wrenfold {
 // removed and the error rethrown; the old file is untouched.
 void atomic_write_json(const std::filesystem::path& path, const Json& value);
 
+// The same replacement for any text: a reader never sees half of it.
+void atomic_write_text(const std::filesystem::path& path, std::string_view text);
+
 // Whether `name` is the name of a temporary file of atomic_write_json.
 bool is_store_temp_name(const std::string& name);
 

@@ -2,6 +2,52 @@
 
 namespace wrenfold {
 
+JsonTooDeep::JsonTooDeep()
+    : std::runtime_error("not valid JSON: nested deeper than " + std::to_string(max_json_depth) + " levels")
+{
+}
+
+bool json_nesting_exceeds(std::string_view text, std::size_t limit)
+{
+    std::size_t depth = 0;
+    bool in_string = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (in_string) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                in_string = false;
+            continue;
+        }
+        if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
+Json parse_json(std::string_view text)
+{
+    if (json_nesting_exceeds(text))
+        throw JsonTooDeep();
+    return Json::parse(text);
+}
+
+Json parse_json_or_discarded(std::string_view text)
+{
+    if (json_nesting_exceeds(text))
+        return Json(Json::value_t::discarded);
+    return Json::parse(text, nullptr, false);
+}
+
 bool truthy(const Json& value)
 {
     switch (value.type()) {

@@ -44,6 +44,8 @@ MessageMap english_messages()
           "{provider} server error (HTTP {status}). This is not caused by your input — please retry in a moment." },
         { "err.api.generic", "{provider} API error (HTTP {status})." },
         { "err.api.raw_label", "Original error" },
+        { "err.key.control_chars",
+          "The API key, base URL and model name must not contain line breaks or other control characters." },
         { "err.deepseek_no_key",
           "DeepSeek API key is not set. Open Settings → Claude Code model → DeepSeek and enter your API key." },
     };
@@ -81,6 +83,7 @@ MessageMap traditional_chinese_messages()
         { "err.api.server", "{provider} 伺服器錯誤（HTTP {status}）。這不是你的操作造成的 — 請稍候再試。" },
         { "err.api.generic", "{provider} API 錯誤（HTTP {status}）。" },
         { "err.api.raw_label", "原始錯誤" },
+        { "err.key.control_chars", "API 金鑰、Base URL 與模型名稱不可包含換行或其他控制字元。" },
         { "err.deepseek_no_key", "尚未設定 DeepSeek API 金鑰。請開啟「設定 → Claude Code 模型 → DeepSeek」並輸入金鑰。" },
     };
 }

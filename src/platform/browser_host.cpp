@@ -13,6 +13,21 @@ namespace {
 constexpr std::size_t token_bytes = 32;  // 256 bits
 constexpr std::size_t max_request_body = 16 * 1024 * 1024;
 
+// Every connection holds a worker thread while it is open, idle keep-alive
+// connections included (until keep_alive_seconds pass without a request), and
+// a bridge call holds its thread until it answers: an account check up to a
+// minute, a chat turn up to its time limit. 64 workers leave room for 16 such
+// calls at once, a browser's 6 connections per host and other tabs, so that
+// the page's polling is always answered at once.
+constexpr std::size_t worker_threads = 64;
+constexpr time_t keep_alive_seconds = 5;
+
+bool is_page_request(const httplib::Request& request)
+{
+    return (request.method == "GET" || request.method == "HEAD")
+        && (request.path == "/" || request.path == "/index.html");
+}
+
 void send_json(httplib::Response& response, int status, const Json& body)
 {
     response.status = status;
@@ -61,16 +76,22 @@ BrowserHost::~BrowserHost()
 
 void BrowserHost::install_routes()
 {
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
+    m_server->set_keep_alive_timeout(keep_alive_seconds);
     m_server->set_payload_max_length(max_request_body);
+    // Runs before the page's folder is looked at, so the page itself is always
+    // the copy read at start, whatever the folder holds now.
     m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         add_safety_headers(response);
-        if (is_own_host_header(request.get_header_value("Host"), m_port))
-            return httplib::Server::HandlerResponse::Unhandled;
-        send_json(response, 403, { { "error", "forbidden" } });
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    m_server->Get("/", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(m_page_html, "text/html; charset=utf-8");
+        if (!is_own_host_header(request.get_header_value("Host"), m_port)) {
+            send_json(response, 403, { { "error", "forbidden" } });
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (is_page_request(request)) {
+            response.set_content(m_page_html, "text/html; charset=utf-8");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     if (std::error_code error; std::filesystem::is_directory(m_page_directory, error))
         m_server->set_mount_point("/", m_page_directory.string());
@@ -81,7 +102,7 @@ void BrowserHost::install_routes()
         const std::string method = request.matches[1];
         if (method.starts_with("_") || !m_bridge.has_method(method))
             return send_json(response, 404, { { "error", "no such method" } });
-        Json args = Json::parse(request.body, nullptr, false);
+        Json args = parse_json_or_discarded(request.body);
         if (args.is_discarded() || !args.is_array())
             return send_json(response, 400, { { "error", "the body must be a JSON array" } });
         BridgeReply reply = m_bridge.call(method, args);

@@ -15,17 +15,30 @@ struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
-size_t append_body(char* data, size_t size, size_t count, void* sink)
+struct BodySink {
+    std::string& body;
+    std::size_t limit;
+    bool overflowed { false };
+};
+
+// Answering fewer bytes than given makes libcurl abort the transfer.
+size_t append_body(char* data, size_t size, size_t count, void* sink_pointer)
 {
-    static_cast<std::string*>(sink)->append(data, size * count);
-    return size * count;
+    auto& sink = *static_cast<BodySink*>(sink_pointer);
+    std::size_t length = size * count;
+    if (length > sink.limit - sink.body.size()) {
+        sink.overflowed = true;
+        return 0;
+    }
+    sink.body.append(data, length);
+    return length;
 }
 
 }  // namespace
 
 HttpResponse CurlHttpClient::get(const std::string& url,
                                  const std::vector<std::pair<std::string, std::string>>& headers,
-                                 std::chrono::milliseconds timeout)
+                                 std::chrono::milliseconds timeout, std::size_t max_body_bytes)
 {
     std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
     if (!handle)
@@ -39,6 +52,7 @@ HttpResponse CurlHttpClient::get(const std::string& url,
         header_list.reset(extended);
     }
     HttpResponse response;
+    BodySink sink { response.body, max_body_bytes };
     char error[CURL_ERROR_SIZE] = {};
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -48,9 +62,12 @@ HttpResponse CurlHttpClient::get(const std::string& url,
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, append_body);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(max_body_bytes));
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
     CURLcode rc = curl_easy_perform(h);
+    if (sink.overflowed || rc == CURLE_FILESIZE_EXCEEDED)
+        throw std::runtime_error("the answer is longer than " + std::to_string(max_body_bytes) + " bytes");
     if (rc != CURLE_OK)
         throw std::runtime_error(error[0] ? error : curl_easy_strerror(rc));
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);

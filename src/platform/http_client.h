@@ -16,16 +16,17 @@ class HttpClient {
 public:
     virtual ~HttpClient() = default;
     // Any answer of the server, error statuses included, is returned;
-    // transport failures (no connection, time limit) throw std::runtime_error.
+    // transport failures (no connection, time limit, a body longer than
+    // `max_body_bytes`) throw std::runtime_error.
     virtual HttpResponse get(const std::string& url, const std::vector<std::pair<std::string, std::string>>& headers,
-                             std::chrono::milliseconds timeout) = 0;
+                             std::chrono::milliseconds timeout, std::size_t max_body_bytes) = 0;
 };
 
 // libcurl. Redirects are not followed: request headers carry credentials.
 class CurlHttpClient final : public HttpClient {
 public:
     HttpResponse get(const std::string& url, const std::vector<std::pair<std::string, std::string>>& headers,
-                     std::chrono::milliseconds timeout) override;
+                     std::chrono::milliseconds timeout, std::size_t max_body_bytes) override;
 };
 
 }  // namespace wrenfold::platform

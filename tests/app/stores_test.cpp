@@ -118,3 +118,18 @@ TEST(StoreRules, AccountsFromStoreNeedsAnObjectWithTheKey)
     EXPECT_EQ(wrenfold::accounts_from_store(Json::parse(R"({"accounts": 5})")), 5);
     EXPECT_EQ(wrenfold::normalise_accounts(5), Json::array());
 }
+
+TEST(Stores, NestingDeepEnoughToOverflowAStackIsNotValidJson)
+{
+    const std::string deep = std::string(60000, '[') + std::string(60000, ']');
+    AppFolders folders;
+    folders.store_accounts(R"({"accounts": )" + deep + "}");
+    folders.store_settings(R"({"view": "day", "x": )" + deep + "}");
+    ::testing::internal::CaptureStdout();
+    auto app = folders.make_app();
+    std::string output = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(output.find("load_accounts: not valid JSON"), std::string::npos) << output;
+    EXPECT_NE(output.find("load_settings: not valid JSON"), std::string::npos) << output;
+    EXPECT_EQ(app->accounts_snapshot(), Json::array());
+    EXPECT_EQ(app->setting("view", "month"), "month");
+}

@@ -33,7 +33,7 @@ private:
 class ScriptedHttp final : public platform::HttpClient {
 public:
     platform::HttpResponse get(const std::string& url, const std::vector<std::pair<std::string, std::string>>&,
-                               std::chrono::milliseconds) override
+                               std::chrono::milliseconds, std::size_t) override
     {
         urls.push_back(url);
         return response;
@@ -70,7 +70,8 @@ struct AssistantFolders : AppFolders {
         return std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {}, environment);
     }
 
-    // The stand-in: each run appends {"argv", "stdin"} to calls.jsonl and
+    // The stand-in: each run appends {"argv", "stdin", "api_key" (its
+    // ANTHROPIC_API_KEY, null when unset)} to calls.jsonl and
     // plays the next step of script.json (the last one repeats): optional
     // "sleep" before answering, "stdout", "stderr", "exit", and "linger"
     // seconds after the answer is printed.
@@ -82,7 +83,8 @@ import json, os, sys, time
 here = os.path.dirname(os.path.abspath(__file__))
 data = sys.stdin.read()
 with open(os.path.join(here, "calls.jsonl"), "a") as f:
-    f.write(json.dumps({"argv": sys.argv[1:], "stdin": data}) + "\n")
+    f.write(json.dumps({"argv": sys.argv[1:], "stdin": data,
+                        "api_key": os.environ.get("ANTHROPIC_API_KEY")}) + "\n")
 with open(os.path.join(here, "calls.jsonl")) as f:
     run = sum(1 for _ in f) - 1
 steps = json.load(open(os.path.join(here, "script.json")))

@@ -23,7 +23,10 @@ TEST(ExeDiscovery, FallbackLocationsFollowTheEnvironmentInOrder)
     MapEnvironment profile{ { "USERPROFILE", "/p" }, { "HOME", "/home/u" }, { "LOCALAPPDATA", "" } };
     EXPECT_EQ(claude_fallback_locations(profile),
               (std::vector<std::string> { "/p/.local/bin/claude", "/p/.local/bin/claude.exe",
-                                          "/p/.local/bin/claude.cmd", "nodejs/claude.cmd" }));
+                                          "/p/.local/bin/claude.cmd" }));
+    MapEnvironment relative{ { "HOME", "home" }, { "APPDATA", "a" }, { "ProgramFiles", "" } };
+    EXPECT_TRUE(claude_fallback_locations(relative).empty());
+    EXPECT_EQ(absolute_search_path(":.:/usr/bin::bin:/opt/x/:"), "/usr/bin:/opt/x/");
 }
 
 TEST(ExeDiscovery, ToolNamesAndProbeFolders)
@@ -49,7 +52,7 @@ TEST(ExeDiscovery, ToolNamesAndProbeFolders)
 TEST(TurnCommand, ArgumentsForEachProviderAndSessionState)
 {
     TurnCommand turn { "/bin/claude", "claude", "", "ds-model", "xhigh", "/d/deepseek-settings.json",
-                       "/arch", "PROMPT", "/arch", "" };
+                       "/arch", "PROMPT", "/arch", "", "" };
     EXPECT_EQ(turn_arguments(turn),
               (std::vector<std::string> { "/bin/claude", "-p", "--model", "", "--append-system-prompt", "PROMPT",
                                           "--add-dir", "/arch", "--effort", "xhigh", "--permission-mode",

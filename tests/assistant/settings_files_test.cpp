@@ -25,8 +25,9 @@ int mode_of(const std::string& path)
 class FakeHttp final : public platform::HttpClient {
 public:
     platform::HttpResponse get(const std::string& url, const std::vector<std::pair<std::string, std::string>>& headers,
-                               std::chrono::milliseconds timeout) override
+                               std::chrono::milliseconds timeout, std::size_t max_body_bytes) override
     {
+        requested_max_body = max_body_bytes;
         requested_url = url;
         requested_headers = headers;
         requested_timeout = timeout;
@@ -37,6 +38,7 @@ public:
     }
 
     platform::HttpResponse response { 200, "" };
+    std::size_t requested_max_body { 0 };
     bool fail { false };
     int requests { 0 };
     std::string requested_url;
@@ -167,6 +169,7 @@ TEST(DeepSeekSettings, ModelListComesFromTheEndpointOrFallsBack)
     EXPECT_EQ(http.requested_url, "http://127.0.0.1:9/models");
     EXPECT_EQ(http.requested_headers, (std::vector<std::pair<std::string, std::string>> { { "Authorization", "Bearer tok" } }));
     EXPECT_EQ(http.requested_timeout, std::chrono::seconds(8));
+    EXPECT_EQ(http.requested_max_body, 1024u * 1024u);
 
     http.response = { 401, R"({"error": "bad key"})" };
     auto denied = deepseek_model_list(path, "", http);

@@ -34,3 +34,21 @@ TEST(JsonPretty, KeepsKeyOrderAndNonAsciiWithoutTrailingNewline)
               "{\n  \"zeta\": \"台灣節日\",\n  \"alpha\": [],\n  \"mid\": {},\n"
               "  \"list\": [\n    1,\n    2\n  ]\n}");
 }
+
+TEST(JsonNesting, CountsOnlyBracketsOutsideStrings)
+{
+    using wrenfold::json_nesting_exceeds;
+    EXPECT_FALSE(json_nesting_exceeds(std::string(3, '[') + std::string(3, ']'), 3));
+    EXPECT_TRUE(json_nesting_exceeds(std::string(4, '['), 3));
+    EXPECT_TRUE(json_nesting_exceeds(R"({"a": {"b": [[1]]}})", 3));
+    EXPECT_FALSE(json_nesting_exceeds(R"(["[[[[", "\"{{{{", {"k\\": "[["}])", 2));
+    // Closing brackets never bring the depth below zero.
+    EXPECT_TRUE(json_nesting_exceeds("]]]]][[[[", 3));
+    EXPECT_FALSE(json_nesting_exceeds("[[][][]]", 2));
+
+    std::string deepest_allowed = std::string(wrenfold::max_json_depth, '[') + std::string(wrenfold::max_json_depth, ']');
+    EXPECT_EQ(wrenfold::parse_json(deepest_allowed).size(), 1u);
+    EXPECT_THROW(wrenfold::parse_json("[" + deepest_allowed + "]"), wrenfold::JsonTooDeep);
+    EXPECT_TRUE(wrenfold::parse_json_or_discarded("[" + deepest_allowed + "]").is_discarded());
+    EXPECT_THROW(wrenfold::parse_json("[1,"), Json::parse_error);
+}

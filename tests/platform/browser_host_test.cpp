@@ -1,8 +1,13 @@
 #include "platform/browser_host.h"
 
+#include "support/files.h"
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -16,17 +21,35 @@ class RecordingBridge final : public wrenfold::BridgeTarget {
 public:
     bool has_method(std::string_view method) const override
     {
-        return method == "echo" || method == "fail" || method == "_private";
+        return method == "echo" || method == "fail" || method == "_private" || method == "wait";
     }
     BridgeReply call(std::string_view method, const Json& args) override
     {
-        std::lock_guard lock(mutex);
+        std::unique_lock lock(mutex);
         calls.emplace_back(method);
+        // "wait" stands for a long call (an account check, a chat turn): it
+        // answers only once the test releases it.
+        if (method == "wait") {
+            ++waiting;
+            changed.notify_all();
+            changed.wait(lock, [&] { return released; });
+            return { BridgeReply::Status::Ok, args, {} };
+        }
         if (method == "fail")
             return { BridgeReply::Status::Failed, {}, "it broke: 台灣" };
         return { BridgeReply::Status::Ok, args, {} };
     }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+
     std::mutex mutex;
+    std::condition_variable changed;
+    int waiting { 0 };
+    bool released { false };
     std::vector<std::string> calls;
 };
 
@@ -108,4 +131,77 @@ TEST(BrowserHostToken, IsFreshAnd256BitsAtEveryStart)
     EXPECT_TRUE(wrenfold::tokens_match("abc", "abc"));
     EXPECT_FALSE(wrenfold::tokens_match("abc", "abd"));
     EXPECT_FALSE(wrenfold::tokens_match("abc", "abcd"));
+}
+
+TEST_F(BrowserHostTest, RefusesNestingDeepEnoughToOverflowAStackAndStillAnswers)
+{
+    std::string deep = std::string(60000, '[') + std::string(60000, ']');
+    auto refused = post("echo", deep, host.token());
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400);
+
+    std::string nested_objects = "[";
+    for (int i = 0; i < 600; ++i)
+        nested_objects += "{\"k\": ";
+    nested_objects += "1" + std::string(600, '}') + "]";
+    EXPECT_EQ(post("echo", nested_objects, host.token())->status, 400);
+
+    // Reasonable nesting, and brackets inside strings, are accepted.
+    std::string fine = std::string(100, '[') + R"("]]]]]]\"[[[[")" + std::string(100, ']');
+    auto accepted = post("echo", fine, host.token());
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(accepted->status, 200);
+    EXPECT_EQ(post("echo", "[]", host.token())->status, 200);
+}
+
+TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThreads)
+{
+    // Idle keep-alive connections, as a browser keeps them open.
+    std::vector<std::unique_ptr<httplib::Client>> idle;
+    for (int i = 0; i < 8; ++i) {
+        idle.push_back(std::make_unique<httplib::Client>("127.0.0.1", host.port()));
+        idle.back()->set_keep_alive(true);
+        ASSERT_EQ(idle.back()->Get("/")->status, 200);
+    }
+    std::vector<std::future<httplib::Result>> long_calls;
+    for (int i = 0; i < 16; ++i)
+        long_calls.push_back(std::async(std::launch::async, [&] {
+            httplib::Client client("127.0.0.1", host.port());
+            client.set_read_timeout(60, 0);
+            return client.Post("/api/wait", { { "X-Wrenfold-Token", host.token() } }, "[]", "application/json");
+        }));
+    {
+        std::unique_lock lock(bridge.mutex);
+        ASSERT_TRUE(bridge.changed.wait_for(lock, std::chrono::seconds(30), [&] { return bridge.waiting == 16; }));
+    }
+
+    httplib::Client poller("127.0.0.1", host.port());
+    poller.set_read_timeout(10, 0);
+    poller.set_connection_timeout(10, 0);
+    auto poll = poller.Post("/api/echo", { { "X-Wrenfold-Token", host.token() } }, "[7]", "application/json");
+    bridge.release();
+    ASSERT_TRUE(poll) << "the poll got no answer while the long calls ran";
+    EXPECT_EQ(poll->body, R"({"result":[7]})");
+    for (auto& call : long_calls)
+        EXPECT_EQ(call.get()->status, 200);
+}
+
+TEST(BrowserHostPage, ServesThePageReadAtStartAndOnlyItsAssetsFromTheFolder)
+{
+    wrenfold::testing::TempDir folder;
+    wrenfold::testing::write_text(folder / "index.html", "<html>changed on disk</html>");
+    wrenfold::testing::write_text(folder / "app.js", "export {};");
+    RecordingBridge bridge;
+    wrenfold::BrowserHost host("<html>read at start</html>", folder.path(), bridge);
+    host.start(0);
+    httplib::Client client("127.0.0.1", host.port());
+    for (const char* page : { "/", "/index.html" }) {
+        auto served = client.Get(page);
+        ASSERT_TRUE(served);
+        EXPECT_EQ(served->body, "<html>read at start</html>") << page;
+    }
+    auto script = client.Get("/app.js");
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->status, 200);
+    EXPECT_EQ(script->body, "export {};");
 }

@@ -31,13 +31,23 @@ TEST(TerminalLauncher, OpensTheFirstTerminalFoundWithTheCommandInAShellThatStays
     EXPECT_THROW(start_detached({ (dir / "missing").string() }, {}), std::system_error);
 }
 
-TEST(CurlHttpClient, ReturnsErrorStatusesSendsHeadersAndHonoursTheTimeLimit)
+TEST(CurlHttpClient, ReturnsErrorStatusesSendsHeadersAndHonoursTheTimeAndSizeLimits)
 {
     httplib::Server server;
     server.Get("/models", [](const httplib::Request& request, httplib::Response& response) {
         if (request.get_header_value("Authorization") != "Bearer k")
             response.status = 401;
         response.set_content("{\"data\":[]}", "application/json");
+    });
+    // Streamed without a length, as a server that never stops would send it.
+    server.Get("/endless", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("application/json", [](std::size_t, httplib::DataSink& sink) {
+            std::string block(64 * 1024, ' ');
+            return sink.write(block.data(), block.size());
+        });
+    });
+    server.Get("/large", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(std::string(3000, 'x'), "text/plain");
     });
     server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
         std::this_thread::sleep_for(2s);
@@ -50,12 +60,15 @@ TEST(CurlHttpClient, ReturnsErrorStatusesSendsHeadersAndHonoursTheTimeLimit)
     std::string base = "http://127.0.0.1:" + std::to_string(port);
 
     CurlHttpClient http;
-    auto ok = http.get(base + "/models", { { "Authorization", "Bearer k" } }, 5s);
+    auto ok = http.get(base + "/models", { { "Authorization", "Bearer k" } }, 5s, 1024);
     EXPECT_EQ(ok.status, 200);
     EXPECT_EQ(ok.body, "{\"data\":[]}");
-    EXPECT_EQ(http.get(base + "/models", {}, 5s).status, 401);
-    EXPECT_THROW(http.get(base + "/slow", {}, 300ms), std::runtime_error);
-    EXPECT_THROW(http.get("http://127.0.0.1:1/models", {}, 2s), std::runtime_error);
+    EXPECT_EQ(http.get(base + "/models", {}, 5s, 1024).status, 401);
+    EXPECT_THROW(http.get(base + "/endless", {}, 20s, 1024 * 1024), std::runtime_error);
+    EXPECT_THROW(http.get(base + "/large", {}, 5s, 2999), std::runtime_error);
+    EXPECT_EQ(http.get(base + "/large", {}, 5s, 3000).body.size(), 3000u);
+    EXPECT_THROW(http.get(base + "/slow", {}, 300ms, 1024), std::runtime_error);
+    EXPECT_THROW(http.get("http://127.0.0.1:1/models", {}, 2s, 1024), std::runtime_error);
 
     server.stop();
     serving.join();

@@ -243,10 +243,17 @@ def main():
             os.makedirs(folder)
         calls = os.path.join(work, "claude-calls.jsonl")
         wrapper = os.path.join(bin_dir, "claude")
+        # The pinned CLI predates --effort: the wrapper records the command
+        # line as the program wrote it and hands the CLI the rest.
         with open(wrapper, "w") as f:
-            f.write("#!/bin/sh\n"
-                    "python3 -c 'import json,sys; print(json.dumps(sys.argv[1:]))' \"$@\" >> %s\n"
-                    "exec node %s \"$@\"\n" % (calls, os.path.abspath(options.cli)))
+            f.write("#!/usr/bin/python3\n"
+                    "import json, os, sys\n"
+                    "args = sys.argv[1:]\n"
+                    "with open(%r, 'a') as f:\n"
+                    "    f.write(json.dumps(args) + '\\n')\n"
+                    "if '--effort' in args:\n"
+                    "    del args[args.index('--effort'):args.index('--effort') + 2]\n"
+                    "os.execvp('node', ['node', %r] + args)\n" % (calls, os.path.abspath(options.cli)))
         os.chmod(wrapper, 0o755)
 
         environment = {
@@ -269,6 +276,20 @@ def main():
             program.stop()
             if radicale:
                 radicale.stop()
+            if failures:
+                print("program output:\n" + "".join(program.output))
+
+        # A fresh user who only pasted an Anthropic API key. The base URL only
+        # points the CLI at the stand-in; the program never sets it.
+        key_home, key_data = os.path.join(work, "key-home"), os.path.join(work, "key-xdg")
+        for folder in (key_home, key_data):
+            os.makedirs(folder)
+        key_environment = dict(environment, HOME=key_home, XDG_DATA_HOME=key_data, ANTHROPIC_BASE_URL=api_base)
+        program = Program(os.path.abspath(options.wrenfold), key_environment)
+        try:
+            run_api_key_turn(program, api, calls)
+        finally:
+            program.stop()
             if failures:
                 print("program output:\n" + "".join(program.output))
     finally:
@@ -358,6 +379,19 @@ def run_page_turn(program, api, radicale, script):
             results.append(json.loads(json.loads('"%s"' % found.group(1))))
     check(any(r.get("action") == "create_event" and r.get("ok") and r.get("calendar") == "Work" for r in results),
           "the follow-up turn carries the create's result", results)
+
+
+def run_api_key_turn(program, api, calls):
+    saved = program.call("set_claude_api_key", "sk-ant-stand-in")
+    check(saved["ok"], "the API key is saved", saved)
+    check(program.call("claude_ai_state")["ready"], "the assistant is ready with only an API key")
+    answer = program.call("claude_send", "question with a key", "", None, 180)
+    check(answer["ok"] and answer["reply"].startswith("Stand-in reply"), "a turn with only an API key answers",
+          answer)
+    requests = main_requests(api, "question with a key")
+    check(requests and requests[-1]["x_api_key"] == "sk-ant-stand-in", "the turn used the saved key",
+          requests[-1:] and requests[-1]["x_api_key"])
+    check("sk-ant-stand-in" not in json.dumps(command_lines(calls)), "the key is never on a command line")
 
 
 if __name__ == "__main__":
