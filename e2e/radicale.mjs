@@ -54,9 +54,6 @@ export async function startRadicale({ user = "someone@example.com", password = "
   await request("PROPFIND", root, undefined, { Depth: "0" });  // Radicale makes the principal on first contact
   return {
     root, user, password,
-    // Where Radicale keeps a calendar's items on disk (one .ics per item), for
-    // filling a large calendar without thousands of requests.
-    storage: (name) => join(dir, "collections", "collection-root", user, name),
     async createCalendar(name, displayName, color) {
       const url = `${home}${encodeURIComponent(name)}/`;
       const body = `<?xml version="1.0" encoding="utf-8"?>

@@ -36,11 +36,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const end = dateOnly(info.end);
     const key = start + "|" + end;
     try {
-      let fetched = 0;
       if (cache.key !== key || cache.stale) {
         const answer = await ctx.api.get_events(start, end, true);
-        fetched = ++fetches;
-        performance.mark("wrenfold-answer-" + fetched);
+        const fetched = ++fetches;
+        performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
         cache.key = key;
         cache.records = answer.events || [];
         cache.stale = false;
@@ -48,20 +47,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       }
       success(visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
         .map(toViewEvent));
-      if (fetched) measurePaint(fetched);
+
     } catch (error) {
       showBanner(error);
       failure(error);
     }
   }
 
-  // Measures from an answer to the view painted with it (read by the benchmark).
-  function measurePaint(fetched) {
-    requestAnimationFrame(() => setTimeout(() => {
-      performance.measure("wrenfold-render", "wrenfold-answer-" + fetched);
-      performance.clearMarks("wrenfold-answer-" + fetched);
-    }, 0));
-  }
 
   function selectSlot(info) {
     fc.unselect();
