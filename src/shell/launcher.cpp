@@ -4,6 +4,7 @@
 #include "shell/launcher.h"
 
 #include "core/log.h"
+#include "platform/end_signals.h"
 #include "sync/worker_process.h"
 
 #include <fcntl.h>
@@ -52,6 +53,7 @@ void prepare_child(pid_t launcher)
     sigemptyset(&chld);
     sigaddset(&chld, SIGCHLD);
     ::sigprocmask(SIG_UNBLOCK, &chld, nullptr);
+    ::signal(SIGCHLD, SIG_DFL);
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != launcher)
         ::_exit(1);
@@ -79,6 +81,7 @@ public:
 
     int run()
     {
+        route_signals_to_main_thread({ SIGCHLD });
         sigset_t signals = launcher_signals();
         ::sigprocmask(SIG_BLOCK, &signals, nullptr);
         m_signals = UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));

@@ -3,6 +3,7 @@
 #include "shell/entry.h"
 #include "shell/launcher.h"
 #include "shell/one_instance.h"
+#include "platform/end_signals.h"
 #include "sync/worker_process.h"
 
 #include <csignal>
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     // Ending signals are taken by the main loop with sigwait (by the launcher
     // and the sync worker in their own ways); threads started later inherit
     // this mask. A closed browser connection must not kill us.
+    wrenfold::route_signals_to_main_thread({ SIGINT, SIGTERM });
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
