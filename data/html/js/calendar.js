@@ -40,6 +40,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
     try {
+      await null;  // the view asks while it is being switched; its type is settled after that
       if (cache.stale || start < cache.start || end > cache.end) {
         const answer = await ctx.api.get_events(start, end, true);
         const fetched = ++fetches;
