@@ -80,6 +80,10 @@ before(async () => {
     "BEGIN:VEVENT", "UID:standup", "DTSTAMP:20261201T000000Z", "RECURRENCE-ID:20270209T100000",
     "DTSTART:20270209T150000", "DTEND:20270209T153000", "SUMMARY:Standup moved", "END:VEVENT"));
 
+  for (let i = 1; i <= 6; i++)
+    await radicale.put(calendars.work + `crowd-${i}.ics`, ics(
+      "BEGIN:VEVENT", `UID:crowd-${i}`, stamp, `DTSTART:20270225T0${i + 2}0000`, `DTEND:20270225T0${i + 2}3000`,
+      `SUMMARY:Crowd ${i}`, "END:VEVENT"));
   program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
   browser = await startBrowser();
   page = await openPage(browser, program.address);
@@ -360,6 +364,20 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   assert.match(series, /RRULE:FREQ=WEEKLY;COUNT=4/);
   await waitFor(async () => (await occurrence("2027-02-02").count()) === 0);
   assert.equal(await occurrence("2027-02-09").count(), 1);
+  assert.deepEqual(page.problems, []);
+});
+
+test("a crowded day in the month shows three events and a \"+n more\" entry that opens the day", async () => {
+  await showMonth(page, 2027, 2);
+  await waitForTitle(page, "Crowd 1");
+  assert.deepEqual((await titlesByDay(page))["2027-02-25"], ["Crowd 1", "Crowd 2", "Crowd 3", "+3 more"]);
+  await screenshot(page, "month-crowded-en");
+  await page.locator('td[data-date="2027-02-25"] .fc-event', { hasText: "+3 more" }).click();
+  await page.waitForSelector('.fc-timeGridDay-view td.fc-timegrid-col[data-date="2027-02-25"]');
+  for (let i = 1; i <= 6; i++) await waitForTitle(page, `Crowd ${i}`);
+  assert.equal(await page.locator(".fc-event", { hasText: "more" }).count(), 0, "the day lists every event");
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await waitForTitle(page, "+3 more");
   assert.deepEqual(page.problems, []);
 });
 

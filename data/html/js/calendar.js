@@ -59,7 +59,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const records = visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
     if (fc?.view.type !== VIEWS.month) return records.map(toViewEvent);
     const { shown, more } = sliceMonth(records, range, MONTH_ROWS);
-    return [...shown.map(toViewEvent), ...more.map(moreEntry)];
+    const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
+    return [...shown.map((record) => listedFirst(toViewEvent(record))), ...more.map(moreEntry)];
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events
