@@ -95,11 +95,10 @@ test("a chat turn shows the answer as Markdown; the panel keeps the conversation
   assert.deepEqual(page.problems, []);
 
   // A paste the web view hands over without text falls back to the program's
-  // clipboard reader; where the host has none, the panel says so and goes on.
+  // clipboard reader; when that has no text either, the panel says so and goes on.
   await box.focus();
   await box.evaluate((node) => node.dispatchEvent(new ClipboardEvent("paste", { clipboardData: new DataTransfer(), bubbles: true, cancelable: true })));
   await page.waitForFunction(() => document.querySelector(".chat-hint").textContent || document.getElementById("assistant-input").value);
-  page.problems = page.problems.filter((problem) => !/read_clipboard|status of 404/.test(problem));
   await box.pressSequentially("x");
   assert.equal(await panel().locator(".chat-hint").textContent(), "", "the note goes once the person types");
   await box.fill("");

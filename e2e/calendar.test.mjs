@@ -73,6 +73,17 @@ before(async () => {
     "BEGIN:VEVENT", "UID:dinner", stamp, "DTSTART:20270106T190000", "DTEND:20270106T210000",
     "SUMMARY:晚餐 Dinner", "LOCATION:台北", "END:VEVENT"));
 
+  // A floating weekly series with an override, for the edits of one occurrence.
+  await radicale.put(calendars.family + "standup.ics", ics(
+    "BEGIN:VEVENT", "UID:standup", "DTSTAMP:20261201T000000Z", "DTSTART:20270202T100000", "DTEND:20270202T103000",
+    "RRULE:FREQ=WEEKLY;COUNT=4", "SUMMARY:Standup 晨會", "END:VEVENT",
+    "BEGIN:VEVENT", "UID:standup", "DTSTAMP:20261201T000000Z", "RECURRENCE-ID:20270209T100000",
+    "DTSTART:20270209T150000", "DTEND:20270209T153000", "SUMMARY:Standup moved", "END:VEVENT"));
+
+  for (let i = 1; i <= 6; i++)
+    await radicale.put(calendars.work + `crowd-${i}.ics`, ics(
+      "BEGIN:VEVENT", `UID:crowd-${i}`, stamp, `DTSTART:20270225T0${i + 2}0000`, `DTEND:20270225T0${i + 2}3000`,
+      `SUMMARY:Crowd ${i}`, "END:VEVENT"));
   program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
   browser = await startBrowser();
   page = await openPage(browser, program.address);
@@ -285,6 +296,88 @@ test("changing a repeating event asks first and keeps its rule, exception and ov
   assert.match(stored, /EXDATE[^:\r\n]*:20270112T100000/);
   assert.match(stored, /RECURRENCE-ID[^:\r\n]*:20270119T100000/);
   assert.match(stored, /DTSTART[^:\r\n]*:20270105T100000/, "the series keeps its first day");
+  assert.deepEqual(page.problems, []);
+});
+
+// The VEVENT blocks of a stored object, unfolded.
+function components(stored) {
+  return stored.replace(/\r?\n[ \t]/g, "").split("BEGIN:VEVENT").slice(1).map((block) => block.split("END:VEVENT")[0]);
+}
+
+test("one occurrence or the whole series: edits, drags and deletes ask and change what was chosen", async () => {
+  const url = calendars.family + "standup.ics";
+  await showMonth(page, 2027, 2);
+  await waitForTitle(page, "Standup moved");
+  const occurrence = (day) => page.locator(`td[data-date="${day}"] .fc-event`, { hasText: "Standup" });
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  const stored = async () => components(await radicale.get(url));
+  const master = async () => (await stored()).find((block) => !/RECURRENCE-ID/.test(block));
+  const override = async (id) => (await stored()).find((block) => new RegExp(`RECURRENCE-ID[^:\r\n]*:${id}`).test(block));
+
+  // This event: an override for the occurrence, the series untouched.
+  await occurrence("2027-02-16").click();
+  let dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Location", { exact: true }).fill("Room 7");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await ask.getByRole("button", { name: "This event", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  assert.match(await override("20270216T100000") ?? "", /LOCATION:Room 7/);
+  assert.doesNotMatch(await master(), /LOCATION/);
+
+  // All events: new times on one occurrence move the whole floating series,
+  // its override along with it.
+  await occurrence("2027-02-23").click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Start", { exact: true }).fill("2027-02-23T11:00");
+  await dialog.getByLabel("End", { exact: true }).fill("2027-02-23T11:30");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await ask.getByRole("button", { name: "All events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  let series = await master();
+  assert.match(series, /DTSTART:20270202T110000\r?\n/, "the series moved an hour and stays floating");
+  assert.match(series, /DTEND:20270202T113000\r?\n/);
+  assert.match(series, /RRULE:FREQ=WEEKLY;COUNT=4/);
+  assert.ok(await override("20270209T110000"), "the override follows the series");
+  assert.match(await override("20270216T110000") ?? "", /LOCATION:Room 7/);
+
+  // Dragging one occurrence to another day, for this event only.
+  await page.waitForFunction(() => document.querySelector('td[data-date="2027-02-23"] .fc-event-time')?.textContent.startsWith("11"));
+  const from = await boxOf(occurrence("2027-02-23"));
+  const to = await boxOf(page.locator('td[data-date="2027-02-24"]'));
+  await page.mouse.move(from.x + from.width / 2, from.y + from.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(to.x + to.width / 2, to.y + to.height / 2, { steps: 8 });
+  await page.mouse.up();
+  await ask.getByRole("button", { name: "This event", exact: true }).click();
+  await waitFor(async () => /DTSTART:20270224T110000/.test(await override("20270223T110000") ?? ""));
+  assert.match(await master(), /DTSTART:20270202T110000\r?\n/);
+  await occurrence("2027-02-24").waitFor();
+
+  // Deleting one occurrence leaves an exception; the others stay.
+  await occurrence("2027-02-02").click();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByRole("button", { name: "Delete", exact: true }).click();
+  await ask.getByRole("button", { name: "This event", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  series = await master();
+  assert.match(series, /EXDATE[^:\r\n]*:20270202T110000/);
+  assert.match(series, /RRULE:FREQ=WEEKLY;COUNT=4/);
+  await waitFor(async () => (await occurrence("2027-02-02").count()) === 0);
+  assert.equal(await occurrence("2027-02-09").count(), 1);
+  assert.deepEqual(page.problems, []);
+});
+
+test("a crowded day in the month shows three events and a \"+n more\" entry that opens the day", async () => {
+  await showMonth(page, 2027, 2);
+  await waitForTitle(page, "Crowd 1");
+  assert.deepEqual((await titlesByDay(page))["2027-02-25"], ["Crowd 1", "Crowd 2", "Crowd 3", "+3 more"]);
+  await screenshot(page, "month-crowded-en");
+  await page.locator('td[data-date="2027-02-25"] .fc-event', { hasText: "+3 more" }).click();
+  await page.waitForSelector('.fc-timeGridDay-view td.fc-timegrid-col[data-date="2027-02-25"]');
+  for (let i = 1; i <= 6; i++) await waitForTitle(page, `Crowd ${i}`);
+  assert.equal(await page.locator(".fc-event", { hasText: "more" }).count(), 0, "the day lists every event");
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await waitForTitle(page, "+3 more");
   assert.deepEqual(page.problems, []);
 });
 

@@ -67,6 +67,7 @@ export function createChat(ctx) {
     try {
       const native = await api.read_clipboard();
       if (typeof native === "string" && native) input.setRangeText(native, input.selectionStart, input.selectionEnd, "end");
+      else composerNote.textContent = at("ai_copy_failed");  // nothing readable there either
     } catch {
       composerNote.textContent = at("ai_copy_failed");
     }

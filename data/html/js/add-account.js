@@ -25,11 +25,8 @@ export function openAddAccount(ctx) {
       const link = h("a", { href: APP_PASSWORD_HELP_URL, rel: "noreferrer" }, t("app_password_link"));
       link.addEventListener("click", (event) => {
         event.preventDefault();
-        // In the window the program opens the system browser; a browser tab
-        // opens it itself when the program cannot.
-        ctx.api.open_url(APP_PASSWORD_HELP_URL)
-          .then((opened) => { if (opened !== true) window.open(APP_PASSWORD_HELP_URL, "_blank", "noopener"); })
-          .catch(() => window.open(APP_PASSWORD_HELP_URL, "_blank", "noopener"));
+        // The program opens it in the system browser, in the window and in a tab alike.
+        ctx.api.open_url(APP_PASSWORD_HELP_URL).catch(ctx.showError);
       });
 
       const form = h("form", { class: "form", novalidate: true },

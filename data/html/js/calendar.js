@@ -2,11 +2,14 @@
 // the events of the visible range, fetched once with the hidden calendars
 // included so that showing or hiding a calendar needs no request.
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
-import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays } from "./events.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope } from "./events.js";
 import { showBanner } from "./banner.js";
 import { askSeries } from "./series.js";
+import { sliceMonth } from "./month-slice.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listMonth" };
+// Entries a month day cell holds, its "+n more" entry included.
+const MONTH_ROWS = 4;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 function localeOptions(language) {
@@ -26,34 +29,53 @@ function localeOptions(language) {
 
 export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
-  const cache = { key: "", records: [], stale: true };
+  const cache = { start: "", end: "", records: [], stale: true };
   const dateListeners = new Set();
 
   let fetches = 0;
 
+  // The view asks for its range on every change of dates; a range inside the
+  // one already fetched (a week of the month on screen) needs no request.
   async function fetchRange(info, success, failure) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
-    const key = start + "|" + end;
     try {
-      if (cache.key !== key || cache.stale) {
+      await null;  // the view asks while it is being switched; its type is settled after that
+      if (cache.stale || start < cache.start || end > cache.end) {
         const answer = await ctx.api.get_events(start, end, true);
         const fetched = ++fetches;
         performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-        cache.key = key;
-        cache.records = answer.events || [];
-        cache.stale = false;
+        Object.assign(cache, { start, end, records: answer.events || [], stale: false });
         store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
       }
-      success(visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
-        .map(toViewEvent));
-
+      success(viewEvents({ start, end }));
     } catch (error) {
       showBanner(error);
       failure(error);
     }
   }
 
+  function viewEvents(range) {
+    const records = visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
+    if (fc?.view.type !== VIEWS.month) return records.map(toViewEvent);
+    const { shown, more } = sliceMonth(records, range, MONTH_ROWS);
+    const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
+    return [...shown.map((record) => listedFirst(toViewEvent(record))), ...more.map(moreEntry)];
+  }
+
+  // The "+n more" of a crowded day: an entry listed after the day's events
+  // that opens the day.
+  function moreEntry({ date, count }) {
+    return { id: "more:" + date, title: t("more", { n: count }), start: date, allDay: true, editable: false,
+             classNames: ["more-events"], extendedProps: { moreDate: date, listedLast: 1 } };
+  }
+
+  function clickEvent(info) {
+    info.jsEvent.preventDefault();
+    const { record, moreDate } = info.event.extendedProps;
+    if (moreDate) fc.changeView(VIEWS.day, moreDate);
+    else openEditor({ record });
+  }
 
   function selectSlot(info) {
     fc.unselect();
@@ -65,8 +87,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   async function moveInView(info) {
     const record = info.event.extendedProps.record;
     if (isReadOnly(record)) { info.revert(); return; }
-    if (isRepeating(record) && !(await askSeries(record, "change"))) { info.revert(); return; }
-    const fields = fieldsForMove(record, info.event.start, info.event.end, info.event.allDay);
+    const scope = isRepeating(record) ? await askSeries(record, "change") : "";
+    if (scope === null) { info.revert(); return; }
+    const fields = withScope(fieldsForMove(record, info.event.start, info.event.end, info.event.allDay), scope);
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);
@@ -110,7 +133,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       progressiveEventRendering: false,
       events: fetchRange,
       select: selectSlot,
-      eventClick: (info) => { info.jsEvent.preventDefault(); openEditor({ record: info.event.extendedProps.record }); },
+      eventClick: clickEvent,
+      eventOrder: "listedLast,start,-duration,allDay,title",
+      lazyFetching: false,
       eventDrop: moveInView,
       eventResize: moveInView,
       eventDidMount: decorate,
@@ -129,7 +154,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       shownSignature = signature;
       fc.getEventSources().forEach((source) => source.refetch());
     });
-    onLanguageChange(applyLocale);
+    onLanguageChange((language) => {
+      applyLocale(language);
+      fc.getEventSources().forEach((source) => source.refetch());  // the "+n more" texts
+    });
   }
 
   function visibilitySignature() {

@@ -6,7 +6,7 @@ import { t } from "./i18n.js";
 import { openDialog, confirmDialog } from "./dialog.js";
 import {
   REPEATS, fieldsFromForm, formFromRecord, endBeforeStart, writableCalendars, preferredCalendar,
-  isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor,
+  isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor, withScope, splitSeriesMove,
 } from "./events.js";
 import { askSeries } from "./series.js";
 
@@ -121,10 +121,11 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       if (endBeforeStart(form)) { error.textContent = t("end_before_start"); inputs.end.focus(); return; }
       const target = calendarPicker.chosen();
       if (!target) { error.textContent = t("no_writable"); return; }
-      if (record && isRepeating(record) && !(await askSeries(record, "change"))) return;
+      const scope = await askScope(form, target);
+      if (scope === null) return;
       busy(true, t("saving"));
       try {
-        const answer = await send(form, target);
+        const answer = await send(form, target, scope);
         if (answer && answer.ok === false) throw new Error(answer.error);
         close({ saved: true });
         await ctx.refetch();
@@ -134,27 +135,44 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       }
     }
 
-    function send(form, target) {
-      const fields = fieldsFromForm(form, record);
+    // "this", "all", "" for an event that does not repeat, or null when the
+    // user cancelled the question.
+    async function askScope(form, target) {
+      if (!record || !isRepeating(record)) return "";
+      if (target.calendar.url !== record.calendar_url) return askSeries(record, "move");
+      return askSeries(record, "change", { onlyAll: "rrule" in fieldsFromForm(form, record) });
+    }
+
+    async function send(form, target, scope) {
+      const fields = withScope(fieldsFromForm(form, record), scope);
       if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, fields);
       if (target.calendar.url === record.calendar_url)
         return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
-      // A moved event keeps its identity and, for a series, its rule.
+      if (isRepeating(record)) return moveSeries(fields, target);
+      // A moved event keeps its identity.
       const moved = { ...fieldsFromForm(form, null), uid: record.uid };
-      if (!("rrule" in moved) && record.rrule) moved.rrule = record.rrule;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
     }
 
+    async function moveSeries(fields, target) {
+      const { carried, reshape } = splitSeriesMove(fields, record.uid);
+      const moved = await ctx.api.move_event(record.account_id, record.url, record.etag || "",
+                                             target.account.id, target.calendar.url, carried);
+      if (!reshape || (moved && moved.ok === false)) return moved;
+      return ctx.api.update_event(target.account.id, moved.url, moved.etag || "", reshape);
+    }
+
     async function deleteEvent() {
       const name = record.summary || t("untitled");
-      const sure = isRepeating(record)
+      const scope = isRepeating(record)
         ? await askSeries(record, "delete")
-        : await confirmDialog({ title: t("delete_title"), message: t("delete_question", { name }), confirm: t("delete"), danger: true });
-      if (!sure) return;
+        : (await confirmDialog({ title: t("delete_title"), message: t("delete_question", { name }), confirm: t("delete"), danger: true })) && "";
+      if (scope === null || scope === false) return;
       busy(true);
       try {
-        const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "");
+        const occurrence = scope === "this" ? [record.recurrence_id] : [];
+        const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "", ...occurrence);
         if (answer && answer.ok === false) throw new Error(answer.error);
         close({ deleted: true });
         await ctx.refetch();

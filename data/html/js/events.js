@@ -155,6 +155,30 @@ export function fieldsForMove(record, start, end, allDay) {
   return fields;
 }
 
+// Marks which part of a series a change to one occurrence applies to:
+// "this" (an override for the occurrence) or "all" (the whole series).
+export function withScope(fields, scope) {
+  return fields.recurrence_id && scope ? { ...fields, scope } : fields;
+}
+
+const SERIES_SHAPE = ["all_day", "start", "end", "rrule"];
+
+// A series moved to another calendar goes over as it is stored, with only
+// its texts changed on the way; new times or a new rule are applied in its
+// new place afterwards, relative to the occurrence that was opened, so the
+// series keeps its first day. `reshape` is null when nothing of that changed.
+export function splitSeriesMove(fields, uid) {
+  const carried = { uid };
+  const reshape = { recurrence_id: fields.recurrence_id, scope: "all" };
+  let reshaped = false;
+  for (const [key, value] of Object.entries(fields)) {
+    if (SERIES_SHAPE.includes(key)) { reshape[key] = value; reshaped = true; }
+    else if (key !== "recurrence_id" && key !== "scope") carried[key] = value;
+  }
+  if (!fields.recurrence_id) delete reshape.recurrence_id;
+  return { carried, reshape: reshaped ? reshape : null };
+}
+
 // Calendars a new or moved event may go to, grouped by account.
 export function writableCalendars(accounts) {
   return accounts

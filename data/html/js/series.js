@@ -2,16 +2,19 @@
 import { askDialog } from "./dialog.js";
 import { t } from "./i18n.js";
 
-// Resolves true when the user agrees to change (or delete) the whole series.
-// Changing a single occurrence would need an override that the program cannot
-// write yet, so "All events" is the only way forward.
-export async function askSeries(record, action) {
+// Resolves "this" (only the occurrence), "all" (the whole series) or null
+// when the user cancels. action is "change", "delete" or "move"; a move to
+// another calendar takes the whole series along, so it only offers "all".
+// onlyAll leaves out "This event" (a changed rule belongs to the series).
+export async function askSeries(record, action, { onlyAll = false } = {}) {
   const name = record.summary || t("untitled");
-  const message = action === "delete" ? t("series_delete_question", { name }) : t("series_change_question", { name });
-  const answer = await askDialog({
-    title: t("series_title"),
-    message,
-    choices: [{ value: "all", label: t("all_events"), kind: action === "delete" ? "danger" : "primary", focus: true }],
-  });
-  return answer === "all";
+  const single = action !== "move" && !onlyAll && Boolean(record.recurrence_id);
+  const message = t(`series_${action}_question`, { name });
+  const kind = action === "delete" ? "danger" : "primary";
+  const choices = [
+    single ? { value: "this", label: t("this_event"), kind, focus: true } : null,
+    { value: "all", label: t("all_events"), kind: single ? "" : kind, focus: !single },
+  ].filter(Boolean);
+  const answer = await askDialog({ title: t("series_title"), message, choices });
+  return answer === "this" || answer === "all" ? answer : null;
 }

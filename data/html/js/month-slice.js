@@ -1,0 +1,80 @@
+// What the month view is handed: a day cell shows only a few events, so a
+// crowded month gives the calendar just those and one "+n more" entry per
+// crowded day instead of every event (laying out thousands of events only to
+// hide most of them is what made a busy month slow). Pure, so it can be
+// tested alone.
+
+const pad = (n) => String(n).padStart(2, "0");
+const dayText = (date) => `${date.getFullYear()}-${pad(date.getMonth() + 1)}-${pad(date.getDate())}`;
+
+function nextDay(text) {
+  const [y, m, d] = text.split("-").map(Number);
+  return dayText(new Date(y, m - 1, d + 1));
+}
+
+function previousDay(text) {
+  const [y, m, d] = text.split("-").map(Number);
+  return dayText(new Date(y, m - 1, d - 1));
+}
+
+// The first and last day a record covers. All-day ends are exclusive; a
+// timed event ending at midnight does not reach into the next day.
+export function daysOf(record) {
+  const first = String(record.start || "").slice(0, 10);
+  const end = String(record.end || "");
+  let last = end.slice(0, 10) || first;
+  if (record.all_day === true) last = last > first ? previousDay(last) : first;
+  else if (last > first && /T00:00(:00)?$/.test(end.slice(0, 19))) last = previousDay(last);
+  return { first, last: last < first ? first : last };
+}
+
+function spanLength({ first, last }) {
+  let n = 1;
+  for (let day = first; day < last && n < 400; day = nextDay(day)) n++;
+  return n;
+}
+
+// The order a day cell lists its events in: earlier first, longer first,
+// all-day before timed, then by title.
+function cellOrder(a, b) {
+  return a.first.localeCompare(b.first) || b.length - a.length ||
+    Number(b.record.all_day === true) - Number(a.record.all_day === true) ||
+    String(a.record.start).localeCompare(String(b.record.start)) ||
+    String(a.record.summary || "").localeCompare(String(b.record.summary || ""));
+}
+
+// records: what the view would show; range: { start, end } day texts (end
+// exclusive); rows: how many entries a day cell holds. A day with more events
+// than rows shows rows - 1 of them and a "+n more" entry counting the rest.
+// Returns { shown: [record], more: [{ date, count }] }.
+export function sliceMonth(records, { start, end }, rows) {
+  const spans = [];
+  const total = new Map();
+  for (const record of records) {
+    const days = daysOf(record);
+    if (days.last < start || days.first >= end) continue;
+    const first = days.first < start ? start : days.first;
+    const last = days.last >= end ? previousDay(end) : days.last;
+    spans.push({ record, first, last, length: spanLength(days) });
+    for (let day = first; day <= last; day = nextDay(day)) total.set(day, (total.get(day) || 0) + 1);
+  }
+  spans.sort(cellOrder);
+
+  const capacity = (day) => (total.get(day) > rows ? rows - 1 : rows);
+  const used = new Map();
+  const shown = [];
+  for (const span of spans) {
+    let fits = true;
+    for (let day = span.first; fits && day <= span.last; day = nextDay(day)) fits = (used.get(day) || 0) < capacity(day);
+    if (!fits) continue;
+    for (let day = span.first; day <= span.last; day = nextDay(day)) used.set(day, (used.get(day) || 0) + 1);
+    shown.push(span.record);
+  }
+  const more = [];
+  for (const [date, count] of total) {
+    const hidden = count - (used.get(date) || 0);
+    if (hidden > 0) more.push({ date, count: hidden });
+  }
+  more.sort((a, b) => a.date.localeCompare(b.date));
+  return { shown, more };
+}
