@@ -319,8 +319,12 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   let dialog = page.getByRole("dialog", { name: "Edit event" });
   await dialog.getByLabel("Location", { exact: true }).fill("Room 7");
   await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  // The next edit must start from the refetched event (its new ETag), as a
+  // person's would: the page refetches right after a save.
+  const refetched = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
   await ask.getByRole("button", { name: "This event", exact: true }).click();
   await dialog.waitFor({ state: "detached" });
+  await refetched;
   assert.match(await override("20270216T100000") ?? "", /LOCATION:Room 7/);
   assert.doesNotMatch(await master(), /LOCATION/);
 
@@ -348,9 +352,11 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   await page.mouse.down();
   await page.mouse.move(to.x + to.width / 2, to.y + to.height / 2, { steps: 8 });
   await page.mouse.up();
+  const refetchedAfterDrag = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
   await ask.getByRole("button", { name: "This event", exact: true }).click();
   await waitFor(async () => /DTSTART:20270224T110000/.test(await override("20270223T110000") ?? ""));
   assert.match(await master(), /DTSTART:20270202T110000\r?\n/);
+  await refetchedAfterDrag;
   await occurrence("2027-02-24").waitFor();
 
   // Deleting one occurrence leaves an exception; the others stay.

@@ -54,7 +54,11 @@ export async function openPage(browser, address, { viewport = { width: 1360, hei
   page.problems = [];
   page.on("console", (message) => { if (message.type() === "error") page.problems.push("console: " + message.text()); });
   page.on("pageerror", (error) => page.problems.push("page error: " + error.message));
-  page.on("requestfailed", (request) => page.problems.push("failed request: " + request.url()));
+  // A reload or navigation cancels the poll in flight (net::ERR_ABORTED): that
+  // is the browser letting go of it, not a request that failed.
+  page.on("requestfailed", (request) => {
+    if (request.failure()?.errorText !== "net::ERR_ABORTED") page.problems.push("failed request: " + request.url());
+  });
   page.on("response", (response) => {
     if (response.status() >= 400) page.problems.push(`HTTP ${response.status()}: ${response.url()}`);
   });
