@@ -312,6 +312,9 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   const ask = page.getByRole("dialog", { name: "Repeating event" });
   const stored = async () => components(await radicale.get(url));
   const master = async () => (await stored()).find((block) => !/RECURRENCE-ID/.test(block));
+  // After each write the page refetches; the next click must find the
+  // refetched event (its new ETag), as a person's would a moment later.
+  const settled = async (refetch) => { await refetch; await page.waitForTimeout(1500); };
   const override = async (id) => (await stored()).find((block) => new RegExp(`RECURRENCE-ID[^:\r\n]*:${id}`).test(block));
 
   // This event: an override for the occurrence, the series untouched.
@@ -324,7 +327,7 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   const refetched = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
   await ask.getByRole("button", { name: "This event", exact: true }).click();
   await dialog.waitFor({ state: "detached" });
-  await refetched;
+  await settled(refetched);
   assert.match(await override("20270216T100000") ?? "", /LOCATION:Room 7/);
   assert.doesNotMatch(await master(), /LOCATION/);
 
@@ -335,8 +338,10 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   await dialog.getByLabel("Start", { exact: true }).fill("2027-02-23T11:00");
   await dialog.getByLabel("End", { exact: true }).fill("2027-02-23T11:30");
   await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  const refetchedAfterSeries = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
   await ask.getByRole("button", { name: "All events", exact: true }).click();
   await dialog.waitFor({ state: "detached" });
+  await settled(refetchedAfterSeries);
   let series = await master();
   assert.match(series, /DTSTART:20270202T110000\r?\n/, "the series moved an hour and stays floating");
   assert.match(series, /DTEND:20270202T113000\r?\n/);
@@ -356,7 +361,7 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   await ask.getByRole("button", { name: "This event", exact: true }).click();
   await waitFor(async () => /DTSTART:20270224T110000/.test(await override("20270223T110000") ?? ""));
   assert.match(await master(), /DTSTART:20270202T110000\r?\n/);
-  await refetchedAfterDrag;
+  await settled(refetchedAfterDrag);
   await occurrence("2027-02-24").waitFor();
 
   // Deleting one occurrence leaves an exception; the others stay.
