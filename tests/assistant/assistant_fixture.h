@@ -117,6 +117,12 @@ sys.exit(step.get("exit", 0))
 };
 
 // Whether the argument vector holds `option` followed by `value`.
+// What the stand-in claude prints for a turn that answers `result`.
+inline Json claude_answer(const std::string& session, const std::string& result)
+{
+    return Json { { "stdout", dump_compact({ { "type", "result" }, { "session_id", session }, { "result", result } }) } };
+}
+
 inline bool has_option(const Json& argv, const std::string& option, const std::string& value)
 {
     for (std::size_t i = 0; i + 1 < argv.size(); ++i) {

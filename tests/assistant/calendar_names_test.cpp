@@ -3,6 +3,8 @@
 #include "app/bridge_table.h"
 #include "support/fake_app.h"
 
+#include "support/bridge_calls.h"
+
 #include <gtest/gtest.h>
 
 using wrenfold::AppBridge;
@@ -17,11 +19,10 @@ Json calendar(const std::string& url, const std::string& name)
     return Json::object({ { "url", url }, { "name", name } });
 }
 
+// The assistant's actions take their payload as the one argument.
 Json call(AppBridge& bridge, const std::string& method, const Json& payload)
 {
-    BridgeReply reply = bridge.call(method, Json::array({ payload }));
-    EXPECT_EQ(reply.status, BridgeReply::Status::Ok) << method << ": " << reply.error;
-    return reply.result;
+    return wrenfold::testing::call(bridge, method, Json::array({ payload }));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ using wrenfold::AppBridge;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
 using wrenfold::testing::AssistantFolders;
+using wrenfold::testing::claude_answer;
 using wrenfold::testing::has_flag;
 using wrenfold::testing::has_option;
 
@@ -21,18 +22,13 @@ Json send(AppBridge& bridge, Json args)
     return reply.result;
 }
 
-Json answer_with(const std::string& session, const std::string& result)
-{
-    return Json { { "stdout", wrenfold::dump_compact({ { "type", "result" }, { "session_id", session }, { "result", result } }) } };
-}
-
 }  // namespace
 
 TEST(ChatTurn, AnthropicTurnsSendTheMessageOnStdinAndResumeTheSession)
 {
     AssistantFolders folders;
     wrenfold::testing::write_text(folders.arch() / "claude規範提示詞.md", "RULES\r\nline two");
-    folders.install_fake_claude(Json::array({ answer_with("s-1", "first"), answer_with("s-1", "second") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s-1", "first"), claude_answer("s-1", "second") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
 
@@ -71,7 +67,7 @@ TEST(ChatTurn, AnthropicTurnsSendTheMessageOnStdinAndResumeTheSession)
 TEST(ChatTurn, DeepSeekNeedsItsSettingsFileAndPassesOnlyTheChosenModel)
 {
     AssistantFolders folders;
-    folders.install_fake_claude(Json::array({ answer_with("d-1", "ok") }));
+    folders.install_fake_claude(Json::array({ claude_answer("d-1", "ok") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     app->set_claude_provider("deepseek");
@@ -104,9 +100,9 @@ TEST(ChatTurn, FailuresBecomeMessagesAndAStaleSessionIsRetriedOnce)
               "Cannot find claude executable, please install Claude Code first.");
 
     folders.install_fake_claude(Json::array({
-        answer_with("old", "first"),
+        claude_answer("old", "first"),
         { { "exit", 1 }, { "stderr", "No conversation found with session ID: old\n" } },
-        answer_with("new", "after retry"),
+        claude_answer("new", "after retry"),
         { { "exit", 1 }, { "stdout", R"({"is_error": true, "api_error_status": 429, "result": "rate"})" } },
         { { "stdout", R"({"is_error": true, "api_error_status": 401, "session_id": "err-session", "result": "API Error: 401"})" } },
         { { "exit", 2 } },
@@ -150,7 +146,7 @@ TEST(ChatTurn, AResetCancelsTheRunningTurnEvenAfterItPrintedItsAnswer)
     AssistantFolders folders;
     // The answer is printed at once, but the child lingers before it exits.
     folders.install_fake_claude(Json::array({ { { "stdout", R"({"session_id": "late", "result": "too late"})" }, { "linger", 30 } },
-                                              answer_with("fresh", "after reset") }));
+                                              claude_answer("fresh", "after reset") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
 
@@ -171,7 +167,7 @@ TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
     AssistantFolders folders;
     wrenfold::testing::write_text(folders.arch() / "架構說明目錄.md", "INDEX");
     fs::create_directories(folders.arch() / "_runtime_system_prompt.md");  // cannot be written as a file
-    folders.install_fake_claude(Json::array({ answer_with("s", "ok") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "ok") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     send(bridge, Json::array({ "hi" }));
@@ -186,7 +182,7 @@ TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
 TEST(ChatTurn, WithoutDocumentsThePromptIsPassedInline)
 {
     AssistantFolders folders;
-    folders.install_fake_claude(Json::array({ answer_with("s", "ok") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "ok") }));
     auto app = folders.make_assistant_app();
     app->set_language("zh-Hant");
     AppBridge bridge(*app);

@@ -5,6 +5,8 @@
 #include "assistant/turn_command.h"
 #include "assistant_fixture.h"
 
+#include "support/bridge_calls.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,22 +16,12 @@ using wrenfold::AppBridge;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
 using wrenfold::testing::AssistantFolders;
+using wrenfold::testing::claude_answer;
+using wrenfold::testing::call;
 using wrenfold::testing::read_text;
 using wrenfold::testing::write_text;
 
 namespace {
-
-Json call(AppBridge& bridge, const std::string& method, Json args = Json::array())
-{
-    BridgeReply reply = bridge.call(method, args);
-    EXPECT_EQ(reply.status, BridgeReply::Status::Ok) << method << ": " << reply.error;
-    return reply.result;
-}
-
-Json answer(const std::string& result)
-{
-    return Json { { "stdout", wrenfold::dump_compact({ { "type", "result" }, { "session_id", "s" }, { "result", result } }) } };
-}
 
 constexpr const char* injected = "sk-a\r\nX-Injected: yes\r\nHost: evil.example";
 
@@ -66,7 +58,7 @@ TEST(AssistantHostileInput, KeysWithControlCharactersAreRefusedAndNeverSent)
 TEST(AssistantHostileInput, AnAnthropicTurnGetsTheStoredKeyThroughItsEnvironmentOnly)
 {
     AssistantFolders folders;
-    folders.install_fake_claude(Json::array({ answer("hi") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "hi") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
 
@@ -90,7 +82,7 @@ TEST(AssistantHostileInput, AnAnthropicTurnGetsTheStoredKeyThroughItsEnvironment
 TEST(AssistantHostileInput, HugeTimeLimitsStillWaitForTheAnswer)
 {
     AssistantFolders folders;
-    folders.install_fake_claude(Json::array({ answer("done") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "done") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     for (double seconds : { 1e16, 1e300, 2.2e6 }) {
@@ -135,7 +127,7 @@ TEST(AssistantHostileInput, TheRuntimePromptIsReplacedNotRewrittenInPlace)
 {
     AssistantFolders folders;
     write_text(folders.arch() / "claude規範提示詞.md", "RULES v1");
-    folders.install_fake_claude(Json::array({ answer("ok") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "ok") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     call(bridge, "claude_send", { "first" });
@@ -156,7 +148,7 @@ TEST(AssistantHostileInput, AFailedInstallerDownloadIsAFailedInstallation)
 {
     AssistantFolders folders;
     // An older claude lies around, and the download fails.
-    folders.install_fake_claude(Json::array({ answer("ok") }));
+    folders.install_fake_claude(Json::array({ claude_answer("s", "ok") }));
     wrenfold::testing::write_text_with_mode(folders.bin() / "curl", "#!/bin/sh\necho 'curl: (6) no host' >&2\nexit 6\n",
                                             fs::perms(0755));
     folders.installer = wrenfold::assistant::AssistantPlatform::for_this_process().installer_command;

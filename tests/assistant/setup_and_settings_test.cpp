@@ -1,5 +1,7 @@
 #include "assistant_fixture.h"
 
+#include "support/bridge_calls.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,18 +10,12 @@ using wrenfold::AppBridge;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
 using wrenfold::testing::AssistantFolders;
+using wrenfold::testing::call;
 using wrenfold::testing::read_text;
 using wrenfold::testing::write_text;
 using wrenfold::testing::write_text_with_mode;
 
 namespace {
-
-Json call(AppBridge& bridge, const std::string& method, Json args = Json::array())
-{
-    BridgeReply reply = bridge.call(method, args);
-    EXPECT_EQ(reply.status, BridgeReply::Status::Ok) << method << ": " << reply.error;
-    return reply.result;
-}
 
 void write_version_script(const fs::path& path, const std::string& body)
 {

@@ -2,22 +2,18 @@
 #include "app/bridge_table.h"
 #include "support/fake_app.h"
 
+#include "support/bridge_calls.h"
+
 #include <gtest/gtest.h>
 
 using wrenfold::AppBridge;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
 using wrenfold::testing::calendars;
+using wrenfold::testing::call;
 using wrenfold::testing::FakeApp;
 
 namespace {
-
-Json call(AppBridge& bridge, const std::string& method, Json args)
-{
-    BridgeReply reply = bridge.call(method, args);
-    EXPECT_EQ(reply.status, BridgeReply::Status::Ok) << method << ": " << reply.error;
-    return reply.result;
-}
 
 }  // namespace
 
