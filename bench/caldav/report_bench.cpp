@@ -12,8 +12,10 @@ namespace {
 using namespace wrenfold::caldav;
 using wrenfold::Json;
 
-std::string report_body(int count) {
-    std::string body = "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">";
+std::string report_body(int count)
+{
+    std::string body =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">";
     for (int i = 0; i < count; ++i) {
         char ics[1024];
         int day = 1 + i % 28;
@@ -26,17 +28,18 @@ std::string report_body(int count) {
                       i, i % 10 == 0 ? 3 : day, 8 + i % 10, i % 10 == 0 ? 3 : day, 8 + i % 10, i, i % 50,
                       i % 10 == 0 ? "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n" : "");
         body += "<d:response><d:href>/cal/ev-" + std::to_string(i) + ".ics</d:href><d:propstat><d:prop><d:getetag>\"" +
-                std::to_string(i) + "\"</d:getetag><c:calendar-data>" + ics +
-                "</c:calendar-data></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+            std::to_string(i) + "\"</d:getetag><c:calendar-data>" + ics +
+            "</c:calendar-data></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
     }
     return body + "</d:multistatus>";
 }
 
-void BM_ParseAndExpandReport(benchmark::State& state) {
+void BM_ParseAndExpandReport(benchmark::State& state)
+{
     const std::string body = report_body(5000);
     icaltimezone* home = home_zone_for("Asia/Taipei");
-    TimeRange range{home_midnight(std::chrono::year{2025} / 3 / 1, home),
-                    home_midnight(std::chrono::year{2025} / 4 / 1, home)};
+    TimeRange range { home_midnight(std::chrono::year { 2025 } / 3 / 1, home),
+                      home_midnight(std::chrono::year { 2025 } / 4 / 1, home) };
     size_t events = 0;
     for (auto _ : state) {
         Json out = Json::array();
@@ -44,7 +47,7 @@ void BM_ParseAndExpandReport(benchmark::State& state) {
             const auto* data = response.prop(kCalDavNs, "calendar-data");
             const auto* etag = response.prop(kDavNs, "getetag");
             IcalPtr calendar = parse_calendar(data->text);
-            expand_resource(calendar.get(), {response.href, etag->text}, range, home, out);
+            expand_resource(calendar.get(), { response.href, etag->text }, range, home, out);
         }
         events = out.size();
         benchmark::DoNotOptimize(out);

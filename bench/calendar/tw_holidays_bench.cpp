@@ -26,4 +26,4 @@ void two_years(benchmark::State& state)
 }
 BENCHMARK(two_years)->Unit(benchmark::kMicrosecond);
 
-}
+}  // namespace

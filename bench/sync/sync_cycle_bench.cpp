@@ -23,7 +23,8 @@ std::string multistatus(const std::string& responses)
 {
     return R"(<?xml version="1.0" encoding="UTF-8"?><multistatus xmlns="DAV:" )"
            R"(xmlns:C="urn:ietf:params:xml:ns:caldav" xmlns:CS="http://calendarserver.org/ns/" )"
-           R"(xmlns:A="http://apple.com/ns/ical/">)" + responses + "</multistatus>";
+           R"(xmlns:A="http://apple.com/ns/ical/">)" +
+        responses + "</multistatus>";
 }
 
 // What iCloud answers for its calendar home, every calendar with the
@@ -36,21 +37,30 @@ std::string home_answer(int changed_tag)
     for (int i = 0; i < kCalendars; ++i) {
         std::string tag = "HwoQEgwAAC" + std::to_string(i) + "-" + std::to_string(i == 0 ? changed_tag : 1);
         responses += "<response><href>/123456789/calendars/" + std::to_string(10000 + i) +
-                     "-ABCD-4EF0-9A1B-C2D3E4F5A6B7/</href><propstat><prop><resourcetype><collection/><C:calendar/>"
-                     "</resourcetype><displayname>Calendar " + std::to_string(i) + "</displayname>"
-                     "<A:calendar-color symbolic-color=\"custom\">#1BADF8FF</A:calendar-color>"
-                     "<C:supported-calendar-component-set><C:comp name=\"VEVENT\"/></C:supported-calendar-component-set>"
-                     "<current-user-privilege-set><privilege><read/></privilege><privilege><write/></privilege>"
-                     "</current-user-privilege-set><CS:getctag>" + tag + "</CS:getctag>"
-                     "<sync-token>https://caldav.icloud.com/sync/" + tag + "</sync-token>"
-                     "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+            "-ABCD-4EF0-9A1B-C2D3E4F5A6B7/</href><propstat><prop><resourcetype><collection/><C:calendar/>"
+            "</resourcetype><displayname>Calendar " +
+            std::to_string(i) +
+            "</displayname>"
+            "<A:calendar-color symbolic-color=\"custom\">#1BADF8FF</A:calendar-color>"
+            "<C:supported-calendar-component-set><C:comp name=\"VEVENT\"/></C:supported-calendar-component-set>"
+            "<current-user-privilege-set><privilege><read/></privilege><privilege><write/></privilege>"
+            "</current-user-privilege-set><CS:getctag>" +
+            tag +
+            "</CS:getctag>"
+            "<sync-token>https://caldav.icloud.com/sync/" +
+            tag +
+            "</sync-token>"
+            "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
     }
     return multistatus(responses);
 }
 
 class RecordedICloud final : public caldav::HttpTransport {
 public:
-    explicit RecordedICloud(std::atomic<int>& changed_tag) : m_changed_tag(changed_tag) { }
+    explicit RecordedICloud(std::atomic<int>& changed_tag)
+        : m_changed_tag(changed_tag)
+    {
+    }
 
     caldav::HttpResponse perform(const caldav::HttpRequest& request) override
     {
@@ -61,7 +71,9 @@ public:
                                         "<status>HTTP/1.1 200 OK</status></propstat></response>");
         else if (request.url == kPrincipal)
             response.body = multistatus("<response><href>/123456789/principal/</href><propstat><prop>"
-                                        "<C:calendar-home-set><href>" + kHome + "</href></C:calendar-home-set>"
+                                        "<C:calendar-home-set><href>" +
+                                        kHome +
+                                        "</href></C:calendar-home-set>"
                                         "</prop><status>HTTP/1.1 200 OK</status></propstat></response>");
         else
             response.body = home_answer(m_changed_tag.load());
@@ -74,7 +86,8 @@ private:
 
 Json one_account()
 {
-    return Json::array({ { { "id", "acc1" }, { "apple_id", "a@example.com" }, { "app_password", "xxxx-xxxx-xxxx-xxxx" } } });
+    return Json::array(
+        { { { "id", "acc1" }, { "apple_id", "a@example.com" }, { "app_password", "xxxx-xxxx-xxxx-xxxx" } } });
 }
 
 // Runs cycles 30 s apart; `change` says whether a calendar changes before each.

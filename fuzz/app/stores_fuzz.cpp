@@ -30,7 +30,8 @@ const fs::path& scratch_folder()
 
 void store(const fs::path& path, std::string_view text)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace

@@ -101,8 +101,7 @@ void exchange(const std::string& request, int port)
         }
         ::shutdown(fd, SHUT_WR);
         char buffer[4096];
-        while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
-        }
+        while (::recv(fd, buffer, sizeof buffer, 0) > 0) { }
     }
     ::close(fd);
 }

@@ -36,7 +36,7 @@ struct AppConstants {
     static constexpr std::array<std::string_view, 5> CLAUDE_EFFORT_LEVELS { "low", "medium", "high", "xhigh", "max" };
     static constexpr std::string_view CLAUDE_DEFAULT_EFFORT = "xhigh";
     static constexpr std::array<std::string_view, 2> CLAUDE_DEEPSEEK_FALLBACK_MODELS { "deepseek-chat",
-                                                                                      "deepseek-reasoner" };
+                                                                                       "deepseek-reasoner" };
     static constexpr std::string_view CLAUDE_DEEPSEEK_DEFAULT_BASE_URL = "https://api.deepseek.com/anthropic";
     static constexpr std::string_view CLAUDE_DEEPSEEK_DEFAULT_MODEL = "deepseek-chat";
 

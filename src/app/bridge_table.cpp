@@ -22,18 +22,23 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
 
         // Accounts
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
-        { "add_account", [](WrenfoldApp& app, const BridgeArgs& args) { return app.add_account(args.value(0, ""), args.value(1, "")); } },
+        { "add_account",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.add_account(args.value(0, ""), args.value(1, ""));
+          } },
         { "remove_account", [](WrenfoldApp& app, const BridgeArgs& args) { return app.remove_account(args.text(0)); } },
 
         // Calendars, view and change tokens
         { "get_runtime_state", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_runtime_state(); } },
-        { "refresh_calendars", [](WrenfoldApp& app, const BridgeArgs& args) { return app.refresh_calendars(args.text(0)); } },
+        { "refresh_calendars",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.refresh_calendars(args.text(0)); } },
         { "refresh_all_calendars", [](WrenfoldApp& app, const BridgeArgs&) { return app.refresh_all_calendars(); } },
         { "set_calendar_visible",
           [](WrenfoldApp& app, const BridgeArgs& args) {
               return app.set_calendar_visible(args.text(0), args.text(1), args.required(2));
           } },
-        { "set_default_calendar", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
+        { "set_default_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
         { "set_view", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_view(args.required(0)); } },
 
         // Events
@@ -60,7 +65,8 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           } },
 
         // Taiwan holidays
-        { "set_tw_holidays", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
+        { "set_tw_holidays",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
 
         // Desktop utilities
         { "open_url", [](WrenfoldApp& app, const BridgeArgs& args) { return app.open_url(args.value(0, "")); } },

@@ -9,8 +9,7 @@ namespace wrenfold {
 
 namespace {
 
-template<std::size_t N>
-bool is_one_of(const Json& value, const std::array<std::string_view, N>& choices)
+template <std::size_t N> bool is_one_of(const Json& value, const std::array<std::string_view, N>& choices)
 {
     if (!value.is_string())
         return false;

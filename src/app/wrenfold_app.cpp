@@ -20,14 +20,14 @@ void create_private_directory(const fs::path& directory)
 }  // namespace
 
 WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironment environment)
-    : APP_DIR(environment.paths.data_directory)
-    , ACCOUNTS_FILE(APP_DIR / "accounts.json")
-    , SETTINGS_FILE(APP_DIR / "settings.json")
-    , MODULE_DIR(environment.paths.module_directory)
-    , queue_all(std::move(queue_all_))
-    , event_all(std::move(event_all_))
-    , m_make_engine(std::move(environment.make_engine))
-    , m_assistant_platform(std::move(environment.assistant))
+    : APP_DIR(environment.paths.data_directory),
+      ACCOUNTS_FILE(APP_DIR / "accounts.json"),
+      SETTINGS_FILE(APP_DIR / "settings.json"),
+      MODULE_DIR(environment.paths.module_directory),
+      queue_all(std::move(queue_all_)),
+      event_all(std::move(event_all_)),
+      m_make_engine(std::move(environment.make_engine)),
+      m_assistant_platform(std::move(environment.assistant))
 {
     create_private_directory(APP_DIR);
     remove_stale_store_temps(APP_DIR);

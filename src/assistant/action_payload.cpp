@@ -22,9 +22,9 @@ Json value_or(const Json& object, const char* key, const Json& fallback)
 std::optional<FieldKind> event_field_kind(const std::string& field)
 {
     static const std::map<std::string, FieldKind> kinds {
-        { "summary", FieldKind::Text },     { "start", FieldKind::Text }, { "end", FieldKind::Text },
+        { "summary", FieldKind::Text },       { "start", FieldKind::Text },    { "end", FieldKind::Text },
         { "all_day", FieldKind::TruthValue }, { "location", FieldKind::Text }, { "description", FieldKind::Text },
-        { "rrule", FieldKind::Text },       { "calendar", FieldKind::Text },
+        { "rrule", FieldKind::Text },         { "calendar", FieldKind::Text },
     };
     auto it = kinds.find(field);
     if (it == kinds.end())

@@ -57,7 +57,8 @@ std::string humanize_api_error(const Json& error_object, const std::string& prov
 
     if (auto status = error_object.is_object() ? status_of(error_object) : std::nullopt) {
         const auto code = status.value();
-        std::string friendly = translate(api_error_key(code), Json { { "status", code }, { "provider", provider_name } });
+        std::string friendly =
+            translate(api_error_key(code), Json { { "status", code }, { "provider", provider_name } });
         if (!friendly.empty()) {
             if (raw.empty() || friendly.find(raw) != std::string::npos)
                 return friendly;

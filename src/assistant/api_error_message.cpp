@@ -7,9 +7,8 @@ namespace wrenfold {
 
 std::string WrenfoldApp::_humanize_claude_api_error(const Json& data) const
 {
-    return assistant::humanize_api_error(data, claude_provider(), [this](const std::string& key, const Json& values) {
-        return _t(key, values);
-    });
+    return assistant::humanize_api_error(
+        data, claude_provider(), [this](const std::string& key, const Json& values) { return _t(key, values); });
 }
 
 }  // namespace wrenfold

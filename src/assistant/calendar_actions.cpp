@@ -100,8 +100,8 @@ AddressedEvent addressed_event(const WrenfoldApp& app, const Json& payload)
 // Whether the event's present calendar is already the target.
 bool holds(const std::optional<Json>& current_calendar, const Json& target)
 {
-    return current_calendar
-        && text_form(field_or(*current_calendar, "url", "")) == text_form(field_or(target, "url", ""));
+    return current_calendar &&
+        text_form(field_or(*current_calendar, "url", "")) == text_form(field_or(target, "url", ""));
 }
 
 Json in_place_result(const Json& fields, const Json& url, const Json& etag)
@@ -164,8 +164,8 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
     auto calendar_name = payload_text(clean, "calendar");
     clean.erase("calendar");
 
-    auto chosen = _resolve_calendar(calendar_name, payload_text(payload, "account"),
-                                    payload_text(payload, "calendar_url"));
+    auto chosen =
+        _resolve_calendar(calendar_name, payload_text(payload, "account"), payload_text(payload, "calendar_url"));
     if (!chosen)
         return failure(_t("err.ai_event.no_calendar"));
     Json created;
@@ -202,15 +202,15 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
 
     Json fields = stored_fields(current);
     apply_payload_fields(fields, payload);
-    auto etag = truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag")
-                                                            : payload_text(current, "etag");
+    auto etag =
+        truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag") : payload_text(current, "etag");
 
     auto target_url = trim(payload_text(payload, "calendar_url"));
     auto target_name = trim(payload_text(payload, "calendar"));
     if (!target_url.empty() || !target_name.empty()) {
         auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
-        if (target && is_requested_calendar(target->calendar, target_url, target_name)
-            && !holds(_calendar_for_url(account, url), target->calendar)) {
+        if (target && is_requested_calendar(target->calendar, target_url, target_name) &&
+            !holds(_calendar_for_url(account, url), target->calendar)) {
             Json moved;
             try {
                 moved = _move_event(account, url, etag, target->account, text_form(target->calendar["url"]),

@@ -55,8 +55,8 @@ bool account_matches(const Json& account, const std::string& hint)
     if (wanted.empty())
         return false;
     auto apple_id = fold_case(text_of(account, "apple_id"));
-    return wanted == fold_case(text_of(account, "id")) || wanted == apple_id
-        || wanted == apple_id.substr(0, apple_id.find('@'));
+    return wanted == fold_case(text_of(account, "id")) || wanted == apple_id ||
+        wanted == apple_id.substr(0, apple_id.find('@'));
 }
 
 std::optional<CalendarChoice> resolve_calendar(const Json& accounts, const std::string& default_calendar_url,

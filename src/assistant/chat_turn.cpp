@@ -49,8 +49,8 @@ Json WrenfoldApp::claude_send(const Json& user_text, const Json& terminal_text, 
 
     std::string message = (user_text.is_null() ? "" : text_form(user_text)) + _calendar_context_block();
     auto runtime_file = _write_claude_runtime_system_prompt();
-    std::string system_prompt = runtime_file ? pointer_system_prompt(_lang_directive(), runtime_file->second)
-                                             : _build_claude_system_prompt();
+    std::string system_prompt =
+        runtime_file ? pointer_system_prompt(_lang_directive(), runtime_file->second) : _build_claude_system_prompt();
     auto provider = claude_provider();
     if (provider == "deepseek" && !_has_deepseek_settings())
         return failure(_t("err.deepseek_no_key"));

@@ -90,8 +90,8 @@ Json WrenfoldApp::claude_status()
 {
     auto exe = _resolve_claude_exe();
     if (!exe) {
-        return Json { { "installed", false }, { "logged_in", false }, { "version", nullptr },
-                      { "model", claude_model() },  { "exe", nullptr },     { "hint", _t("hint.claude.not_found") } };
+        return Json { { "installed", false },      { "logged_in", false }, { "version", nullptr },
+                      { "model", claude_model() }, { "exe", nullptr },     { "hint", _t("hint.claude.not_found") } };
     }
     Json version = nullptr;
     try {
@@ -100,25 +100,20 @@ Json WrenfoldApp::claude_status()
         if (run.exit_code == 0)
             version = version_from(run);
     } catch (const std::exception& error) {
-        return Json { { "installed", false },
-                      { "logged_in", false },
-                      { "version", nullptr },
-                      { "model", claude_model() },
-                      { "exe", *exe },
-                      { "hint", _t("hint.claude.version_fail", Json { { "err", error.what() } }) } };
+        return Json {
+            { "installed", false }, { "logged_in", false },
+            { "version", nullptr }, { "model", claude_model() },
+            { "exe", *exe },        { "hint", _t("hint.claude.version_fail", Json { { "err", error.what() } }) }
+        };
     }
     bool logged_in = _claude_logged_in();
     bool has_deepseek = _has_deepseek_settings();
     auto provider = claude_provider();
     bool needs_sign_in = !logged_in && !(provider == "deepseek" && has_deepseek);
-    return Json { { "installed", true },
-                  { "logged_in", logged_in },
-                  { "provider", provider },
-                  { "has_deepseek_settings", has_deepseek },
-                  { "version", version },
-                  { "model", claude_model() },
-                  { "exe", *exe },
-                  { "hint", needs_sign_in ? _t("hint.claude.not_logged_in") : "" } };
+    return Json { { "installed", true },    { "logged_in", logged_in },
+                  { "provider", provider }, { "has_deepseek_settings", has_deepseek },
+                  { "version", version },   { "model", claude_model() },
+                  { "exe", *exe },          { "hint", needs_sign_in ? _t("hint.claude.not_logged_in") : "" } };
 }
 
 Json WrenfoldApp::claude_find_executable(const Json& name) const
@@ -128,13 +123,15 @@ Json WrenfoldApp::claude_find_executable(const Json& name) const
         return Json { { "ok", false }, { "error", _t("err.ai_exe.bad_name", Json { { "name", cleaned } }) } };
     const auto& environment = *m_assistant_platform.environment;
     if (auto on_path = platform::find_on_search_path(cleaned, environment.get_or_empty("PATH"))) {
-        return Json { { "ok", true }, { "found", true }, { "path", *on_path }, { "on_path", true },
-                      { "name", cleaned } };
+        return Json {
+            { "ok", true }, { "found", true }, { "path", *on_path }, { "on_path", true }, { "name", cleaned }
+        };
     }
     for (const auto& candidate : tool_probe_candidates(tool_file_name(cleaned), environment)) {
         if (platform::is_regular_file(candidate)) {
-            return Json { { "ok", true }, { "found", true }, { "path", candidate }, { "on_path", false },
-                          { "name", cleaned } };
+            return Json {
+                { "ok", true }, { "found", true }, { "path", candidate }, { "on_path", false }, { "name", cleaned }
+            };
         }
     }
     return Json { { "ok", true }, { "found", false }, { "path", "" }, { "on_path", false }, { "name", cleaned } };

@@ -28,8 +28,8 @@ Json WrenfoldApp::claude_get_models() const
     auto current = claude_model();
     Json builtin = Json::array();
     for (const auto& model : CLAUDE_BUILTIN_MODELS) {
-        builtin.push_back(Json { { "id", model.id }, { "family", model.family }, { "version", model.version },
-                                 { "kind", model.kind } });
+        builtin.push_back(Json {
+            { "id", model.id }, { "family", model.family }, { "version", model.version }, { "kind", model.kind } });
     }
     Json levels = Json::array();
     for (auto level : CLAUDE_EFFORT_LEVELS)

@@ -46,9 +46,9 @@ std::vector<std::string> install_folders(const platform::Environment& environmen
 Json WrenfoldApp::install_claude_code()
 {
     try {
-        auto run = platform::run_process(m_assistant_platform.installer_command,
-                                         m_assistant_platform.environment->snapshot(),
-                                         m_assistant_platform.installer_timeout);
+        auto run =
+            platform::run_process(m_assistant_platform.installer_command, m_assistant_platform.environment->snapshot(),
+                                  m_assistant_platform.installer_timeout);
         if (run.exit_code != 0) {
             log_line("[claude install]",
                      "exit=" + std::to_string(run.exit_code) + " stderr=" + first_characters(run.err, 500));

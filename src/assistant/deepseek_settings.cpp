@@ -103,8 +103,8 @@ std::vector<std::string> parse_model_ids(const std::string& body)
     if (!data.is_array())
         return ids;
     for (const auto& element : data) {
-        if (element.is_object() && element.contains("id") && element["id"].is_string()
-            && !element["id"].get<std::string>().empty())
+        if (element.is_object() && element.contains("id") && element["id"].is_string() &&
+            !element["id"].get<std::string>().empty())
             ids.push_back(element["id"].get<std::string>());
     }
     return ids;
@@ -112,10 +112,9 @@ std::vector<std::string> parse_model_ids(const std::string& body)
 
 Json deepseek_model_list(const std::string& settings_path, const std::string& current, platform::HttpClient& http)
 {
-    Json result { { "ok", false },
-                  { "models", deepseek_fallback_models() },
-                  { "current", current },
-                  { "source", "fallback" } };
+    Json result {
+        { "ok", false }, { "models", deepseek_fallback_models() }, { "current", current }, { "source", "fallback" }
+    };
     if (!platform::is_regular_file(settings_path)) {
         result["error"] = "settings file not found";
         return result;
@@ -136,9 +135,9 @@ Json deepseek_model_list(const std::string& settings_path, const std::string& cu
         // A file edited by hand can hold what the dialog refuses.
         if (has_control_characters(token.get<std::string>()) || has_control_characters(base_url))
             throw std::runtime_error("the API key or base URL holds control characters");
-        auto response = http.get(deepseek_models_url(base_url),
-                                 { { "Authorization", "Bearer " + token.get<std::string>() } },
-                                 std::chrono::seconds(8), max_model_list_bytes);
+        auto response =
+            http.get(deepseek_models_url(base_url), { { "Authorization", "Bearer " + token.get<std::string>() } },
+                     std::chrono::seconds(8), max_model_list_bytes);
         if (response.status >= 400) {
             result["error"] = "HTTP " + std::to_string(response.status);
             result["http_status"] = response.status;

@@ -136,8 +136,7 @@ std::string expand_percent_variables(std::string_view text, const platform::Envi
     return expanded;
 }
 
-std::vector<std::string> tool_probe_candidates(const std::string& file_name,
-                                               const platform::Environment& environment)
+std::vector<std::string> tool_probe_candidates(const std::string& file_name, const platform::Environment& environment)
 {
     static const std::array<std::string_view, 6> probe_folders {
         "%LOCALAPPDATA%/Android/Sdk/platform-tools",

@@ -38,8 +38,7 @@ std::string expand_percent_variables(std::string_view text, const platform::Envi
 
 // The file name joined to each probe folder, expanded, in order; folders
 // whose expansion still holds a "%" (an undefined variable) are left out.
-std::vector<std::string> tool_probe_candidates(const std::string& file_name,
-                                               const platform::Environment& environment);
+std::vector<std::string> tool_probe_candidates(const std::string& file_name, const platform::Environment& environment);
 
 // Trims Unicode white space at both ends (what people type around a value).
 std::string trim(std::string_view text);

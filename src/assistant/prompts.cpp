@@ -8,9 +8,9 @@ namespace wrenfold::assistant {
 
 namespace {
 
-constexpr const char* introduction
-    = "你正在透過 Claude Code CLI 為 Wrenfold 的使用者提供協助。以下是你必須遵守的行事曆動作規範。"
-      "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch。";
+constexpr const char* introduction =
+    "你正在透過 Claude Code CLI 為 Wrenfold 的使用者提供協助。以下是你必須遵守的行事曆動作規範。"
+    "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch。";
 
 std::string language_name(const std::string& lang)
 {
@@ -35,8 +35,8 @@ std::string time_line(const std::tm& now, const std::string& zone)
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday);
     std::snprintf(clock, sizeof clock, "%02d:%02d", now.tm_hour, now.tm_min);
     int monday_based = (now.tm_wday + 6) % 7;
-    return std::string("現在時間：") + date + "（週" + weekdays[static_cast<std::size_t>(monday_based)] + "）" + clock
-        + "，時區 " + zone;
+    return std::string("現在時間：") + date + "（週" + weekdays[static_cast<std::size_t>(monday_based)] + "）" + clock +
+        "，時區 " + zone;
 }
 
 bool is_writable(const Json& calendar)
@@ -48,10 +48,10 @@ bool is_writable(const Json& calendar)
 
 std::string language_directive(const std::string& lang)
 {
-    return "【回答語言】使用者目前的介面語系是 `" + lang + "`。請**預設用 " + language_name(lang)
-        + " 回覆**;這條規則**優先於 `claude規範提示詞.md` 與架構文件內任何其他關於語言的舊指示**。"
-          "若使用者改用其他語言提問,或明確要求切換,就跟著切到使用者偏好的語言。"
-          "技術名詞、shell 指令、protocol 名稱可保留英文。本指令僅針對你的回覆語言,不影響其他規範。";
+    return "【回答語言】使用者目前的介面語系是 `" + lang + "`。請**預設用 " + language_name(lang) +
+        " 回覆**;這條規則**優先於 `claude規範提示詞.md` 與架構文件內任何其他關於語言的舊指示**。"
+        "若使用者改用其他語言提問,或明確要求切換,就跟著切到使用者偏好的語言。"
+        "技術名詞、shell 指令、protocol 名稱可保留英文。本指令僅針對你的回覆語言,不影響其他規範。";
 }
 
 std::string documents_section(const std::string& rules, const std::string& index)
@@ -75,12 +75,12 @@ std::string inline_system_prompt(const std::string& directive, const std::string
 
 std::string pointer_system_prompt(const std::string& directive, const std::string& file_name)
 {
-    return "你正在透過 Claude Code CLI 為 Wrenfold 的使用者提供協助。\n" + directive + "\n"
-        + "你的完整運作規則與架構索引在 add-dir 內的 `" + file_name
-        + "` 檔案 —— **第一輪回覆前必須先用 Read 工具讀完它**,並把其中所有規則當作 system prompt 一樣強制遵守。"
-          "但上一段「回答語言」指令的優先序**高於 add-dir 內 .md 檔關於語言的任何舊指示**"
-          "(只針對回覆語言,其他規範不變)。同一 session 不必再讀(--resume 會保留上下文)。\n"
-          "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch 工具。";
+    return "你正在透過 Claude Code CLI 為 Wrenfold 的使用者提供協助。\n" + directive + "\n" +
+        "你的完整運作規則與架構索引在 add-dir 內的 `" + file_name +
+        "` 檔案 —— **第一輪回覆前必須先用 Read 工具讀完它**,並把其中所有規則當作 system prompt 一樣強制遵守。"
+        "但上一段「回答語言」指令的優先序**高於 add-dir 內 .md 檔關於語言的任何舊指示**"
+        "(只針對回覆語言,其他規範不變)。同一 session 不必再讀(--resume 會保留上下文)。\n"
+        "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch 工具。";
 }
 
 std::string calendar_context_block(const std::tm& now, const Json& accounts,
@@ -99,8 +99,8 @@ std::string calendar_context_block(const std::tm& now, const Json& accounts,
         for (const auto& calendar : account["calendars"]) {
             if (!is_writable(calendar))
                 continue;
-            bool is_default = default_calendar
-                && calendar.at("url").get<std::string>() == default_calendar->at("url").get<std::string>();
+            bool is_default = default_calendar &&
+                calendar.at("url").get<std::string>() == default_calendar->at("url").get<std::string>();
             std::string tag = multi ? "〔帳號：" + account.at("apple_id").get<std::string>() + "〕" : "";
             entries.push_back("  • " + calendar.at("name").get<std::string>() + (is_default ? "（預設）" : "") + tag);
         }

@@ -11,10 +11,10 @@ namespace wrenfold::assistant {
 // What a finished `claude -p --output-format json` run amounts to.
 struct TurnAnswer {
     enum class Kind {
-        Reply,          // text is the assistant's answer
-        Failure,        // text is the error to show
-        ApiError,       // error_object goes to the API error humaniser
-        StaleSession,   // the resumed session is gone: retry once without it
+        Reply,         // text is the assistant's answer
+        Failure,       // text is the error to show
+        ApiError,      // error_object goes to the API error humaniser
+        StaleSession,  // the resumed session is gone: retry once without it
     };
     Kind kind { Kind::Reply };
     std::string text;

@@ -12,9 +12,11 @@ namespace {
 
 constexpr size_t kMaxBodyBytes = 256u * 1024u * 1024u;
 
-void global_init_once() {
+void global_init_once()
+{
     static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
-    if (!initialised) throw CalDavError("network error: could not initialise libcurl");
+    if (!initialised)
+        throw CalDavError("network error: could not initialise libcurl");
 }
 
 struct Received {
@@ -22,7 +24,8 @@ struct Received {
     bool too_large = false;
 };
 
-size_t on_body(char* data, size_t size, size_t count, void* user) {
+size_t on_body(char* data, size_t size, size_t count, void* user)
+{
     auto* received = static_cast<Received*>(user);
     size_t bytes = size * count;
     if (received->response.body.size() + bytes > kMaxBodyBytes) {
@@ -33,7 +36,8 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-size_t on_header(char* data, size_t size, size_t count, void* user) {
+size_t on_header(char* data, size_t size, size_t count, void* user)
+{
     auto* received = static_cast<Received*>(user);
     size_t bytes = size * count;
     std::string line(data, bytes);
@@ -42,7 +46,8 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
         return bytes;
     }
     auto colon = line.find(':');
-    if (colon == std::string::npos) return bytes;
+    if (colon == std::string::npos)
+        return bytes;
     std::string name = line.substr(0, colon);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -57,14 +62,17 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
 struct HeaderList {
     curl_slist* list = nullptr;
     ~HeaderList() { curl_slist_free_all(list); }
-    void add(const std::string& line) {
+    void add(const std::string& line)
+    {
         curl_slist* grown = curl_slist_append(list, line.c_str());
-        if (!grown) throw CalDavError("network error: out of memory");
+        if (!grown)
+            throw CalDavError("network error: out of memory");
         list = grown;
     }
 };
 
-std::string describe(CURLcode code, const char* detail) {
+std::string describe(CURLcode code, const char* detail)
+{
     std::string text = detail && *detail ? detail : curl_easy_strerror(code);
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -87,14 +95,16 @@ std::string describe(CURLcode code, const char* detail) {
 
 }  // namespace
 
-void CurlTransport::HandleDeleter::operator()(void* handle) const {
+void CurlTransport::HandleDeleter::operator()(void* handle) const
+{
     curl_easy_cleanup(static_cast<CURL*>(handle));
 }
 
 CurlTransport::CurlTransport() = default;
 CurlTransport::~CurlTransport() = default;
 
-CurlTransport::Handle CurlTransport::acquire() {
+CurlTransport::Handle CurlTransport::acquire()
+{
     {
         std::lock_guard lock(m_pool_lock);
         if (!m_idle.empty()) {
@@ -105,23 +115,28 @@ CurlTransport::Handle CurlTransport::acquire() {
     }
     global_init_once();
     Handle handle(curl_easy_init());
-    if (!handle) throw CalDavError("network error: could not create a connection handle");
+    if (!handle)
+        throw CalDavError("network error: could not create a connection handle");
     return handle;
 }
 
-void CurlTransport::release(Handle handle) {
+void CurlTransport::release(Handle handle)
+{
     std::lock_guard lock(m_pool_lock);
-    if (m_idle.size() < kMaxIdleHandles) m_idle.push_back(std::move(handle));
+    if (m_idle.size() < kMaxIdleHandles)
+        m_idle.push_back(std::move(handle));
 }
 
-HttpResponse CurlTransport::perform(const HttpRequest& request) {
+HttpResponse CurlTransport::perform(const HttpRequest& request)
+{
     Handle handle = acquire();
     CURL* curl = static_cast<CURL*>(handle.get());
     curl_easy_reset(curl);  // keeps the connection cache, forgets the last request
 
     Received received;
     HeaderList headers;
-    for (const auto& [name, value] : request.headers) headers.add(name + ": " + value);
+    for (const auto& [name, value] : request.headers)
+        headers.add(name + ": " + value);
     headers.add("Expect:");  // no 100-continue round trip
 
     char error_text[CURL_ERROR_SIZE] = {};
@@ -137,7 +152,8 @@ HttpResponse CurlTransport::perform(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Wrenfold/1.0");
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
-    if (request.method == "HEAD") curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    if (request.method == "HEAD")
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     if (!request.body.empty() || request.method == "PUT") {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -154,8 +170,10 @@ HttpResponse CurlTransport::perform(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
 
     CURLcode code = curl_easy_perform(curl);
-    if (received.too_large) throw CalDavError("server answer too large");
-    if (code != CURLE_OK) throw CalDavError(describe(code, error_text));
+    if (received.too_large)
+        throw CalDavError("server answer too large");
+    if (code != CURLE_OK)
+        throw CalDavError(describe(code, error_text));
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     received.response.status = static_cast<int>(status);

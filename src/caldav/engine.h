@@ -40,18 +40,21 @@ public:
     // One occurrence of a repeating event taken out (`recurrence_id` as the
     // listing gives it); the rest of the series stays.
     virtual Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                                   const std::optional<std::string>& etag) {
+                                   const std::optional<std::string>& etag)
+    {
         (void)event_url, (void)recurrence_id, (void)etag;
         throw CalDavError("this calendar cannot delete single occurrences");
     }
     // The stored iCalendar object of an event, whole, for a move to another
     // account: `import_event` writes it into a calendar there with the
     // editor's fields applied, keeping its UID, alarms, attendees, overrides.
-    virtual std::string export_event(const std::string& event_url) {
+    virtual std::string export_event(const std::string& event_url)
+    {
         (void)event_url;
         throw CalDavError("this calendar cannot hand over whole events");
     }
-    virtual Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) {
+    virtual Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields)
+    {
         (void)calendar_url, (void)ics, (void)fields;
         throw CalDavError("this calendar cannot take whole events");
     }

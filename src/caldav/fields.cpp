@@ -5,18 +5,24 @@
 namespace wrenfold::caldav {
 namespace {
 
-std::optional<std::string> text_field(const Json& fields, const char* key) {
+std::optional<std::string> text_field(const Json& fields, const char* key)
+{
     auto it = fields.find(key);
-    if (it == fields.end() || it->is_null()) return std::nullopt;
-    if (!it->is_string()) throw CalDavError(std::string("field \"") + key + "\" must be a string");
+    if (it == fields.end() || it->is_null())
+        return std::nullopt;
+    if (!it->is_string())
+        throw CalDavError(std::string("field \"") + key + "\" must be a string");
     return it->get<std::string>();
 }
 
 }  // namespace
 
-EventFields parse_fields(const Json& fields) {
-    if (fields.is_null()) return {};
-    if (!fields.is_object()) throw CalDavError("event fields must be an object");
+EventFields parse_fields(const Json& fields)
+{
+    if (fields.is_null())
+        return {};
+    if (!fields.is_object())
+        throw CalDavError("event fields must be an object");
     EventFields out;
     out.uid = text_field(fields, "uid");
     out.summary = text_field(fields, "summary");
@@ -26,15 +32,18 @@ EventFields parse_fields(const Json& fields) {
     out.end = text_field(fields, "end");
     out.rrule = text_field(fields, "rrule");
     out.recurrence_id = text_field(fields, "recurrence_id");
-    if (out.recurrence_id && out.recurrence_id->empty()) out.recurrence_id.reset();
-    if (out.uid && out.uid->empty()) out.uid.reset();
+    if (out.recurrence_id && out.recurrence_id->empty())
+        out.recurrence_id.reset();
+    if (out.uid && out.uid->empty())
+        out.uid.reset();
     auto scope = text_field(fields, "scope");
     if (scope && !scope->empty() && *scope != "this" && *scope != "all")
         throw CalDavError("field \"scope\" must be \"this\" or \"all\"");
     out.whole_series = scope && *scope == "all";
     auto all_day = fields.find("all_day");
     if (all_day != fields.end() && !all_day->is_null()) {
-        if (!all_day->is_boolean()) throw CalDavError("field \"all_day\" must be true or false");
+        if (!all_day->is_boolean())
+            throw CalDavError("field \"all_day\" must be true or false");
         out.all_day = all_day->get<bool>();
     }
     return out;

@@ -18,7 +18,7 @@ struct EventFields {
     std::optional<std::string> end;
     std::optional<std::string> rrule;
     std::optional<std::string> recurrence_id;  // one occurrence of a series, as listed
-    bool whole_series = false;                  // scope "all" rather than "this"
+    bool whole_series = false;                 // scope "all" rather than "this"
     std::optional<bool> all_day;
 };
 

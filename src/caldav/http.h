@@ -27,7 +27,8 @@ struct HttpResponse {
     std::map<std::string, std::string> headers;  // names in lower case
     std::string body;
 
-    std::string header(const std::string& lower_name) const {
+    std::string header(const std::string& lower_name) const
+    {
         auto it = headers.find(lower_name);
         return it == headers.end() ? std::string() : it->second;
     }

@@ -10,21 +10,26 @@
 namespace wrenfold::caldav {
 namespace {
 
-void remove_property(icalcomponent* component, icalproperty* property) {
+void remove_property(icalcomponent* component, icalproperty* property)
+{
     icalcomponent_remove_property(component, property);
     icalproperty_free(property);
 }
 
-void remove_all(icalcomponent* component, icalproperty_kind kind) {
-    for (icalproperty* p : properties_of(component, kind)) remove_property(component, p);
+void remove_all(icalcomponent* component, icalproperty_kind kind)
+{
+    for (icalproperty* p : properties_of(component, kind))
+        remove_property(component, p);
 }
 
-bool is_utc(icaltimetype time) {
+bool is_utc(icaltimetype time)
+{
     return time.zone == icaltimezone_get_utc_timezone() || icaltime_is_utc(time);
 }
 
 // Sets a date or date-time value; the parameters (TZID, LANGUAGE...) stay.
-void set_time_value(icalproperty* property, icaltimetype time) {
+void set_time_value(icalproperty* property, icaltimetype time)
+{
     if (time.is_date) {
         time.zone = nullptr;
         icalproperty_set_value(property, icalvalue_new_date(time));
@@ -36,10 +41,12 @@ void set_time_value(icalproperty* property, icaltimetype time) {
 
 // A new value of a text property, written into the property that is there
 // so that its parameters survive. An unchanged text is not touched.
-bool set_text(icalcomponent* event, icalproperty_kind kind, const std::string& text) {
+bool set_text(icalcomponent* event, icalproperty_kind kind, const std::string& text)
+{
     auto found = properties_of(event, kind);
     if (text.empty()) {
-        for (icalproperty* p : found) remove_property(event, p);
+        for (icalproperty* p : found)
+            remove_property(event, p);
         return !found.empty();
     }
     if (found.empty()) {
@@ -50,50 +57,62 @@ bool set_text(icalcomponent* event, icalproperty_kind kind, const std::string& t
     }
     icalvalue* value = icalproperty_get_value(found[0]);
     const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
-    if (found.size() == 1 && current && text == current) return false;
+    if (found.size() == 1 && current && text == current)
+        return false;
     icalproperty_set_value(found[0], icalvalue_new_text(text.c_str()));
     // An alternative rendering of the old text would now contradict it.
     icalproperty_remove_parameter_by_kind(found[0], ICAL_ALTREP_PARAMETER);
-    for (size_t i = 1; i < found.size(); ++i) remove_property(event, found[i]);
+    for (size_t i = 1; i < found.size(); ++i)
+        remove_property(event, found[i]);
     return true;
 }
 
-icaltimetype utc_time(std::chrono::sys_seconds instant) {
+icaltimetype utc_time(std::chrono::sys_seconds instant)
+{
     return wall_in(instant, icaltimezone_get_utc_timezone());
 }
 
-void set_stamp(icalcomponent* event, icalproperty_kind kind, std::chrono::sys_seconds now) {
+void set_stamp(icalcomponent* event, icalproperty_kind kind, std::chrono::sys_seconds now)
+{
     remove_all(event, kind);  // iCloud repeats DTSTAMP; one is enough
     icalproperty* property = icalproperty_new(kind);
     icalproperty_set_value(property, icalvalue_new_datetime(utc_time(now)));
     icalcomponent_add_property(event, property);
 }
 
-bool has_timezone(icalcomponent* calendar, const std::string& tzid) {
+bool has_timezone(icalcomponent* calendar, const std::string& tzid)
+{
     for (icalcomponent* tz = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); tz;
          tz = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
         icalproperty* id = icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY);
-        if (id && icalproperty_get_tzid(id) && tzid == icalproperty_get_tzid(id)) return true;
+        if (id && icalproperty_get_tzid(id) && tzid == icalproperty_get_tzid(id))
+            return true;
     }
     return false;
 }
 
-bool names_tzid(icalcomponent* calendar, const std::string& tzid) {
+bool names_tzid(icalcomponent* calendar, const std::string& tzid)
+{
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
-        for (icalproperty_kind kind : {ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY})
+        for (icalproperty_kind kind : { ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY })
             for (icalproperty* p : properties_of(e, kind))
                 if (icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
-                    if (const char* text = icalparameter_get_tzid(param); text && tzid == text) return true;
+                    if (const char* text = icalparameter_get_tzid(param); text && tzid == text)
+                        return true;
     return false;
 }
 
 // A time written in the home zone needs the home zone's VTIMEZONE.
-void add_home_timezone(icalcomponent* calendar, const EditContext& context) {
-    if (context.home == icaltimezone_get_utc_timezone() || has_timezone(calendar, context.home_tzid)) return;
-    if (!names_tzid(calendar, context.home_tzid)) return;
+void add_home_timezone(icalcomponent* calendar, const EditContext& context)
+{
+    if (context.home == icaltimezone_get_utc_timezone() || has_timezone(calendar, context.home_tzid))
+        return;
+    if (!names_tzid(calendar, context.home_tzid))
+        return;
     icalcomponent* source = icaltimezone_get_component(context.home);
-    if (!source) return;
+    if (!source)
+        return;
     icalcomponent* copy = icalcomponent_new_clone(source);
     remove_all(copy, ICAL_TZID_PROPERTY);
     icalcomponent_add_property(copy, icalproperty_new_tzid(context.home_tzid.c_str()));
@@ -101,7 +120,8 @@ void add_home_timezone(icalcomponent* calendar, const EditContext& context) {
     std::vector<icalcomponent*> others;
     for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
-        if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT) others.push_back(c);
+        if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT)
+            others.push_back(c);
     icalcomponent_add_component(calendar, copy);
     for (icalcomponent* c : others) {
         icalcomponent_remove_component(calendar, c);
@@ -109,7 +129,8 @@ void add_home_timezone(icalcomponent* calendar, const EditContext& context) {
     }
 }
 
-void set_tzid(icalproperty* property, const std::string& tzid) {
+void set_tzid(icalproperty* property, const std::string& tzid)
+{
     icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
     icalproperty_add_parameter(property, icalparameter_new_tzid(tzid.c_str()));
 }
@@ -118,7 +139,8 @@ void set_tzid(icalproperty* property, const std::string& tzid) {
 // property in the form that `form` already uses: its TZID, UTC or floating.
 // A date turning into a time takes the home zone.
 void write_time(icalproperty* property, icaltimetype wanted, icalproperty* form, icalcomponent* calendar,
-                const EditContext& context) {
+                const EditContext& context)
+{
     icalproperty_remove_parameter_by_kind(property, ICAL_VALUE_PARAMETER);
     if (wanted.is_date) {
         icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
@@ -145,36 +167,45 @@ void write_time(icalproperty* property, icaltimetype wanted, icalproperty* form,
     icalparameter* tzid = icalproperty_get_first_parameter(form, ICAL_TZID_PARAMETER);
     if (property != form) {
         icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
-        if (tzid) icalproperty_add_parameter(property, icalparameter_new_clone(tzid));
+        if (tzid)
+            icalproperty_add_parameter(property, icalparameter_new_clone(tzid));
     }
     set_time_value(property, wall_in(instant, const_cast<icaltimezone*>(current.zone)));
 }
 
-icaltimetype as_date(icaltimetype time) {
+icaltimetype as_date(icaltimetype time)
+{
     time.is_date = 1;
     time.hour = time.minute = time.second = 0;
     time.zone = nullptr;
     return time;
 }
 
-icaltimetype as_timed(icaltimetype time, icaltimezone* home) {
-    if (!time.is_date) return time;
+icaltimetype as_timed(icaltimetype time, icaltimezone* home)
+{
+    if (!time.is_date)
+        return time;
     time.is_date = 0;
     time.zone = home;
     return time;
 }
 
-bool same_time(icaltimetype a, icaltimetype b, icaltimezone* home) {
-    if (a.is_date != b.is_date) return false;
-    if (a.is_date) return a.year == b.year && a.month == b.month && a.day == b.day;
+bool same_time(icaltimetype a, icaltimetype b, icaltimezone* home)
+{
+    if (a.is_date != b.is_date)
+        return false;
+    if (a.is_date)
+        return a.year == b.year && a.month == b.month && a.day == b.day;
     return instant_of(a, home) == instant_of(b, home);
 }
 
 // The new start and end from the editor's values; `stored` gives what was
 // there before (for a start without an end the length is kept).
-Span resolve_times(const EventFields& fields, const std::optional<Span>& stored, const EditContext& context) {
-    if (!fields.start && !stored) throw CalDavError("field \"start\" is required");
-    Span times{};
+Span resolve_times(const EventFields& fields, const std::optional<Span>& stored, const EditContext& context)
+{
+    if (!fields.start && !stored)
+        throw CalDavError("field \"start\" is required");
+    Span times {};
     times.start = fields.start ? parse_input_time(*fields.start, context.home, "start") : stored->start;
     bool all_day = fields.all_day.value_or(fields.start ? times.start.is_date == 1 : stored->start.is_date == 1);
     times.start = all_day ? as_date(times.start) : as_timed(times.start, context.home);
@@ -183,10 +214,14 @@ Span resolve_times(const EventFields& fields, const std::optional<Span>& stored,
         times.end = all_day ? as_date(times.end) : as_timed(times.end, context.home);
     } else if (stored && stored->start.is_date == all_day) {
         times.end = icaltime_add(times.start, icaltime_subtract(stored->end, stored->start));
-        if (all_day) times.end = as_date(times.end);
+        if (all_day)
+            times.end = as_date(times.end);
     } else {
         times.end = times.start;
-        if (all_day) icaltime_adjust(&times.end, 1, 0, 0, 0); else icaltime_adjust(&times.end, 0, 1, 0, 0);
+        if (all_day)
+            icaltime_adjust(&times.end, 1, 0, 0, 0);
+        else
+            icaltime_adjust(&times.end, 0, 1, 0, 0);
     }
     auto start_instant = instant_of(times.start, context.home);
     auto end_instant = instant_of(times.end, context.home);
@@ -199,12 +234,14 @@ Span resolve_times(const EventFields& fields, const std::optional<Span>& stored,
     return times;
 }
 
-bool times_given(const EventFields& fields) {
+bool times_given(const EventFields& fields)
+{
     return fields.start || (fields.end && !fields.end->empty()) || fields.all_day;
 }
 
 // The end of an event now starting at `start`, `length` after it.
-void write_end(icalcomponent* calendar, icalcomponent* event, icaltimetype end, const EditContext& context) {
+void write_end(icalcomponent* calendar, icalcomponent* event, icaltimetype end, const EditContext& context)
+{
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
     icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
     remove_all(event, ICAL_DURATION_PROPERTY);
@@ -222,65 +259,84 @@ void write_end(icalcomponent* calendar, icalcomponent* event, icaltimetype end, 
 // Applies the editor's times to one VEVENT whose times are now `current`.
 // Only a time that differs is written. True when something changed.
 bool retime(icalcomponent* calendar, icalcomponent* event, const Span& current, const Span& wanted,
-            const EditContext& context) {
+            const EditContext& context)
+{
     bool start_changed = !same_time(wanted.start, current.start, context.home);
     bool end_changed = !same_time(wanted.end, current.end, context.home);
-    if (!start_changed && !end_changed) return false;
+    if (!start_changed && !end_changed)
+        return false;
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
-    if (start_changed) write_time(dtstart, wanted.start, dtstart, calendar, context);
-    if (!end_changed) return true;
+    if (start_changed)
+        write_time(dtstart, wanted.start, dtstart, calendar, context);
+    if (!end_changed)
+        return true;
     bool has_end = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY) ||
-                   icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
+        icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
     bool length_kept = wanted.start.is_date == current.start.is_date &&
-                       instant_of(wanted.end, context.home) - instant_of(wanted.start, context.home) ==
-                           instant_of(current.end, context.home) - instant_of(current.start, context.home);
+        instant_of(wanted.end, context.home) - instant_of(wanted.start, context.home) ==
+            instant_of(current.end, context.home) - instant_of(current.start, context.home);
     bool duration_kept = length_kept && icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
-    Span bare{wanted.start, wanted.start};
-    if (wanted.start.is_date) icaltime_adjust(&bare.end, 1, 0, 0, 0);
+    Span bare { wanted.start, wanted.start };
+    if (wanted.start.is_date)
+        icaltime_adjust(&bare.end, 1, 0, 0, 0);
     bool default_end = !has_end && same_time(bare.end, wanted.end, context.home);
-    if (!duration_kept && !default_end) write_end(calendar, event, wanted.end, context);
+    if (!duration_kept && !default_end)
+        write_end(calendar, event, wanted.end, context);
     return true;
 }
 
-bool set_rrule(icalcomponent* event, const std::string& raw) {
+bool set_rrule(icalcomponent* event, const std::string& raw)
+{
     std::string text = raw;
-    if (text.rfind("RRULE:", 0) == 0) text.erase(0, 6);
+    if (text.rfind("RRULE:", 0) == 0)
+        text.erase(0, 6);
     auto current = properties_of(event, ICAL_RRULE_PROPERTY);
     if (current.size() == 1) {
         char* written = icalvalue_as_ical_string_r(icalproperty_get_value(current[0]));
         bool same = written && text == written;
         icalmemory_free_buffer(written);
-        if (same) return false;
+        if (same)
+            return false;
     }
-    if (text.empty() && current.empty()) return false;
-    icalrecurrencetype rule{};
+    if (text.empty() && current.empty())
+        return false;
+    icalrecurrencetype rule {};
     if (!text.empty()) {
         rule = icalrecurrencetype_from_string(text.c_str());
         icalerror_clear_errno();
-        if (rule.freq == ICAL_NO_RECURRENCE) throw CalDavError("invalid rrule: \"" + raw + "\"");
+        if (rule.freq == ICAL_NO_RECURRENCE)
+            throw CalDavError("invalid rrule: \"" + raw + "\"");
     }
     remove_all(event, ICAL_RRULE_PROPERTY);
-    if (!text.empty()) icalcomponent_add_property(event, icalproperty_new_rrule(rule));
+    if (!text.empty())
+        icalcomponent_add_property(event, icalproperty_new_rrule(rule));
     return true;
 }
 
-bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule) {
+bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule)
+{
     bool changed = false;
-    if (fields.summary) changed |= set_text(event, ICAL_SUMMARY_PROPERTY, *fields.summary);
-    if (fields.location) changed |= set_text(event, ICAL_LOCATION_PROPERTY, *fields.location);
-    if (fields.description) changed |= set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description);
-    if (with_rule && fields.rrule) changed |= set_rrule(event, *fields.rrule);
+    if (fields.summary)
+        changed |= set_text(event, ICAL_SUMMARY_PROPERTY, *fields.summary);
+    if (fields.location)
+        changed |= set_text(event, ICAL_LOCATION_PROPERTY, *fields.location);
+    if (fields.description)
+        changed |= set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description);
+    if (with_rule && fields.rrule)
+        changed |= set_rrule(event, *fields.rrule);
     return changed;
 }
 
-void raise_sequence(icalcomponent* event) {
+void raise_sequence(icalcomponent* event)
+{
     icalproperty* sequence = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);
     int next = sequence ? icalproperty_get_sequence(sequence) + 1 : 1;
     remove_all(event, ICAL_SEQUENCE_PROPERTY);
     icalcomponent_add_property(event, icalproperty_new_sequence(next < 1 ? 1 : next));
 }
 
-void finish_edit(icalcomponent* calendar, icalcomponent* master, const EditContext& context) {
+void finish_edit(icalcomponent* calendar, icalcomponent* master, const EditContext& context)
+{
     add_home_timezone(calendar, context);
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
@@ -290,15 +346,20 @@ void finish_edit(icalcomponent* calendar, icalcomponent* master, const EditConte
     set_stamp(master, ICAL_LASTMODIFIED_PROPERTY, context.now);
 }
 
-icaltimezone* series_zone(const Span& series, const EditContext& context) {
-    if (series.start.is_date) return context.home;
-    if (is_utc(series.start)) return icaltimezone_get_utc_timezone();
+icaltimezone* series_zone(const Span& series, const EditContext& context)
+{
+    if (series.start.is_date)
+        return context.home;
+    if (is_utc(series.start))
+        return icaltimezone_get_utc_timezone();
     return series.start.zone ? const_cast<icaltimezone*>(series.start.zone) : context.home;
 }
 
 // Wall-clock seconds in the series' zone from `from` to `to`.
-long long wall_delta(icaltimetype from, icaltimetype to, icaltimezone* zone, icaltimezone* home) {
-    if (from.is_date) return wall_seconds(to) - wall_seconds(from);
+long long wall_delta(icaltimetype from, icaltimetype to, icaltimezone* zone, icaltimezone* home)
+{
+    if (from.is_date)
+        return wall_seconds(to) - wall_seconds(from);
     return wall_seconds(wall_in(instant_of(to, home), zone)) - wall_seconds(wall_in(instant_of(from, home), zone));
 }
 
@@ -310,45 +371,53 @@ struct Occurrence {
 };
 
 std::optional<icalcomponent*> override_for(icalcomponent* calendar, icalcomponent* master, icaltimetype original,
-                                           icaltimezone* home) {
+                                           icaltimezone* home)
+{
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
         icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
-        if (e != master && rid && same_time(read_time(rid, calendar, home), original, home)) return e;
+        if (e != master && rid && same_time(read_time(rid, calendar, home), original, home))
+            return e;
     }
     return std::nullopt;
 }
 
 Occurrence find_occurrence(icalcomponent* calendar, icalcomponent* master, const Span& series,
-                           const std::string& recurrence_id, const EditContext& context) {
+                           const std::string& recurrence_id, const EditContext& context)
+{
     icaltimetype id = parse_input_time(recurrence_id, context.home, "recurrence_id");
     auto missing = [&]() { return CalDavError("the event has no occurrence at " + recurrence_id); };
-    if (id.is_date != series.start.is_date) throw missing();
+    if (id.is_date != series.start.is_date)
+        throw missing();
     const auto instant = instant_of(id, context.home);
     icaltimetype original = id.is_date ? id : wall_in(instant, series_zone(series, context));
     // A listed occurrence: the series expanded around it names it.
     const std::string key = format_in_home(id, context.home);
     Json listed = Json::array();
-    expand_resource(calendar, {"", ""}, {instant - std::chrono::hours(48), instant + std::chrono::hours(48)},
+    expand_resource(calendar, { "", "" }, { instant - std::chrono::hours(48), instant + std::chrono::hours(48) },
                     context.home, listed);
     auto found = override_for(calendar, master, original, context.home);
     bool exists = false;
-    for (const auto& record : listed) exists = exists || record.value("recurrence_id", "") == key;
-    if (!exists && !found) throw missing();
+    for (const auto& record : listed)
+        exists = exists || record.value("recurrence_id", "") == key;
+    if (!exists && !found)
+        throw missing();
     if (found) {
         auto span = span_of(*found, calendar, context.home);
-        if (!span) throw missing();
-        return {original, *found, *span};
+        if (!span)
+            throw missing();
+        return { original, *found, *span };
     }
-    return {original, nullptr, occurrence_span(series, original)};
+    return { original, nullptr, occurrence_span(series, original) };
 }
 
 // The occurrence as an event of its own, still the series' copy.
 icalcomponent* new_override(icalcomponent* calendar, icalcomponent* master, const Occurrence& occurrence,
-                            const EditContext& context) {
+                            const EditContext& context)
+{
     icalcomponent* copy = icalcomponent_new_clone(master);
-    for (icalproperty_kind kind : {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY,
-                                   ICAL_EXRULE_PROPERTY, ICAL_RECURRENCEID_PROPERTY, ICAL_LASTMODIFIED_PROPERTY})
+    for (icalproperty_kind kind : { ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY,
+                                    ICAL_EXRULE_PROPERTY, ICAL_RECURRENCEID_PROPERTY, ICAL_LASTMODIFIED_PROPERTY })
         remove_all(copy, kind);
     icalproperty* dtstart = icalcomponent_get_first_property(copy, ICAL_DTSTART_PROPERTY);
     set_time_value(dtstart, occurrence.original);
@@ -364,10 +433,12 @@ icalcomponent* new_override(icalcomponent* calendar, icalcomponent* master, cons
 }
 
 void edit_occurrence(icalcomponent* calendar, icalcomponent* master, Occurrence occurrence, const EventFields& fields,
-                     const EditContext& context) {
+                     const EditContext& context)
+{
     Span wanted = times_given(fields) ? resolve_times(fields, occurrence.shown, context) : occurrence.shown;
     bool created = occurrence.override_event == nullptr;
-    if (created) occurrence.override_event = new_override(calendar, master, occurrence, context);
+    if (created)
+        occurrence.override_event = new_override(calendar, master, occurrence, context);
     bool changed = retime(calendar, occurrence.override_event, occurrence.shown, wanted, context);
     changed |= apply_texts(occurrence.override_event, fields, false);
     if (created && !changed) {
@@ -376,14 +447,17 @@ void edit_occurrence(icalcomponent* calendar, icalcomponent* master, Occurrence 
     }
 }
 
-long long length_seconds(const Span& span, icaltimezone* home) {
+long long length_seconds(const Span& span, icaltimezone* home)
+{
     return (instant_of(span.end, home) - instant_of(span.start, home)).count();
 }
 
 // A new length for the series' master, its start as it now stands.
-void set_series_length(icalcomponent* calendar, icalcomponent* master, long long seconds, const EditContext& context) {
+void set_series_length(icalcomponent* calendar, icalcomponent* master, long long seconds, const EditContext& context)
+{
     auto span = span_of(master, calendar, context.home);
-    if (!span || length_seconds(*span, context.home) == seconds) return;
+    if (!span || length_seconds(*span, context.home) == seconds)
+        return;
     Span wanted = *span;
     if (span->start.is_date) {
         wanted.end = span->start;
@@ -395,14 +469,15 @@ void set_series_length(icalcomponent* calendar, icalcomponent* master, long long
 }
 
 void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& series, const Occurrence& occurrence,
-                    const EventFields& fields, const EditContext& context) {
+                    const EventFields& fields, const EditContext& context)
+{
     if (times_given(fields)) {
         Span wanted = resolve_times(fields, occurrence.shown, context);
         if (wanted.start.is_date != series.start.is_date)
             throw CalDavError("a repeating event turns all-day or timed only as a whole, not from one occurrence");
         icaltimezone* zone = series_zone(series, context);
         long long delta = wall_delta(occurrence.shown.start, wanted.start, zone, context.home);
-        shift_series(calendar, master, {delta, zone, context.home});
+        shift_series(calendar, master, { delta, zone, context.home });
         long long length = length_seconds(wanted, context.home);
         if (length != length_seconds(occurrence.shown, context.home)) {
             set_series_length(calendar, master, length, context);
@@ -427,11 +502,13 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
     icalcomponent* shown = occurrence.override_event ? occurrence.override_event : master;
     EventFields texts;
     auto changed = [&](const std::optional<std::string>& given, icalproperty_kind kind) -> std::optional<std::string> {
-        if (!given) return std::nullopt;
+        if (!given)
+            return std::nullopt;
         icalproperty* property = icalcomponent_get_first_property(shown, kind);
         icalvalue* value = property ? icalproperty_get_value(property) : nullptr;
         const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
-        if (*given == (current ? current : "")) return std::nullopt;
+        if (*given == (current ? current : ""))
+            return std::nullopt;
         return given;
     };
     texts.summary = changed(fields.summary, ICAL_SUMMARY_PROPERTY);
@@ -439,12 +516,14 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
     texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
     texts.rrule = fields.rrule;
     apply_texts(master, texts, true);
-    if (occurrence.override_event) apply_texts(occurrence.override_event, texts, false);
+    if (occurrence.override_event)
+        apply_texts(occurrence.override_event, texts, false);
 }
 
 // The whole event. A repeating event's new start moves the series along
 // (its excluded dates and overrides with it) when its rule allows that.
-void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context) {
+void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context)
+{
     if (times_given(fields)) {
         auto current = span_of(master, calendar, context.home);
         Span wanted = resolve_times(fields, current, context);
@@ -452,8 +531,8 @@ void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventField
             !same_time(wanted.start, current->start, context.home)) {
             icaltimezone* zone = series_zone(*current, context);
             try {
-                shift_series(calendar, master, {wall_delta(current->start, wanted.start, zone, context.home), zone,
-                                                context.home});
+                shift_series(calendar, master,
+                             { wall_delta(current->start, wanted.start, zone, context.home), zone, context.home });
                 current = span_of(master, calendar, context.home);
             } catch (const CalDavError&) {
                 // The rule cannot follow: the new start alone, as asked.
@@ -474,8 +553,9 @@ void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventField
 
 }  // namespace
 
-std::string serialize(icalcomponent* calendar) {
-    std::vector<icalcomponent*> pending{calendar};
+std::string serialize(icalcomponent* calendar)
+{
+    std::vector<icalcomponent*> pending { calendar };
     while (!pending.empty()) {
         icalcomponent* component = pending.back();
         pending.pop_back();
@@ -485,13 +565,15 @@ std::string serialize(icalcomponent* calendar) {
             pending.push_back(c);
     }
     char* text = icalcomponent_as_ical_string_r(calendar);
-    if (!text) throw CalDavError("could not write the event");
+    if (!text)
+        throw CalDavError("could not write the event");
     std::string out(text);
     icalmemory_free_buffer(text);
     return out;
 }
 
-std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context) {
+std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context)
+{
     Span times = resolve_times(fields, std::nullopt, context);
     IcalPtr calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
@@ -512,29 +594,37 @@ std::string new_event_ics(const EventFields& fields, const std::string& uid, con
     return serialize(calendar.get());
 }
 
-void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context) {
+void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context)
+{
     icalcomponent* master = master_event(calendar);
-    if (!master) throw CalDavError("the resource holds no event");
+    if (!master)
+        throw CalDavError("the resource holds no event");
     bool series = repeats(master) && !icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY);
     if (fields.recurrence_id && series) {
         auto span = span_of(master, calendar, context.home);
-        if (!span) throw CalDavError("the event has no start time");
+        if (!span)
+            throw CalDavError("the event has no start time");
         Occurrence occurrence = find_occurrence(calendar, master, *span, *fields.recurrence_id, context);
-        if (fields.whole_series) edit_series_at(calendar, master, *span, occurrence, fields, context);
-        else edit_occurrence(calendar, master, occurrence, fields, context);
+        if (fields.whole_series)
+            edit_series_at(calendar, master, *span, occurrence, fields, context);
+        else
+            edit_occurrence(calendar, master, occurrence, fields, context);
     } else {
         edit_whole(calendar, master, fields, context);
     }
     finish_edit(calendar, master, context);
 }
 
-void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context) {
+void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
+{
     icalcomponent* master = master_event(calendar);
-    if (!master) throw CalDavError("the resource holds no event");
+    if (!master)
+        throw CalDavError("the resource holds no event");
     if (!repeats(master) || icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY))
         throw CalDavError("the event does not repeat");
     auto span = span_of(master, calendar, context.home);
-    if (!span) throw CalDavError("the event has no start time");
+    if (!span)
+        throw CalDavError("the event has no start time");
     Occurrence occurrence = find_occurrence(calendar, master, *span, recurrence_id, context);
     while (auto found = override_for(calendar, master, occurrence.original, context.home)) {
         icalcomponent_remove_component(calendar, *found);

@@ -19,11 +19,14 @@ struct CharFree {
     void operator()(char* text) const { icalmemory_free_buffer(text); }
 };
 
-std::string text_of(icalcomponent* event, icalproperty_kind kind) {
+std::string text_of(icalcomponent* event, icalproperty_kind kind)
+{
     icalproperty* property = icalcomponent_get_first_property(event, kind);
-    if (!property) return {};
+    if (!property)
+        return {};
     icalvalue* value = icalproperty_get_value(property);
-    if (!value) return {};
+    if (!value)
+        return {};
     if (icalvalue_isa(value) == ICAL_TEXT_VALUE) {
         const char* text = icalvalue_get_text(value);
         return text ? text : "";
@@ -32,14 +35,18 @@ std::string text_of(icalcomponent* event, icalproperty_kind kind) {
     return text ? text.get() : "";
 }
 
-bool overlaps(sys_seconds start, sys_seconds end, const TimeRange& range) {
-    if (start == end) return start >= range.start && start < range.end;
+bool overlaps(sys_seconds start, sys_seconds end, const TimeRange& range)
+{
+    if (start == end)
+        return start >= range.start && start < range.end;
     return start < range.end && end > range.start;
 }
 
 // Identifies an occurrence: instants for timed series, dates for all-day ones.
-long long occurrence_key(icaltimetype time, icaltimezone* home) {
-    if (time.is_date) return (static_cast<long long>(time.year) * 13 + time.month) * 32 + time.day;
+long long occurrence_key(icaltimetype time, icaltimezone* home)
+{
+    if (time.is_date)
+        return (static_cast<long long>(time.year) * 13 + time.month) * 32 + time.day;
     return instant_of(time, home).time_since_epoch().count();
 }
 
@@ -54,7 +61,8 @@ struct Series {
 };
 
 Json record(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
-            const std::string& recurrence_id, icaltimezone* home) {
+            const std::string& recurrence_id, icaltimezone* home)
+{
     Json out = Json::object();
     out["uid"] = text_of(event, ICAL_UID_PROPERTY);
     out["summary"] = text_of(event, ICAL_SUMMARY_PROPERTY);
@@ -72,54 +80,66 @@ Json record(icalcomponent* event, const Span& span, const Series* series, const 
 }
 
 void emit_if_overlapping(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
-                         const std::string& recurrence_id, const TimeRange& range, icaltimezone* home, Json& out) {
+                         const std::string& recurrence_id, const TimeRange& range, icaltimezone* home, Json& out)
+{
     if (overlaps(instant_of(span.start, home), instant_of(span.end, home), range))
         out.push_back(record(event, span, series, ref, recurrence_id, home));
 }
 
-bool is_excluded(const Series& series, icaltimetype instance, icaltimezone* home) {
-    if (series.excluded.count(occurrence_key(instance, home))) return true;
-    if (instance.is_date || series.excluded_dates.empty()) return false;
+bool is_excluded(const Series& series, icaltimetype instance, icaltimezone* home)
+{
+    if (series.excluded.count(occurrence_key(instance, home)))
+        return true;
+    if (instance.is_date || series.excluded_dates.empty())
+        return false;
     icaltimetype local = instance;
-    return series.excluded_dates.count(
-        (static_cast<long long>(local.year) * 13 + local.month) * 32 + local.day) != 0;
+    return series.excluded_dates.count((static_cast<long long>(local.year) * 13 + local.month) * 32 + local.day) != 0;
 }
 
 void emit_instance(const Series& series, icaltimetype instance, const ResourceRef& ref, const TimeRange& range,
-                   icaltimezone* home, Json& out) {
-    if (is_excluded(series, instance, home)) return;
-    if (series.overrides.count(occurrence_key(instance, home))) return;  // emitted on its own
+                   icaltimezone* home, Json& out)
+{
+    if (is_excluded(series, instance, home))
+        return;
+    if (series.overrides.count(occurrence_key(instance, home)))
+        return;  // emitted on its own
     Span span = occurrence_span(series.span, instance);
     emit_if_overlapping(series.master, span, &series, ref, format_in_home(instance, home), range, home, out);
 }
 
 // The library restarts a sub-daily rule at the time it is given, not on the
 // rule's own grid: step back to the last time the interval reaches.
-icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dtstart, icaltimetype from) {
-    long long unit = rule.freq == ICAL_HOURLY_RECURRENCE     ? 3600
-                     : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
-                     : rule.freq == ICAL_SECONDLY_RECURRENCE ? 1
-                                                             : 0;
-    if (unit == 0) return from;
+icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dtstart, icaltimetype from)
+{
+    long long unit = rule.freq == ICAL_HOURLY_RECURRENCE ? 3600
+        : rule.freq == ICAL_MINUTELY_RECURRENCE          ? 60
+        : rule.freq == ICAL_SECONDLY_RECURRENCE          ? 1
+                                                         : 0;
+    if (unit == 0)
+        return from;
     long long step = unit * (rule.interval > 0 ? rule.interval : 1);
     long long elapsed = wall_seconds(from) - wall_seconds(dtstart);
-    if (elapsed <= 0) return dtstart;
+    if (elapsed <= 0)
+        return dtstart;
     icaltimetype aligned = dtstart;
     long long offset = elapsed / step * step;
     icaltime_adjust(&aligned, static_cast<int>(offset / 86400), 0, 0, static_cast<int>(offset % 86400));
     return aligned;
 }
 
-void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                  Json& out) {
+void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home, Json& out)
+{
     icalproperty* rrule_property = icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY);
-    if (!rrule_property) return;
+    if (!rrule_property)
+        return;
     icalrecurrencetype rule = icalproperty_get_rrule(rrule_property);
-    if (rule.freq == ICAL_NO_RECURRENCE) return;
+    if (rule.freq == ICAL_NO_RECURRENCE)
+        return;
     icaltimetype dtstart = series.span.start;
     std::unique_ptr<icalrecur_iterator, decltype(&icalrecur_iterator_free)> iterator(
         icalrecur_iterator_new(rule, dtstart), &icalrecur_iterator_free);
-    if (!iterator) return;
+    if (!iterator)
+        return;
     const auto length = instant_of(series.span.end, home) - instant_of(series.span.start, home);
     // Skip ahead to shortly before the range instead of walking years of a
     // long series; a counted rule has to be walked from its start.
@@ -130,18 +150,19 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
         from.zone = dtstart.zone;
         from.is_date = dtstart.is_date;
         from = aligned_to_interval(rule, dtstart, from);
-        if (!icalrecur_iterator_set_start(iterator.get(), from)) return;  // the rule ended before the range
+        if (!icalrecur_iterator_set_start(iterator.get(), from))
+            return;  // the rule ended before the range
     }
     // The library carries a time that a DST gap pushed forward into the
     // following days; a rule of whole days keeps the start's time of day.
     const bool keeps_time_of_day = !dtstart.is_date && rule.freq != ICAL_HOURLY_RECURRENCE &&
-                                   rule.freq != ICAL_MINUTELY_RECURRENCE && rule.freq != ICAL_SECONDLY_RECURRENCE &&
-                                   rule.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX &&
-                                   rule.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
-                                   rule.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX;
+        rule.freq != ICAL_MINUTELY_RECURRENCE && rule.freq != ICAL_SECONDLY_RECURRENCE &&
+        rule.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX && rule.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
+        rule.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX;
     for (int n = 0; n < kMaxInstancesPerSeries; ++n) {
         icaltimetype instance = icalrecur_iterator_next(iterator.get());
-        if (icaltime_is_null_time(instance)) break;
+        if (icaltime_is_null_time(instance))
+            break;
         instance.zone = dtstart.zone;
         instance.is_date = dtstart.is_date;
         if (keeps_time_of_day) {
@@ -149,30 +170,35 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
             instance.minute = dtstart.minute;
             instance.second = dtstart.second;
         }
-        if (instant_of(instance, home) >= range.end) break;
+        if (instant_of(instance, home) >= range.end)
+            break;
         emit_instance(series, instance, ref, range, home, out);
     }
 }
 
-void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                   Json& out) {
+void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home, Json& out)
+{
     if (!icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY))
         emit_instance(series, series.span.start, ref, range, home, out);  // DTSTART is the first occurrence
     for (icalproperty* p : properties_of(series.master, ICAL_RDATE_PROPERTY)) {
         icaldatetimeperiodtype value = icalproperty_get_rdate(p);
         icaltimetype time = icaltime_is_null_time(value.time) ? value.period.start : value.time;
-        if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time)) continue;
+        if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time))
+            continue;
         time = attach_zone(time, p, series.calendar, home);
-        if (time.is_date != series.span.start.is_date) continue;
+        if (time.is_date != series.span.start.is_date)
+            continue;
         emit_instance(series, time, ref, range, home, out);
     }
 }
 
-Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& span, icaltimezone* home) {
-    Series series{calendar, master, span, text_of(master, ICAL_RRULE_PROPERTY), {}, {}, {}};
+Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& span, icaltimezone* home)
+{
+    Series series { calendar, master, span, text_of(master, ICAL_RRULE_PROPERTY), {}, {}, {} };
     for (icalproperty* p : properties_of(master, ICAL_EXDATE_PROPERTY)) {
         icaltimetype time = read_time(p, calendar, home);
-        if (icaltime_is_null_time(time)) continue;
+        if (icaltime_is_null_time(time))
+            continue;
         if (time.is_date && !span.start.is_date)
             series.excluded_dates.insert(occurrence_key(time, home));
         else
@@ -183,12 +209,14 @@ Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& s
 
 }  // namespace
 
-bool repeats(icalcomponent* event) {
+bool repeats(icalcomponent* event)
+{
     return icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY) ||
-           icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY);
+        icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY);
 }
 
-std::vector<icalproperty*> properties_of(icalcomponent* component, icalproperty_kind kind) {
+std::vector<icalproperty*> properties_of(icalcomponent* component, icalproperty_kind kind)
+{
     std::vector<icalproperty*> found;
     for (icalproperty* p = icalcomponent_get_first_property(component, kind); p;
          p = icalcomponent_get_next_property(component, kind))
@@ -196,37 +224,48 @@ std::vector<icalproperty*> properties_of(icalcomponent* component, icalproperty_
     return found;
 }
 
-std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home) {
+std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home)
+{
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
-    if (!dtstart) return std::nullopt;
-    Span span{read_time(dtstart, calendar, home), icaltime_null_time()};
-    if (icaltime_is_null_time(span.start)) return std::nullopt;
+    if (!dtstart)
+        return std::nullopt;
+    Span span { read_time(dtstart, calendar, home), icaltime_null_time() };
+    if (icaltime_is_null_time(span.start))
+        return std::nullopt;
     if (icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
         span.end = read_time(dtend, calendar, home);
-        if (!icaltime_is_null_time(span.end) && span.end.is_date != span.start.is_date) span.end = icaltime_null_time();
+        if (!icaltime_is_null_time(span.end) && span.end.is_date != span.start.is_date)
+            span.end = icaltime_null_time();
     } else if (icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
         icaldurationtype length = icalproperty_get_duration(duration);
-        if (!icaldurationtype_is_bad_duration(length) && !length.is_neg) span.end = icaltime_add(span.start, length);
+        if (!icaldurationtype_is_bad_duration(length) && !length.is_neg)
+            span.end = icaltime_add(span.start, length);
     }
     if (icaltime_is_null_time(span.end) || instant_of(span.end, home) < instant_of(span.start, home)) {
         span.end = span.start;
-        if (span.start.is_date) icaltime_adjust(&span.end, 1, 0, 0, 0);
+        if (span.start.is_date)
+            icaltime_adjust(&span.end, 1, 0, 0, 0);
     }
-    if (span.start.is_date) span.end.is_date = 1;
+    if (span.start.is_date)
+        span.end.is_date = 1;
     return span;
 }
 
-Span occurrence_span(const Span& series, icaltimetype instance) {
-    Span span{instance, icaltime_add(instance, icaltime_subtract(series.end, series.start))};
+Span occurrence_span(const Span& series, icaltimetype instance)
+{
+    Span span { instance, icaltime_add(instance, icaltime_subtract(series.end, series.start)) };
     span.end.zone = instance.zone;
     span.end.is_date = instance.is_date;
     return span;
 }
 
-IcalPtr parse_calendar(const std::string& text) {
+IcalPtr parse_calendar(const std::string& text)
+{
     IcalPtr root(icalparser_parse_string(text.c_str()));
-    if (!root) throw CalDavError("malformed iCalendar data");
-    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) return root;
+    if (!root)
+        throw CalDavError("malformed iCalendar data");
+    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
+        return root;
     // Several top-level components come wrapped in an XROOT: take the first calendar.
     for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c;) {
         icalcomponent_remove_component(root.get(), c);
@@ -235,27 +274,33 @@ IcalPtr parse_calendar(const std::string& text) {
     throw CalDavError("malformed iCalendar data: no VCALENDAR");
 }
 
-icalcomponent* master_event(icalcomponent* calendar) {
+icalcomponent* master_event(icalcomponent* calendar)
+{
     icalcomponent* first = nullptr;
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        if (!first) first = e;
-        if (!icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY)) return e;
+        if (!first)
+            first = e;
+        if (!icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY))
+            return e;
     }
     return first;
 }
 
 void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                     Json& out) {
+                     Json& out)
+{
     icalcomponent* master = master_event(calendar);
-    if (!master) return;
+    if (!master)
+        return;
     bool master_is_override = icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY) != nullptr;
     auto master_span = span_of(master, calendar, home);
     if (master_is_override || !master_span || !repeats(master)) {
         // Single events, or overrides whose series we were not given.
         for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
              e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-            if (auto span = span_of(e, calendar, home)) emit_if_overlapping(e, *span, nullptr, ref, "", range, home, out);
+            if (auto span = span_of(e, calendar, home))
+                emit_if_overlapping(e, *span, nullptr, ref, "", range, home, out);
         }
         return;
     }
@@ -263,7 +308,8 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
         icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
-        if (!rid || e == master) continue;
+        if (!rid || e == master)
+            continue;
         icaltimetype id = read_time(rid, calendar, home);
         if (!icaltime_is_null_time(id) && !is_excluded(series, id, home))
             series.overrides.emplace(occurrence_key(id, home), e);
@@ -272,7 +318,8 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     expand_rrule(series, ref, range, home, out);
     expand_rdates(series, ref, range, home, out);
     for (const auto& [key, event] : series.overrides) {
-        icaltimetype id = read_time(icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY), calendar, home);
+        icaltimetype id =
+            read_time(icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY), calendar, home);
         if (auto span = span_of(event, calendar, home))
             emit_if_overlapping(event, *span, &series, ref, format_in_home(id, home), range, home, out);
     }
@@ -280,16 +327,21 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     std::set<std::string> seen;
     Json unique = Json::array();
     for (size_t i = first_new; i < out.size(); ++i)
-        if (seen.insert(out[i]["recurrence_id"].get<std::string>()).second) unique.push_back(std::move(out[i]));
+        if (seen.insert(out[i]["recurrence_id"].get<std::string>()).second)
+            unique.push_back(std::move(out[i]));
     out.erase(out.begin() + static_cast<std::ptrdiff_t>(first_new), out.end());
-    for (auto& e : unique) out.push_back(std::move(e));
+    for (auto& e : unique)
+        out.push_back(std::move(e));
 }
 
-Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home) {
+Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home)
+{
     icalcomponent* master = master_event(calendar);
-    if (!master) throw CalDavError("the resource holds no event");
+    if (!master)
+        throw CalDavError("the resource holds no event");
     auto span = span_of(master, calendar, home);
-    if (!span) throw CalDavError("the event has no start time");
+    if (!span)
+        throw CalDavError("the event has no start time");
     Json out = record(master, *span, nullptr, ref, "", home);
     out["recurring"] = repeats(master);
     return out;

@@ -12,84 +12,110 @@ namespace {
 // Clients prefix IANA names ("/freeassociation.sourceforge.net/Asia/Taipei",
 // "/mozilla.org/20050126_1/Europe/Berlin"); the zone is what follows the
 // prefix, so try each suffix that starts after a "/".
-icaltimezone* builtin_zone_named(const char* tzid) {
-    if (!tzid || !*tzid) return nullptr;
-    if (auto* zone = icaltimezone_get_builtin_timezone(tzid)) return zone;
+icaltimezone* builtin_zone_named(const char* tzid)
+{
+    if (!tzid || !*tzid)
+        return nullptr;
+    if (auto* zone = icaltimezone_get_builtin_timezone(tzid))
+        return zone;
     for (const char* slash = std::strchr(tzid, '/'); slash; slash = std::strchr(slash + 1, '/'))
         if (slash[1] && std::strchr(slash + 1, '/'))
-            if (auto* zone = icaltimezone_get_builtin_timezone(slash + 1)) return zone;
+            if (auto* zone = icaltimezone_get_builtin_timezone(slash + 1))
+                return zone;
     return nullptr;
 }
 
-icaltimezone* zone_for_tzid(const char* tzid, icalcomponent* calendar) {
-    if (auto* zone = builtin_zone_named(tzid)) return zone;
-    if (calendar && tzid) return icalcomponent_get_timezone(calendar, tzid);
+icaltimezone* zone_for_tzid(const char* tzid, icalcomponent* calendar)
+{
+    if (auto* zone = builtin_zone_named(tzid))
+        return zone;
+    if (calendar && tzid)
+        return icalcomponent_get_timezone(calendar, tzid);
     return nullptr;
 }
 
 // "+08:00", "+0800", "+08" or the same with "-"; seconds east of UTC.
-std::optional<int> parse_utc_offset(const std::string& text) {
-    if (text.size() < 3 || (text[0] != '+' && text[0] != '-')) return std::nullopt;
+std::optional<int> parse_utc_offset(const std::string& text)
+{
+    if (text.size() < 3 || (text[0] != '+' && text[0] != '-'))
+        return std::nullopt;
     std::string digits;
     for (size_t i = 1; i < text.size(); ++i) {
-        if (text[i] == ':' && i == 3) continue;
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        if (text[i] == ':' && i == 3)
+            continue;
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
         digits += text[i];
     }
-    if (digits.size() != 2 && digits.size() != 4) return std::nullopt;
+    if (digits.size() != 2 && digits.size() != 4)
+        return std::nullopt;
     int hours = std::stoi(digits.substr(0, 2));
     int minutes = digits.size() == 4 ? std::stoi(digits.substr(2)) : 0;
-    if (hours > 23 || minutes > 59) return std::nullopt;
+    if (hours > 23 || minutes > 59)
+        return std::nullopt;
     return (hours * 3600 + minutes * 60) * (text[0] == '-' ? -1 : 1);
 }
 
 }  // namespace
 
-icaltimezone* home_zone_for(const std::string& tzid) {
-    if (tzid == "UTC" || tzid == "Etc/UTC") return icaltimezone_get_utc_timezone();
+icaltimezone* home_zone_for(const std::string& tzid)
+{
+    if (tzid == "UTC" || tzid == "Etc/UTC")
+        return icaltimezone_get_utc_timezone();
     auto* zone = icaltimezone_get_builtin_timezone(tzid.c_str());
-    if (!zone) throw CalDavError("unknown time zone: " + tzid);
+    if (!zone)
+        throw CalDavError("unknown time zone: " + tzid);
     return zone;
 }
 
-icaltimetype attach_zone(icaltimetype value, icalproperty* property, icalcomponent* calendar, icaltimezone* home) {
+icaltimetype attach_zone(icaltimetype value, icalproperty* property, icalcomponent* calendar, icaltimezone* home)
+{
     if (value.is_date) {
         value.zone = nullptr;
         return value;
     }
-    if (icaltime_is_utc(value)) return value;
+    if (icaltime_is_utc(value))
+        return value;
     icalparameter* tzid = property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
     icaltimezone* zone = tzid ? zone_for_tzid(icalparameter_get_tzid(tzid), calendar) : nullptr;
     value.zone = zone ? zone : home;
     return value;
 }
 
-icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltimezone* home) {
+icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltimezone* home)
+{
     icalvalue* value = icalproperty_get_value(property);
-    if (!value) return icaltime_null_time();
+    if (!value)
+        return icaltime_null_time();
     icalvalue_kind kind = icalvalue_isa(value);
-    if (kind != ICAL_DATETIME_VALUE && kind != ICAL_DATE_VALUE) return icaltime_null_time();
+    if (kind != ICAL_DATETIME_VALUE && kind != ICAL_DATE_VALUE)
+        return icaltime_null_time();
     icaltimetype time = icalvalue_get_datetime(value);
-    if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time)) return icaltime_null_time();
+    if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time))
+        return icaltime_null_time();
     return attach_zone(time, property, calendar, home);
 }
 
-long long wall_seconds(icaltimetype value) {
+long long wall_seconds(icaltimetype value)
+{
     value.is_date = 0;
     value.zone = nullptr;
     return static_cast<long long>(icaltime_as_timet_with_zone(value, icaltimezone_get_utc_timezone()));
 }
 
-icaltimetype wall_in(std::chrono::sys_seconds instant, icaltimezone* zone) {
+icaltimetype wall_in(std::chrono::sys_seconds instant, icaltimezone* zone)
+{
     icaltimetype wall = icaltime_from_timet_with_zone(instant.time_since_epoch().count(), 0, zone);
     wall.zone = zone;
     return wall;
 }
 
-std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home) {
+std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home)
+{
     icaltimezone* zone = value.is_date ? home : value.zone ? const_cast<icaltimezone*>(value.zone) : home;
     long long guess = icaltime_as_timet_with_zone(value, zone);
-    if (zone == icaltimezone_get_utc_timezone()) return std::chrono::sys_seconds(std::chrono::seconds(guess));
+    if (zone == icaltimezone_get_utc_timezone())
+        return std::chrono::sys_seconds(std::chrono::seconds(guess));
     const long long wanted = wall_seconds(value);
     auto offset_at = [&](long long instant) {
         return wall_seconds(wall_in(std::chrono::sys_seconds(std::chrono::seconds(instant)), zone)) - instant;
@@ -97,21 +123,26 @@ std::chrono::sys_seconds instant_of(icaltimetype value, icaltimezone* home) {
     // A wall-clock time inside a gap does not come back from its instant: it
     // stands for the instant the offset before the change gives, which shows
     // the time moved forward by the gap.
-    if (wanted - offset_at(guess) != guess) guess = wanted - offset_at(guess - 86400);
+    if (wanted - offset_at(guess) != guess)
+        guess = wanted - offset_at(guess - 86400);
     // In a repeated hour the earlier instant is meant.
     long long before = offset_at(guess - 86400) - offset_at(guess);
-    if (before > 0 && offset_at(guess - before) + guess - before == wanted) guess -= before;
+    if (before > 0 && offset_at(guess - before) + guess - before == wanted)
+        guess -= before;
     return std::chrono::sys_seconds(std::chrono::seconds(guess));
 }
 
-std::string format_date(icaltimetype value) {
+std::string format_date(icaltimetype value)
+{
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", value.year % 10000, value.month % 100, value.day % 100);
     return text;
 }
 
-std::string format_in_home(icaltimetype value, icaltimezone* home) {
-    if (value.is_date) return format_date(value);
+std::string format_in_home(icaltimetype value, icaltimezone* home)
+{
+    if (value.is_date)
+        return format_date(value);
     icaltimetype wall = wall_in(instant_of(value, home), home);
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", wall.year % 10000, wall.month % 100,
@@ -119,7 +150,8 @@ std::string format_in_home(icaltimetype value, icaltimezone* home) {
     return text;
 }
 
-std::chrono::sys_seconds home_midnight(std::chrono::year_month_day day, icaltimezone* home) {
+std::chrono::sys_seconds home_midnight(std::chrono::year_month_day day, icaltimezone* home)
+{
     icaltimetype time = icaltime_null_time();
     time.year = static_cast<int>(day.year());
     time.month = static_cast<int>(static_cast<unsigned>(day.month()));
@@ -128,7 +160,8 @@ std::chrono::sys_seconds home_midnight(std::chrono::year_month_day day, icaltime
     return instant_of(time, home);
 }
 
-icaltimetype parse_input_time(const std::string& text, icaltimezone* home, const char* what) {
+icaltimetype parse_input_time(const std::string& text, icaltimezone* home, const char* what)
+{
     auto fail = [&]() -> icaltimetype {
         throw CalDavError(std::string("invalid ") + what + " time: \"" + text + "\"");
     };
@@ -146,15 +179,19 @@ icaltimetype parse_input_time(const std::string& text, icaltimezone* home, const
             return fail();
         return time;
     }
-    if (text[10] != 'T' && text[10] != ' ') return fail();
+    if (text[10] != 'T' && text[10] != ' ')
+        return fail();
     size_t pos = 11;
-    if (std::sscanf(text.c_str() + pos, "%2d:%2d%n", &hour, &minute, &consumed) != 2 || consumed != 5) return fail();
+    if (std::sscanf(text.c_str() + pos, "%2d:%2d%n", &hour, &minute, &consumed) != 2 || consumed != 5)
+        return fail();
     pos += 5;
     if (pos < text.size() && text[pos] == ':') {
-        if (std::sscanf(text.c_str() + pos + 1, "%2d%n", &second, &consumed) != 1 || consumed != 2) return fail();
+        if (std::sscanf(text.c_str() + pos + 1, "%2d%n", &second, &consumed) != 1 || consumed != 2)
+            return fail();
         pos += 3;
         if (pos < text.size() && text[pos] == '.')
-            for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9';) ++pos;
+            for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9';)
+                ++pos;
     }
     if (month < 1 || month > 12 || day < 1 || day > icaltime_days_in_month(month, year) || hour > 23 || minute > 59 ||
         second > 60 || year < 1)
@@ -170,7 +207,8 @@ icaltimetype parse_input_time(const std::string& text, icaltimezone* home, const
     int offset_seconds = 0;
     if (zone != "Z" && zone != "z") {
         auto offset = parse_utc_offset(zone);
-        if (!offset) return fail();
+        if (!offset)
+            return fail();
         offset_seconds = *offset;
     }
     time.zone = icaltimezone_get_utc_timezone();

@@ -16,48 +16,67 @@ namespace {
 constexpr int kMaxRedirects = 5;
 const char* const kDefaultServer = "https://caldav.icloud.com/";
 
-[[noreturn]] void fail_status(const std::string& what, int status) {
+[[noreturn]] void fail_status(const std::string& what, int status)
+{
     switch (status) {
-    case 401: throw CalDavError(what + " failed: the server refused the credentials (HTTP 401)");
-    case 403: throw CalDavError(what + " failed: access denied (HTTP 403)");
-    case 404: throw CalDavError(what + " failed: not found (HTTP 404)");
-    case 412: throw CalDavError("the event was changed elsewhere (HTTP 412); reload it and try again");
-    default: throw CalDavError(what + " failed: HTTP " + std::to_string(status));
+    case 401:
+        throw CalDavError(what + " failed: the server refused the credentials (HTTP 401)");
+    case 403:
+        throw CalDavError(what + " failed: access denied (HTTP 403)");
+    case 404:
+        throw CalDavError(what + " failed: not found (HTTP 404)");
+    case 412:
+        throw CalDavError("the event was changed elsewhere (HTTP 412); reload it and try again");
+    default:
+        throw CalDavError(what + " failed: HTTP " + std::to_string(status));
     }
 }
 
-bool is_redirect(int status) {
+bool is_redirect(int status)
+{
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 // A resource name from the UID when it is plain, a fresh one otherwise.
-std::string resource_name(const std::string& uid) {
+std::string resource_name(const std::string& uid)
+{
     bool plain = !uid.empty() && uid.size() <= 200 &&
-                 uid.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.") ==
-                     std::string::npos && uid.front() != '.';
+        uid.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.") ==
+            std::string::npos &&
+        uid.front() != '.';
     return (plain ? uid : new_uuid()) + ".ics";
 }
 
-Url collection(Url url) {
-    if (url.path.empty() || url.path.back() != '/') url.path += '/';
+Url collection(Url url)
+{
+    if (url.path.empty() || url.path.back() != '/')
+        url.path += '/';
     return url;
 }
 
-std::string normalized_color(const std::string& raw) {
+std::string normalized_color(const std::string& raw)
+{
     std::string text;
     for (char c : raw)
-        if (!std::isspace(static_cast<unsigned char>(c))) text += c;
-    if (text.size() != 7 && text.size() != 9) return {};
-    if (text[0] != '#') return {};
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            text += c;
+    if (text.size() != 7 && text.size() != 9)
+        return {};
+    if (text[0] != '#')
+        return {};
     for (size_t i = 1; i < text.size(); ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return {};
+        if (!std::isxdigit(static_cast<unsigned char>(text[i])))
+            return {};
     std::string color = text.substr(0, 7);
-    for (char& c : color) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : color)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return color;
 }
 
-bool is_writable(const XmlElement* privileges) {
-    if (!privileges) return true;  // servers that do not say are taken as writable
+bool is_writable(const XmlElement* privileges)
+{
+    if (!privileges)
+        return true;  // servers that do not say are taken as writable
     for (const auto& privilege : privileges->children)
         for (const auto& granted : privilege.children)
             if (granted.ns == kDavNs &&
@@ -67,22 +86,28 @@ bool is_writable(const XmlElement* privileges) {
     return false;
 }
 
-bool holds_events(const XmlElement* components) {
-    if (!components) return true;  // no restriction given: every component
+bool holds_events(const XmlElement* components)
+{
+    if (!components)
+        return true;  // no restriction given: every component
     for (const auto& comp : components->children)
-        if (comp.name == "comp" && comp.attribute("name") == "VEVENT") return true;
+        if (comp.name == "comp" && comp.attribute("name") == "VEVENT")
+            return true;
     return false;
 }
 
-Json calendar_record(const Url& url, const DavResponse& response) {
+Json calendar_record(const Url& url, const DavResponse& response)
+{
     Json record = Json::object();
     record["url"] = to_string(url);
     std::string name;
-    if (const auto* display = response.prop(kDavNs, "displayname")) name = display->text;
+    if (const auto* display = response.prop(kDavNs, "displayname"))
+        name = display->text;
     record["name"] = name.empty() ? last_segment(url.path) : name;
     if (const auto* color = response.prop(kAppleNs, "calendar-color")) {
         std::string normalized = normalized_color(color->text);
-        if (!normalized.empty()) record["color"] = normalized;
+        if (!normalized.empty())
+            record["color"] = normalized;
     }
     record["read_only"] = !is_writable(response.prop(kDavNs, "current-user-privilege-set"));
     if (const auto* ctag = response.prop(kCalServerNs, "getctag"); ctag && !ctag->text.empty())
@@ -96,44 +121,54 @@ Json calendar_record(const Url& url, const DavResponse& response) {
 
 ICloudCalDAV::ICloudCalDAV(std::string apple_id, std::string app_password, std::string home_tzid,
                            const std::string& server_root, std::unique_ptr<HttpTransport> transport)
-    : m_credentials{std::move(apple_id), std::move(app_password)},
+    : m_credentials { std::move(apple_id), std::move(app_password) },
       m_home_tzid(std::move(home_tzid)),
       m_home_zone(home_zone_for(m_home_tzid)),
-      m_transport(std::move(transport)) {
+      m_transport(std::move(transport))
+{
     auto root = parse_url(server_root);
-    if (!root) throw CalDavError("invalid server address: " + server_root);
+    if (!root)
+        throw CalDavError("invalid server address: " + server_root);
     root->path = normalize_path(root->path);
     m_root = collection(*root);
     m_origins.insert(origin_of(m_root));
 }
 
-bool ICloudCalDAV::origin_known(const std::string& origin) {
+bool ICloudCalDAV::origin_known(const std::string& origin)
+{
     std::lock_guard lock(m_state_lock);
     return m_origins.count(origin) != 0;
 }
 
-void ICloudCalDAV::check_allowed(const Url& url) {
+void ICloudCalDAV::check_allowed(const Url& url)
+{
     if (url.scheme != "https" && !is_loopback_host(url.host))
         throw CalDavError("refused to send the account's credentials over plain http to " + url.host);
     std::string origin = origin_of(url);
-    if (origin_known(origin)) return;
+    if (origin_known(origin))
+        return;
     home();  // learn the hosts of this account before judging
     if (!origin_known(origin))
         throw CalDavError("refused to contact " + url.host + ": not a server of this account");
 }
 
-HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects) {
+HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects)
+{
     for (int hop = 0;; ++hop) {
         auto url = parse_url(request.url);
-        if (!url) throw CalDavError("invalid URL: " + request.url);
+        if (!url)
+            throw CalDavError("invalid URL: " + request.url);
         check_allowed(*url);
         request.credentials = m_credentials;
         HttpResponse response = m_transport->perform(request);
-        if (!follow_redirects || !is_redirect(response.status)) return response;
+        if (!follow_redirects || !is_redirect(response.status))
+            return response;
         std::string location = response.header("location");
-        if (location.empty() || hop >= kMaxRedirects) return response;
+        if (location.empty() || hop >= kMaxRedirects)
+            return response;
         auto target = resolve_href(*url, location);
-        if (!target) throw CalDavError("the server redirected to an invalid address");
+        if (!target)
+            throw CalDavError("the server redirected to an invalid address");
         if (!origin_known(origin_of(*target)))
             throw CalDavError("the server redirected to " + target->host + ", which is not a server of this account");
         request.url = to_string(*target);
@@ -141,74 +176,97 @@ HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects) {
 }
 
 std::vector<DavResponse> ICloudCalDAV::propfind(const Url& url, int depth,
-                                               const std::vector<std::pair<const char*, const char*>>& props) {
-    HttpRequest request{"PROPFIND", to_string(url),
-                        {{"Depth", std::to_string(depth)}, {"Content-Type", "application/xml; charset=utf-8"}},
-                        propfind_body(props), std::nullopt};
+                                                const std::vector<std::pair<const char*, const char*>>& props)
+{
+    HttpRequest request { "PROPFIND",
+                          to_string(url),
+                          { { "Depth", std::to_string(depth) }, { "Content-Type", "application/xml; charset=utf-8" } },
+                          propfind_body(props),
+                          std::nullopt };
     HttpResponse response = send(std::move(request));
-    if (response.status != 207) fail_status("PROPFIND", response.status);
+    if (response.status != 207)
+        fail_status("PROPFIND", response.status);
     return parse_multistatus(response.body);
 }
 
-ICloudCalDAV::Home ICloudCalDAV::home() {
+ICloudCalDAV::Home ICloudCalDAV::home()
+{
     std::lock_guard discovery(m_discovery_lock);
     {
         std::lock_guard lock(m_state_lock);
-        if (m_home) return *m_home;
+        if (m_home)
+            return *m_home;
     }
     auto first_href = [](const std::vector<DavResponse>& responses, const char* ns, const char* name) -> std::string {
         for (const auto& response : responses)
             if (const auto* prop = response.prop(ns, name))
-                if (auto hrefs = prop->hrefs(); !hrefs.empty()) return hrefs.front();
+                if (auto hrefs = prop->hrefs(); !hrefs.empty())
+                    return hrefs.front();
         return {};
     };
-    std::string principal_href = first_href(propfind(m_root, 0, {{kDavNs, "current-user-principal"}}), kDavNs,
-                                            "current-user-principal");
-    if (principal_href.empty()) throw CalDavError("discovery failed: the server named no principal for this account");
+    std::string principal_href =
+        first_href(propfind(m_root, 0, { { kDavNs, "current-user-principal" } }), kDavNs, "current-user-principal");
+    if (principal_href.empty())
+        throw CalDavError("discovery failed: the server named no principal for this account");
     auto principal = resolve_href(m_root, principal_href);
-    if (!principal) throw CalDavError("discovery failed: invalid principal address");
+    if (!principal)
+        throw CalDavError("discovery failed: invalid principal address");
     {
         std::lock_guard lock(m_state_lock);
         m_origins.insert(origin_of(*principal));
     }
     if (principal->scheme != "https" && !is_loopback_host(principal->host))
         throw CalDavError("discovery failed: the principal lies on plain http at " + principal->host);
-    std::string home_href = first_href(propfind(*principal, 0, {{kCalDavNs, "calendar-home-set"}}), kCalDavNs,
-                                       "calendar-home-set");
-    if (home_href.empty()) throw CalDavError("discovery failed: the server named no calendar home");
+    std::string home_href =
+        first_href(propfind(*principal, 0, { { kCalDavNs, "calendar-home-set" } }), kCalDavNs, "calendar-home-set");
+    if (home_href.empty())
+        throw CalDavError("discovery failed: the server named no calendar home");
     auto calendars = resolve_href(*principal, home_href);
-    if (!calendars) throw CalDavError("discovery failed: invalid calendar home address");
+    if (!calendars)
+        throw CalDavError("discovery failed: invalid calendar home address");
     std::lock_guard lock(m_state_lock);
     m_origins.insert(origin_of(*calendars));
-    m_home = Home{*principal, collection(*calendars)};
+    m_home = Home { *principal, collection(*calendars) };
     return *m_home;
 }
 
-AuthResult ICloudCalDAV::check_auth() {
-    HttpRequest request{"PROPFIND", to_string(m_root),
-                        {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}},
-                        propfind_body({{kDavNs, "current-user-principal"}}), std::nullopt};
+AuthResult ICloudCalDAV::check_auth()
+{
+    HttpRequest request { "PROPFIND",
+                          to_string(m_root),
+                          { { "Depth", "0" }, { "Content-Type", "application/xml; charset=utf-8" } },
+                          propfind_body({ { kDavNs, "current-user-principal" } }),
+                          std::nullopt };
     HttpResponse response = send(std::move(request));
-    if (response.status == 207 || response.status == 200) return {true, response.status};
-    if (response.status == 401 || response.status == 403) return {false, response.status};
+    if (response.status == 207 || response.status == 200)
+        return { true, response.status };
+    if (response.status == 401 || response.status == 403)
+        return { false, response.status };
     throw CalDavError("sign-in check failed: unexpected answer HTTP " + std::to_string(response.status));
 }
 
-void ICloudCalDAV::forget_home() {
+void ICloudCalDAV::forget_home()
+{
     std::lock_guard lock(m_state_lock);
     m_home.reset();
 }
 
-Json ICloudCalDAV::discover() {
+Json ICloudCalDAV::discover()
+{
     Home account = home();
-    const std::vector<std::pair<const char*, const char*>> props{
-        {kDavNs, "resourcetype"}, {kDavNs, "displayname"}, {kAppleNs, "calendar-color"},
-        {kCalDavNs, "supported-calendar-component-set"}, {kDavNs, "current-user-privilege-set"},
-        {kCalServerNs, "getctag"}, {kDavNs, "sync-token"}};
+    const std::vector<std::pair<const char*, const char*>> props { { kDavNs, "resourcetype" },
+                                                                   { kDavNs, "displayname" },
+                                                                   { kAppleNs, "calendar-color" },
+                                                                   { kCalDavNs, "supported-calendar-component-set" },
+                                                                   { kDavNs, "current-user-privilege-set" },
+                                                                   { kCalServerNs, "getctag" },
+                                                                   { kDavNs, "sync-token" } };
     auto request = [&] {
-        return HttpRequest{"PROPFIND", to_string(account.calendars),
-                           {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
-                           propfind_body(props), std::nullopt};
+        return HttpRequest { "PROPFIND",
+                             to_string(account.calendars),
+                             { { "Depth", "1" }, { "Content-Type", "application/xml; charset=utf-8" } },
+                             propfind_body(props),
+                             std::nullopt };
     };
     HttpResponse answer = send(request(), false);
     if (answer.status == 404 || is_redirect(answer.status)) {
@@ -217,38 +275,51 @@ Json ICloudCalDAV::discover() {
         account = home();
         answer = send(request());
     }
-    if (answer.status != 207) fail_status("PROPFIND", answer.status);
+    if (answer.status != 207)
+        fail_status("PROPFIND", answer.status);
     auto responses = parse_multistatus(answer.body);
     Json calendars = Json::array();
     for (const auto& response : responses) {
         auto url = resolve_href(account.calendars, response.href);
-        if (!url) continue;
+        if (!url)
+            continue;
         *url = collection(*url);
-        if (url->path == account.calendars.path && origin_of(*url) == origin_of(account.calendars)) continue;
+        if (url->path == account.calendars.path && origin_of(*url) == origin_of(account.calendars))
+            continue;
         const auto* type = response.prop(kDavNs, "resourcetype");
-        if (!type || !type->has_child(kCalDavNs, "calendar")) continue;
-        if (type->has_child(kCalDavNs, "schedule-inbox") || type->has_child(kCalDavNs, "schedule-outbox")) continue;
-        if (!holds_events(response.prop(kCalDavNs, "supported-calendar-component-set"))) continue;
+        if (!type || !type->has_child(kCalDavNs, "calendar"))
+            continue;
+        if (type->has_child(kCalDavNs, "schedule-inbox") || type->has_child(kCalDavNs, "schedule-outbox"))
+            continue;
+        if (!holds_events(response.prop(kCalDavNs, "supported-calendar-component-set")))
+            continue;
         {
             std::lock_guard lock(m_state_lock);
-            if (!m_origins.count(origin_of(*url))) continue;  // a calendar elsewhere is not trusted
+            if (!m_origins.count(origin_of(*url)))
+                continue;  // a calendar elsewhere is not trusted
         }
         calendars.push_back(calendar_record(*url, response));
     }
     return calendars;
 }
 
-Url ICloudCalDAV::checked_url(const std::string& text) {
+Url ICloudCalDAV::checked_url(const std::string& text)
+{
     auto url = parse_url(text);
-    if (!url) throw CalDavError("invalid URL: " + text);
+    if (!url)
+        throw CalDavError("invalid URL: " + text);
     url->path = normalize_path(url->path);
     check_allowed(*url);
     return *url;
 }
 
-Url ICloudCalDAV::checked_event_url(const std::string& text) {
-    auto refuse = [&]() { return CalDavError("refused: " + text + " is not the address of an event in a calendar of this account"); };
-    if (has_dot_segment(text)) throw refuse();
+Url ICloudCalDAV::checked_event_url(const std::string& text)
+{
+    auto refuse = [&]() {
+        return CalDavError("refused: " + text + " is not the address of an event in a calendar of this account");
+    };
+    if (has_dot_segment(text))
+        throw refuse();
     Url url = checked_url(text);
     Home account = home();
     if (origin_of(url) != origin_of(account.calendars) || !is_event_path(account.calendars.path, url.path))
@@ -256,9 +327,13 @@ Url ICloudCalDAV::checked_event_url(const std::string& text) {
     return url;
 }
 
-Url ICloudCalDAV::checked_calendar_url(const std::string& text) {
-    auto refuse = [&]() { return CalDavError("refused: " + text + " is not the address of a calendar of this account"); };
-    if (has_dot_segment(text)) throw refuse();
+Url ICloudCalDAV::checked_calendar_url(const std::string& text)
+{
+    auto refuse = [&]() {
+        return CalDavError("refused: " + text + " is not the address of a calendar of this account");
+    };
+    if (has_dot_segment(text))
+        throw refuse();
     Url url = collection(checked_url(text));
     Home account = home();
     if (origin_of(url) != origin_of(account.calendars) || !is_calendar_path(account.calendars.path, url.path))
@@ -266,80 +341,104 @@ Url ICloudCalDAV::checked_calendar_url(const std::string& text) {
     return url;
 }
 
-EditContext ICloudCalDAV::edit_context() const {
-    return {m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())};
+EditContext ICloudCalDAV::edit_context() const
+{
+    return { m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) };
 }
 
 Json ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::year_month_day start,
-                               std::chrono::year_month_day end) {
-    if (!start.ok() || !end.ok()) throw CalDavError("invalid date range");
+                               std::chrono::year_month_day end)
+{
+    if (!start.ok() || !end.ok())
+        throw CalDavError("invalid date range");
     Url calendar = collection(checked_url(calendar_url));
-    TimeRange range{home_midnight(start, m_home_zone), home_midnight(end, m_home_zone)};
+    TimeRange range { home_midnight(start, m_home_zone), home_midnight(end, m_home_zone) };
     Json events = Json::array();
-    if (range.end <= range.start) return events;
+    if (range.end <= range.start)
+        return events;
     // A day of margin on both sides: servers compare floating and all-day
     // values in their own zone; the exact cut is made here.
     const std::chrono::seconds margin(86400);
-    HttpRequest request{"REPORT", to_string(calendar),
-                        {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}},
-                        calendar_query_body(caldav_utc_stamp(range.start - margin), caldav_utc_stamp(range.end + margin)),
-                        std::nullopt};
+    HttpRequest request { "REPORT",
+                          to_string(calendar),
+                          { { "Depth", "1" }, { "Content-Type", "application/xml; charset=utf-8" } },
+                          calendar_query_body(caldav_utc_stamp(range.start - margin),
+                                              caldav_utc_stamp(range.end + margin)),
+                          std::nullopt };
     HttpResponse response = send(std::move(request));
-    if (response.status != 207) fail_status("REPORT", response.status);
+    if (response.status != 207)
+        fail_status("REPORT", response.status);
     for (const auto& resource : parse_multistatus(response.body)) {
         const auto* data = resource.prop(kCalDavNs, "calendar-data");
-        if (!data || data->text.empty()) continue;
+        if (!data || data->text.empty())
+            continue;
         auto url = resolve_href(calendar, resource.href);
-        if (!url) continue;
+        if (!url)
+            continue;
         const auto* etag = resource.prop(kDavNs, "getetag");
         IcalPtr parsed = parse_calendar(data->text);
-        expand_resource(parsed.get(), {to_string(*url), etag ? etag->text : ""}, range, m_home_zone, events);
+        expand_resource(parsed.get(), { to_string(*url), etag ? etag->text : "" }, range, m_home_zone, events);
     }
     return events;
 }
 
-ICloudCalDAV::Stored ICloudCalDAV::fetch(const Url& url) {
-    HttpResponse response = send({"GET", to_string(url), {{"Accept", "text/calendar"}}, "", std::nullopt});
-    if (response.status != 200) fail_status("GET", response.status);
+ICloudCalDAV::Stored ICloudCalDAV::fetch(const Url& url)
+{
+    HttpResponse response = send({ "GET", to_string(url), { { "Accept", "text/calendar" } }, "", std::nullopt });
+    if (response.status != 200)
+        fail_status("GET", response.status);
     std::string etag = response.header("etag");
-    if (etag.empty()) etag = fetch_etag(url);
-    return {std::move(response.body), std::move(etag)};
+    if (etag.empty())
+        etag = fetch_etag(url);
+    return { std::move(response.body), std::move(etag) };
 }
 
-std::string ICloudCalDAV::fetch_etag(const Url& url) {
-    for (const auto& response : propfind(url, 0, {{kDavNs, "getetag"}}))
-        if (const auto* etag = response.prop(kDavNs, "getetag")) return etag->text;
+std::string ICloudCalDAV::fetch_etag(const Url& url)
+{
+    for (const auto& response : propfind(url, 0, { { kDavNs, "getetag" } }))
+        if (const auto* etag = response.prop(kDavNs, "getetag"))
+            return etag->text;
     return {};
 }
 
-Json ICloudCalDAV::get_event(const std::string& event_url) {
+Json ICloudCalDAV::get_event(const std::string& event_url)
+{
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     IcalPtr calendar = parse_calendar(stored.ics);
-    return master_record(calendar.get(), {to_string(url), stored.etag}, m_home_zone);
+    return master_record(calendar.get(), { to_string(url), stored.etag }, m_home_zone);
 }
 
 std::string ICloudCalDAV::put(const Url& url, const std::string& ics, const std::string& condition_header,
-                              const std::string& condition) {
-    HttpRequest request{"PUT", to_string(url), {{"Content-Type", "text/calendar; charset=utf-8"}}, ics, std::nullopt};
-    if (!condition.empty()) request.headers.emplace_back(condition_header, condition);
+                              const std::string& condition)
+{
+    HttpRequest request {
+        "PUT", to_string(url), { { "Content-Type", "text/calendar; charset=utf-8" } }, ics, std::nullopt
+    };
+    if (!condition.empty())
+        request.headers.emplace_back(condition_header, condition);
     HttpResponse response = send(std::move(request));
     if (response.status == 412 && condition_header == "If-None-Match")
         throw CalDavError("an event with this UID already exists in the calendar (HTTP 412)");
-    if (response.status / 100 != 2) fail_status("PUT", response.status);
+    if (response.status / 100 != 2)
+        fail_status("PUT", response.status);
     std::string etag = response.header("etag");
     return etag.empty() ? fetch_etag(url) : etag;
 }
 
-void ICloudCalDAV::remove(const Url& url, const std::string& etag) {
-    HttpRequest request{"DELETE", to_string(url), {}, "", std::nullopt};
-    if (!etag.empty()) request.headers.emplace_back("If-Match", etag);
+void ICloudCalDAV::remove(const Url& url, const std::string& etag)
+{
+    HttpRequest request { "DELETE", to_string(url), {}, "", std::nullopt };
+    if (!etag.empty())
+        request.headers.emplace_back("If-Match", etag);
     HttpResponse response = send(std::move(request));
-    if (response.status == 404 || response.status / 100 == 2) return;
+    if (response.status == 404 || response.status / 100 == 2)
+        return;
     fail_status("DELETE", response.status);
 }
 
-Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json) {
+Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json)
+{
     EventFields fields = parse_fields(fields_json);
     Url calendar = checked_calendar_url(calendar_url);
     std::string uid = fields.uid.value_or(new_uuid());
@@ -347,10 +446,11 @@ Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fie
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, ics, "If-None-Match", "*");
-    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", etag}, {"uid", uid}};
+    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", etag }, { "uid", uid } };
 }
 
-Json ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json) {
+Json ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json)
+{
     EventFields fields = parse_fields(fields_json);
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
@@ -358,11 +458,12 @@ Json ICloudCalDAV::update_event(const std::string& event_url, const std::string&
     apply_fields(calendar.get(), fields, edit_context());
     // Without a caller's ETag the one just read still guards against a change in between.
     std::string new_etag = put(url, serialize(calendar.get()), "If-Match", etag.empty() ? stored.etag : etag);
-    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", new_etag}};
+    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", new_etag } };
 }
 
 Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,
-                              const Json& fields_json, const std::string& etag) {
+                              const Json& fields_json, const std::string& etag)
+{
     EventFields fields = parse_fields(fields_json);
     Url old_url = checked_event_url(event_url);
     Url calendar = checked_calendar_url(new_calendar_url);
@@ -387,14 +488,16 @@ Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& n
         }
         throw;
     }
-    return Json{{"ok", true}, {"url", to_string(new_url)}, {"etag", new_etag}};
+    return Json { { "ok", true }, { "url", to_string(new_url) }, { "etag", new_etag } };
 }
 
-std::string ICloudCalDAV::export_event(const std::string& event_url) {
+std::string ICloudCalDAV::export_event(const std::string& event_url)
+{
     return fetch(checked_event_url(event_url)).ics;
 }
 
-Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::string& ics, const Json& fields_json) {
+Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::string& ics, const Json& fields_json)
+{
     EventFields fields = parse_fields(fields_json);
     if (fields.recurrence_id && !fields.whole_series)
         throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
@@ -412,28 +515,31 @@ Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::stri
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, serialize(parsed.get()), "If-None-Match", "*");
-    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", etag}, {"uid", uid}};
+    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", etag }, { "uid", uid } };
 }
 
-Json ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag) {
+Json ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag)
+{
     Url url = checked_event_url(event_url);
     remove(url, etag.value_or(""));
-    return Json{{"ok", true}};
+    return Json { { "ok", true } };
 }
 
 Json ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                                     const std::optional<std::string>& etag) {
+                                     const std::optional<std::string>& etag)
+{
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     IcalPtr calendar = parse_calendar(stored.ics);
     remove_occurrence(calendar.get(), recurrence_id, edit_context());
     std::string given = etag.value_or("");
     std::string new_etag = put(url, serialize(calendar.get()), "If-Match", given.empty() ? stored.etag : given);
-    return Json{{"ok", true}, {"url", to_string(url)}, {"etag", new_etag}};
+    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", new_etag } };
 }
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,
-                                                   std::string home_tzid) {
+                                                   std::string home_tzid)
+{
     const char* server = std::getenv("WRENFOLD_CALDAV_URL");
     std::string root = server && *server ? server : kDefaultServer;
     return std::make_unique<ICloudCalDAV>(std::move(apple_id), std::move(app_password), std::move(home_tzid), root,

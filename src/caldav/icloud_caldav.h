@@ -52,7 +52,8 @@ private:
     void check_allowed(const Url& url);
     bool origin_known(const std::string& origin);
     Home home();
-    std::vector<DavResponse> propfind(const Url& url, int depth, const std::vector<std::pair<const char*, const char*>>& props);
+    std::vector<DavResponse> propfind(const Url& url, int depth,
+                                      const std::vector<std::pair<const char*, const char*>>& props);
     Url checked_url(const std::string& text);
     // Addresses that edits accept: an event strictly inside a calendar of
     // this account, or such a calendar. Anything else is refused before any

@@ -8,42 +8,50 @@
 namespace wrenfold::caldav {
 namespace {
 
-icaltimetype plus_wall(icaltimetype time, long long seconds) {
+icaltimetype plus_wall(icaltimetype time, long long seconds)
+{
     icaltime_adjust(&time, static_cast<int>(seconds / 86400), 0, 0, static_cast<int>(seconds % 86400));
     return time;
 }
 
-long long days_between(icaltimetype from, icaltimetype to) {
+long long days_between(icaltimetype from, icaltimetype to)
+{
     icaltimetype a = from, b = to;
     a.hour = a.minute = a.second = 0;
     b.hour = b.minute = b.second = 0;
     return (wall_seconds(b) - wall_seconds(a)) / 86400;
 }
 
-template <size_t N>
-std::vector<short*> used(short (&values)[N]) {
+template <size_t N> std::vector<short*> used(short (&values)[N])
+{
     std::vector<short*> out;
-    for (size_t i = 0; i < N && values[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) out.push_back(&values[i]);
+    for (size_t i = 0; i < N && values[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+        out.push_back(&values[i]);
     return out;
 }
 
-[[noreturn]] void refuse() {
+[[noreturn]] void refuse()
+{
     throw CalDavError(
         "this repeating event's rule cannot be moved that way as a whole; move this occurrence alone or edit the rule");
 }
 
-void require(bool condition) {
-    if (!condition) refuse();
+void require(bool condition)
+{
+    if (!condition)
+        refuse();
 }
 
 // A day of the month moved by `days` names the same day in every month only
 // while both ends lie in 1..28.
-short moved_month_day(short day, long long days) {
+short moved_month_day(short day, long long days)
+{
     require(day >= 1 && day <= 28 && day + days >= 1 && day + days <= 28);
     return static_cast<short>(day + days);
 }
 
-short moved_weekday(short encoded, long long days) {
+short moved_weekday(short encoded, long long days)
+{
     require(icalrecurrencetype_day_position(encoded) == 0);  // "last Friday" + 1 day is no weekday rule
     int weekday = static_cast<int>(icalrecurrencetype_day_day_of_week(encoded)) - 1;  // 0 = Sunday
     return static_cast<short>(((weekday + days) % 7 + 7) % 7 + 1);
@@ -51,8 +59,10 @@ short moved_weekday(short encoded, long long days) {
 
 // The rule as it must read after the move; `old_start` is the series'
 // DTSTART before it (its wall clock in the series' zone).
-void move_rule(icalrecurrencetype& rule, icaltimetype old_start, const SeriesShift& shift) {
-    if (shift.seconds == 0) return;
+void move_rule(icalrecurrencetype& rule, icaltimetype old_start, const SeriesShift& shift)
+{
+    if (shift.seconds == 0)
+        return;
     const icaltimetype new_start = plus_wall(old_start, shift.seconds);
     const long long days = old_start.is_date ? shift.seconds / 86400 : days_between(old_start, new_start);
     if (rule.freq == ICAL_HOURLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
@@ -68,9 +78,11 @@ void move_rule(icalrecurrencetype& rule, icaltimetype old_start, const SeriesShi
         auto weekdays = used(rule.by_day);
         require(weekdays.empty() || used(rule.by_month).empty());
         require(rule.freq != ICAL_WEEKLY_RECURRENCE || rule.interval <= 1 || weekdays.size() <= 1);
-        for (short* day : weekdays) *day = moved_weekday(*day, days);
+        for (short* day : weekdays)
+            *day = moved_weekday(*day, days);
         auto month_days = used(rule.by_month_day);
-        for (short* day : month_days) *day = moved_month_day(*day, days);
+        for (short* day : month_days)
+            *day = moved_month_day(*day, days);
         bool day_from_start = weekdays.empty() && month_days.empty();
         if (day_from_start && (rule.freq == ICAL_MONTHLY_RECURRENCE || rule.freq == ICAL_YEARLY_RECURRENCE))
             moved_month_day(static_cast<short>(old_start.day), days);
@@ -84,36 +96,46 @@ void move_rule(icalrecurrencetype& rule, icaltimetype old_start, const SeriesShi
         } else {
             // UNTIL in UTC: moved on the series' wall clock, then back to UTC.
             bool utc = icaltime_is_utc(until) || until.zone == icaltimezone_get_utc_timezone();
-            if (utc) until.zone = icaltimezone_get_utc_timezone();
-            else until.zone = shift.zone;
+            if (utc)
+                until.zone = icaltimezone_get_utc_timezone();
+            else
+                until.zone = shift.zone;
             until = shifted_time(until, shift);
-            if (utc) until = wall_in(instant_of(until, shift.home), icaltimezone_get_utc_timezone());
+            if (utc)
+                until = wall_in(instant_of(until, shift.home), icaltimezone_get_utc_timezone());
         }
         rule.until = until;
     }
 }
 
-void set_time(icalproperty* property, icaltimetype time) {
+void set_time(icalproperty* property, icaltimetype time)
+{
     bool utc = time.zone == icaltimezone_get_utc_timezone();
-    if (!utc) time.zone = nullptr;
+    if (!utc)
+        time.zone = nullptr;
     icalproperty_set_value(property, time.is_date ? icalvalue_new_date(time) : icalvalue_new_datetime(time));
 }
 
 }  // namespace
 
-icaltimetype shifted_time(icaltimetype value, const SeriesShift& shift) {
-    if (value.is_date) return plus_wall(value, shift.seconds / 86400 * 86400);
+icaltimetype shifted_time(icaltimetype value, const SeriesShift& shift)
+{
+    if (value.is_date)
+        return plus_wall(value, shift.seconds / 86400 * 86400);
     icaltimezone* own = value.zone ? const_cast<icaltimezone*>(value.zone) : shift.home;
     icaltimetype wall = own == shift.zone ? value : wall_in(instant_of(value, shift.home), shift.zone);
     wall = plus_wall(wall, shift.seconds);
     wall.zone = shift.zone;
-    if (own == shift.zone) return wall;
+    if (own == shift.zone)
+        return wall;
     return wall_in(instant_of(wall, shift.home), own);
 }
 
-void shift_property(icalproperty* property, icalcomponent* calendar, const SeriesShift& shift) {
+void shift_property(icalproperty* property, icalcomponent* calendar, const SeriesShift& shift)
+{
     icalvalue* value = icalproperty_get_value(property);
-    if (!value) return;
+    if (!value)
+        return;
     if (icalvalue_isa(value) == ICAL_PERIOD_VALUE) {
         icalperiodtype period = icalvalue_get_period(value);
         period.start = attach_zone(period.start, property, calendar, shift.home);
@@ -121,25 +143,32 @@ void shift_property(icalproperty* property, icalcomponent* calendar, const Serie
         if (!icaltime_is_null_time(period.end)) {
             period.end = attach_zone(period.end, property, calendar, shift.home);
             period.end = shifted_time(period.end, shift);
-            if (period.end.zone != icaltimezone_get_utc_timezone()) period.end.zone = nullptr;
+            if (period.end.zone != icaltimezone_get_utc_timezone())
+                period.end.zone = nullptr;
         }
-        if (start.zone != icaltimezone_get_utc_timezone()) start.zone = nullptr;
+        if (start.zone != icaltimezone_get_utc_timezone())
+            start.zone = nullptr;
         period.start = start;
         icalproperty_set_value(property, icalvalue_new_period(period));
         return;
     }
     icaltimetype time = read_time(property, calendar, shift.home);
-    if (icaltime_is_null_time(time)) return;
+    if (icaltime_is_null_time(time))
+        return;
     set_time(property, shifted_time(time, shift));
 }
 
-void shift_series(icalcomponent* calendar, icalcomponent* master, const SeriesShift& shift) {
-    if (shift.seconds == 0) return;
+void shift_series(icalcomponent* calendar, icalcomponent* master, const SeriesShift& shift)
+{
+    if (shift.seconds == 0)
+        return;
     icalproperty* dtstart = icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY);
     icaltimetype start = dtstart ? read_time(dtstart, calendar, shift.home) : icaltime_null_time();
-    if (icaltime_is_null_time(start)) throw CalDavError("the event has no start time");
+    if (icaltime_is_null_time(start))
+        throw CalDavError("the event has no start time");
     icaltimetype start_wall = start;
-    if (!start.is_date && start.zone != shift.zone) start_wall = wall_in(instant_of(start, shift.home), shift.zone);
+    if (!start.is_date && start.zone != shift.zone)
+        start_wall = wall_in(instant_of(start, shift.home), shift.zone);
 
     // Every rule is checked before anything is written.
     auto rules = properties_of(master, ICAL_RRULE_PROPERTY);
@@ -149,15 +178,20 @@ void shift_series(icalcomponent* calendar, icalcomponent* master, const SeriesSh
         move_rule(rule, start_wall, shift);
         moved.push_back(rule);
     }
-    for (size_t i = 0; i < rules.size(); ++i) icalproperty_set_rrule(rules[i], moved[i]);
+    for (size_t i = 0; i < rules.size(); ++i)
+        icalproperty_set_rrule(rules[i], moved[i]);
 
-    for (icalproperty_kind kind : {ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY})
-        for (icalproperty* p : properties_of(master, kind)) shift_property(p, calendar, shift);
+    for (icalproperty_kind kind :
+         { ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY })
+        for (icalproperty* p : properties_of(master, kind))
+            shift_property(p, calendar, shift);
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        if (e == master) continue;
-        for (icalproperty_kind kind : {ICAL_RECURRENCEID_PROPERTY, ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY})
-            for (icalproperty* p : properties_of(e, kind)) shift_property(p, calendar, shift);
+        if (e == master)
+            continue;
+        for (icalproperty_kind kind : { ICAL_RECURRENCEID_PROPERTY, ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY })
+            for (icalproperty* p : properties_of(e, kind))
+                shift_property(p, calendar, shift);
     }
 }
 

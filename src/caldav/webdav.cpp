@@ -20,21 +20,28 @@ struct DocDeleter {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 
-std::string as_text(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
+std::string as_text(const xmlChar* text)
+{
+    return text ? reinterpret_cast<const char*>(text) : "";
+}
 
-std::string trimmed(const std::string& text) {
+std::string trimmed(const std::string& text)
+{
     auto not_space = [](unsigned char c) { return !std::isspace(c); };
     auto begin = std::find_if(text.begin(), text.end(), not_space);
     auto end = std::find_if(text.rbegin(), text.rend(), not_space).base();
     return begin < end ? std::string(begin, end) : std::string();
 }
 
-bool is(const xmlNode* node, const char* ns, const char* name) {
+bool is(const xmlNode* node, const char* ns, const char* name)
+{
     return node->type == XML_ELEMENT_NODE && node->ns && as_text(node->ns->href) == ns && as_text(node->name) == name;
 }
 
-XmlElement copy_element(const xmlNode* node, int depth) {
-    if (depth > kMaxDepth) throw CalDavError("malformed server answer: XML nested too deeply");
+XmlElement copy_element(const xmlNode* node, int depth)
+{
+    if (depth > kMaxDepth)
+        throw CalDavError("malformed server answer: XML nested too deeply");
     XmlElement element;
     element.ns = node->ns ? as_text(node->ns->href) : "";
     element.name = as_text(node->name);
@@ -52,47 +59,66 @@ XmlElement copy_element(const xmlNode* node, int depth) {
     return element;
 }
 
-int status_code(const std::string& status_line) {
+int status_code(const std::string& status_line)
+{
     // "HTTP/1.1 200 OK"
     auto space = status_line.find(' ');
-    if (space == std::string::npos) return 0;
+    if (space == std::string::npos)
+        return 0;
     int code = 0;
-    if (std::sscanf(status_line.c_str() + space + 1, "%3d", &code) != 1) return 0;
+    if (std::sscanf(status_line.c_str() + space + 1, "%3d", &code) != 1)
+        return 0;
     return code;
 }
 
-DavResponse read_response(const xmlNode* node) {
+DavResponse read_response(const xmlNode* node)
+{
     DavResponse response;
     response.status = 200;
     for (const xmlNode* child = node->children; child; child = child->next) {
         if (is(child, kDavNs, "href")) {
-            if (response.href.empty()) response.href = trimmed(copy_element(child, 0).text);
+            if (response.href.empty())
+                response.href = trimmed(copy_element(child, 0).text);
         } else if (is(child, kDavNs, "status")) {
             response.status = status_code(trimmed(copy_element(child, 0).text));
         } else if (is(child, kDavNs, "propstat")) {
             int propstat_status = 0;
             const xmlNode* prop = nullptr;
             for (const xmlNode* part = child->children; part; part = part->next) {
-                if (is(part, kDavNs, "status")) propstat_status = status_code(trimmed(copy_element(part, 0).text));
-                if (is(part, kDavNs, "prop")) prop = part;
+                if (is(part, kDavNs, "status"))
+                    propstat_status = status_code(trimmed(copy_element(part, 0).text));
+                if (is(part, kDavNs, "prop"))
+                    prop = part;
             }
-            if (propstat_status / 100 != 2 || !prop) continue;
+            if (propstat_status / 100 != 2 || !prop)
+                continue;
             for (const xmlNode* p = prop->children; p; p = p->next)
-                if (p->type == XML_ELEMENT_NODE) response.props.push_back(copy_element(p, 1));
+                if (p->type == XML_ELEMENT_NODE)
+                    response.props.push_back(copy_element(p, 1));
         }
     }
     return response;
 }
 
-std::string escape_xml(const std::string& text) {
+std::string escape_xml(const std::string& text)
+{
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -100,78 +126,97 @@ std::string escape_xml(const std::string& text) {
 
 }  // namespace
 
-const XmlElement* XmlElement::child(const char* child_ns, const char* child_name) const {
+const XmlElement* XmlElement::child(const char* child_ns, const char* child_name) const
+{
     for (const auto& c : children)
-        if (c.ns == child_ns && c.name == child_name) return &c;
+        if (c.ns == child_ns && c.name == child_name)
+            return &c;
     return nullptr;
 }
 
-std::string XmlElement::attribute(const char* local_name) const {
+std::string XmlElement::attribute(const char* local_name) const
+{
     for (const auto& [key, value] : attributes)
-        if (key == local_name) return value;
+        if (key == local_name)
+            return value;
     return {};
 }
 
-std::vector<std::string> XmlElement::hrefs() const {
+std::vector<std::string> XmlElement::hrefs() const
+{
     std::vector<std::string> out;
     for (const auto& c : children)
-        if (c.ns == kDavNs && c.name == "href") out.push_back(trimmed(c.text));
+        if (c.ns == kDavNs && c.name == "href")
+            out.push_back(trimmed(c.text));
     return out;
 }
 
-const XmlElement* DavResponse::prop(const char* prop_ns, const char* prop_name) const {
+const XmlElement* DavResponse::prop(const char* prop_ns, const char* prop_name) const
+{
     for (const auto& p : props)
-        if (p.ns == prop_ns && p.name == prop_name) return &p;
+        if (p.ns == prop_ns && p.name == prop_name)
+            return &p;
     return nullptr;
 }
 
-std::vector<DavResponse> parse_multistatus(const std::string& body) {
+std::vector<DavResponse> parse_multistatus(const std::string& body)
+{
     static const bool parser_ready = [] {
         xmlInitParser();  // once, before any thread parses
         return true;
     }();
     (void)parser_ready;
-    if (body.size() > INT_MAX) throw CalDavError("malformed server answer: too large");
+    if (body.size() > INT_MAX)
+        throw CalDavError("malformed server answer: too large");
     // No network access, no entity expansion, no DTD loading: server answers
     // are untrusted.
     std::unique_ptr<xmlDoc, DocDeleter> doc(
         xmlReadMemory(body.data(), static_cast<int>(body.size()), "multistatus.xml", nullptr,
                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
-    if (!doc) throw CalDavError("malformed server answer: not XML");
+    if (!doc)
+        throw CalDavError("malformed server answer: not XML");
     const xmlNode* root = xmlDocGetRootElement(doc.get());
-    if (!root || !is(root, kDavNs, "multistatus")) throw CalDavError("malformed server answer: no multistatus");
+    if (!root || !is(root, kDavNs, "multistatus"))
+        throw CalDavError("malformed server answer: no multistatus");
     std::vector<DavResponse> responses;
     for (const xmlNode* child = root->children; child; child = child->next)
-        if (is(child, kDavNs, "response")) responses.push_back(read_response(child));
+        if (is(child, kDavNs, "response"))
+            responses.push_back(read_response(child));
     return responses;
 }
 
-std::string propfind_body(const std::vector<std::pair<const char*, const char*>>& props) {
-    std::string body =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<d:propfind xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\" "
-        "xmlns:a=\"http://apple.com/ns/ical/\" xmlns:cs=\"http://calendarserver.org/ns/\"><d:prop>";
+std::string propfind_body(const std::vector<std::pair<const char*, const char*>>& props)
+{
+    std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<d:propfind xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\" "
+                       "xmlns:a=\"http://apple.com/ns/ical/\" xmlns:cs=\"http://calendarserver.org/ns/\"><d:prop>";
     for (const auto& [ns, name] : props) {
-        std::string prefix = std::string(ns) == kDavNs ? "d" : std::string(ns) == kCalDavNs ? "c"
-                           : std::string(ns) == kAppleNs ? "a" : "cs";
+        std::string prefix = std::string(ns) == kDavNs ? "d"
+            : std::string(ns) == kCalDavNs             ? "c"
+            : std::string(ns) == kAppleNs              ? "a"
+                                                       : "cs";
         body += "<" + prefix + ":" + name + "/>";
     }
     return body + "</d:prop></d:propfind>";
 }
 
-std::string calendar_query_body(const std::string& utc_start, const std::string& utc_end) {
+std::string calendar_query_body(const std::string& utc_start, const std::string& utc_end)
+{
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
            "<c:calendar-query xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
            "<d:prop><d:getetag/><c:calendar-data/></d:prop>"
            "<c:filter><c:comp-filter name=\"VCALENDAR\"><c:comp-filter name=\"VEVENT\">"
-           "<c:time-range start=\"" + escape_xml(utc_start) + "\" end=\"" + escape_xml(utc_end) + "\"/>"
-           "</c:comp-filter></c:comp-filter></c:filter></c:calendar-query>";
+           "<c:time-range start=\"" +
+        escape_xml(utc_start) + "\" end=\"" + escape_xml(utc_end) +
+        "\"/>"
+        "</c:comp-filter></c:comp-filter></c:filter></c:calendar-query>";
 }
 
-std::string caldav_utc_stamp(std::chrono::sys_seconds instant) {
+std::string caldav_utc_stamp(std::chrono::sys_seconds instant)
+{
     auto day = std::chrono::floor<std::chrono::days>(instant);
-    std::chrono::year_month_day ymd{day};
-    std::chrono::hh_mm_ss hms{instant - day};
+    std::chrono::year_month_day ymd { day };
+    std::chrono::hh_mm_ss hms { instant - day };
     char text[32];
     std::snprintf(text, sizeof text, "%04d%02u%02uT%02d%02d%02dZ", static_cast<int>(ymd.year()),
                   static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),

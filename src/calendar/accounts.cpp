@@ -50,8 +50,8 @@ Json WrenfoldApp::list_accounts()
             { "calendars", calendars_of(account) },
         }));
     }
-    return Json::object({ { "accounts", std::move(listed) },
-                          { "default_calendar", setting("default_calendar", Json("")) } });
+    return Json::object(
+        { { "accounts", std::move(listed) }, { "default_calendar", setting("default_calendar", Json("")) } });
 }
 
 std::optional<Json> WrenfoldApp::_account_by_id(const std::string& account_id) const
@@ -142,9 +142,10 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
         }
     }
     _bump_calendars();
-    return Json::object({ { "ok", true },
-                          { "account", Json::object({ { "id", id }, { "apple_id", apple_id }, { "calendars", calendars } }) },
-                          { "default_calendar", setting("default_calendar", Json("")) } });
+    return Json::object(
+        { { "ok", true },
+          { "account", Json::object({ { "id", id }, { "apple_id", apple_id }, { "calendars", calendars } }) },
+          { "default_calendar", setting("default_calendar", Json("")) } });
 }
 
 Json WrenfoldApp::remove_account(const std::string& account_id)

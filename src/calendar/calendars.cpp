@@ -84,7 +84,8 @@ Json WrenfoldApp::refresh_calendars(const std::string& account_id)
     _change_accounts([&](Json& list) { merged = merge_into(list, account_id, discovered); });
     _save_accounts();
     _bump_calendars();
-    return Json::object({ { "ok", true }, { "calendars", merged.value_or(merge_calendars(Json::array(), discovered)) } });
+    return Json::object(
+        { { "ok", true }, { "calendars", merged.value_or(merge_calendars(Json::array(), discovered)) } });
 }
 
 Json WrenfoldApp::refresh_all_calendars()
@@ -96,7 +97,8 @@ Json WrenfoldApp::refresh_all_calendars()
             Json discovered = discovered_calendars(*_engine_for(account));
             _change_accounts([&](Json& list) { merge_into(list, id, discovered); });
         } catch (const std::exception& error) {
-            errors.push_back(Json::object({ { "account", account.value("apple_id", Json("")) }, { "error", error.what() } }));
+            errors.push_back(
+                Json::object({ { "account", account.value("apple_id", Json("")) }, { "error", error.what() } }));
         }
     }
     _save_accounts();

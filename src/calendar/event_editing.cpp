@@ -56,7 +56,7 @@ std::string not_an_event(const std::string& url)
 
 // The shape of every single-account edit: find the account, let its engine
 // make the change, raise the refresh token only when it succeeded.
-template<typename Change>
+template <typename Change>
 Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const std::optional<std::string>& event_url,
                          const Change& change)
 {

@@ -68,8 +68,8 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     Json errors = Json::array();
     for (std::size_t i = 0; i < tasks.size(); ++i) {
         if (outcomes[i].error) {
-            errors.push_back(Json::object({ { "calendar", tasks[i].calendar.value("name", Json("")) },
-                                            { "error", *outcomes[i].error } }));
+            errors.push_back(Json::object(
+                { { "calendar", tasks[i].calendar.value("name", Json("")) }, { "error", *outcomes[i].error } }));
             continue;
         }
         for (Json& event : outcomes[i].events) {

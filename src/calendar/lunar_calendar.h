@@ -22,4 +22,4 @@ std::optional<std::chrono::year_month_day> lunar_to_gregorian(int year, unsigned
 // outside the table.
 unsigned lunar_leap_month(int year);
 
-}
+}  // namespace wrenfold::holidays

@@ -11,20 +11,12 @@ namespace {
 // with PyEphem (tools/check_lunar_table.py); the closest call is 2071, whose instant lies
 // ten minutes after midnight of 5 April, far more than the uncertainty of the computation.
 constexpr std::array<std::uint8_t, last_qingming_year - first_qingming_year + 1> qingming_april_day = {
-    5, 5, 4, 5, 5, 5, 4, 5, 5, 5,
-    4, 4, 5, 5, 4, 4, 5, 5, 4, 4,
-    5, 5, 4, 4, 5, 5, 4, 4, 5, 5,
-    4, 4, 5, 5, 4, 4, 5, 5, 4, 4,
-    5, 5, 4, 4, 4, 5, 4, 4, 4, 5,
-    4, 4, 4, 5, 4, 4, 4, 5, 4, 4,
-    4, 5, 4, 4, 4, 5, 4, 4, 4, 5,
-    4, 4, 4, 5, 4, 4, 4, 4, 4, 4,
-    4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
-    4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
-    4, 4, 5,
+    5, 5, 4, 5, 5, 5, 4, 5, 5, 5, 4, 4, 5, 5, 4, 4, 5, 5, 4, 4, 5, 5, 4, 4, 5, 5, 4, 4, 5, 5, 4, 4, 5, 5, 4,
+    4, 5, 5, 4, 4, 5, 5, 4, 4, 4, 5, 4, 4, 4, 5, 4, 4, 4, 5, 4, 4, 4, 5, 4, 4, 4, 5, 4, 4, 4, 5, 4, 4, 4, 5,
+    4, 4, 4, 5, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5,
 };
 
-}
+}  // namespace
 
 std::optional<std::chrono::year_month_day> qingming(int year)
 {
@@ -35,4 +27,4 @@ std::optional<std::chrono::year_month_day> qingming(int year)
     return std::chrono::year { year } / April / std::chrono::day { day };
 }
 
-}
+}  // namespace wrenfold::holidays

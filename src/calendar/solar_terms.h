@@ -12,4 +12,4 @@ inline constexpr int last_qingming_year = 2100;
 // Taiwan's time (UTC+8); nullopt outside the tabulated years.
 std::optional<std::chrono::year_month_day> qingming(int year);
 
-}
+}  // namespace wrenfold::holidays

@@ -6,9 +6,9 @@ namespace wrenfold::holidays {
 
 namespace {
 
-using std::chrono::year;
 using std::chrono::January, std::chrono::February, std::chrono::March, std::chrono::April, std::chrono::May,
     std::chrono::June, std::chrono::September, std::chrono::October, std::chrono::December;
+using std::chrono::year;
 
 // From the yearly office calendars of the Directorate-General of Personnel Administration.
 constexpr std::array bridges = std::to_array<BridgeDay>({
@@ -66,7 +66,7 @@ constexpr std::array observed = std::to_array<DecreedObservedDay>({
     { year { 2013 } / April / 5, HolidayKind::childrens_day },
 });
 
-}
+}  // namespace
 
 std::span<BridgeDay const> bridge_days()
 {
@@ -78,4 +78,4 @@ std::span<DecreedObservedDay const> decreed_observed_days()
     return observed;
 }
 
-}
+}  // namespace wrenfold::holidays

@@ -24,4 +24,4 @@ struct DecreedObservedDay {
 std::span<BridgeDay const> bridge_days();
 std::span<DecreedObservedDay const> decreed_observed_days();
 
-}
+}  // namespace wrenfold::holidays

@@ -30,7 +30,7 @@ constexpr std::array<Names, 14> names = { {
     { "佛陀誕辰紀念日", "The Buddha's Birthday" },
 } };
 
-}
+}  // namespace
 
 std::string_view holiday_name(HolidayKind kind, HolidayLanguage language)
 {
@@ -38,4 +38,4 @@ std::string_view holiday_name(HolidayKind kind, HolidayLanguage language)
     return language == HolidayLanguage::zh_tw ? entry.zh_tw : entry.en_us;
 }
 
-}
+}  // namespace wrenfold::holidays

@@ -27,4 +27,4 @@ enum class HolidayLanguage : std::uint8_t { zh_tw, en_us };
 // The official name of a holiday (Traditional Chinese) or its English name.
 std::string_view holiday_name(HolidayKind kind, HolidayLanguage language);
 
-}
+}  // namespace wrenfold::holidays

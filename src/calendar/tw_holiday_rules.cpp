@@ -126,8 +126,8 @@ private:
     bool is_working_day(sys_days date) const
     {
         auto const on_date = [&](Holiday const& h) { return h.date == date; };
-        return !is_weekend(date) && !std::ranges::any_of(m_holidays, on_date)
-            && !std::ranges::any_of(m_observed, on_date) && !is_bridge_day(date);
+        return !is_weekend(date) && !std::ranges::any_of(m_holidays, on_date) &&
+            !std::ranges::any_of(m_observed, on_date) && !is_bridge_day(date);
     }
 
     std::vector<Holiday> const& m_holidays;
@@ -140,20 +140,28 @@ Search childrens_day_search(sys_days date)
     days const earlier { -1 };
     days const later { 1 };
     switch (weekday { date }.c_encoding()) {
-    case 1: return { date + days { 1 }, later }; // Monday → Tuesday
-    case 2: return { date - days { 1 }, earlier }; // Tuesday → Monday
-    case 3: return { date - days { 1 }, earlier }; // Wednesday → Tuesday
-    case 4: return { date + days { 1 }, later }; // Thursday → Friday
-    case 5: return { date - days { 1 }, earlier }; // Friday → Thursday
-    case 6: return { date - days { 1 }, earlier }; // Saturday → Friday
-    default: return { date - days { 2 }, earlier }; // Sunday → Friday
+    case 1:
+        return { date + days { 1 }, later };  // Monday → Tuesday
+    case 2:
+        return { date - days { 1 }, earlier };  // Tuesday → Monday
+    case 3:
+        return { date - days { 1 }, earlier };  // Wednesday → Tuesday
+    case 4:
+        return { date + days { 1 }, later };  // Thursday → Friday
+    case 5:
+        return { date - days { 1 }, earlier };  // Friday → Thursday
+    case 6:
+        return { date - days { 1 }, earlier };  // Saturday → Friday
+    default:
+        return { date - days { 2 }, earlier };  // Sunday → Friday
     }
 }
 
 bool shares_date_with_tomb_sweeping_day(std::vector<Holiday> const& holidays, Holiday const& h)
 {
-    return std::ranges::any_of(holidays,
-        [&](Holiday const& other) { return other.date == h.date && other.kind == HolidayKind::tomb_sweeping_day; });
+    return std::ranges::any_of(holidays, [&](Holiday const& other) {
+        return other.date == h.date && other.kind == HolidayKind::tomb_sweeping_day;
+    });
 }
 
 // The search for the observed day of `h`, if the rules of `year` give it one.
@@ -195,7 +203,7 @@ std::vector<Holiday> observed_days(int year, std::vector<Holiday> const& holiday
     return observed.observed();
 }
 
-}
+}  // namespace
 
 std::vector<DayOff> days_off_of_year(int year)
 {
@@ -214,4 +222,4 @@ std::vector<DayOff> days_off_of_year(int year)
     return out;
 }
 
-}
+}  // namespace wrenfold::holidays

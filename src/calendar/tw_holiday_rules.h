@@ -13,8 +13,8 @@ struct DayOff {
 
     std::chrono::sys_days date;
     Type type;
-    HolidayKind holiday; // for holiday and observed days
-    std::chrono::sys_days make_up_day; // for bridge days
+    HolidayKind holiday;                // for holiday and observed days
+    std::chrono::sys_days make_up_day;  // for bridge days
 };
 
 // Years whose holidays are known exactly: the lunar and solar-term tables cover them.
@@ -27,4 +27,4 @@ inline constexpr int last_holiday_year = 2100;
 // tables do not cover; before first_holiday_year there is nothing.
 std::vector<DayOff> days_off_of_year(int year);
 
-}
+}  // namespace wrenfold::holidays

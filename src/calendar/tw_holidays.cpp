@@ -39,7 +39,8 @@ std::string day_off_name(DayOff const& day, HolidayLanguage language)
         std::string const y = std::to_string(int(make_up.year()));
         std::string const m = two_digits(unsigned(make_up.month()));
         std::string const d = two_digits(unsigned(make_up.day()));
-        return zh ? "放假日（" + y + "-" + m + "-" + d + " 補班）" : "Day off (substituted from " + m + "/" + d + "/" + y + ")";
+        return zh ? "放假日（" + y + "-" + m + "-" + d + " 補班）"
+                  : "Day off (substituted from " + m + "/" + d + "/" + y + ")";
     }
     }
     return {};
@@ -67,7 +68,9 @@ struct NamedDay {
 std::vector<NamedDay> named_days(std::vector<int> const& years, HolidayLanguage language)
 {
     std::vector<NamedDay> out;
-    auto const wanted = [&](sys_days date) { return std::ranges::binary_search(years, int(year_month_day { date }.year())); };
+    auto const wanted = [&](sys_days date) {
+        return std::ranges::binary_search(years, int(year_month_day { date }.year()));
+    };
     std::optional<int> done;
     for (int y : years) {
         for (int rule_year : { y, y + 1 }) {
@@ -103,7 +106,7 @@ std::vector<Holiday> merge_by_date(std::vector<NamedDay> days)
     return out;
 }
 
-}
+}  // namespace
 
 std::vector<Holiday> taiwan_holidays(std::span<int const> years, std::optional<std::string_view> language)
 {
@@ -111,4 +114,4 @@ std::vector<Holiday> taiwan_holidays(std::span<int const> years, std::optional<s
     return merge_by_date(named_days(requested_years(years), lang));
 }
 
-}
+}  // namespace wrenfold::holidays

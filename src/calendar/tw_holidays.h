@@ -20,6 +20,7 @@ struct Holiday {
 // in date order, one entry per date: holidays sharing a date are named by their names sorted by
 // code point and joined by "; ". Years outside 1998..2100 yield nothing.
 // language: "zh_TW" (the default when nullopt) or "en_US"; any other throws std::invalid_argument.
-std::vector<Holiday> taiwan_holidays(std::span<int const> years, std::optional<std::string_view> language = std::nullopt);
+std::vector<Holiday> taiwan_holidays(std::span<int const> years,
+                                     std::optional<std::string_view> language = std::nullopt);
 
-}
+}  // namespace wrenfold::holidays

@@ -15,8 +15,8 @@ std::string base64_encode(std::string_view bytes)
     out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        unsigned chunk = static_cast<unsigned char>(bytes[i]) << 16 | static_cast<unsigned char>(bytes[i + 1]) << 8
-            | static_cast<unsigned char>(bytes[i + 2]);
+        unsigned chunk = static_cast<unsigned char>(bytes[i]) << 16 | static_cast<unsigned char>(bytes[i + 1]) << 8 |
+            static_cast<unsigned char>(bytes[i + 2]);
         out += alphabet[chunk >> 18 & 63];
         out += alphabet[chunk >> 12 & 63];
         out += alphabet[chunk >> 6 & 63];

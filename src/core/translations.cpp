@@ -84,7 +84,8 @@ MessageMap traditional_chinese_messages()
         { "err.api.generic", "{provider} API 錯誤（HTTP {status}）。" },
         { "err.api.raw_label", "原始錯誤" },
         { "err.key.control_chars", "API 金鑰、Base URL 與模型名稱不可包含換行或其他控制字元。" },
-        { "err.deepseek_no_key", "尚未設定 DeepSeek API 金鑰。請開啟「設定 → Claude Code 模型 → DeepSeek」並輸入金鑰。" },
+        { "err.deepseek_no_key",
+          "尚未設定 DeepSeek API 金鑰。請開啟「設定 → Claude Code 模型 → DeepSeek」並輸入金鑰。" },
     };
 }
 

@@ -24,8 +24,8 @@ constexpr time_t keep_alive_seconds = 5;
 
 bool is_page_request(const httplib::Request& request)
 {
-    return (request.method == "GET" || request.method == "HEAD")
-        && (request.path == "/" || request.path == "/index.html");
+    return (request.method == "GET" || request.method == "HEAD") &&
+        (request.path == "/" || request.path == "/index.html");
 }
 
 void send_json(httplib::Response& response, int status, const Json& body)
@@ -60,11 +60,11 @@ bool tokens_match(std::string_view given, std::string_view expected)
 }
 
 BrowserHost::BrowserHost(std::string page_html, std::filesystem::path page_directory, BridgeTarget& bridge)
-    : m_page_html(std::move(page_html))
-    , m_page_directory(std::move(page_directory))
-    , m_bridge(bridge)
-    , m_token(random_hex(token_bytes))
-    , m_server(std::make_unique<httplib::Server>())
+    : m_page_html(std::move(page_html)),
+      m_page_directory(std::move(page_directory)),
+      m_bridge(bridge),
+      m_token(random_hex(token_bytes)),
+      m_server(std::make_unique<httplib::Server>())
 {
     install_routes();
 }

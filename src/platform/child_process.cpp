@@ -121,8 +121,7 @@ std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
-    posix_spawnattr_setflags(&spawn.m_attr,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&spawn.m_attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&spawn.m_attr, 0);
     posix_spawnattr_setsigmask(&spawn.m_attr, &none);
     posix_spawnattr_setsigdefault(&spawn.m_attr, &all);

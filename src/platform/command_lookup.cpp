@@ -7,13 +7,13 @@ namespace wrenfold::platform {
 
 bool is_regular_file(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool is_directory(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 

@@ -18,7 +18,7 @@ public:
 struct TrayMenuItem {
     std::function<std::string()> text;  // asked again at every rebuild
     std::function<void()> action;
-    bool is_default { false };          // what clicking the icon itself does
+    bool is_default { false };  // what clicking the icon itself does
 };
 
 // The tray icon; its menu texts are asked for again on each rebuild.

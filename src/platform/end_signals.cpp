@@ -23,7 +23,7 @@ void pass_to_main_thread(int signal)
 void route_signals_to_main_thread(std::initializer_list<int> signals)
 {
     for (int signal : signals) {
-        struct sigaction routed {};
+        struct sigaction routed { };
         routed.sa_handler = pass_to_main_thread;
         sigemptyset(&routed.sa_mask);
         routed.sa_flags = SA_RESTART;

@@ -40,7 +40,10 @@ private:
 class MapEnvironment final : public Environment {
 public:
     MapEnvironment() = default;
-    MapEnvironment(std::initializer_list<std::map<std::string, std::string>::value_type> values) : m_values(values) { }
+    MapEnvironment(std::initializer_list<std::map<std::string, std::string>::value_type> values)
+        : m_values(values)
+    {
+    }
 
     std::optional<std::string> get(const std::string& name) const override;
     void set(const std::string& name, const std::string& value) override;

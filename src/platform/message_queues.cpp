@@ -82,8 +82,8 @@ bool LocalEvent::wait(std::chrono::milliseconds timeout) const
 }
 
 PipeQueue::PipeQueue(UniqueFd read_end, UniqueFd write_end)
-    : m_read(std::move(read_end))
-    , m_write(std::move(write_end))
+    : m_read(std::move(read_end)),
+      m_write(std::move(write_end))
 {
 }
 

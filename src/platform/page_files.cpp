@@ -73,14 +73,22 @@ std::optional<fs::path> page_file_for(const fs::path& page_directory, std::strin
 std::string page_content_type(const fs::path& file)
 {
     static const std::map<std::string, std::string> types {
-        { ".html", "text/html; charset=utf-8" },  { ".js", "text/javascript; charset=utf-8" },
-        { ".mjs", "text/javascript; charset=utf-8" }, { ".css", "text/css; charset=utf-8" },
-        { ".json", "application/json" },        { ".map", "application/json" },
-        { ".svg", "image/svg+xml" },            { ".png", "image/png" },
-        { ".jpg", "image/jpeg" },               { ".jpeg", "image/jpeg" },
-        { ".gif", "image/gif" },                { ".webp", "image/webp" },
-        { ".ico", "image/x-icon" },             { ".woff", "font/woff" },
-        { ".woff2", "font/woff2" },             { ".ttf", "font/ttf" },
+        { ".html", "text/html; charset=utf-8" },
+        { ".js", "text/javascript; charset=utf-8" },
+        { ".mjs", "text/javascript; charset=utf-8" },
+        { ".css", "text/css; charset=utf-8" },
+        { ".json", "application/json" },
+        { ".map", "application/json" },
+        { ".svg", "image/svg+xml" },
+        { ".png", "image/png" },
+        { ".jpg", "image/jpeg" },
+        { ".jpeg", "image/jpeg" },
+        { ".gif", "image/gif" },
+        { ".webp", "image/webp" },
+        { ".ico", "image/x-icon" },
+        { ".woff", "font/woff" },
+        { ".woff2", "font/woff2" },
+        { ".ttf", "font/ttf" },
         { ".txt", "text/plain; charset=utf-8" },
     };
     std::string extension = file.extension().string();

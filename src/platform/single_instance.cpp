@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace wrenfold {
@@ -169,7 +169,8 @@ std::optional<std::string> ask_running_instance(const fs::path& data_directory, 
             if (!peer_is_same_user(fd.get()))
                 return std::nullopt;
             write_all(fd.get(), "show\n");
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (auto line = read_line(fd.get(), std::max(left, 100ms)))
                 return line;
         }

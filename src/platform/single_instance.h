@@ -37,7 +37,10 @@ private:
 };
 
 // What the running instance answers a later start.
-inline std::string window_shown_answer() { return "shown"; }
+inline std::string window_shown_answer()
+{
+    return "shown";
+}
 inline constexpr std::string_view ADDRESS_ANSWER_PREFIX = "address ";
 inline std::string address_answer(const std::string& address)
 {

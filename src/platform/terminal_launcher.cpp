@@ -1,7 +1,7 @@
 #include "platform/terminal_launcher.h"
 
-#include "platform/command_lookup.h"
 #include "core/unique_fd.h"
+#include "platform/command_lookup.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -36,8 +36,9 @@ std::vector<std::string> terminal_command_line(const std::string& terminal, cons
 {
     // "$@" runs the command exactly as given (no quoting of ours); the shell
     // that follows keeps the window open afterwards.
-    std::vector<std::string> line { terminal, basename_of(terminal) == "gnome-terminal" ? "--" : "-e",
-                                    "bash", "-c", "\"$@\"; exec bash -i", "bash" };
+    std::vector<std::string> line {
+        terminal, basename_of(terminal) == "gnome-terminal" ? "--" : "-e", "bash", "-c", "\"$@\"; exec bash -i", "bash"
+    };
     line.insert(line.end(), command.begin(), command.end());
     return line;
 }

@@ -22,7 +22,10 @@ public:
 // what it printed.
 class DesktopTerminalLauncher final : public TerminalLauncher {
 public:
-    explicit DesktopTerminalLauncher(const Environment& environment) : m_environment(environment) { }
+    explicit DesktopTerminalLauncher(const Environment& environment)
+        : m_environment(environment)
+    {
+    }
     void open(const std::vector<std::string>& command) override;
 
 private:

@@ -44,8 +44,8 @@ bool status_notifier_host_registered()
         return false;
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"),
-        G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 500, nullptr, nullptr);
+        g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, 500, nullptr, nullptr);
     g_object_unref(bus);
     if (!reply)
         return false;
@@ -116,9 +116,9 @@ void build_menu(const std::shared_ptr<TrayState>& state)
         } catch (...) {
         }
         GtkWidget* entry = gtk_menu_item_new_with_label(text.c_str());
-        g_signal_connect_data(entry, "activate", G_CALLBACK(on_item_activated), new ItemTarget(state, index),
-                              [](gpointer data, GClosure*) { delete static_cast<ItemTarget*>(data); },
-                              GConnectFlags {});
+        g_signal_connect_data(
+            entry, "activate", G_CALLBACK(on_item_activated), new ItemTarget(state, index),
+            [](gpointer data, GClosure*) { delete static_cast<ItemTarget*>(data); }, GConnectFlags {});
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), entry);
         if (state->items[index].is_default)
             app_indicator_set_secondary_activate_target(state->indicator, entry);

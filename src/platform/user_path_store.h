@@ -31,7 +31,10 @@ public:
 // remembers what was written, and counts writes and announcements.
 class MemoryUserPathStore final : public UserPathStore {
 public:
-    explicit MemoryUserPathStore(std::string value = "") : m_value(std::move(value)) { }
+    explicit MemoryUserPathStore(std::string value = "")
+        : m_value(std::move(value))
+    {
+    }
 
     std::string read() override;
     void write(const std::string& value) override;

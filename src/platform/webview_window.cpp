@@ -51,8 +51,8 @@ private:
 
 struct WebViewWindow::State {
     State(BridgeTarget& target, Handlers window_handlers)
-        : bridge(target)
-        , handlers(std::move(window_handlers))
+        : bridge(target),
+          handlers(std::move(window_handlers))
     {
     }
 
@@ -74,17 +74,16 @@ using State = WebViewWindow::State;
 void settle(const std::weak_ptr<State>& weak_state, const Json& id, const BridgeReply& reply)
 {
     Json value = reply.status == BridgeReply::Status::Ok ? reply.result
-                 : reply.status == BridgeReply::Status::Failed
-                     ? Json(reply.error)
-                     : Json("no such method");
-    std::string script = "window.wrenfold._settle(" + id.dump() + ", "
-                         + (reply.status == BridgeReply::Status::Ok ? "true" : "false") + ", "
-                         + value.dump(-1, ' ', false, Json::error_handler_t::replace) + ");";
+        : reply.status == BridgeReply::Status::Failed    ? Json(reply.error)
+                                                         : Json("no such method");
+    std::string script = "window.wrenfold._settle(" + id.dump() + ", " +
+        (reply.status == BridgeReply::Status::Ok ? "true" : "false") + ", " +
+        value.dump(-1, ' ', false, Json::error_handler_t::replace) + ");";
     run_on_toolkit_thread([weak_state, script = std::move(script)] {
         auto state = weak_state.lock();
         if (state && state->view)
-            webkit_web_view_evaluate_javascript(state->view, script.c_str(), -1, nullptr, nullptr, nullptr,
-                                                nullptr, nullptr);
+            webkit_web_view_evaluate_javascript(state->view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr);
     });
 }
 
@@ -134,8 +133,8 @@ std::string read_file(const fs::path& file)
 void finish_with(WebKitURISchemeRequest* request, std::string body, const std::string& content_type)
 {
     auto* owned = new std::string(std::move(body));
-    GBytes* bytes = g_bytes_new_with_free_func(owned->data(), owned->size(),
-                                               [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
+    GBytes* bytes = g_bytes_new_with_free_func(
+        owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
     GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
     webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(g_bytes_get_size(bytes)),
                                      content_type.c_str());
@@ -164,14 +163,13 @@ void on_page_request(WebKitURISchemeRequest* request, gpointer data)
     finish_with(request, read_file(*file), page_content_type(*file));
 }
 
-gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                          gpointer data)
+gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data)
 {
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
     auto& state = *static_cast<std::shared_ptr<State>*>(data);
-    WebKitNavigationAction* action
-        = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     std::string target = uri ? uri : "";
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && is_own_page_uri(target))
@@ -284,10 +282,8 @@ WebKitWebView* make_view(const WindowSettings& settings, const std::shared_ptr<S
     GdkRGBA background {};
     if (gdk_rgba_parse(&background, settings.background.c_str()))
         webkit_web_view_set_background_color(view, &background);
-    g_signal_connect_data(view, "decide-policy", G_CALLBACK(on_decide_policy), hold(state), release,
-                          GConnectFlags {});
-    g_signal_connect_data(view, "context-menu", G_CALLBACK(on_context_menu), hold(state), release,
-                          GConnectFlags {});
+    g_signal_connect_data(view, "decide-policy", G_CALLBACK(on_decide_policy), hold(state), release, GConnectFlags {});
+    g_signal_connect_data(view, "context-menu", G_CALLBACK(on_context_menu), hold(state), release, GConnectFlags {});
     return view;
 }
 

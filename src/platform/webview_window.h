@@ -20,11 +20,11 @@ struct WindowSettings {
     int height { 720 };
     int min_width { 600 };
     int min_height { 400 };
-    std::string background;                  // "#rrggbb", shown before the page paints
-    std::filesystem::path icon_file;         // used when it exists
+    std::string background;                   // "#rrggbb", shown before the page paints
+    std::filesystem::path icon_file;          // used when it exists
     std::filesystem::path profile_directory;  // the web view's cookies, storage and cache
-    std::string page_html;                   // served as index.html
-    std::filesystem::path page_directory;    // the page's scripts, styles and pictures
+    std::string page_html;                    // served as index.html
+    std::filesystem::path page_directory;     // the page's scripts, styles and pictures
     bool developer_tools { false };
 };
 

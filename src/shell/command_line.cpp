@@ -52,17 +52,17 @@ std::string usage_text()
 
 std::string help_text()
 {
-    return usage_text()
-         + "\n"
-           "Wrenfold, a desktop calendar for iCloud with an AI assistant.\n"
-           "With a display it opens its window and lives in the tray; started again,\n"
-           "it brings the running window back.\n"
-           "\n"
-           "  --browser    serve the page to a web browser on 127.0.0.1 instead of a window\n"
-           "  --port N     the browser host's port (0 or absent: a free one)\n"
-           "  --no-open    do not open the page's address in the default browser\n"
-           "  --help       show this text\n"
-           "  --version    show the version\n";
+    return usage_text() +
+        "\n"
+        "Wrenfold, a desktop calendar for iCloud with an AI assistant.\n"
+        "With a display it opens its window and lives in the tray; started again,\n"
+        "it brings the running window back.\n"
+        "\n"
+        "  --browser    serve the page to a web browser on 127.0.0.1 instead of a window\n"
+        "  --port N     the browser host's port (0 or absent: a free one)\n"
+        "  --no-open    do not open the page's address in the default browser\n"
+        "  --help       show this text\n"
+        "  --version    show the version\n";
 }
 
 std::string version_text()

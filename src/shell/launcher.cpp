@@ -18,9 +18,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 
@@ -32,8 +32,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kRestartSpacing = 60s;
-constexpr auto kWorkerGrace = 3s;       // after the application ended
-constexpr auto kApplicationGrace = 15s; // after an ending signal was passed on
+constexpr auto kWorkerGrace = 3s;        // after the application ended
+constexpr auto kApplicationGrace = 15s;  // after an ending signal was passed on
 
 sigset_t launcher_signals()
 {
@@ -77,7 +77,10 @@ std::string describe_end(int status)
 
 class Launcher {
 public:
-    explicit Launcher(const ApplicationEntry& application) : m_application(application) { }
+    explicit Launcher(const ApplicationEntry& application)
+        : m_application(application)
+    {
+    }
 
     int run()
     {

@@ -1,9 +1,9 @@
 // wrenfold [--browser] [--port N] [--no-open] [--help] [--version]
+#include "platform/end_signals.h"
 #include "shell/command_line.h"
 #include "shell/entry.h"
 #include "shell/launcher.h"
 #include "shell/one_instance.h"
-#include "platform/end_signals.h"
 #include "sync/worker_process.h"
 
 #include <csignal>

@@ -113,8 +113,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
         _run_browser_host(bridge, html_content, options);
 }
 
-void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& html_content,
-                                    const LaunchOptions& options)
+void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
 {
     // On a desktop the clipboard is still read through the toolkit, on a thread of its own.
     std::unique_ptr<BackgroundToolkit> toolkit;
@@ -161,8 +160,8 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     std::filesystem::path runtime_directory = APP_DIR / "runtime";
     _setup_tray(
         [&](std::vector<TrayMenuItem> items) {
-            return std::make_shared<IndicatorTray>(std::string(APP_NAME), std::string(APP_NAME), window_settings.icon_file, runtime_directory,
-                                                   std::move(items));
+            return std::make_shared<IndicatorTray>(std::string(APP_NAME), std::string(APP_NAME),
+                                                   window_settings.icon_file, runtime_directory, std::move(items));
         },
         end_process_now);
 

@@ -7,8 +7,7 @@ namespace wrenfold {
 
 namespace {
 
-template<typename Map>
-auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
+template <typename Map> auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
 {
     auto found = map.find(key);
     return found != map.end() ? found->second : nullptr;

@@ -35,7 +35,9 @@ bool WrenfoldApp::_on_window_closing()
 }
 
 // The size is never saved: every start opens at 1280 × 720.
-void WrenfoldApp::_on_window_resized(int, int) { }
+void WrenfoldApp::_on_window_resized(int, int)
+{
+}
 
 // GTK's dark variant of the theme darkens the title bar with the rest.
 void WrenfoldApp::_apply_dark_titlebar()

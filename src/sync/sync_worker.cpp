@@ -53,8 +53,8 @@ Json watchable_accounts(const Json& document)
 }
 
 SyncWorker::SyncWorker(SyncSettings settings, MessageQueue& reports)
-    : m_settings(std::move(settings))
-    , m_reports(reports)
+    : m_settings(std::move(settings)),
+      m_reports(reports)
 {
 }
 

@@ -31,8 +31,7 @@ constexpr auto kEndCheck = 100ms;
 constexpr auto kCycleWindDown = 600ms;
 const char* const kDefaultServer = "https://caldav.icloud.com/";
 
-template<typename Map>
-auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
+template <typename Map> auto find_shared(const Map& map, const std::string& key) -> typename Map::mapped_type
 {
     auto found = map.find(key);
     return found != map.end() ? found->second : nullptr;
@@ -70,7 +69,10 @@ void wait_for_end(const QueueMap& queues, const EventMap& events, pid_t parent)
 // The account list as it stands in the store, which the worker only reads.
 class AccountsReader {
 public:
-    explicit AccountsReader(std::filesystem::path file) : m_file(std::move(file)) { }
+    explicit AccountsReader(std::filesystem::path file)
+        : m_file(std::move(file))
+    {
+    }
 
     Json read()
     {
@@ -115,7 +117,7 @@ UniqueFd adopt(int fd)
 std::string handoff_text(const WorkerHandoff& handoff)
 {
     return std::to_string(handoff.end_event) + "," + std::to_string(handoff.end_queue) + "," +
-           std::to_string(handoff.receipt_queue);
+        std::to_string(handoff.receipt_queue);
 }
 
 std::optional<WorkerHandoff> parse_handoff(const std::string& text)

@@ -15,9 +15,9 @@ namespace wrenfold::sync {
 inline constexpr const char* kWorkerMarker = "WRENFOLD_SYNC_WORKER";
 
 struct WorkerHandoff {
-    int end_event { -1 };     // eventfd of the "end" event
-    int end_queue { -1 };     // reading end of the "end" queue
-    int receipt_queue { -1 }; // writing end of the "get_receipt" queue
+    int end_event { -1 };      // eventfd of the "end" event
+    int end_queue { -1 };      // reading end of the "end" queue
+    int receipt_queue { -1 };  // writing end of the "get_receipt" queue
 
     bool operator==(const WorkerHandoff&) const = default;
 };

@@ -15,7 +15,7 @@ TEST(Construction, FirstStartCreatesAPrivateDataDirectoryWithDefaults)
     AppFolders folders;
     auto app = folders.make_app();
 
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(folders.data().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(app->settings_snapshot(), Json::parse(R"({"window_w": 1280, "window_h": 720, "language": "en"})"));

@@ -17,7 +17,8 @@ TEST(SetLanguage, StoresAndSavesOnlyARealChange)
 
     EXPECT_EQ(app->set_language("zh-Hant"), Json::parse(R"({"ok": true, "language": "zh-Hant"})"));
     EXPECT_EQ(Json::parse(folders.settings_file_text())["language"], "zh-Hant");
-    EXPECT_EQ(app->_t("err.account.dup", { { "id", "Bob@Example.com" } }), "這個 Apple ID 已經加入過了：Bob@Example.com");
+    EXPECT_EQ(app->_t("err.account.dup", { { "id", "Bob@Example.com" } }),
+              "這個 Apple ID 已經加入過了：Bob@Example.com");
 
     EXPECT_EQ(app->set_language(42)["language"], "en");
     EXPECT_EQ(app->_t("tray.show"), "Show window");
@@ -32,10 +33,11 @@ TEST(PageBootstrap, ImagesAreDataUrlsAndAMissingOneIsEmpty)
     auto app = folders.make_app();
 
     Json images = app->get_images();
-    EXPECT_EQ(images.dump(), Json::parse(R"({"logo": "data:image/png;base64,cG5n",)"
-                                         R"( "logo_ico": "data:image/x-icon;base64,aWNv",)"
-                                         R"( "gear": "", "refresh": "data:image/png;base64,"})")
-                                 .dump());
+    EXPECT_EQ(images.dump(),
+              Json::parse(R"({"logo": "data:image/png;base64,cG5n",)"
+                          R"( "logo_ico": "data:image/x-icon;base64,aWNv",)"
+                          R"( "gear": "", "refresh": "data:image/png;base64,"})")
+                  .dump());
 }
 
 TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
@@ -61,7 +63,8 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
     EXPECT_EQ(state["show_tw_holidays"], false);
     EXPECT_EQ(state["default_calendar"], "https://c/1/");
     EXPECT_EQ(state["language"], "zh-Hant");
-    EXPECT_EQ(state["accounts"].dump(),
-              R"([{"id":"a","apple_id":"x@y","home_tzid":"Asia/Taipei","calendars":[{"url":"https://c/1/","name":"Home"}]}])");
+    EXPECT_EQ(
+        state["accounts"].dump(),
+        R"([{"id":"a","apple_id":"x@y","home_tzid":"Asia/Taipei","calendars":[{"url":"https://c/1/","name":"Home"}]}])");
     EXPECT_EQ(state.dump().find("secret"), std::string::npos) << "passwords never reach the page";
 }

@@ -11,9 +11,10 @@ using wrenfold::testing::AppFolders;
 TEST(AccountStore, NormalisesWhatItLoadsWithoutWritingItBack)
 {
     AppFolders folders;
-    const std::string stored = R"({"accounts": ["junk", 3, {"apple_id": "a@example.com"},)"
-                               R"( {"id": "keep", "apple_id": "b", "calendars": [{"url": "u"}], "home_tzid": "Europe/Paris"},)"
-                               R"( {"id": 0, "apple_id": "c"}]})";
+    const std::string stored =
+        R"({"accounts": ["junk", 3, {"apple_id": "a@example.com"},)"
+        R"( {"id": "keep", "apple_id": "b", "calendars": [{"url": "u"}], "home_tzid": "Europe/Paris"},)"
+        R"( {"id": 0, "apple_id": "c"}]})";
     folders.store_accounts(stored);
     auto app = folders.make_app();
     Json accounts = app->accounts_snapshot();
@@ -53,11 +54,12 @@ TEST(AccountStore, UnreadableStoresAreLoggedAndLeaveNoAccounts)
 TEST(AccountStore, SavedStoreReadsBackWithTheSameRecordsAndOrder)
 {
     AppFolders folders;
-    const std::string stored = "{\n  \"accounts\": [\n    {\n      \"id\": \"0123\",\n      \"apple_id\": \"林@example.com\",\n"
-                               "      \"app_password\": \"p\",\n      \"home_tzid\": \"Asia/Taipei\",\n"
-                               "      \"calendars\": [\n        {\n          \"url\": \"https://x/cal/\",\n"
-                               "          \"name\": \"家庭\",\n          \"visible\": false\n        }\n      ]\n"
-                               "    }\n  ]\n}";
+    const std::string stored =
+        "{\n  \"accounts\": [\n    {\n      \"id\": \"0123\",\n      \"apple_id\": \"林@example.com\",\n"
+        "      \"app_password\": \"p\",\n      \"home_tzid\": \"Asia/Taipei\",\n"
+        "      \"calendars\": [\n        {\n          \"url\": \"https://x/cal/\",\n"
+        "          \"name\": \"家庭\",\n          \"visible\": false\n        }\n      ]\n"
+        "    }\n  ]\n}";
     folders.store_accounts(stored);
     auto app = folders.make_app();
     app->_save_accounts();

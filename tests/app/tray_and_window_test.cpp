@@ -35,9 +35,9 @@ protected:
     {
         end_event = std::make_shared<wrenfold::LocalEvent>();
         end_queue = std::make_shared<wrenfold::LocalQueue>();
-        app = std::make_unique<wrenfold::WrenfoldApp>(wrenfold::QueueMap { { "end", end_queue } },
-                                                      wrenfold::EventMap { { "end", end_event } },
-                                                      folders.environment());
+        app =
+            std::make_unique<wrenfold::WrenfoldApp>(wrenfold::QueueMap { { "end", end_queue } },
+                                                    wrenfold::EventMap { { "end", end_event } }, folders.environment());
         app->_set_window(window);
         app->_setup_tray(
             [this](std::vector<TrayMenuItem> made) {

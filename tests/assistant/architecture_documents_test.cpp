@@ -37,7 +37,8 @@ TEST(ArchitectureDocuments, SectionReferencesLeadToTheSectionsTheyName)
 
     // The result fields of the actions are where the rules send the assistant.
     std::smatch result_fields;
-    ASSERT_TRUE(std::regex_search(rules, result_fields, std::regex("各動作成功時的欄位見 `架構說明目錄\\.md` 第(...)節")));
+    ASSERT_TRUE(
+        std::regex_search(rules, result_fields, std::regex("各動作成功時的欄位見 `架構說明目錄\\.md` 第(...)節")));
     EXPECT_NE(heading_of(index, result_fields[1].str()).find("結果"), std::string::npos)
         << "section " << result_fields[1].str() << " is " << heading_of(index, result_fields[1].str());
 }

@@ -120,7 +120,8 @@ sys.exit(step.get("exit", 0))
 // What the stand-in claude prints for a turn that answers `result`.
 inline Json claude_answer(const std::string& session, const std::string& result)
 {
-    return Json { { "stdout", dump_compact({ { "type", "result" }, { "session_id", session }, { "result", result } }) } };
+    return Json { { "stdout",
+                    dump_compact({ { "type", "result" }, { "session_id", session }, { "result", result } }) } };
 }
 
 inline bool has_option(const Json& argv, const std::string& option, const std::string& value)

@@ -23,15 +23,16 @@ protected:
     {
         // scripts/setup installs the servers: a missing one is a broken set-up, not a pass.
         ASSERT_TRUE(wrenfold::testing::server_installed(CalDavServerKind::Radicale)) << "radicale is not installed";
-        alice_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "alice@example.com", "alice-secret");
+        alice_server =
+            std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "alice@example.com", "alice-secret");
         bob_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "bob@example.com", "bob-secret");
         alice_server->create_calendar("home", "Home");
         alice_work = alice_server->create_calendar("work", "Work");
         bob_work = bob_server->create_calendar("work", "Work");
         ::setenv("HOME", (folders.path() / "home").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (folders.path() / "xdg").c_str(), 1);
-        app = std::make_unique<WrenfoldApp>(
-            QueueMap {}, EventMap {}, AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
+        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {},
+                                            AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
         add_account(*alice_server, "alice-secret");
         add_account(*bob_server, "bob-secret");
@@ -93,8 +94,11 @@ TEST_F(CalendarActionsOnRadicale, CreateQueryMoveUpdateAndDeleteAWeeklyEvent)
     EXPECT_EQ(item["url"], created["url"]);
 
     // To Alice's "Work": created there, gone from Bob's; the series and its place come along.
-    Json move = Json::object({ { "url", item["url"] }, { "etag", item["etag"] }, { "calendar", "Work" },
-                               { "account", "alice@example.com" }, { "start", "2025-06-03T09:00:00" },
+    Json move = Json::object({ { "url", item["url"] },
+                               { "etag", item["etag"] },
+                               { "calendar", "Work" },
+                               { "account", "alice@example.com" },
+                               { "start", "2025-06-03T09:00:00" },
                                { "end", "2025-06-03T09:15:00" } });
     Json moved = call("claude_update_event", Json::array({ move }));
     ASSERT_EQ(moved["moved"], true) << moved.dump();
@@ -125,7 +129,8 @@ TEST_F(CalendarActionsOnRadicale, CreateQueryMoveUpdateAndDeleteAWeeklyEvent)
     EXPECT_EQ(stale["ok"], false) << stale.dump();
     EXPECT_EQ(refresh_token(), before_refusal);
 
-    Json deleted = call("claude_delete_event", Json::array({ { { "url", item["url"] }, { "etag", updated["etag"] } } }));
+    Json deleted =
+        call("claude_delete_event", Json::array({ { { "url", item["url"] }, { "etag", updated["etag"] } } }));
     EXPECT_EQ(deleted, Json::object({ { "ok", true }, { "url", item["url"] } }));
     EXPECT_EQ(june()["count"], 0);
     EXPECT_EQ(refresh_token(), before + 4);

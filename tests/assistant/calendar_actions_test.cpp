@@ -21,17 +21,22 @@ Json calendar(const std::string& url, const std::string& name, bool read_only = 
 
 Json event(const std::string& url, const std::string& summary, const std::string& start)
 {
-    return Json::object({ { "uid", summary }, { "summary", summary }, { "start", start }, { "end", start },
-                          { "all_day", false }, { "url", url }, { "etag", "\"e-" + summary + "\"" },
+    return Json::object({ { "uid", summary },
+                          { "summary", summary },
+                          { "start", start },
+                          { "end", start },
+                          { "all_day", false },
+                          { "url", url },
+                          { "etag", "\"e-" + summary + "\"" },
                           { "description", "private notes" } });
 }
 
 // Ann (listed first) with "Home", "Work" and a read-only "Holidays feed";
 // Bob with his own "Work".
 struct TwoAccounts : FakeApp {
-    std::string ann = add("ann@example.com", Json::array({ calendar("https://p/home/", "Home"),
-                                                           calendar("https://p/work/", "Work"),
-                                                           calendar("https://p/feed/", "Feed", true) }));
+    std::string ann = add("ann@example.com",
+                          Json::array({ calendar("https://p/home/", "Home"), calendar("https://p/work/", "Work"),
+                                        calendar("https://p/feed/", "Feed", true) }));
     std::string bob = add("bob@example.com", Json::array({ calendar("https://q/work/", "Work") }));
     std::shared_ptr<FakeEngine> ann_server = engines.engine("ann@example.com");
     std::shared_ptr<FakeEngine> bob_server = engines.engine("bob@example.com");
@@ -48,8 +53,8 @@ TEST(CalendarActions, QueryListsEachSeriesOnceWithoutHolidaysOrPrivateFields)
     EXPECT_EQ(lone.app->claude_query_events(Json::parse(R"({"start": "2025-10-01", "end": "2025-11-01"})")),
               Json::parse(R"({"ok": true, "events": [], "count": 0, "no_account": true})"));
 
-    std::string ann = lone.add("ann@example.com", Json::array({ calendar("https://p/home/", "Home"),
-                                                                calendar("https://p/work/", "Work") }));
+    std::string ann = lone.add(
+        "ann@example.com", Json::array({ calendar("https://p/home/", "Home"), calendar("https://p/work/", "Work") }));
     auto server = lone.engines.engine("ann@example.com");
     // A weekly stand-up expanded into four occurrences of one resource, out of order.
     server->put_events("https://p/work/",
@@ -58,7 +63,8 @@ TEST(CalendarActions, QueryListsEachSeriesOnceWithoutHolidaysOrPrivateFields)
                                      event("https://p/work/review.ics", "Review", "2025-10-08T14:00:00"),
                                      event("https://p/work/standup.ics", "Stand-up", "2025-10-13T09:00:00"),
                                      event("https://p/work/standup.ics", "Stand-up", "2025-10-27T09:00:00") }));
-    server->put_events("https://p/home/", Json::array({ event("https://p/home/dentist.ics", "Dentist", "2025-10-07") }));
+    server->put_events("https://p/home/",
+                       Json::array({ event("https://p/home/dentist.ics", "Dentist", "2025-10-07") }));
 
     // October holds the National Day holiday; the assistant never sees it.
     Json result = lone.app->claude_query_events(Json::parse(R"({"start": "2025-10-01", "end": "2025-11-01"})"));
@@ -142,18 +148,19 @@ TEST(CalendarActions, CreateResolvesTheCalendarByNameHintAndDefault)
     EXPECT_EQ(fake.refresh_token(), before + 1);
 
     // Without a hint the first account's calendar of that name wins.
-    Json to_ann = fake.app->claude_create_event(Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Work"})"));
+    Json to_ann =
+        fake.app->claude_create_event(Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Work"})"));
     EXPECT_EQ(to_ann["url"], "https://p/work/new.ics");
     EXPECT_EQ(to_ann["account"], "ann@example.com");
 
     // A name that matches nothing, or a read-only calendar's URL, falls back to the default.
     fake.app->set_default_calendar("https://q/work/");
-    Json unknown = fake.app->claude_create_event(
-        Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Gym", "calendar_url": "https://p/feed/"})"));
+    Json unknown = fake.app->claude_create_event(Json::parse(
+        R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Gym", "calendar_url": "https://p/feed/"})"));
     EXPECT_EQ(unknown["url"], "https://q/work/new.ics");
     // An exact writable URL beats the name.
-    Json by_url = fake.app->claude_create_event(
-        Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Work", "calendar_url": "https://p/home/"})"));
+    Json by_url = fake.app->claude_create_event(Json::parse(
+        R"({"summary": "Tea", "start": "2025-10-02", "calendar": "Work", "calendar_url": "https://p/home/"})"));
     EXPECT_EQ(by_url["calendar"], "Home");
 
     fake.bob_server->fail("create_event", "HTTP 507 from the server");
@@ -219,7 +226,8 @@ TEST(CalendarActions, UpdateMovesWithinAndAcrossAccounts)
     EXPECT_EQ(fake.refresh_token(), before + 1);
 
     // Another calendar of the same account is the engine's own move.
-    Json home = fake.app->claude_update_event(Json::parse(R"({"url": "https://p/work/standup.ics", "calendar": "HOME"})"));
+    Json home =
+        fake.app->claude_update_event(Json::parse(R"({"url": "https://p/work/standup.ics", "calendar": "HOME"})"));
     EXPECT_EQ(home["moved"], true);
     EXPECT_EQ(home["calendar"], "Home");
     EXPECT_EQ(fake.ann_server->calls().back().target, "https://p/work/standup.ics -> https://p/home/");

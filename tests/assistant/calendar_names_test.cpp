@@ -31,16 +31,17 @@ TEST(AssistantCalendarNames, MatchWhateverTheLetterCaseInAnyScript)
 {
     FakeApp fake;
     fake.add("ann@example.com", Json::array({ calendar("https://p/home/", "Home") }));
-    fake.add("Åsa@example.com", Json::array({ calendar("https://q/doctors/", "Ärzte"),
-                                              calendar("https://q/other/", "Other") }));
+    fake.add("Åsa@example.com",
+             Json::array({ calendar("https://q/doctors/", "Ärzte"), calendar("https://q/other/", "Other") }));
     auto asa_server = fake.engines.engine("Åsa@example.com");
     AppBridge bridge(*fake.app);
 
     Json created = call(bridge, "claude_create_event",
                         Json::parse(R"({"summary": "Check-up", "start": "2025-10-02", "calendar": "ärzte"})"));
     EXPECT_EQ(created["url"], "https://q/doctors/new.ics") << created.dump();
-    Json hinted = call(bridge, "claude_create_event",
-                       Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "OTHER", "account": "åsa"})"));
+    Json hinted =
+        call(bridge, "claude_create_event",
+             Json::parse(R"({"summary": "Tea", "start": "2025-10-02", "calendar": "OTHER", "account": "åsa"})"));
     EXPECT_EQ(hinted["url"], "https://q/other/new.ics") << hinted.dump();
 
     asa_server->put_events("https://q/doctors/", Json::array({ Json::parse(R"({"uid": "c-1", "summary": "Check-up",

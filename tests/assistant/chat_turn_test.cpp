@@ -1,7 +1,7 @@
 #include "assistant_fixture.h"
 
-#include <gtest/gtest.h>
 #include <future>
+#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -32,7 +32,8 @@ TEST(ChatTurn, AnthropicTurnsSendTheMessageOnStdinAndResumeTheSession)
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
 
-    EXPECT_EQ(send(bridge, Json::array({ "明天下午三點牙醫" })), Json::parse(R"({"ok": true, "error": "", "reply": "first"})"));
+    EXPECT_EQ(send(bridge, Json::array({ "明天下午三點牙醫" })),
+              Json::parse(R"({"ok": true, "error": "", "reply": "first"})"));
     EXPECT_EQ(send(bridge, Json::array({ nullptr })), Json::parse(R"({"ok": true, "error": "", "reply": "second"})"));
 
     auto calls = folders.calls();
@@ -104,7 +105,8 @@ TEST(ChatTurn, FailuresBecomeMessagesAndAStaleSessionIsRetriedOnce)
         { { "exit", 1 }, { "stderr", "No conversation found with session ID: old\n" } },
         claude_answer("new", "after retry"),
         { { "exit", 1 }, { "stdout", R"({"is_error": true, "api_error_status": 429, "result": "rate"})" } },
-        { { "stdout", R"({"is_error": true, "api_error_status": 401, "session_id": "err-session", "result": "API Error: 401"})" } },
+        { { "stdout",
+            R"({"is_error": true, "api_error_status": 401, "session_id": "err-session", "result": "API Error: 401"})" } },
         { { "exit", 2 } },
         { { "stdout", "  plain text answer \n" } },
     }));
@@ -120,10 +122,13 @@ TEST(ChatTurn, FailuresBecomeMessagesAndAStaleSessionIsRetriedOnce)
     EXPECT_EQ(send(bridge, Json::array({ "x" }))["error"],
               "Rate limit reached (HTTP 429). Wait a moment and retry, or check your Anthropic account quota."
               "\n\nOriginal error: rate");
-    EXPECT_EQ(send(bridge, Json::array({ "x" }))["error"].get<std::string>().rfind("Authentication failed (HTTP 401)", 0), 0u);
+    EXPECT_EQ(
+        send(bridge, Json::array({ "x" }))["error"].get<std::string>().rfind("Authentication failed (HTTP 401)", 0),
+        0u);
     EXPECT_TRUE(has_option(folders.calls()[4]["argv"], "--resume", "new"));
     // The error answer still carried the conversation on; a plain exit code is reported as such.
-    EXPECT_EQ(send(bridge, Json::array({ "x" })), Json::parse(R"({"ok": false, "error": "claude exit code 2", "reply": ""})"));
+    EXPECT_EQ(send(bridge, Json::array({ "x" })),
+              Json::parse(R"({"ok": false, "error": "claude exit code 2", "reply": ""})"));
     EXPECT_TRUE(has_option(folders.calls()[5]["argv"], "--resume", "err-session"));
     EXPECT_EQ(send(bridge, Json::array({ "x" }))["reply"], "plain text answer");
 }
@@ -138,15 +143,17 @@ TEST(ChatTurn, ATurnPastItsTimeLimitIsKilled)
     EXPECT_EQ(send(bridge, Json::array({ "hi", "", nullptr, 0.5 })),
               Json::parse(R"({"ok": false, "error": "Claude response timed out (0.5 seconds).", "reply": ""})"));
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_EQ(bridge.call("claude_send", Json::array({ "hi", "", nullptr, "soon" })).status, BridgeReply::Status::Failed);
+    EXPECT_EQ(bridge.call("claude_send", Json::array({ "hi", "", nullptr, "soon" })).status,
+              BridgeReply::Status::Failed);
 }
 
 TEST(ChatTurn, AResetCancelsTheRunningTurnEvenAfterItPrintedItsAnswer)
 {
     AssistantFolders folders;
     // The answer is printed at once, but the child lingers before it exits.
-    folders.install_fake_claude(Json::array({ { { "stdout", R"({"session_id": "late", "result": "too late"})" }, { "linger", 30 } },
-                                              claude_answer("fresh", "after reset") }));
+    folders.install_fake_claude(
+        Json::array({ { { "stdout", R"({"session_id": "late", "result": "too late"})" }, { "linger", 30 } },
+                      claude_answer("fresh", "after reset") }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
 

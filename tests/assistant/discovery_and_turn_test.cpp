@@ -13,18 +13,19 @@ using Kind = TurnAnswer::Kind;
 
 TEST(ExeDiscovery, FallbackLocationsFollowTheEnvironmentInOrder)
 {
-    MapEnvironment full{ { "HOME", "/home/u" }, { "LOCALAPPDATA", "/l" }, { "APPDATA", "/a" },
-                          { "ProgramFiles", "/pf" } };
+    MapEnvironment full {
+        { "HOME", "/home/u" }, { "LOCALAPPDATA", "/l" }, { "APPDATA", "/a" }, { "ProgramFiles", "/pf" }
+    };
     EXPECT_EQ(claude_fallback_locations(full),
               (std::vector<std::string> { "/home/u/.local/bin/claude", "/home/u/.local/bin/claude.exe",
                                           "/home/u/.local/bin/claude.cmd", "/l/Programs/claude/claude.exe",
                                           "/l/Programs/claude/claude.cmd", "/a/npm/claude.cmd", "/a/npm/claude.ps1",
                                           "/pf/nodejs/claude.cmd" }));
-    MapEnvironment profile{ { "USERPROFILE", "/p" }, { "HOME", "/home/u" }, { "LOCALAPPDATA", "" } };
-    EXPECT_EQ(claude_fallback_locations(profile),
-              (std::vector<std::string> { "/p/.local/bin/claude", "/p/.local/bin/claude.exe",
-                                          "/p/.local/bin/claude.cmd" }));
-    MapEnvironment relative{ { "HOME", "home" }, { "APPDATA", "a" }, { "ProgramFiles", "" } };
+    MapEnvironment profile { { "USERPROFILE", "/p" }, { "HOME", "/home/u" }, { "LOCALAPPDATA", "" } };
+    EXPECT_EQ(
+        claude_fallback_locations(profile),
+        (std::vector<std::string> { "/p/.local/bin/claude", "/p/.local/bin/claude.exe", "/p/.local/bin/claude.cmd" }));
+    MapEnvironment relative { { "HOME", "home" }, { "APPDATA", "a" }, { "ProgramFiles", "" } };
     EXPECT_TRUE(claude_fallback_locations(relative).empty());
     EXPECT_EQ(absolute_search_path(":.:/usr/bin::bin:/opt/x/:"), "/usr/bin:/opt/x/");
 }
@@ -42,7 +43,7 @@ TEST(ExeDiscovery, ToolNamesAndProbeFolders)
     EXPECT_EQ(tool_file_name("RUN.BAT"), "RUN.BAT");
     EXPECT_EQ(tool_file_name("x.Cmd"), "x.Cmd");
 
-    MapEnvironment environment{ { "LOCALAPPDATA", "/l" }, { "ProgramData", "/pd" } };
+    MapEnvironment environment { { "LOCALAPPDATA", "/l" }, { "ProgramData", "/pd" } };
     EXPECT_EQ(tool_probe_candidates("adb.exe", environment),
               (std::vector<std::string> { "/l/Android/Sdk/platform-tools/adb.exe", "/pd/chocolatey/bin/adb.exe",
                                           "/l/Microsoft/WinGet/Links/adb.exe" }));
@@ -51,8 +52,8 @@ TEST(ExeDiscovery, ToolNamesAndProbeFolders)
 
 TEST(TurnCommand, ArgumentsForEachProviderAndSessionState)
 {
-    TurnCommand turn { "/bin/claude", "claude", "", "ds-model", "xhigh", "/d/deepseek-settings.json",
-                       "/arch", "PROMPT", "/arch", "", "" };
+    TurnCommand turn { "/bin/claude", "claude", "",      "ds-model", "xhigh", "/d/deepseek-settings.json",
+                       "/arch",       "PROMPT", "/arch", "",         "" };
     EXPECT_EQ(turn_arguments(turn),
               (std::vector<std::string> { "/bin/claude", "-p", "--model", "", "--append-system-prompt", "PROMPT",
                                           "--add-dir", "/arch", "--effort", "xhigh", "--permission-mode",
@@ -65,8 +66,8 @@ TEST(TurnCommand, ArgumentsForEachProviderAndSessionState)
     EXPECT_EQ(turn_arguments(turn),
               (std::vector<std::string> { "/bin/claude", "-p", "--settings", "/d/deepseek-settings.json",
                                           "--append-system-prompt", "PROMPT", "--add-dir", "/arch", "--add-dir",
-                                          "/data", "--permission-mode", "bypassPermissions", "--output-format",
-                                          "json", "--resume", "s-1" }));
+                                          "/data", "--permission-mode", "bypassPermissions", "--output-format", "json",
+                                          "--resume", "s-1" }));
     turn.deepseek_model = "deepseek-reasoner";
     auto args = turn_arguments(turn);
     EXPECT_EQ(args[4], "--model");
@@ -122,7 +123,9 @@ Translate translator_for(const std::string& language)
 TEST(ApiError, FriendlyTextFollowsStatusProviderAndLanguage)
 {
     auto en = translator_for("en");
-    Json balance { { "is_error", true }, { "api_error_status", 402 }, { "result", "API Error: 402 Insufficient Balance" } };
+    Json balance { { "is_error", true },
+                   { "api_error_status", 402 },
+                   { "result", "API Error: 402 Insufficient Balance" } };
     EXPECT_EQ(humanize_api_error(balance, "deepseek", en),
               "Insufficient balance (HTTP 402). Your DeepSeek account is out of credit — please top up at DeepSeek "
               "before retrying.\n\nOriginal error: API Error: 402 Insufficient Balance");

@@ -16,8 +16,8 @@ using wrenfold::AppBridge;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
 using wrenfold::testing::AssistantFolders;
-using wrenfold::testing::claude_answer;
 using wrenfold::testing::call;
+using wrenfold::testing::claude_answer;
 using wrenfold::testing::read_text;
 using wrenfold::testing::write_text;
 
@@ -98,7 +98,8 @@ TEST(AssistantHostileInput, ADeeplyNestedAnswerIsAFailureNotACrash)
 {
     AssistantFolders folders;
     std::string deep = std::string(60000, '[') + std::string(60000, ']');
-    folders.install_fake_claude(Json::array({ Json { { "stdout", deep }, { "exit", 1 } }, Json { { "stdout", deep } } }));
+    folders.install_fake_claude(
+        Json::array({ Json { { "stdout", deep }, { "exit", 1 } }, Json { { "stdout", deep } } }));
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     EXPECT_EQ(call(bridge, "claude_send", { "x" })["ok"], false);

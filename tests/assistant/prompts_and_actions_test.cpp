@@ -18,10 +18,14 @@ Json calendar(const std::string& name, const std::string& url, bool read_only = 
 Json two_accounts()
 {
     return Json::array({
-        { { "id", "A1" }, { "apple_id", "alice@icloud.com" }, { "home_tzid", "Europe/Paris" },
-          { "calendars", { calendar("Holidays", "https://a/h/", true), calendar("Work", "https://a/w/"),
-                           calendar("Home", "https://a/home/") } } },
-        { { "id", "B2" }, { "apple_id", "bob@me.com" },
+        { { "id", "A1" },
+          { "apple_id", "alice@icloud.com" },
+          { "home_tzid", "Europe/Paris" },
+          { "calendars",
+            { calendar("Holidays", "https://a/h/", true), calendar("Work", "https://a/w/"),
+              calendar("Home", "https://a/home/") } } },
+        { { "id", "B2" },
+          { "apple_id", "bob@me.com" },
           { "calendars", { calendar("work ", "https://b/w/"), calendar("Shared", "https://b/s/", true) } } },
     });
 }
@@ -61,9 +65,10 @@ TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 {
     Json one = Json::array({ two_accounts()[0] });
     auto block = calendar_context_block(sunday_evening(), one, default_calendar(one, "https://a/home/")->calendar);
-    EXPECT_EQ(block, "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週日）19:05，時區 Europe/Paris\n"
-                     "可寫入的行事曆（建立/修改用 calendar 欄位指定名稱,省略則用預設）：\n"
-                     "  • Work\n  • Home（預設）\n-----");
+    EXPECT_EQ(block,
+              "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週日）19:05，時區 Europe/Paris\n"
+              "可寫入的行事曆（建立/修改用 calendar 欄位指定名稱,省略則用預設）：\n"
+              "  • Work\n  • Home（預設）\n-----");
 
     auto accounts = two_accounts();
     auto multi = calendar_context_block(sunday_evening(), accounts, std::nullopt);
@@ -100,20 +105,24 @@ TEST(CalendarChoice, DefaultAndResolutionPriorities)
         return resolve_calendar(accounts, "https://a/home/", name, hint, calendar_url)->calendar["url"];
     };
     EXPECT_EQ(url("Work", "", " https://b/w/ "), "https://b/w/");
-    EXPECT_EQ(url("WORK", "bob", ""), "https://b/w/");           // the hint beats account order
+    EXPECT_EQ(url("WORK", "bob", ""), "https://b/w/");  // the hint beats account order
     EXPECT_EQ(url(" work ", "", ""), "https://a/w/");
     EXPECT_EQ(url("Work", "nobody", ""), "https://a/w/");
-    EXPECT_EQ(url("Nowhere", "", ""), "https://a/home/");         // unknown name: the default
+    EXPECT_EQ(url("Nowhere", "", ""), "https://a/home/");             // unknown name: the default
     EXPECT_EQ(url("Shared", "", "https://b/s/"), "https://a/home/");  // read-only URL and name are skipped
 }
 
 TEST(ActionPayload, FieldsAreNormalisedNullTextBecomingEmpty)
 {
-    Json payload { { "summary", nullptr }, { "start", 20250601 }, { "all_day", "false" }, { "location", nullptr },
-                   { "url", "ignored" }, { "calendar", "Work" }, { "rrule", "FREQ=WEEKLY" } };
+    Json payload { { "summary", nullptr }, { "start", 20250601 },  { "all_day", "false" },    { "location", nullptr },
+                   { "url", "ignored" },   { "calendar", "Work" }, { "rrule", "FREQ=WEEKLY" } };
     EXPECT_EQ(clean_event_fields(payload),
-              (Json { { "summary", "" }, { "start", "20250601" }, { "all_day", true }, { "location", "" },
-                      { "calendar", "Work" }, { "rrule", "FREQ=WEEKLY" } }));
+              (Json { { "summary", "" },
+                      { "start", "20250601" },
+                      { "all_day", true },
+                      { "location", "" },
+                      { "calendar", "Work" },
+                      { "rrule", "FREQ=WEEKLY" } }));
     EXPECT_EQ(normalized_field(FieldKind::TruthValue, 0), false);
     EXPECT_EQ(normalized_field(FieldKind::Text, true), "true");
     EXPECT_FALSE(event_field_kind("uid"));
@@ -125,23 +134,40 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
 {
     auto event = [](const std::string& summary, const std::string& start, const std::string& url,
                     const std::string& calendar_name, const std::string& account_id) {
-        return Json { { "url", url }, { "etag", "e" }, { "summary", summary }, { "start", start }, { "end", start },
-                      { "all_day", false }, { "calendar_url", "https://a/w/" }, { "calendar_name", calendar_name },
-                      { "account_id", account_id }, { "description", "secret" } };
+        return Json { { "url", url },
+                      { "etag", "e" },
+                      { "summary", summary },
+                      { "start", start },
+                      { "end", start },
+                      { "all_day", false },
+                      { "calendar_url", "https://a/w/" },
+                      { "calendar_name", calendar_name },
+                      { "account_id", account_id },
+                      { "description", "secret" } };
     };
     Json events = Json::array({
         event("weekly", "2025-06-09T10:00:00", "https://a/w/1.ics", "Work", "A1"),
         event("once", "2025-06-03T08:00:00", "https://a/w/2.ics", "Work", "ghost"),
         event("weekly", "2025-06-02T10:00:00", "https://a/w/1.ics", "Work", "A1"),
         event("home", "2025-06-04", "https://a/h/3.ics", " HOME", "A1"),
-        { { "summary", "端午節" }, { "start", "2025-05-31" }, { "calendar_url", "local:tw_holidays" },
+        { { "summary", "端午節" },
+          { "start", "2025-05-31" },
+          { "calendar_url", "local:tw_holidays" },
           { "calendar_name", "Work" } },
     });
     auto items = query_items(events, " work", two_accounts());
     ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0], (Json { { "summary", "weekly" }, { "start", "2025-06-02T10:00:00" }, { "end", "2025-06-02T10:00:00" },
-                                { "all_day", false }, { "location", "" }, { "calendar", "Work" }, { "recurring", true },
-                                { "url", "https://a/w/1.ics" }, { "etag", "e" }, { "account", "alice@icloud.com" } }));
+    EXPECT_EQ(items[0],
+              (Json { { "summary", "weekly" },
+                      { "start", "2025-06-02T10:00:00" },
+                      { "end", "2025-06-02T10:00:00" },
+                      { "all_day", false },
+                      { "location", "" },
+                      { "calendar", "Work" },
+                      { "recurring", true },
+                      { "url", "https://a/w/1.ics" },
+                      { "etag", "e" },
+                      { "account", "alice@icloud.com" } }));
     EXPECT_EQ(items[1]["recurring"], false);
     EXPECT_EQ(items[1]["account"], "");
 

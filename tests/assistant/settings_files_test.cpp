@@ -12,12 +12,11 @@ using namespace wrenfold;
 using namespace wrenfold::assistant;
 using wrenfold::testing::TempDir;
 
-
 namespace {
 
 int mode_of(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     ::stat(path.c_str(), &info);
     return static_cast<int>(info.st_mode & 0777);
 }
@@ -82,11 +81,13 @@ TEST(ClaudeCodeFiles, SignInIsReadFromClaudeCodesOwnFiles)
 {
     TempDir home;
     EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"oauthAccount": {}, "primaryApiKey": ""})");
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
+                                  R"({"oauthAccount": {}, "primaryApiKey": ""})");
     EXPECT_FALSE(claude_signed_in(home.path().string()));
     wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"([{"oauthAccount": {"a": 1}}])");
     EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"oauthAccount": {"emailAddress": "a@b"}})");
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
+                                  R"({"oauthAccount": {"emailAddress": "a@b"}})");
     EXPECT_TRUE(claude_signed_in(home.path().string()));
     wrenfold::testing::write_text((home / ".claude/settings.json").string(), "{not json");
     EXPECT_FALSE(claude_signed_in(home.path().string()));
@@ -98,12 +99,14 @@ TEST(ClaudeCodeFiles, ApiKeyIsStoredPrivatelyBesideTheOtherKeys)
 {
     TempDir home;
     store_claude_api_key(home.path().string(), "  sk-ant-1  ");
-    EXPECT_EQ(wrenfold::testing::read_text((home / ".claude/settings.json").string()), "{\n  \"primaryApiKey\": \"sk-ant-1\"\n}");
+    EXPECT_EQ(wrenfold::testing::read_text((home / ".claude/settings.json").string()),
+              "{\n  \"primaryApiKey\": \"sk-ant-1\"\n}");
     EXPECT_EQ(mode_of((home / ".claude/settings.json").string()), 0600);
     EXPECT_EQ(mode_of((home / ".claude").string()), 0700);
     EXPECT_TRUE(claude_signed_in(home.path().string()));
 
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"({"theme": "dark", "primaryApiKey": "old", "x": "天"})");
+    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
+                                  R"({"theme": "dark", "primaryApiKey": "old", "x": "天"})");
     store_claude_api_key(home.path().string(), " ");
     EXPECT_EQ(read_json_file((home / ".claude/settings.json").string()), (Json { { "theme", "dark" }, { "x", "天" } }));
     EXPECT_EQ(std::filesystem::directory_iterator((home / ".claude").string())->path().filename(), "settings.json");
@@ -133,15 +136,23 @@ TEST(DeepSeekSettings, CredentialsAreReadWithDefaultsAndWrittenKeepingOtherKeys)
     EXPECT_TRUE(deepseek_credentials(path).contains("error"));
 
     Json file { { "permissions", { { "allow", Json::array() } } },
-                { "env", { { "OTHER", "1" }, { "ANTHROPIC_BASE_URL", "http://x/anthropic" }, { "ANTHROPIC_MODEL", "m" } } } };
+                { "env",
+                  { { "OTHER", "1" }, { "ANTHROPIC_BASE_URL", "http://x/anthropic" }, { "ANTHROPIC_MODEL", "m" } } } };
     auto kept = with_deepseek_credentials(file, " key ", std::nullopt, std::string("  "));
-    EXPECT_EQ(kept["env"], (Json { { "OTHER", "1" }, { "ANTHROPIC_BASE_URL", "http://x/anthropic" },
-                                   { "ANTHROPIC_MODEL", "m" }, { "ANTHROPIC_AUTH_TOKEN", "key" } }));
+    EXPECT_EQ(kept["env"],
+              (Json { { "OTHER", "1" },
+                      { "ANTHROPIC_BASE_URL", "http://x/anthropic" },
+                      { "ANTHROPIC_MODEL", "m" },
+                      { "ANTHROPIC_AUTH_TOKEN", "key" } }));
     EXPECT_EQ(kept["permissions"], file["permissions"]);
     auto fresh = with_deepseek_credentials(Json::object(), "", std::nullopt, std::string(" deepseek-reasoner "));
-    EXPECT_EQ(fresh["env"], (Json { { "ANTHROPIC_AUTH_TOKEN", "" }, { "ANTHROPIC_BASE_URL", "https://api.deepseek.com/anthropic" },
-                                    { "ANTHROPIC_MODEL", "deepseek-reasoner" } }));
-    EXPECT_EQ(with_deepseek_credentials({ { "env", "text" } }, "k", std::nullopt, std::nullopt)["env"]["ANTHROPIC_AUTH_TOKEN"], "k");
+    EXPECT_EQ(fresh["env"],
+              (Json { { "ANTHROPIC_AUTH_TOKEN", "" },
+                      { "ANTHROPIC_BASE_URL", "https://api.deepseek.com/anthropic" },
+                      { "ANTHROPIC_MODEL", "deepseek-reasoner" } }));
+    EXPECT_EQ(with_deepseek_credentials({ { "env", "text" } }, "k", std::nullopt,
+                                        std::nullopt)["env"]["ANTHROPIC_AUTH_TOKEN"],
+              "k");
 }
 
 TEST(DeepSeekSettings, ModelListComesFromTheEndpointOrFallsBack)
@@ -161,13 +172,21 @@ TEST(DeepSeekSettings, ModelListComesFromTheEndpointOrFallsBack)
     EXPECT_EQ(no_token["error"].get<std::string>().rfind("settings parse: ", 0), 0u);
     EXPECT_EQ(http.requests, 0);
 
-    wrenfold::testing::write_text(path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/", "ANTHROPIC_AUTH_TOKEN": "tok"}})");
-    http.response = { 200, R"({"data": [{"id": "deepseek-chat"}, {"name": "x"}, {"id": 5}, {"id": ""}, "s", {"id": "deepseek-v9"}, {"id": "deepseek-chat"}]})" };
+    wrenfold::testing::write_text(
+        path, R"({"env": {"ANTHROPIC_BASE_URL": "http://127.0.0.1:9/anthropic/", "ANTHROPIC_AUTH_TOKEN": "tok"}})");
+    http.response = {
+        200,
+        R"({"data": [{"id": "deepseek-chat"}, {"name": "x"}, {"id": 5}, {"id": ""}, "s", {"id": "deepseek-v9"}, {"id": "deepseek-chat"}]})"
+    };
     auto live = deepseek_model_list(path, "cur", http);
-    EXPECT_EQ(live, (Json { { "ok", true }, { "models", { "deepseek-chat", "deepseek-v9", "deepseek-chat" } },
-                            { "current", "cur" }, { "source", "api" } }));
+    EXPECT_EQ(live,
+              (Json { { "ok", true },
+                      { "models", { "deepseek-chat", "deepseek-v9", "deepseek-chat" } },
+                      { "current", "cur" },
+                      { "source", "api" } }));
     EXPECT_EQ(http.requested_url, "http://127.0.0.1:9/models");
-    EXPECT_EQ(http.requested_headers, (std::vector<std::pair<std::string, std::string>> { { "Authorization", "Bearer tok" } }));
+    EXPECT_EQ(http.requested_headers,
+              (std::vector<std::pair<std::string, std::string>> { { "Authorization", "Bearer tok" } }));
     EXPECT_EQ(http.requested_timeout, std::chrono::seconds(8));
     EXPECT_EQ(http.requested_max_body, 1024u * 1024u);
 

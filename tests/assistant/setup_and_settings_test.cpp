@@ -58,11 +58,17 @@ TEST(ClaudeReadiness, StatusRunsTheVersionCheck)
     auto exe = (folders.bin() / "claude").string();
     write_version_script(exe, "printf '  2.1.0 (Claude Code)\\nmore\\n'");
     Json normal = call(bridge, "claude_status");
-    EXPECT_EQ(normal, (Json { { "installed", true }, { "logged_in", false }, { "provider", "claude" },
-                              { "has_deepseek_settings", false }, { "version", "2.1.0 (Claude Code)" },
-                              { "model", "claude-opus-4-8" }, { "exe", exe },
-                              { "hint", "Not signed in to Claude Code. Please run `claude` in a terminal and follow the "
-                                        "browser flow to sign in." } }));
+    EXPECT_EQ(normal,
+              (Json { { "installed", true },
+                      { "logged_in", false },
+                      { "provider", "claude" },
+                      { "has_deepseek_settings", false },
+                      { "version", "2.1.0 (Claude Code)" },
+                      { "model", "claude-opus-4-8" },
+                      { "exe", exe },
+                      { "hint",
+                        "Not signed in to Claude Code. Please run `claude` in a terminal and follow the "
+                        "browser flow to sign in." } }));
 
     write_version_script(exe, "echo broken >&2; exit 1");
     app->set_claude_provider("deepseek");
@@ -90,8 +96,11 @@ TEST(ClaudeReadiness, FindExecutableLooksAlongThePathThenInProbeFolders)
     AppBridge bridge(*app);
 
     EXPECT_EQ(call(bridge, "claude_find_executable", Json::array({ "  adb " })),
-              (Json { { "ok", true }, { "found", true }, { "path", (folders.bin() / "adb").string() },
-                      { "on_path", true }, { "name", "adb" } }));
+              (Json { { "ok", true },
+                      { "found", true },
+                      { "path", (folders.bin() / "adb").string() },
+                      { "on_path", true },
+                      { "name", "adb" } }));
     EXPECT_EQ(call(bridge, "claude_find_executable", Json::array({ "fastboot" }))["path"],
               (folders.root / "local/Android/Sdk/platform-tools/fastboot.exe").string());
     EXPECT_EQ(call(bridge, "claude_find_executable", Json::array({ "run.BAT" }))["on_path"], false);
@@ -107,8 +116,9 @@ TEST(ClaudeSetup, InstallationMakesTheProgramReachableAtOnce)
     AssistantFolders folders;
     auto local_bin = folders.home() / ".local/bin";
     folders.env->set("PATH", "/usr/bin::/bin");
-    folders.installer = { "/bin/sh", "-c", "mkdir -p \"$HOME/.local/bin\" && printf '#!/bin/sh\\n' > "
-                                           "\"$HOME/.local/bin/claude\" && chmod +x \"$HOME/.local/bin/claude\"" };
+    folders.installer = { "/bin/sh", "-c",
+                          "mkdir -p \"$HOME/.local/bin\" && printf '#!/bin/sh\\n' > "
+                          "\"$HOME/.local/bin/claude\" && chmod +x \"$HOME/.local/bin/claude\"" };
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
     EXPECT_EQ(call(bridge, "start_claude_login"), Json::parse(R"({"ok": false, "error": "claude_not_installed"})"));
@@ -172,14 +182,16 @@ TEST(ClaudeSettings, SettersNormaliseAndSaveOnlyChanges)
 
     Json models = call(bridge, "claude_get_models");
     EXPECT_EQ(models["builtin"].size(), 8u);
-    EXPECT_EQ(models["builtin"][5], Json::parse(R"({"id": "opus", "family": "opus", "version": "latest", "kind": "alias"})"));
+    EXPECT_EQ(models["builtin"][5],
+              Json::parse(R"({"id": "opus", "family": "opus", "version": "latest", "kind": "alias"})"));
     EXPECT_EQ(models["effort_levels"], Json::parse(R"(["low", "medium", "high", "xhigh", "max"])"));
     EXPECT_EQ(models["custom_settings_path"], (folders.data() / "deepseek-settings.json").string());
     EXPECT_EQ(bridge.call("set_claude_model", Json::array()).status, BridgeReply::Status::Failed);
 
     EXPECT_EQ(call(bridge, "set_claude_api_key", Json::array({ " sk-ant " })), Json::parse(R"({"ok": true})"));
     EXPECT_TRUE(call(bridge, "claude_ai_state")["has_backend"] == false);  // not installed: sign-in not read
-    EXPECT_EQ(Json::parse(read_text(folders.home() / ".claude/settings.json")), Json::parse(R"({"primaryApiKey": "sk-ant"})"));
+    EXPECT_EQ(Json::parse(read_text(folders.home() / ".claude/settings.json")),
+              Json::parse(R"({"primaryApiKey": "sk-ant"})"));
     fs::remove_all(folders.home() / ".claude");
     write_text(folders.home() / ".claude", "blocks the folder");
     EXPECT_EQ(call(bridge, "set_claude_api_key", Json::array({ "k" }))["ok"], false);
@@ -196,9 +208,12 @@ TEST(DeepSeekProvider, CredentialsAndModelsThroughTheBridge)
     EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", Json::array({ " sk-d " })),
               (Json { { "ok", true }, { "path", path }, { "api_key", "sk-d" } }));
     EXPECT_EQ(call(bridge, "claude_get_deepseek_credentials"),
-              (Json { { "api_key", "sk-d" }, { "base_url", "https://api.deepseek.com/anthropic" },
-                      { "model", "deepseek-chat" }, { "path", path }, { "exists", true } }));
-    struct stat info {};
+              (Json { { "api_key", "sk-d" },
+                      { "base_url", "https://api.deepseek.com/anthropic" },
+                      { "model", "deepseek-chat" },
+                      { "path", path },
+                      { "exists", true } }));
+    struct stat info { };
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 

@@ -88,8 +88,9 @@ std::string as_read(const std::string& ics)
     return caldav::serialize(calendar.get());
 }
 
-const char* const kKeptProperties[] = { "DTSTART", "DTEND", "RRULE", "EXDATE", "RECURRENCE-ID", "CATEGORIES",
-                                        "ORGANIZER", "ATTENDEE", "X-OTHER-APP-COLOR", "TRIGGER", "UID", "ACTION" };
+const char* const kKeptProperties[] = { "DTSTART",           "DTEND",      "RRULE",     "EXDATE",
+                                        "RECURRENCE-ID",     "CATEGORIES", "ORGANIZER", "ATTENDEE",
+                                        "X-OTHER-APP-COLOR", "TRIGGER",    "UID",       "ACTION" };
 
 class EditsOnServers : public ::testing::TestWithParam<CalDavServerKind> {
 protected:
@@ -103,8 +104,8 @@ protected:
         bob_work = bob->create_calendar("work", "Work");
         ::setenv("HOME", (folders.path() / "home").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (folders.path() / "xdg").c_str(), 1);
-        app = std::make_unique<WrenfoldApp>(
-            QueueMap {}, EventMap {}, AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
+        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {},
+                                            AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
         alice_id = add_account(*alice, "alice-secret");
         bob_id = add_account(*bob, "bob-secret");
@@ -137,8 +138,8 @@ protected:
         std::vector<std::string> out;
         for (const auto& e : listed["events"]) {
             if (e.value("url", "") == url)
-                out.push_back(e["recurrence_id"].get<std::string>() + " " + e["start"].get<std::string>() + " "
-                              + e["end"].get<std::string>() + " " + e["summary"].get<std::string>());
+                out.push_back(e["recurrence_id"].get<std::string>() + " " + e["start"].get<std::string>() + " " +
+                              e["end"].get<std::string>() + " " + e["summary"].get<std::string>());
         }
         std::sort(out.begin(), out.end());
         return out;
@@ -169,7 +170,7 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
 
     // The page's title edit: the whole event, with its times as listed.
     Json fields = { { "summary", "Meeting" }, { "start", first["start"] }, { "end", first["end"] },
-                    { "all_day", false }, { "location", "" }, { "rrule", first["rrule"] } };
+                    { "all_day", false },     { "location", "" },          { "rrule", first["rrule"] } };
     Json renamed = call("update_event", Json::array({ alice_id, event_url, first["etag"], fields }));
     ASSERT_EQ(renamed["ok"], true) << renamed.dump();
     std::vector<std::string> expected = before;
@@ -180,13 +181,18 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
     EXPECT_EQ(occurrences(event_url), expected);
     std::string stored = alice->get_resource(event_url);
     for (const char* name : kKeptProperties)
-        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n" << stored;
-    EXPECT_EQ(property_lines(master_only(stored), "SUMMARY"), std::vector<std::string> { "SUMMARY;LANGUAGE=de:Meeting" });
+        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n"
+                                                                                               << stored;
+    EXPECT_EQ(property_lines(master_only(stored), "SUMMARY"),
+              std::vector<std::string> { "SUMMARY;LANGUAGE=de:Meeting" });
     EXPECT_EQ(stored.find("X-LIC-ERROR"), std::string::npos) << stored;
 
     // One occurrence moved by two hours; only it changes.
-    Json one = { { "summary", "Meeting" }, { "recurrence_id", "2025-03-19T16:00:00" }, { "scope", "this" },
-                 { "start", "2025-03-19T18:00:00" }, { "end", "2025-03-19T19:00:00" } };
+    Json one = { { "summary", "Meeting" },
+                 { "recurrence_id", "2025-03-19T16:00:00" },
+                 { "scope", "this" },
+                 { "start", "2025-03-19T18:00:00" },
+                 { "end", "2025-03-19T19:00:00" } };
     ASSERT_EQ(call("update_event", Json::array({ alice_id, event_url, "", one }))["ok"], true);
     std::replace(expected.begin(), expected.end(),
                  std::string("2025-03-19T16:00:00 2025-03-19T16:00:00 2025-03-19T17:00:00 Meeting"),
@@ -194,7 +200,9 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
     EXPECT_EQ(occurrences(event_url), expected);
 
     // The whole series a day later, from an occurrence after the change to summer time.
-    Json all = { { "recurrence_id", "2025-04-07T15:00:00" }, { "scope", "all" }, { "start", "2025-04-08T15:00:00" },
+    Json all = { { "recurrence_id", "2025-04-07T15:00:00" },
+                 { "scope", "all" },
+                 { "start", "2025-04-08T15:00:00" },
                  { "end", "2025-04-08T16:00:00" } };
     ASSERT_EQ(call("update_event", Json::array({ alice_id, event_url, "", all }))["ok"], true);
     auto a_day_later = [](const std::string& time) {
@@ -206,8 +214,8 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
     };
     std::vector<std::string> moved;
     for (const auto& line : expected)
-        moved.push_back(a_day_later(line.substr(0, 19)) + " " + a_day_later(line.substr(20, 19)) + " "
-                        + a_day_later(line.substr(40, 19)) + line.substr(59));
+        moved.push_back(a_day_later(line.substr(0, 19)) + " " + a_day_later(line.substr(20, 19)) + " " +
+                        a_day_later(line.substr(40, 19)) + line.substr(59));
     std::sort(moved.begin(), moved.end());
     EXPECT_EQ(occurrences(event_url), moved);
     stored = alice->get_resource(event_url);
@@ -215,8 +223,10 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
               std::vector<std::string> { "RRULE:FREQ=WEEKLY;UNTIL=20250417T070000Z;BYDAY=TU,TH" });
     // The series keeps what it had; the new override is a full copy of the occurrence, alarm and attendees too.
     for (const char* name : { "ATTENDEE", "ORGANIZER", "CATEGORIES", "TRIGGER", "X-OTHER-APP-COLOR" }) {
-        EXPECT_EQ(property_lines(master_only(stored), name), property_lines(master_only(as_read(kForeignSeries)), name)) << name;
-        EXPECT_EQ(property_lines(stored, name).size(), 2 * property_lines(master_only(as_read(kForeignSeries)), name).size());
+        EXPECT_EQ(property_lines(master_only(stored), name), property_lines(master_only(as_read(kForeignSeries)), name))
+            << name;
+        EXPECT_EQ(property_lines(stored, name).size(),
+                  2 * property_lines(master_only(as_read(kForeignSeries)), name).size());
     }
 
     // One occurrence deleted, then the moved one: both gone, nothing else.
@@ -245,11 +255,13 @@ TEST_P(EditsOnServers, OnlyEventsAreEditedAndMovesCarryTheWholeObject)
     Json fields = { { "uid", "foreign-series-1" }, { "summary", "Besprechung" } };
     Json inside = call("move_event", Json::array({ alice_id, event_url, "", alice_id, alice_home, fields }));
     ASSERT_EQ(inside["ok"], true) << inside.dump();
-    Json across = call("move_event", Json::array({ alice_id, inside["url"], inside["etag"], bob_id, bob_work, fields }));
+    Json across =
+        call("move_event", Json::array({ alice_id, inside["url"], inside["etag"], bob_id, bob_work, fields }));
     ASSERT_EQ(across["ok"], true) << across.dump();
     std::string stored = bob->get_resource(across["url"]);
     for (const char* name : kKeptProperties)
-        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n" << stored;
+        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n"
+                                                                                               << stored;
     EXPECT_EQ(property_lines(stored, "SUMMARY"), property_lines(as_read(kForeignSeries), "SUMMARY"));
     EXPECT_EQ(occurrences(across["url"]).size(), 13u);
     EXPECT_TRUE(occurrences(event_url).empty());

@@ -13,19 +13,27 @@ namespace {
 
 using namespace std::chrono;
 
-icaltimezone* taipei() { return home_zone_for("Asia/Taipei"); }
-EditContext context() { return {taipei(), "Asia/Taipei", sys_days{year{2026} / 1 / 1}}; }
+icaltimezone* taipei()
+{
+    return home_zone_for("Asia/Taipei");
+}
+EditContext context()
+{
+    return { taipei(), "Asia/Taipei", sys_days { year { 2026 } / 1 / 1 } };
+}
 
-std::string wrap(const std::string& body) {
+std::string wrap(const std::string& body)
+{
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//Program//EN\r\n" + body + "END:VCALENDAR\r\n";
 }
 
 // "recurrence_id start end summary", sorted, over a wide range.
-std::vector<std::string> occurrences(const std::string& ics, year_month_day from = year{2024} / 1 / 1,
-                                     year_month_day to = year{2027} / 1 / 1) {
+std::vector<std::string> occurrences(const std::string& ics, year_month_day from = year { 2024 } / 1 / 1,
+                                     year_month_day to = year { 2027 } / 1 / 1)
+{
     IcalPtr calendar = parse_calendar(ics);
     Json out = Json::array();
-    expand_resource(calendar.get(), {"u", "e"}, {home_midnight(from, taipei()), home_midnight(to, taipei())},
+    expand_resource(calendar.get(), { "u", "e" }, { home_midnight(from, taipei()), home_midnight(to, taipei()) },
                     taipei(), out);
     std::vector<std::string> lines;
     for (const auto& e : out)
@@ -35,13 +43,15 @@ std::vector<std::string> occurrences(const std::string& ics, year_month_day from
     return lines;
 }
 
-std::string edited(const std::string& ics, const EventFields& fields) {
+std::string edited(const std::string& ics, const EventFields& fields)
+{
     IcalPtr calendar = parse_calendar(ics);
     apply_fields(calendar.get(), fields, context());
     return serialize(calendar.get());
 }
 
-std::vector<std::string> lines_starting(const std::string& ics, const std::string& prefix) {
+std::vector<std::string> lines_starting(const std::string& ics, const std::string& prefix)
+{
     std::vector<std::string> found;
     size_t pos = 0;
     while ((pos = ics.find("\r\n" + prefix, pos)) != std::string::npos) {
@@ -54,39 +64,42 @@ std::vector<std::string> lines_starting(const std::string& ics, const std::strin
 
 // What the parser makes of a text (RRULE parts in its order, CATEGORIES one
 // value a line): the stored form that edits are compared with.
-std::string as_parsed(const std::string& ics) {
+std::string as_parsed(const std::string& ics)
+{
     IcalPtr calendar = parse_calendar(ics);
     return serialize(calendar.get());
 }
 
-std::vector<std::string> renamed(std::vector<std::string> lines, const std::string& from, const std::string& to) {
+std::vector<std::string> renamed(std::vector<std::string> lines, const std::string& from, const std::string& to)
+{
     for (auto& line : lines)
         if (auto at = line.rfind(from); at != std::string::npos && at + from.size() == line.size())
             line.replace(at, from.size(), to);
     return lines;
 }
 
-const std::string kLosAngelesLastFriday = wrap(
-    "BEGIN:VEVENT\r\nUID:la\r\nDTSTAMP:20240101T000000Z\r\n"
-    "DTSTART;TZID=America/Los_Angeles:20240126T170000\r\nDTEND;TZID=America/Los_Angeles:20240126T180000\r\n"
-    "RRULE:FREQ=MONTHLY;BYDAY=-1FR;COUNT=12\r\nSUMMARY;LANGUAGE=en:Review\r\nLOCATION:\r\n"
-    "ATTENDEE;CN=Ann;PARTSTAT=ACCEPTED:mailto:ann@example.com\r\nCATEGORIES:work,review\r\n"
-    "X-OTHER-PROGRAM;X-P=1:kept\r\n"
-    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Reminder\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VEVENT\r\n");
+const std::string kLosAngelesLastFriday =
+    wrap("BEGIN:VEVENT\r\nUID:la\r\nDTSTAMP:20240101T000000Z\r\n"
+         "DTSTART;TZID=America/Los_Angeles:20240126T170000\r\nDTEND;TZID=America/Los_Angeles:20240126T180000\r\n"
+         "RRULE:FREQ=MONTHLY;BYDAY=-1FR;COUNT=12\r\nSUMMARY;LANGUAGE=en:Review\r\nLOCATION:\r\n"
+         "ATTENDEE;CN=Ann;PARTSTAT=ACCEPTED:mailto:ann@example.com\r\nCATEGORIES:work,review\r\n"
+         "X-OTHER-PROGRAM;X-P=1:kept\r\n"
+         "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Reminder\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VEVENT\r\n");
 
-const std::string kBerlinWeekly = wrap(
-    "BEGIN:VEVENT\r\nUID:be\r\nDTSTAMP:20240101T000000Z\r\n"
-    "DTSTART;TZID=Europe/Berlin:20250303T090000\r\nDTEND;TZID=Europe/Berlin:20250303T100000\r\n"
-    "RRULE:FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20250416T070000Z\r\n"
-    "EXDATE;TZID=Europe/Berlin:20250331T090000\r\nSUMMARY:Stand-up\r\nEND:VEVENT\r\n"
-    "BEGIN:VEVENT\r\nUID:be\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20250312T090000\r\n"
-    "DTSTART;TZID=Europe/Berlin:20250312T140000\r\nDTEND;TZID=Europe/Berlin:20250312T150000\r\n"
-    "SUMMARY:Stand-up (afternoon)\r\nEND:VEVENT\r\n");
+const std::string kBerlinWeekly =
+    wrap("BEGIN:VEVENT\r\nUID:be\r\nDTSTAMP:20240101T000000Z\r\n"
+         "DTSTART;TZID=Europe/Berlin:20250303T090000\r\nDTEND;TZID=Europe/Berlin:20250303T100000\r\n"
+         "RRULE:FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20250416T070000Z\r\n"
+         "EXDATE;TZID=Europe/Berlin:20250331T090000\r\nSUMMARY:Stand-up\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:be\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20250312T090000\r\n"
+         "DTSTART;TZID=Europe/Berlin:20250312T140000\r\nDTEND;TZID=Europe/Berlin:20250312T150000\r\n"
+         "SUMMARY:Stand-up (afternoon)\r\nEND:VEVENT\r\n");
 
-TEST(IcalEditing, ATitleEditWithTheTimesAsListedChangesOnlyTheTitle) {
-    for (const std::string& ics : {kLosAngelesLastFriday, kBerlinWeekly}) {
+TEST(IcalEditing, ATitleEditWithTheTimesAsListedChangesOnlyTheTitle)
+{
+    for (const std::string& ics : { kLosAngelesLastFriday, kBerlinWeekly }) {
         IcalPtr calendar = parse_calendar(ics);
-        Json master = master_record(calendar.get(), {"u", "e"}, taipei());
+        Json master = master_record(calendar.get(), { "u", "e" }, taipei());
         EventFields fields;
         fields.summary = "Renamed";
         fields.start = master["start"].get<std::string>();  // what the page and the assistant send
@@ -95,8 +108,8 @@ TEST(IcalEditing, ATitleEditWithTheTimesAsListedChangesOnlyTheTitle) {
         std::string after = edited(ics, fields);
         EXPECT_EQ(occurrences(after), renamed(occurrences(ics), master["summary"].get<std::string>(), "Renamed"))
             << after;
-        for (const char* kept : {"DTSTART", "DTEND", "RRULE", "EXDATE", "RECURRENCE-ID", "ATTENDEE", "CATEGORIES",
-                                 "X-OTHER-PROGRAM", "TRIGGER"})
+        for (const char* kept : { "DTSTART", "DTEND", "RRULE", "EXDATE", "RECURRENCE-ID", "ATTENDEE", "CATEGORIES",
+                                  "X-OTHER-PROGRAM", "TRIGGER" })
             EXPECT_EQ(lines_starting(after, kept), lines_starting(as_parsed(ics), kept)) << kept;
         EXPECT_EQ(after.find("X-LIC-ERROR"), std::string::npos) << after;
     }
@@ -105,10 +118,11 @@ TEST(IcalEditing, ATitleEditWithTheTimesAsListedChangesOnlyTheTitle) {
         fields.summary = "Renamed";
         return fields;
     }());
-    EXPECT_EQ(lines_starting(after, "SUMMARY"), std::vector<std::string>{"SUMMARY;LANGUAGE=en:Renamed"});
+    EXPECT_EQ(lines_starting(after, "SUMMARY"), std::vector<std::string> { "SUMMARY;LANGUAGE=en:Renamed" });
 }
 
-TEST(IcalEditing, AChangedTimeIsWrittenInTheEventsOwnForm) {
+TEST(IcalEditing, AChangedTimeIsWrittenInTheEventsOwnForm)
+{
     auto one = [](const std::string& start, const std::string& end) {
         return wrap("BEGIN:VEVENT\r\nUID:o\r\nDTSTAMP:20240101T000000Z\r\nDTSTART" + start + "\r\nDTEND" + end +
                     "\r\nSUMMARY:One\r\nEND:VEVENT\r\n");
@@ -116,19 +130,22 @@ TEST(IcalEditing, AChangedTimeIsWrittenInTheEventsOwnForm) {
     EventFields later;
     later.start = "2025-06-02T09:00:00";  // Taipei wall clock
     // Los Angeles stays Los Angeles: 09:00 in Taipei is 18:00 the day before there.
-    std::string la = edited(one(";TZID=America/Los_Angeles:20250531T100000", ";TZID=America/Los_Angeles:20250531T113000"), later);
-    EXPECT_EQ(lines_starting(la, "DTSTART"), std::vector<std::string>{"DTSTART;TZID=America/Los_Angeles:20250601T180000"});
-    EXPECT_EQ(lines_starting(la, "DTEND"), std::vector<std::string>{"DTEND;TZID=America/Los_Angeles:20250601T193000"});
+    std::string la =
+        edited(one(";TZID=America/Los_Angeles:20250531T100000", ";TZID=America/Los_Angeles:20250531T113000"), later);
+    EXPECT_EQ(lines_starting(la, "DTSTART"),
+              std::vector<std::string> { "DTSTART;TZID=America/Los_Angeles:20250601T180000" });
+    EXPECT_EQ(lines_starting(la, "DTEND"),
+              std::vector<std::string> { "DTEND;TZID=America/Los_Angeles:20250601T193000" });
     std::string utc = edited(one(":20250531T020000Z", ":20250531T030000Z"), later);
-    EXPECT_EQ(lines_starting(utc, "DTSTART"), std::vector<std::string>{"DTSTART:20250602T010000Z"});
+    EXPECT_EQ(lines_starting(utc, "DTSTART"), std::vector<std::string> { "DTSTART:20250602T010000Z" });
     std::string floating = edited(one(":20250531T100000", ":20250531T110000"), later);
-    EXPECT_EQ(lines_starting(floating, "DTSTART"), std::vector<std::string>{"DTSTART:20250602T090000"});
+    EXPECT_EQ(lines_starting(floating, "DTSTART"), std::vector<std::string> { "DTSTART:20250602T090000" });
     EXPECT_EQ(floating.find("VTIMEZONE"), std::string::npos);
     EventFields day;
     day.start = "2025-06-02";
     std::string all_day = edited(one(";VALUE=DATE:20250531", ";VALUE=DATE:20250601"), day);
-    EXPECT_EQ(lines_starting(all_day, "DTSTART"), std::vector<std::string>{"DTSTART;VALUE=DATE:20250602"});
-    EXPECT_EQ(lines_starting(all_day, "DTEND"), std::vector<std::string>{"DTEND;VALUE=DATE:20250603"});
+    EXPECT_EQ(lines_starting(all_day, "DTSTART"), std::vector<std::string> { "DTSTART;VALUE=DATE:20250602" });
+    EXPECT_EQ(lines_starting(all_day, "DTEND"), std::vector<std::string> { "DTEND;VALUE=DATE:20250603" });
     // Only the end moves: the start is left as written.
     EventFields longer;
     longer.start = "2025-05-31T10:00:00";
@@ -137,20 +154,21 @@ TEST(IcalEditing, AChangedTimeIsWrittenInTheEventsOwnForm) {
                                           ";TZID=/mozilla.org/20050126_1/Asia/Taipei:20250531T110000"),
                                       longer);
     EXPECT_EQ(lines_starting(taipei_event, "DTSTART"),
-              std::vector<std::string>{"DTSTART;TZID=/mozilla.org/20050126_1/Asia/Taipei:20250531T100000"});
+              std::vector<std::string> { "DTSTART;TZID=/mozilla.org/20050126_1/Asia/Taipei:20250531T100000" });
     EXPECT_EQ(lines_starting(taipei_event, "DTEND"),
-              std::vector<std::string>{"DTEND;TZID=/mozilla.org/20050126_1/Asia/Taipei:20250531T120000"});
+              std::vector<std::string> { "DTEND;TZID=/mozilla.org/20050126_1/Asia/Taipei:20250531T120000" });
     // One reading of an end before the start: listing and editing agree.
     std::string backwards = one(";TZID=Asia/Taipei:20250531T100000", ";TZID=Asia/Taipei:20250531T090000");
     IcalPtr parsed = parse_calendar(backwards);
-    EXPECT_EQ(master_record(parsed.get(), {"u", "e"}, taipei())["end"], "2025-05-31T10:00:00");
+    EXPECT_EQ(master_record(parsed.get(), { "u", "e" }, taipei())["end"], "2025-05-31T10:00:00");
     EventFields moved;
     moved.start = "2025-05-31T11:00:00";
     EXPECT_EQ(occurrences(edited(backwards, moved)),
-              std::vector<std::string>{" 2025-05-31T11:00:00 2025-05-31T11:00:00 One"});
+              std::vector<std::string> { " 2025-05-31T11:00:00 2025-05-31T11:00:00 One" });
 }
 
-TEST(IcalEditing, OneOccurrenceBecomesAnOverrideAndTheSeriesStays) {
+TEST(IcalEditing, OneOccurrenceBecomesAnOverrideAndTheSeriesStays)
+{
     const auto before = occurrences(kBerlinWeekly);
     // 2025-03-05 09:00 Berlin is 16:00 in Taipei.
     EventFields fields;
@@ -174,13 +192,14 @@ TEST(IcalEditing, OneOccurrenceBecomesAnOverrideAndTheSeriesStays) {
     std::string renamed_after = edited(kBerlinWeekly, rename);
     EXPECT_EQ(occurrences(renamed_after), renamed(before, "Stand-up (afternoon)", "Afternoon"));
     // An occurrence the series does not have (an excluded one, a wrong time) is refused.
-    for (const char* missing : {"2025-03-31T15:00:00", "2025-03-05T16:30:00", "2025-03-05"}) {
+    for (const char* missing : { "2025-03-31T15:00:00", "2025-03-05T16:30:00", "2025-03-05" }) {
         rename.recurrence_id = missing;
         EXPECT_THROW(edited(kBerlinWeekly, rename), CalDavError) << missing;
     }
 }
 
-TEST(IcalEditing, MovingTheWholeSeriesFromAnOccurrenceMovesEveryOccurrence) {
+TEST(IcalEditing, MovingTheWholeSeriesFromAnOccurrenceMovesEveryOccurrence)
+{
     // Wednesday 2025-03-19 09:00 Berlin (16:00 Taipei) to Thursday 10:00 Berlin (17:00 Taipei).
     EventFields fields;
     fields.recurrence_id = "2025-03-19T16:00:00";
@@ -189,19 +208,20 @@ TEST(IcalEditing, MovingTheWholeSeriesFromAnOccurrenceMovesEveryOccurrence) {
     fields.end = "2025-03-20T18:00:00";
     std::string after = edited(kBerlinWeekly, fields);
     EXPECT_EQ(lines_starting(after, "RRULE"),
-              std::vector<std::string>{"RRULE:FREQ=WEEKLY;UNTIL=20250417T080000Z;BYDAY=TU,TH"});
+              std::vector<std::string> { "RRULE:FREQ=WEEKLY;UNTIL=20250417T080000Z;BYDAY=TU,TH" });
     EXPECT_NE(after.find("EXDATE;TZID=Europe/Berlin:20250401T100000"), std::string::npos) << after;
     EXPECT_NE(after.find("RECURRENCE-ID;TZID=Europe/Berlin:20250313T100000"), std::string::npos);
     // Every occurrence one day and one hour of Berlin wall clock later, across the change to summer time.
     std::vector<std::string> starts;
-    for (const auto& line : occurrences(after)) starts.push_back(line.substr(20, 19));
+    for (const auto& line : occurrences(after))
+        starts.push_back(line.substr(20, 19));
     std::sort(starts.begin(), starts.end());
-    EXPECT_EQ(starts, (std::vector<std::string>{
-                          "2025-03-04T17:00:00", "2025-03-06T17:00:00", "2025-03-11T17:00:00",
-                          "2025-03-13T22:00:00", "2025-03-18T17:00:00", "2025-03-20T17:00:00",
-                          "2025-03-25T17:00:00", "2025-03-27T17:00:00", "2025-04-03T16:00:00",
-                          "2025-04-08T16:00:00", "2025-04-10T16:00:00", "2025-04-15T16:00:00",
-                          "2025-04-17T16:00:00"}));
+    EXPECT_EQ(starts,
+              (std::vector<std::string> { "2025-03-04T17:00:00", "2025-03-06T17:00:00", "2025-03-11T17:00:00",
+                                          "2025-03-13T22:00:00", "2025-03-18T17:00:00", "2025-03-20T17:00:00",
+                                          "2025-03-25T17:00:00", "2025-03-27T17:00:00", "2025-04-03T16:00:00",
+                                          "2025-04-08T16:00:00", "2025-04-10T16:00:00", "2025-04-15T16:00:00",
+                                          "2025-04-17T16:00:00" }));
     // "Last Friday" cannot become "the day after the last Friday": refused, nothing written.
     EventFields shift;
     shift.recurrence_id = "2024-01-27T09:00:00";
@@ -217,7 +237,8 @@ TEST(IcalEditing, MovingTheWholeSeriesFromAnOccurrenceMovesEveryOccurrence) {
     EXPECT_EQ(occurrences(later).size(), 12u);
 }
 
-TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride) {
+TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride)
+{
     IcalPtr calendar = parse_calendar(kBerlinWeekly);
     remove_occurrence(calendar.get(), "2025-03-12T16:00:00", context());
     remove_occurrence(calendar.get(), "2025-03-17T16:00:00", context());
@@ -232,39 +253,41 @@ TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride) {
     EXPECT_THROW(remove_occurrence(calendar.get(), "2025-03-17T16:00:00", context()), CalDavError);
 }
 
-TEST(IcalReading, EveryRdateRulesAlignedAndDaylightSavingGaps) {
-    const std::string rdates = wrap(
-        "BEGIN:VEVENT\r\nUID:r\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Asia/Taipei:20250301T090000\r\n"
-        "DURATION:PT1H\r\nRDATE;TZID=Asia/Taipei:20250305T090000,20250307T090000\r\n"
-        "RDATE;VALUE=PERIOD:20250310T010000Z/20250310T020000Z\r\nRDATE;TZID=Asia/Taipei:20250312T090000\r\n"
-        "SUMMARY:R\r\nEND:VEVENT\r\n");
+TEST(IcalReading, EveryRdateRulesAlignedAndDaylightSavingGaps)
+{
+    const std::string rdates =
+        wrap("BEGIN:VEVENT\r\nUID:r\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Asia/Taipei:20250301T090000\r\n"
+             "DURATION:PT1H\r\nRDATE;TZID=Asia/Taipei:20250305T090000,20250307T090000\r\n"
+             "RDATE;VALUE=PERIOD:20250310T010000Z/20250310T020000Z\r\nRDATE;TZID=Asia/Taipei:20250312T090000\r\n"
+             "SUMMARY:R\r\nEND:VEVENT\r\n");
     std::vector<std::string> starts;
-    for (const auto& line : occurrences(rdates)) starts.push_back(line.substr(20, 19));
-    EXPECT_EQ(starts, (std::vector<std::string>{"2025-03-01T09:00:00", "2025-03-05T09:00:00", "2025-03-07T09:00:00",
-                                                "2025-03-10T09:00:00", "2025-03-12T09:00:00"}));
+    for (const auto& line : occurrences(rdates))
+        starts.push_back(line.substr(20, 19));
+    EXPECT_EQ(starts,
+              (std::vector<std::string> { "2025-03-01T09:00:00", "2025-03-05T09:00:00", "2025-03-07T09:00:00",
+                                          "2025-03-10T09:00:00", "2025-03-12T09:00:00" }));
     // Every seventh hour since 2020, looked at years later.
-    const std::string hourly = wrap(
-        "BEGIN:VEVENT\r\nUID:h\r\nDTSTAMP:20200101T000000Z\r\nDTSTART:20200101T000000Z\r\n"
-        "RRULE:FREQ=HOURLY;INTERVAL=7\r\nSUMMARY:H\r\nEND:VEVENT\r\n");
-    auto hours_seen = occurrences(hourly, year{2025} / 3 / 1, year{2025} / 3 / 3);
+    const std::string hourly = wrap("BEGIN:VEVENT\r\nUID:h\r\nDTSTAMP:20200101T000000Z\r\nDTSTART:20200101T000000Z\r\n"
+                                    "RRULE:FREQ=HOURLY;INTERVAL=7\r\nSUMMARY:H\r\nEND:VEVENT\r\n");
+    auto hours_seen = occurrences(hourly, year { 2025 } / 3 / 1, year { 2025 } / 3 / 3);
     ASSERT_GE(hours_seen.size(), 6u);
-    const auto series_start = sys_days{year{2020} / 1 / 1};
+    const auto series_start = sys_days { year { 2020 } / 1 / 1 };
     for (const auto& line : hours_seen) {
         auto start = instant_of(parse_input_time(line.substr(20, 19), taipei(), "start"), taipei());
         EXPECT_EQ(duration_cast<hours>(start - series_start).count() % 7, 0) << line;
     }
     // 02:30 does not exist in Berlin on 2025-03-30: it is 03:30 summer time, shown once with its override.
-    const std::string gap = wrap(
-        "BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Europe/Berlin:20250328T023000\r\n"
-        "DTEND;TZID=Europe/Berlin:20250328T030000\r\nRRULE:FREQ=DAILY;COUNT=4\r\nSUMMARY:Night\r\nEND:VEVENT\r\n"
-        "BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20250330T023000\r\n"
-        "DTSTART;TZID=Europe/Berlin:20250330T040000\r\nDTEND;TZID=Europe/Berlin:20250330T043000\r\n"
-        "SUMMARY:Night (moved)\r\nEND:VEVENT\r\n");
-    EXPECT_EQ(occurrences(gap), (std::vector<std::string>{
-                                    "2025-03-28T09:30:00 2025-03-28T09:30:00 2025-03-28T10:00:00 Night",
-                                    "2025-03-29T09:30:00 2025-03-29T09:30:00 2025-03-29T10:00:00 Night",
-                                    "2025-03-30T09:30:00 2025-03-30T10:00:00 2025-03-30T10:30:00 Night (moved)",
-                                    "2025-03-31T08:30:00 2025-03-31T08:30:00 2025-03-31T09:00:00 Night"}));
+    const std::string gap =
+        wrap("BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Europe/Berlin:20250328T023000\r\n"
+             "DTEND;TZID=Europe/Berlin:20250328T030000\r\nRRULE:FREQ=DAILY;COUNT=4\r\nSUMMARY:Night\r\nEND:VEVENT\r\n"
+             "BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20250330T023000\r\n"
+             "DTSTART;TZID=Europe/Berlin:20250330T040000\r\nDTEND;TZID=Europe/Berlin:20250330T043000\r\n"
+             "SUMMARY:Night (moved)\r\nEND:VEVENT\r\n");
+    EXPECT_EQ(occurrences(gap),
+              (std::vector<std::string> { "2025-03-28T09:30:00 2025-03-28T09:30:00 2025-03-28T10:00:00 Night",
+                                          "2025-03-29T09:30:00 2025-03-29T09:30:00 2025-03-29T10:00:00 Night",
+                                          "2025-03-30T09:30:00 2025-03-30T10:00:00 2025-03-30T10:30:00 Night (moved)",
+                                          "2025-03-31T08:30:00 2025-03-31T08:30:00 2025-03-31T09:00:00 Night" }));
 }
 
 }  // namespace

@@ -21,12 +21,17 @@ public:
         std::vector<HttpRequest> requests;
         std::map<std::string, HttpResponse> answers;  // "METHOD url"
     };
-    explicit ScriptedTransport(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
-    HttpResponse perform(const HttpRequest& request) override {
+    explicit ScriptedTransport(std::shared_ptr<Log> log)
+        : m_log(std::move(log))
+    {
+    }
+    HttpResponse perform(const HttpRequest& request) override
+    {
         std::lock_guard guard(m_log->lock);
         m_log->requests.push_back(request);
         auto it = m_log->answers.find(request.method + " " + request.url);
-        if (it == m_log->answers.end()) return HttpResponse{404, {}, ""};
+        if (it == m_log->answers.end())
+            return HttpResponse { 404, {}, "" };
         return it->second;
     }
 
@@ -37,36 +42,53 @@ private:
 const char* kRoot = "https://caldav.icloud.com/";
 const char* kHome = "https://p42-caldav.icloud.com:443/123456789/calendars/";
 
-HttpResponse multistatus(const std::string& responses) {
-    return {207, {{"content-type", "text/xml"}},
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<multistatus xmlns=\"DAV:\">" + responses + "</multistatus>"};
+HttpResponse multistatus(const std::string& responses)
+{
+    return { 207,
+             { { "content-type", "text/xml" } },
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<multistatus xmlns=\"DAV:\">" + responses +
+                 "</multistatus>" };
 }
 
 std::string calendar_response(const std::string& href, const std::string& name, const std::string& color,
-                              const std::string& comps, const std::string& privileges, const std::string& type) {
-    return "<response><href>" + href + "</href><propstat><prop>"
-           "<resourcetype><collection/>" + type + "</resourcetype>"
-           "<displayname>" + name + "</displayname>"
-           "<calendar-color xmlns=\"http://apple.com/ns/ical/\" symbolic-color=\"red\">" + color + "</calendar-color>"
-           "<B:supported-calendar-component-set xmlns:B=\"urn:ietf:params:xml:ns:caldav\">" + comps +
-           "</B:supported-calendar-component-set>"
-           "<current-user-privilege-set>" + privileges + "</current-user-privilege-set>"
-           "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+                              const std::string& comps, const std::string& privileges, const std::string& type)
+{
+    return "<response><href>" + href +
+        "</href><propstat><prop>"
+        "<resourcetype><collection/>" +
+        type +
+        "</resourcetype>"
+        "<displayname>" +
+        name +
+        "</displayname>"
+        "<calendar-color xmlns=\"http://apple.com/ns/ical/\" symbolic-color=\"red\">" +
+        color +
+        "</calendar-color>"
+        "<B:supported-calendar-component-set xmlns:B=\"urn:ietf:params:xml:ns:caldav\">" +
+        comps +
+        "</B:supported-calendar-component-set>"
+        "<current-user-privilege-set>" +
+        privileges +
+        "</current-user-privilege-set>"
+        "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
 }
 
 class RecordedICloudTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         auto& answers = log->answers;
         answers[std::string("PROPFIND ") + kRoot] = multistatus(
             "<response><href>/</href><propstat><prop><current-user-principal><href>/123456789/principal/</href>"
             "</current-user-principal></prop><status>HTTP/1.1 200 OK</status></propstat></response>");
-        answers["PROPFIND https://caldav.icloud.com/123456789/principal/"] = multistatus(
-            "<response><href>/123456789/principal/</href><propstat><prop>"
-            "<calendar-home-set xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">" + std::string(kHome) +
-            "</href></calendar-home-set></prop><status>HTTP/1.1 200 OK</status></propstat></response>");
+        answers["PROPFIND https://caldav.icloud.com/123456789/principal/"] =
+            multistatus("<response><href>/123456789/principal/</href><propstat><prop>"
+                        "<calendar-home-set xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">" +
+                        std::string(kHome) +
+                        "</href></calendar-home-set></prop><status>HTTP/1.1 200 OK</status></propstat></response>");
         const std::string write = "<privilege><read/></privilege><privilege><write/></privilege>";
-        const std::string read = "<privilege><read/></privilege><privilege><read-current-user-privilege-set/></privilege>";
+        const std::string read =
+            "<privilege><read/></privilege><privilege><read-current-user-privilege-set/></privilege>";
         const std::string vevent = "<B:comp name=\"VEVENT\"/>";
         const std::string caltype = "<calendar xmlns=\"urn:ietf:params:xml:ns:caldav\"/>";
         answers["PROPFIND https://p42-caldav.icloud.com/123456789/calendars/"] = multistatus(
@@ -88,7 +110,8 @@ protected:
     std::unique_ptr<ICloudCalDAV> engine;
 };
 
-TEST_F(RecordedICloudTest, DiscoveryFollowsTheHomeToItsOwnHost) {
+TEST_F(RecordedICloudTest, DiscoveryFollowsTheHomeToItsOwnHost)
+{
     Json calendars = engine->discover();
     ASSERT_EQ(calendars.size(), 2u) << calendars.dump();
     EXPECT_EQ(calendars[0]["url"], "https://p42-caldav.icloud.com/123456789/calendars/home/");
@@ -105,10 +128,12 @@ TEST_F(RecordedICloudTest, DiscoveryFollowsTheHomeToItsOwnHost) {
     }
 }
 
-TEST_F(RecordedICloudTest, CredentialsStayWithTheAccountsHosts) {
+TEST_F(RecordedICloudTest, CredentialsStayWithTheAccountsHosts)
+{
     // Before any discovery the engine learns its hosts, then refuses the stranger.
     EXPECT_THROW(engine->get_event("https://evil.example.com/123456789/calendars/home/x.ics"), CalDavError);
-    for (const auto& request : log->requests) EXPECT_EQ(request.url.find("evil"), std::string::npos);
+    for (const auto& request : log->requests)
+        EXPECT_EQ(request.url.find("evil"), std::string::npos);
     size_t sent = log->requests.size();
     EXPECT_THROW(engine->get_event("http://p42-caldav.icloud.com/123456789/calendars/home/x.ics"), CalDavError);
     EXPECT_THROW(engine->get_event("https://p42-caldav.icloud.com:8443/x.ics"), CalDavError);
@@ -116,12 +141,14 @@ TEST_F(RecordedICloudTest, CredentialsStayWithTheAccountsHosts) {
 
     // A redirect elsewhere is not followed with the password.
     log->answers["GET https://p42-caldav.icloud.com/123456789/calendars/home/r.ics"] =
-        HttpResponse{302, {{"location", "https://collector.example.net/steal"}}, ""};
+        HttpResponse { 302, { { "location", "https://collector.example.net/steal" } }, "" };
     EXPECT_THROW(engine->get_event("https://p42-caldav.icloud.com/123456789/calendars/home/r.ics"), CalDavError);
-    for (const auto& request : log->requests) EXPECT_EQ(request.url.find("collector"), std::string::npos);
+    for (const auto& request : log->requests)
+        EXPECT_EQ(request.url.find("collector"), std::string::npos);
 }
 
-TEST_F(RecordedICloudTest, ReadsSloppyICloudEvents) {
+TEST_F(RecordedICloudTest, ReadsSloppyICloudEvents)
+{
     std::string ics =
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Apple Inc.//iOS 17.0//EN\r\nCALSCALE:GREGORIAN\r\n"
         "BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\nBEGIN:STANDARD\r\nDTSTART:20071104T020000\r\n"
@@ -139,14 +166,15 @@ TEST_F(RecordedICloudTest, ReadsSloppyICloudEvents) {
         "DTSTART:20250312T080000\r\nSUMMARY:Floating\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
     auto item = [](const std::string& href, const std::string& etag, const std::string& data) {
         return "<response><href>" + href + "</href><propstat><prop><getetag>" + etag +
-               "</getetag><C:calendar-data xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><![CDATA[" + data +
-               "]]></C:calendar-data></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+            "</getetag><C:calendar-data xmlns:C=\"urn:ietf:params:xml:ns:caldav\"><![CDATA[" + data +
+            "]]></C:calendar-data></prop><status>HTTP/1.1 200 OK</status></propstat></response>";
     };
     log->answers["REPORT https://p42-caldav.icloud.com/123456789/calendars/home/"] =
         multistatus(item("/123456789/calendars/home/sloppy-1.ics", "\"C=1@U=abc\"", ics) +
                     item("/123456789/calendars/home/allday-1.ics", "\"C=2@U=abc\"", allday));
-    Json events = engine->list_events("https://p42-caldav.icloud.com/123456789/calendars/home/",
-                                      {year{2025}, month{3}, day{11}}, {year{2025}, month{3}, day{13}});
+    Json events =
+        engine->list_events("https://p42-caldav.icloud.com/123456789/calendars/home/",
+                            { year { 2025 }, month { 3 }, day { 11 } }, { year { 2025 }, month { 3 }, day { 13 } });
     ASSERT_EQ(events.size(), 3u) << events.dump(1);
     EXPECT_EQ(events[0]["summary"], "Call with New York");
     EXPECT_EQ(events[0]["start"], "2025-03-11T08:00:00");  // 20:00 EDT is 08:00 in Taipei
@@ -160,14 +188,17 @@ TEST_F(RecordedICloudTest, ReadsSloppyICloudEvents) {
     EXPECT_EQ(events[2]["end"], "2025-03-12T08:00:00");
 }
 
-TEST_F(RecordedICloudTest, ServerFailuresBecomeErrors) {
+TEST_F(RecordedICloudTest, ServerFailuresBecomeErrors)
+{
     const std::string calendar = "https://p42-caldav.icloud.com/123456789/calendars/home/";
-    log->answers["REPORT " + calendar] = HttpResponse{207, {}, "<multistatus xmlns=\"DAV:\"><response><href>"};
-    EXPECT_THROW(engine->list_events(calendar, {year{2025}, month{3}, day{1}}, {year{2025}, month{4}, day{1}}),
+    log->answers["REPORT " + calendar] = HttpResponse { 207, {}, "<multistatus xmlns=\"DAV:\"><response><href>" };
+    EXPECT_THROW(engine->list_events(calendar, { year { 2025 }, month { 3 }, day { 1 } },
+                                     { year { 2025 }, month { 4 }, day { 1 } }),
                  CalDavError);
-    log->answers["REPORT " + calendar] = HttpResponse{503, {}, ""};
+    log->answers["REPORT " + calendar] = HttpResponse { 503, {}, "" };
     try {
-        engine->list_events(calendar, {year{2025}, month{3}, day{1}}, {year{2025}, month{4}, day{1}});
+        engine->list_events(calendar, { year { 2025 }, month { 3 }, day { 1 } },
+                            { year { 2025 }, month { 4 }, day { 1 } });
         FAIL();
     } catch (const CalDavError& error) {
         EXPECT_NE(std::string(error.what()).find("503"), std::string::npos);
@@ -175,10 +206,10 @@ TEST_F(RecordedICloudTest, ServerFailuresBecomeErrors) {
     }
     // Fields of a wrong type fail the call before anything is sent.
     size_t sent = log->requests.size();
-    EXPECT_THROW(engine->create_event(calendar, {{"summary", 5}, {"start", "2025-03-01"}}), CalDavError);
-    EXPECT_THROW(engine->create_event(calendar, {{"start", "2025-03-01"}, {"all_day", "yes"}}), CalDavError);
+    EXPECT_THROW(engine->create_event(calendar, { { "summary", 5 }, { "start", "2025-03-01" } }), CalDavError);
+    EXPECT_THROW(engine->create_event(calendar, { { "start", "2025-03-01" }, { "all_day", "yes" } }), CalDavError);
     EXPECT_THROW(engine->create_event(calendar, Json::array()), CalDavError);
-    EXPECT_THROW(engine->create_event(calendar, {{"start", "next tuesday"}}), CalDavError);
+    EXPECT_THROW(engine->create_event(calendar, { { "start", "next tuesday" } }), CalDavError);
     EXPECT_EQ(log->requests.size(), sent);
 }
 
@@ -188,7 +219,8 @@ TEST_F(RecordedICloudTest, ServerFailuresBecomeErrors) {
 namespace wrenfold::caldav {
 namespace {
 
-TEST_F(RecordedICloudTest, AHomeThatMovedIsFoundAgainOnce) {
+TEST_F(RecordedICloudTest, AHomeThatMovedIsFoundAgainOnce)
+{
     ASSERT_EQ(engine->discover().size(), 2u);
     // The account moved to another home on another host: the old home answers 404.
     const std::string old_home = "PROPFIND https://p42-caldav.icloud.com/123456789/calendars/";
@@ -197,11 +229,11 @@ TEST_F(RecordedICloudTest, AHomeThatMovedIsFoundAgainOnce) {
         std::lock_guard guard(log->lock);
         moved_home = log->answers[old_home];
         log->answers.erase(old_home);
-        log->answers["PROPFIND https://caldav.icloud.com/123456789/principal/"] = multistatus(
-            "<response><href>/123456789/principal/</href><propstat><prop>"
-            "<calendar-home-set xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">"
-            "https://p07-caldav.icloud.com/123456789/calendars/</href></calendar-home-set></prop>"
-            "<status>HTTP/1.1 200 OK</status></propstat></response>");
+        log->answers["PROPFIND https://caldav.icloud.com/123456789/principal/"] =
+            multistatus("<response><href>/123456789/principal/</href><propstat><prop>"
+                        "<calendar-home-set xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">"
+                        "https://p07-caldav.icloud.com/123456789/calendars/</href></calendar-home-set></prop>"
+                        "<status>HTTP/1.1 200 OK</status></propstat></response>");
         log->answers["PROPFIND https://p07-caldav.icloud.com/123456789/calendars/"] = moved_home;
     }
     Json calendars = engine->discover();
@@ -222,18 +254,19 @@ TEST_F(RecordedICloudTest, AHomeThatMovedIsFoundAgainOnce) {
     EXPECT_EQ(log->requests.size(), 4u);  // the home, the root, the principal, the home again
 }
 
-TEST_F(RecordedICloudTest, EditsAddressOnlyEventsInsideTheAccountsCalendars) {
+TEST_F(RecordedICloudTest, EditsAddressOnlyEventsInsideTheAccountsCalendars)
+{
     const std::string calendar = "https://p42-caldav.icloud.com/123456789/calendars/home/";
     ASSERT_EQ(engine->discover().size(), 2u);
     {
         std::lock_guard guard(log->lock);
         log->requests.clear();
     }
-    for (const std::string& url : {calendar, std::string(kHome), calendar + "../", calendar + "%2e%2e/x.ics",
-                                   std::string("https://p42-caldav.icloud.com/123456789/principal/x.ics"),
-                                   calendar + "a/b.ics", std::string(kRoot)}) {
+    for (const std::string& url : { calendar, std::string(kHome), calendar + "../", calendar + "%2e%2e/x.ics",
+                                    std::string("https://p42-caldav.icloud.com/123456789/principal/x.ics"),
+                                    calendar + "a/b.ics", std::string(kRoot) }) {
         EXPECT_THROW(engine->delete_event(url, std::nullopt), CalDavError) << url;
-        EXPECT_THROW(engine->update_event(url, "", {{"summary", "x"}}), CalDavError) << url;
+        EXPECT_THROW(engine->update_event(url, "", { { "summary", "x" } }), CalDavError) << url;
         EXPECT_THROW(engine->delete_occurrence(url, "2025-03-03T09:00:00", std::nullopt), CalDavError) << url;
         if (url != calendar) {
             EXPECT_THROW(engine->move_event(calendar + "e.ics", url, {}, ""), CalDavError) << url;

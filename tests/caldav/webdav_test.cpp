@@ -8,7 +8,8 @@
 namespace wrenfold::caldav {
 namespace {
 
-TEST(Urls, OneSpellingPerPath) {
+TEST(Urls, OneSpellingPerPath)
+{
     EXPECT_EQ(normalize_path("/alice@example.com/cal/"), "/alice%40example.com/cal/");
     EXPECT_EQ(normalize_path("/alice%40example.com/a%2fb/%7e/"), "/alice%40example.com/a%2Fb/~/");
     EXPECT_EQ(normalize_path("/a/./b/../c"), "/a/c");
@@ -27,7 +28,8 @@ TEST(Urls, OneSpellingPerPath) {
     EXPECT_FALSE(is_loopback_host("127.0.0.1.example.com"));
 }
 
-TEST(Multistatus, NamespacesNotPrefixesDecide) {
+TEST(Multistatus, NamespacesNotPrefixesDecide)
+{
     auto responses = parse_multistatus(
         "<x:multistatus xmlns:x=\"DAV:\" xmlns:y=\"urn:ietf:params:xml:ns:caldav\">"
         "<x:response><x:href> /c/ </x:href>"
@@ -46,26 +48,29 @@ TEST(Multistatus, NamespacesNotPrefixesDecide) {
     EXPECT_FALSE(responses[1].prop(kDavNs, "displayname"));
 }
 
-TEST(Multistatus, HostileOrBrokenAnswersAreErrors) {
+TEST(Multistatus, HostileOrBrokenAnswersAreErrors)
+{
     EXPECT_THROW(parse_multistatus(""), CalDavError);
     EXPECT_THROW(parse_multistatus("<html>login</html>"), CalDavError);
     EXPECT_THROW(parse_multistatus("<multistatus xmlns=\"DAV:\"><response>"), CalDavError);
     // External entities are never loaded.
-    auto responses = parse_multistatus(
-        "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
-        "<multistatus xmlns=\"DAV:\"><response><href>&x;</href></response></multistatus>");
+    auto responses =
+        parse_multistatus("<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                          "<multistatus xmlns=\"DAV:\"><response><href>&x;</href></response></multistatus>");
     ASSERT_EQ(responses.size(), 1u);
     EXPECT_EQ(responses[0].href.find("root:"), std::string::npos);
     std::string deep;
-    for (int i = 0; i < 200; ++i) deep += "<a>";
+    for (int i = 0; i < 200; ++i)
+        deep += "<a>";
     EXPECT_THROW(parse_multistatus("<multistatus xmlns=\"DAV:\"><response><propstat><prop>" + deep +
                                    "</prop></propstat></response></multistatus>"),
                  CalDavError);
 }
 
-TEST(Multistatus, TimeRangeStamps) {
+TEST(Multistatus, TimeRangeStamps)
+{
     using namespace std::chrono;
-    EXPECT_EQ(caldav_utc_stamp(sys_days{year{2025} / 3 / 1} - hours(8)), "20250228T160000Z");
+    EXPECT_EQ(caldav_utc_stamp(sys_days { year { 2025 } / 3 / 1 } - hours(8)), "20250228T160000Z");
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
     ASSERT_EQ(added["ok"], true) << added.dump();
     std::string id = added["account"]["id"];
     EXPECT_EQ(id.size(), 32u);
-    EXPECT_EQ(added["account"]["calendars"][1], Json::parse(R"({"url": "https://p/w/", "name": "Mine", "color": "#00FF00", "visible": true})"));
+    EXPECT_EQ(added["account"]["calendars"][1],
+              Json::parse(R"({"url": "https://p/w/", "name": "Mine", "color": "#00FF00", "visible": true})"));
     EXPECT_EQ(added["default_calendar"], "https://p/w/");  // the first writable one
     EXPECT_EQ(fake.engines.zones(), std::vector<std::string> { "(none)" });
 
@@ -51,13 +52,15 @@ TEST(Accounts, EveryFailureOfAddIsTranslatedAndStoresNothing)
     EXPECT_EQ(fake.app->add_account(" ", "pw")["error"], "Please enter both Apple ID and app-specific password.");
     EXPECT_EQ(fake.app->add_account("bob@example.com", nullptr)["error"],
               "Please enter both Apple ID and app-specific password.");
-    EXPECT_EQ(fake.app->add_account(" ANN@Example.com ", "pw")["error"], "This Apple ID is already added: ANN@Example.com");
+    EXPECT_EQ(fake.app->add_account(" ANN@Example.com ", "pw")["error"],
+              "This Apple ID is already added: ANN@Example.com");
 
     refuse->refuse_credentials(401);
     EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
               "iCloud sign-in failed (HTTP 401). Check the Apple ID and app-specific password.");
     fake.app->set_language("zh-Hant");
-    EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"], "iCloud 登入失敗（HTTP 401）。請確認 Apple ID 與 App 專用密碼。");
+    EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
+              "iCloud 登入失敗（HTTP 401）。請確認 Apple ID 與 App 專用密碼。");
     fake.app->set_language("en");
 
     auto unreachable = fake.engines.engine("carl@example.com");
@@ -106,7 +109,8 @@ TEST(Calendars, RefreshKeepsVisibilityAndRaisesBothTokens)
 
     fake.app->set_calendar_visible(ann, "https://p/b/", 0);
     EXPECT_EQ(fake.state()["refresh_token"], 2);  // visibility raises no token
-    server->set_calendars(Json::parse(R"([{"url": "https://p/b/", "name": "B renamed"}, {"url": "https://p/n/", "name": "N"}])"));
+    server->set_calendars(
+        Json::parse(R"([{"url": "https://p/b/", "name": "B renamed"}, {"url": "https://p/n/", "name": "N"}])"));
     Json refreshed = fake.app->refresh_calendars(ann);
     EXPECT_EQ(refreshed, Json::parse(R"({"ok": true, "calendars": [
         {"url": "https://p/b/", "name": "B renamed", "visible": false}, {"url": "https://p/n/", "name": "N", "visible": true}]})"));

@@ -25,8 +25,8 @@ struct Page {
     // One bridge call as the page makes it; answers the HTTP status and the body.
     std::pair<int, Json> post(const std::string& method, const Json& args)
     {
-        auto response = client.Post("/api/" + method, { { "X-Wrenfold-Token", host.token() } }, args.dump(),
-                                    "application/json");
+        auto response =
+            client.Post("/api/" + method, { { "X-Wrenfold-Token", host.token() } }, args.dump(), "application/json");
         if (!response)
             throw std::runtime_error("no answer to " + method);
         return { response->status, Json::parse(response->body) };
@@ -76,13 +76,14 @@ protected:
     {
         // scripts/setup installs the servers: a missing one is a broken set-up, not a pass.
         ASSERT_TRUE(wrenfold::testing::server_installed(CalDavServerKind::Radicale)) << "radicale is not installed";
-        alice_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "alice@example.com", "alice-secret");
+        alice_server =
+            std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "alice@example.com", "alice-secret");
         bob_server = std::make_unique<CalDavTestServer>(CalDavServerKind::Radicale, "bob@example.com", "bob-secret");
         home = alice_server->create_calendar("home", "Home", { "VEVENT" }, "#FF0000FF");
         work = alice_server->create_calendar("work", "Work");
         bobs = bob_server->create_calendar("bobs", "Bob's");
-        app = std::make_unique<WrenfoldApp>(
-            QueueMap {}, EventMap {}, AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
+        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {},
+                                            AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
         host = std::make_unique<BrowserHost>("<html></html>", folders.path() / "module" / "html", *bridge);
         host->start(0);
@@ -157,7 +158,8 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
     EXPECT_EQ(page.call("get_runtime_state")["sync_status"][home], "ok");
 
     // Update it.
-    Json updated = page.call("update_event", Json::array({ alice, events[0]["url"], events[0]["etag"], { { "summary", "Tea at four" } } }));
+    Json updated = page.call(
+        "update_event", Json::array({ alice, events[0]["url"], events[0]["etag"], { { "summary", "Tea at four" } } }));
     ASSERT_EQ(updated["ok"], true) << updated.dump();
     events = server_events(page);
     ASSERT_EQ(events.size(), 1u);
@@ -166,14 +168,19 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
 
     // Move it within the account, then to the other account.
     // The editor hands over all its values, so that a create in another account makes the whole event.
-    Json move_fields = { { "uid", events[0]["uid"] }, { "summary", "Tea at four" }, { "start", events[0]["start"] },
-                         { "end", events[0]["end"] }, { "all_day", false } };
-    Json moved = page.call("move_event", Json::array({ alice, events[0]["url"], events[0]["etag"], alice, work, move_fields }));
+    Json move_fields = { { "uid", events[0]["uid"] },
+                         { "summary", "Tea at four" },
+                         { "start", events[0]["start"] },
+                         { "end", events[0]["end"] },
+                         { "all_day", false } };
+    Json moved =
+        page.call("move_event", Json::array({ alice, events[0]["url"], events[0]["etag"], alice, work, move_fields }));
     ASSERT_EQ(moved["ok"], true) << moved.dump();
     events = server_events(page);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0]["calendar_url"], work);
-    Json across = page.call("move_event", Json::array({ alice, events[0]["url"], events[0]["etag"], bob, bobs, move_fields }));
+    Json across =
+        page.call("move_event", Json::array({ alice, events[0]["url"], events[0]["etag"], bob, bobs, move_fields }));
     ASSERT_EQ(across["ok"], true) << across.dump();
     events = server_events(page);
     ASSERT_EQ(events.size(), 1u);
@@ -190,7 +197,8 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
 
     // A bad date fails the call itself; a change the server refuses is a failure object, no token moves.
     EXPECT_EQ(page.post("get_events", Json::array({ "2025-13-01", "2025-06-01" })).first, 500);
-    Json refused_change = page.call("update_event", Json::array({ bob, across["url"], "\"stale\"", { { "summary", "x" } } }));
+    Json refused_change =
+        page.call("update_event", Json::array({ bob, across["url"], "\"stale\"", { { "summary", "x" } } }));
     EXPECT_EQ(refused_change["ok"], false);
     EXPECT_FALSE(refused_change.value("error", "").empty());
     EXPECT_EQ(page.tokens().first, 7);
@@ -215,7 +223,8 @@ TEST_F(CalendarEndToEnd, ACrossAccountMoveWhoseDeleteFailsLeavesTheEventWhereItW
     std::int64_t refresh = page.tokens().first;
 
     fields["uid"] = before[0]["uid"];
-    Json moved = page.call("move_event", Json::array({ alice, before[0]["url"], before[0]["etag"], bob, bobs, fields }));
+    Json moved =
+        page.call("move_event", Json::array({ alice, before[0]["url"], before[0]["etag"], bob, bobs, fields }));
     EXPECT_EQ(moved["ok"], false);
     EXPECT_NE(moved.value("error", "").find("403"), std::string::npos) << moved.dump();
     auto after = server_events(page);

@@ -24,10 +24,13 @@ TEST(EventQuery, MergesInTaskOrderWithTagsErrorsAndHolidaysLast)
 {
     FakeApp fake;
     std::string ann = fake.add("ann@example.com", calendars("https://p", 3));
-    std::string bob = fake.add("bob@example.com", Json::parse(R"([{"url": "https://q/a/", "name": "A", "color": "#123456", "read_only": true}])"));
+    std::string bob =
+        fake.add("bob@example.com",
+                 Json::parse(R"([{"url": "https://q/a/", "name": "A", "color": "#123456", "read_only": true}])"));
     auto ann_server = fake.engines.engine("ann@example.com");
     auto bob_server = fake.engines.engine("bob@example.com");
-    ann_server->put_events("https://p/a/", Json::parse(R"([{"summary": "a1", "url": "https://p/a/1.ics"}, {"summary": "a2"}])"));
+    ann_server->put_events("https://p/a/",
+                           Json::parse(R"([{"summary": "a1", "url": "https://p/a/1.ics"}, {"summary": "a2"}])"));
     ann_server->put_events("https://p/c/", Json::parse(R"([{"summary": "c1", "color": "#000000"}, 17])"));
     bob_server->put_events("https://q/a/", Json::parse(R"([{"summary": "q1"}])"));
     ann_server->fail_calendar("https://p/b/");
@@ -89,7 +92,8 @@ TEST(EventQuery, AnEngineThatCannotBeMadeFailsOnlyItsCalendars)
     wrenfold::WrenfoldApp app({}, {}, environment);
     Json result = app.get_events("2025-05-01", "2025-05-02");
     EXPECT_EQ(result["errors"], Json::parse(R"([{"calendar": "One", "error": "no time zone 'Mars/Base'"}])"));
-    EXPECT_EQ(app.create_event("x", "u1", Json::object()), Json::parse(R"({"ok": false, "error": "no time zone 'Mars/Base'"})"));
+    EXPECT_EQ(app.create_event("x", "u1", Json::object()),
+              Json::parse(R"({"ok": false, "error": "no time zone 'Mars/Base'"})"));
 }
 
 TEST(EventQuery, ABadDateFailsTheBridgeCall)

@@ -56,8 +56,8 @@ TEST(HolidayRecords, AsksInTraditionalChineseThenWithoutALanguageThenGivesUp)
 {
     std::vector<std::string> asked;
     wrenfold::HolidaySource picky = [&](std::span<const int> years, std::optional<std::string_view> language) {
-        asked.push_back(std::string(language.value_or("default")) + ":" + std::to_string(years.front()) + "-"
-                        + std::to_string(years.back()));
+        asked.push_back(std::string(language.value_or("default")) + ":" + std::to_string(years.front()) + "-" +
+                        std::to_string(years.back()));
         if (language)
             throw std::invalid_argument("no such language");
         return std::vector<Holiday> { { date(2024, 12, 25), "X" }, { date(2026, 1, 1), "Y" } };

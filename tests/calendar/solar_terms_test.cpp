@@ -29,5 +29,5 @@ TEST(SolarTerms, QingmingIsAnAprilDayOnlyForTabulatedYears)
     EXPECT_FALSE(qingming(last_qingming_year + 1));
 }
 
-}
-}
+}  // namespace
+}  // namespace wrenfold::holidays

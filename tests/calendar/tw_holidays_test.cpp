@@ -42,23 +42,24 @@ std::vector<std::string> listing_of(std::vector<int> const& years, std::string c
 TEST(TaiwanHolidays, Year2024)
 {
     EXPECT_THAT(listing({ 2024 }),
-        testing::ElementsAre("2024-01-01 中華民國開國紀念日", "2024-02-08 放假日（2024-02-17 補班）",
-            "2024-02-09 農曆除夕", "2024-02-10 春節", "2024-02-11 春節", "2024-02-12 春節",
-            "2024-02-13 春節（補假）", "2024-02-14 春節（補假）", "2024-02-28 和平紀念日",
-            "2024-04-04 兒童節; 民族掃墓節", "2024-04-05 兒童節（補假）", "2024-06-10 端午節",
-            "2024-09-17 中秋節", "2024-10-10 國慶日"));
+                testing::ElementsAre("2024-01-01 中華民國開國紀念日", "2024-02-08 放假日（2024-02-17 補班）",
+                                     "2024-02-09 農曆除夕", "2024-02-10 春節", "2024-02-11 春節", "2024-02-12 春節",
+                                     "2024-02-13 春節（補假）", "2024-02-14 春節（補假）", "2024-02-28 和平紀念日",
+                                     "2024-04-04 兒童節; 民族掃墓節", "2024-04-05 兒童節（補假）", "2024-06-10 端午節",
+                                     "2024-09-17 中秋節", "2024-10-10 國慶日"));
 }
 
 TEST(TaiwanHolidays, Year2026WithTheNewHolidays)
 {
     EXPECT_THAT(listing({ 2026 }, "zh_TW"),
-        testing::ElementsAre("2026-01-01 中華民國開國紀念日", "2026-02-15 農曆除夕", "2026-02-16 農曆除夕",
-            "2026-02-17 春節", "2026-02-18 春節", "2026-02-19 春節", "2026-02-20 農曆除夕（補假）",
-            "2026-02-27 和平紀念日（補假）", "2026-02-28 和平紀念日", "2026-04-03 兒童節（補假）",
-            "2026-04-04 兒童節", "2026-04-05 民族掃墓節", "2026-04-06 民族掃墓節（補假）", "2026-05-01 勞動節",
-            "2026-06-19 端午節", "2026-09-25 中秋節", "2026-09-28 孔子誕辰紀念日", "2026-10-09 國慶日（補假）",
-            "2026-10-10 國慶日", "2026-10-25 臺灣光復暨金門古寧頭大捷紀念日",
-            "2026-10-26 臺灣光復暨金門古寧頭大捷紀念日（補假）", "2026-12-25 行憲紀念日"));
+                testing::ElementsAre(
+                    "2026-01-01 中華民國開國紀念日", "2026-02-15 農曆除夕", "2026-02-16 農曆除夕", "2026-02-17 春節",
+                    "2026-02-18 春節", "2026-02-19 春節", "2026-02-20 農曆除夕（補假）",
+                    "2026-02-27 和平紀念日（補假）", "2026-02-28 和平紀念日", "2026-04-03 兒童節（補假）",
+                    "2026-04-04 兒童節", "2026-04-05 民族掃墓節", "2026-04-06 民族掃墓節（補假）", "2026-05-01 勞動節",
+                    "2026-06-19 端午節", "2026-09-25 中秋節", "2026-09-28 孔子誕辰紀念日", "2026-10-09 國慶日（補假）",
+                    "2026-10-10 國慶日", "2026-10-25 臺灣光復暨金門古寧頭大捷紀念日",
+                    "2026-10-26 臺灣光復暨金門古寧頭大捷紀念日（補假）", "2026-12-25 行憲紀念日"));
 }
 
 TEST(TaiwanHolidays, EnglishNames)
@@ -94,7 +95,7 @@ TEST(TaiwanHolidays, SaturdayNewYearIsObservedOnTheLastDayOfTheYearBefore)
     EXPECT_THAT(listing_of({ 2027 }, "2027-12-3"), testing::ElementsAre("2027-12-31 中華民國開國紀念日（補假）"));
     // A Sunday 1 January moves forward within its own year.
     EXPECT_THAT(listing_of({ 2023 }, "2023-01-0"),
-        testing::ElementsAre("2023-01-01 中華民國開國紀念日", "2023-01-02 中華民國開國紀念日（補假）"));
+                testing::ElementsAre("2023-01-01 中華民國開國紀念日", "2023-01-02 中華民國開國紀念日（補假）"));
     // Before 2015 a Saturday 1 January had no observed day.
     EXPECT_THAT(listing_of({ 2010 }, "2010-12-3"), testing::IsEmpty());
 }
@@ -103,18 +104,25 @@ TEST(TaiwanHolidays, ChildrensDayAndTombSweepingDay)
 {
     // Both on Saturday: 兒童節 takes Friday first, so 民族掃墓節 goes on to Thursday.
     EXPECT_THAT(listing_of({ 2020 }, "2020-04"),
-        testing::ElementsAre("2020-04-02 民族掃墓節（補假）", "2020-04-03 兒童節（補假）", "2020-04-04 兒童節; 民族掃墓節"));
+                testing::ElementsAre("2020-04-02 民族掃墓節（補假）", "2020-04-03 兒童節（補假）",
+                                     "2020-04-04 兒童節; 民族掃墓節"));
     // Both on Sunday: 兒童節 two days before, 民族掃墓節 the day after.
     EXPECT_THAT(listing_of({ 2021 }, "2021-04"),
-        testing::ElementsAre("2021-04-02 兒童節（補假）", "2021-04-04 兒童節; 民族掃墓節", "2021-04-05 民族掃墓節（補假）"));
-    EXPECT_THAT(listing_of({ 2016 }, "2016-04"), testing::ElementsAre("2016-04-04 兒童節; 民族掃墓節", "2016-04-05 兒童節（補假）"));
-    EXPECT_THAT(listing_of({ 2017 }, "2017-04"), testing::ElementsAre("2017-04-03 兒童節（補假）", "2017-04-04 兒童節; 民族掃墓節"));
-    EXPECT_THAT(listing_of({ 2025 }, "2025-04"), testing::ElementsAre("2025-04-03 兒童節（補假）", "2025-04-04 兒童節; 民族掃墓節"));
+                testing::ElementsAre("2021-04-02 兒童節（補假）", "2021-04-04 兒童節; 民族掃墓節",
+                                     "2021-04-05 民族掃墓節（補假）"));
+    EXPECT_THAT(listing_of({ 2016 }, "2016-04"),
+                testing::ElementsAre("2016-04-04 兒童節; 民族掃墓節", "2016-04-05 兒童節（補假）"));
+    EXPECT_THAT(listing_of({ 2017 }, "2017-04"),
+                testing::ElementsAre("2017-04-03 兒童節（補假）", "2017-04-04 兒童節; 民族掃墓節"));
+    EXPECT_THAT(listing_of({ 2025 }, "2025-04"),
+                testing::ElementsAre("2025-04-03 兒童節（補假）", "2025-04-04 兒童節; 民族掃墓節"));
     // On separate days at a weekend each follows the Saturday / Sunday rule.
     EXPECT_THAT(listing_of({ 2015 }, "2015-04"),
-        testing::ElementsAre("2015-04-03 兒童節（補假）", "2015-04-04 兒童節", "2015-04-05 民族掃墓節", "2015-04-06 民族掃墓節（補假）"));
+                testing::ElementsAre("2015-04-03 兒童節（補假）", "2015-04-04 兒童節", "2015-04-05 民族掃墓節",
+                                     "2015-04-06 民族掃墓節（補假）"));
     // Before 2015 only the decreed observed days exist.
-    EXPECT_THAT(listing_of({ 2013 }, "2013-04"), testing::ElementsAre("2013-04-04 兒童節; 民族掃墓節", "2013-04-05 兒童節（補假）"));
+    EXPECT_THAT(listing_of({ 2013 }, "2013-04"),
+                testing::ElementsAre("2013-04-04 兒童節; 民族掃墓節", "2013-04-05 兒童節（補假）"));
     EXPECT_THAT(listing_of({ 2012 }, "2012-04"), testing::ElementsAre("2012-04-04 兒童節; 民族掃墓節"));
     EXPECT_THAT(listing_of({ 2010 }, "2010-04"), testing::ElementsAre("2010-04-05 民族掃墓節"));
 }
@@ -123,29 +131,34 @@ TEST(TaiwanHolidays, LunarNewYearWeekendDays)
 {
     // Saturday and Sunday of the group are observed after it, in order.
     EXPECT_THAT(listing_of({ 2003 }, "2003-02-0"),
-        testing::ElementsAre("2003-02-01 春節", "2003-02-02 春節", "2003-02-03 春節", "2003-02-04 春節（補假）", "2003-02-05 春節（補假）"));
+                testing::ElementsAre("2003-02-01 春節", "2003-02-02 春節", "2003-02-03 春節", "2003-02-04 春節（補假）",
+                                     "2003-02-05 春節（補假）"));
     EXPECT_THAT(listing_of({ 2007 }, "2007-02-2"),
-        testing::ElementsAre("2007-02-20 春節", "2007-02-21 農曆除夕（補假）", "2007-02-22 春節（補假）", "2007-02-23 放假日（2007-03-03 補班）",
-            "2007-02-28 和平紀念日"));
+                testing::ElementsAre("2007-02-20 春節", "2007-02-21 農曆除夕（補假）", "2007-02-22 春節（補假）",
+                                     "2007-02-23 放假日（2007-03-03 補班）", "2007-02-28 和平紀念日"));
     EXPECT_THAT(listing_of({ 2023 }, "2023-01-2"),
-        testing::ElementsAre("2023-01-20 放假日（2023-01-07 補班）", "2023-01-21 農曆除夕", "2023-01-22 春節", "2023-01-23 春節",
-            "2023-01-24 春節", "2023-01-25 農曆除夕（補假）", "2023-01-26 春節（補假）", "2023-01-27 放假日（2023-02-04 補班）"));
+                testing::ElementsAre("2023-01-20 放假日（2023-01-07 補班）", "2023-01-21 農曆除夕", "2023-01-22 春節",
+                                     "2023-01-23 春節", "2023-01-24 春節", "2023-01-25 農曆除夕（補假）",
+                                     "2023-01-26 春節（補假）", "2023-01-27 放假日（2023-02-04 補班）"));
     // Before 2003 only the decreed one.
     EXPECT_THAT(listing_of({ 1998 }, "1998-01"),
-        testing::ElementsAre("1998-01-01 中華民國開國紀念日", "1998-01-27 農曆除夕", "1998-01-28 春節", "1998-01-29 春節",
-            "1998-01-30 春節", "1998-01-31 春節（補假）"));
-    EXPECT_THAT(listing_of({ 2002 }, "2002-02-1"), testing::ElementsAre("2002-02-11 農曆除夕", "2002-02-12 春節", "2002-02-13 春節", "2002-02-14 春節"));
+                testing::ElementsAre("1998-01-01 中華民國開國紀念日", "1998-01-27 農曆除夕", "1998-01-28 春節",
+                                     "1998-01-29 春節", "1998-01-30 春節", "1998-01-31 春節（補假）"));
+    EXPECT_THAT(listing_of({ 2002 }, "2002-02-1"),
+                testing::ElementsAre("2002-02-11 農曆除夕", "2002-02-12 春節", "2002-02-13 春節", "2002-02-14 春節"));
     // From 2026 the two days of 除夕: 2027's fall on Thursday and Friday, the new year on a weekend.
     EXPECT_THAT(listing_of({ 2027 }, "2027-02-"),
-        testing::ElementsAre("2027-02-04 農曆除夕", "2027-02-05 農曆除夕", "2027-02-06 春節", "2027-02-07 春節", "2027-02-08 春節",
-            "2027-02-09 春節（補假）", "2027-02-10 春節（補假）", "2027-02-28 和平紀念日"));
+                testing::ElementsAre("2027-02-04 農曆除夕", "2027-02-05 農曆除夕", "2027-02-06 春節", "2027-02-07 春節",
+                                     "2027-02-08 春節", "2027-02-09 春節（補假）", "2027-02-10 春節（補假）",
+                                     "2027-02-28 和平紀念日"));
 }
 
 TEST(TaiwanHolidays, HolidaysSharingAWeekendDateTakeSeparateObservedDays)
 {
     // Mid-Autumn and Confucius' Birthday on Sunday 2042-09-28: 中秋節 first by code point.
     EXPECT_THAT(listing_of({ 2042 }, "2042-09-"),
-        testing::ElementsAre("2042-09-28 中秋節; 孔子誕辰紀念日", "2042-09-29 中秋節（補假）", "2042-09-30 孔子誕辰紀念日（補假）"));
+                testing::ElementsAre("2042-09-28 中秋節; 孔子誕辰紀念日", "2042-09-29 中秋節（補假）",
+                                     "2042-09-30 孔子誕辰紀念日（補假）"));
 }
 
 TEST(TaiwanHolidays, EveryYearIsOrderedWithOneEntryPerDateAndAllHolidays)
@@ -166,11 +179,11 @@ TEST(TaiwanHolidays, EveryYearIsOrderedWithOneEntryPerDateAndAllHolidays)
         EXPECT_EQ(taiwan_holidays(std::vector<int> { y }), days) << y;
         int festivals = 0;
         for (Holiday const& h : days)
-            festivals += h.name == "端午節" || h.name == "中秋節" || h.name.starts_with("中秋節;") || h.name == "民族掃墓節"
-                || h.name.ends_with("; 民族掃墓節");
+            festivals += h.name == "端午節" || h.name == "中秋節" || h.name.starts_with("中秋節;") ||
+                h.name == "民族掃墓節" || h.name.ends_with("; 民族掃墓節");
         EXPECT_EQ(festivals, 3) << y;
     }
 }
 
-}
-}
+}  // namespace
+}  // namespace wrenfold::holidays

@@ -32,12 +32,13 @@ TEST(AtomicWrite, WritesStoreFormatPrivatelyAndRoundTrips)
     wrenfold::atomic_write_json(dir / "accounts.json", value);
 
     std::string text = read_text(dir / "accounts.json");
-    EXPECT_EQ(text, "{\n  \"accounts\": [\n    {\n      \"id\": \"a1\",\n      \"apple_id\": \"露西@example.com\",\n"
-                    "      \"calendars\": []\n    }\n  ]\n}");
+    EXPECT_EQ(text,
+              "{\n  \"accounts\": [\n    {\n      \"id\": \"a1\",\n      \"apple_id\": \"露西@example.com\",\n"
+              "      \"calendars\": []\n    }\n  ]\n}");
     EXPECT_EQ(Json::parse(text), value);
     EXPECT_EQ(Json::parse(text).at("accounts")[0].begin().key(), "id");
 
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat((dir / "accounts.json").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_FALSE(has_temp_files(dir.path()));

@@ -6,11 +6,11 @@ using wrenfold::Json;
 
 TEST(JsonTruthiness, EmptyValuesAreFalseEverythingElseTrue)
 {
-    for (const Json& falsy : {Json(nullptr), Json(false), Json(0), Json(0.0), Json(""),
-                              Json::array(), Json::object()})
+    for (const Json& falsy :
+         { Json(nullptr), Json(false), Json(0), Json(0.0), Json(""), Json::array(), Json::object() })
         EXPECT_FALSE(wrenfold::truthy(falsy)) << falsy.dump();
-    for (const Json& truthy : {Json(true), Json(1), Json(-1), Json(0.5), Json("0"), Json(" "),
-                               Json::array({0}), Json::object({{"a", nullptr}})})
+    for (const Json& truthy : { Json(true), Json(1), Json(-1), Json(0.5), Json("0"), Json(" "), Json::array({ 0 }),
+                                Json::object({ { "a", nullptr } }) })
         EXPECT_TRUE(wrenfold::truthy(truthy)) << truthy.dump();
 }
 
@@ -29,7 +29,7 @@ TEST(JsonPretty, KeepsKeyOrderAndNonAsciiWithoutTrailingNewline)
     value["zeta"] = "台灣節日";
     value["alpha"] = Json::array();
     value["mid"] = Json::object();
-    value["list"] = {1, 2};
+    value["list"] = { 1, 2 };
     EXPECT_EQ(wrenfold::dump_pretty(value),
               "{\n  \"zeta\": \"台灣節日\",\n  \"alpha\": [],\n  \"mid\": {},\n"
               "  \"list\": [\n    1,\n    2\n  ]\n}");
@@ -46,7 +46,8 @@ TEST(JsonNesting, CountsOnlyBracketsOutsideStrings)
     EXPECT_TRUE(json_nesting_exceeds("]]]]][[[[", 3));
     EXPECT_FALSE(json_nesting_exceeds("[[][][]]", 2));
 
-    std::string deepest_allowed = std::string(wrenfold::max_json_depth, '[') + std::string(wrenfold::max_json_depth, ']');
+    std::string deepest_allowed =
+        std::string(wrenfold::max_json_depth, '[') + std::string(wrenfold::max_json_depth, ']');
     EXPECT_EQ(wrenfold::parse_json(deepest_allowed).size(), 1u);
     EXPECT_THROW(wrenfold::parse_json("[" + deepest_allowed + "]"), wrenfold::JsonTooDeep);
     EXPECT_TRUE(wrenfold::parse_json_or_discarded("[" + deepest_allowed + "]").is_discarded());

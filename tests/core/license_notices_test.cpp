@@ -67,15 +67,16 @@ TEST(LicenseNotices, SeveralFilesMakeRuledSectionsInTheirOrder)
 
     auto found = wrenfold::read_license_files(folder, wrenfold::platform::decode_utf8_replacing);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->first, "LICENSE \u00b7 notice \u00b7 LICENSE.APACHE \u00b7 LICENSE.BSD \u00b7 License.md \u00b7 "
-                            "licenses/NOTICE");
+    EXPECT_EQ(found->first,
+              "LICENSE \u00b7 notice \u00b7 LICENSE.APACHE \u00b7 LICENSE.BSD \u00b7 License.md \u00b7 "
+              "licenses/NOTICE");
     auto section = [](const std::string& label, const std::string& text) {
         return rule() + "\n  " + label + "\n" + rule() + "\n" + text;
     };
-    EXPECT_EQ(found->second, section("LICENSE", "main") + "\n\n" + section("notice", "lower-case notice") + "\n\n"
-                                 + section("LICENSE.APACHE", "apache") + "\n\n" + section("LICENSE.BSD", "bsd")
-                                 + "\n\n" + section("License.md", "mixed case") + "\n\n"
-                                 + section("licenses/NOTICE", "notice"));
+    EXPECT_EQ(found->second,
+              section("LICENSE", "main") + "\n\n" + section("notice", "lower-case notice") + "\n\n" +
+                  section("LICENSE.APACHE", "apache") + "\n\n" + section("LICENSE.BSD", "bsd") + "\n\n" +
+                  section("License.md", "mixed case") + "\n\n" + section("licenses/NOTICE", "notice"));
 }
 
 TEST(LicenseNotices, UndecodableBytesBecomeReplacementCharactersAndAMissingFolderIsEmpty)

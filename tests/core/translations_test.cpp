@@ -25,9 +25,10 @@ TEST(Translate, PicksTheLanguageFallsBackToEnglishThenToTheKey)
               "這個 Apple ID 已經加入過了：Alice@Example.com");
     EXPECT_EQ(translate(table, "zh_TW", "tray.quit"), "Quit");
     EXPECT_EQ(translate(table, "zh-Hant", "err.no.such.key", { { "x", 1 } }), "err.no.such.key");
-    EXPECT_EQ(translate(table, "en", "err.claude_timeout", { { "n", 180 } }), "Claude response timed out (180 seconds).");
-    EXPECT_TRUE(translate(table, "en", "hint.claude.not_found").starts_with(
-        "Cannot find claude executable. Please install Claude Code first: https://"));
+    EXPECT_EQ(translate(table, "en", "err.claude_timeout", { { "n", 180 } }),
+              "Claude response timed out (180 seconds).");
+    EXPECT_TRUE(translate(table, "en", "hint.claude.not_found")
+                    .starts_with("Cannot find claude executable. Please install Claude Code first: https://"));
 }
 
 TEST(Translate, TemplatesThatCannotBeFilledComeBackUnchanged)

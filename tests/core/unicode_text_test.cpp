@@ -7,7 +7,9 @@ using namespace wrenfold;
 TEST(UnicodeText, TrimsEveryKindOfBlankButNothingElse)
 {
     EXPECT_EQ(trim_unicode("\u3000\u00a0 ann@example.com\t\u2003\u202f\n"), "ann@example.com");
-    EXPECT_EQ(trim_unicode("\x1f" "a b\u3000c\x1c"), "a b\u3000c");
+    EXPECT_EQ(trim_unicode("\x1f"
+                           "a b\u3000c\x1c"),
+              "a b\u3000c");
     EXPECT_EQ(trim_unicode("\u3000\u3000"), "");
     EXPECT_EQ(trim_unicode(""), "");
     // Zero-width space and byte-order mark are not white space; invalid bytes stay.

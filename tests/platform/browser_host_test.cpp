@@ -112,9 +112,9 @@ TEST_F(BrowserHostTest, ServesThePageOnlyToItsOwnHostAndNeverAllowsOtherOrigins)
     auto rebound = client.Get("/", { { "Host", "attacker.example" } });
     EXPECT_EQ(rebound->status, 403);
 
-    auto cross_site = client.Post("/api/echo",
-                                  { { "Origin", "https://attacker.example" }, { "X-Wrenfold-Token", host.token() } },
-                                  "[]", "application/json");
+    auto cross_site =
+        client.Post("/api/echo", { { "Origin", "https://attacker.example" }, { "X-Wrenfold-Token", host.token() } },
+                    "[]", "application/json");
     EXPECT_FALSE(cross_site->has_header("Access-Control-Allow-Origin"));
     auto preflight = client.Options("/api/echo", { { "Origin", "https://attacker.example" } });
     EXPECT_FALSE(preflight->has_header("Access-Control-Allow-Origin"));

@@ -5,8 +5,8 @@
 #include "support/files.h"
 #include "support/temp_dir.h"
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace wrenfold::platform;
@@ -47,7 +47,9 @@ TEST(ChildProcess, ReplacesBytesThatAreNotUtf8)
     auto child = ChildProcess::start({ "printf", "a\\377b\\342\\202" }, plain_environment());
     auto result = child->communicate({}, 10s);
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(result->out,
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(decode_utf8_replacing("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
     EXPECT_EQ(decode_utf8_replacing("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
 }
@@ -110,12 +112,14 @@ TEST(ChildProcess, RunProcessThrowsOnTimeOutAndPassesTheEnvironment)
 TEST(CommandLookup, TakesTheFirstExecutableRegularFileAlongThePath)
 {
     TempDir dir;
-    wrenfold::testing::write_text_with_mode((dir / "a/claude").string(), "not executable", std::filesystem::perms(0644));
+    wrenfold::testing::write_text_with_mode((dir / "a/claude").string(), "not executable",
+                                            std::filesystem::perms(0644));
     wrenfold::testing::write_text_with_mode((dir / "b/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
     wrenfold::testing::write_text_with_mode((dir / "c/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
     std::filesystem::create_directories((dir / "d/claude").string());  // a folder is no command
 
-    auto path = (dir / "d").string() + ":" + (dir / "a").string() + "::" + (dir / "b").string() + ":" + (dir / "c").string();
+    auto path =
+        (dir / "d").string() + ":" + (dir / "a").string() + "::" + (dir / "b").string() + ":" + (dir / "c").string();
     EXPECT_EQ(find_on_search_path("claude", path), (dir / "b/claude").string());
     EXPECT_FALSE(find_on_search_path("claude", (dir / "a").string()));
     EXPECT_FALSE(find_on_search_path("b/claude", dir.path().string()));
@@ -124,7 +128,7 @@ TEST(CommandLookup, TakesTheFirstExecutableRegularFileAlongThePath)
 
 TEST(Environment, MapEnvironmentSnapshotsWhatWasSet)
 {
-    MapEnvironment environment{ { "HOME", "/home/a" } };
+    MapEnvironment environment { { "HOME", "/home/a" } };
     environment.set("PATH", "/bin");
     environment.unset("HOME");
     EXPECT_EQ(environment.snapshot(), std::vector<std::string> { "PATH=/bin" });

@@ -12,8 +12,7 @@ using namespace wrenfold;
 namespace {
 
 // Runs `body` in a child process and waits for it.
-template<typename Body>
-void in_child_process(Body body)
+template <typename Body> void in_child_process(Body body)
 {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);

@@ -25,9 +25,9 @@ TEST(PageFiles, ServesFilesOfThePageFolderAndNothingOutsideIt)
     EXPECT_EQ(page_file_for(page, "/lib/x%20y.css"), canonical_page / "lib/x y.css");
     EXPECT_EQ(page_file_for(page, "/%E5%9C%96/logo.png"), canonical_page / "圖/logo.png");
 
-    for (const char* refused : { "/../secret.txt", "/lib/../../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt",
-                                 "/link.txt", "/lib", "/", "", "app.js", "/missing.js", "/app.js%00.png", "/%zz",
-                                 "/app.js%" })
+    for (const char* refused :
+         { "/../secret.txt", "/lib/../../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/link.txt", "/lib",
+           "/", "", "app.js", "/missing.js", "/app.js%00.png", "/%zz", "/app.js%" })
         EXPECT_FALSE(page_file_for(page, refused)) << refused;
     EXPECT_FALSE(page_file_for(root / "no-such-folder", "/app.js"));
 }

@@ -111,10 +111,10 @@ protected:
         result.background = "#0d0f14";
         result.profile_directory = root / "profile";
         result.page_directory = page;
-        result.page_html = std::string("<!doctype html><html><head><meta charset=utf-8>") + SHIM
-                           + "<script type=module src=main.js></script>"
-                             "<style>html,body{margin:0;height:100%;background:#ff2020}</style></head><body><script>"
-                           + body_script + "</script></body></html>";
+        result.page_html = std::string("<!doctype html><html><head><meta charset=utf-8>") + SHIM +
+            "<script type=module src=main.js></script>"
+            "<style>html,body{margin:0;height:100%;background:#ff2020}</style></head><body><script>" +
+            body_script + "</script></body></html>";
         return result;
     }
 

@@ -29,8 +29,12 @@ TEST(CommandLine, ReadsTheBrowserOptions)
     EXPECT_FALSE(options.open_browser);
     EXPECT_EQ(parse({ "--port=0" }).port, 0);
 
-    for (auto bad : std::vector<std::vector<const char*>> {
-             { "--port" }, { "--port", "x" }, { "--port", "65536" }, { "--port", "-1" }, { "--port", "80a" }, { "-v" } })
+    for (auto bad : std::vector<std::vector<const char*>> { { "--port" },
+                                                            { "--port", "x" },
+                                                            { "--port", "65536" },
+                                                            { "--port", "-1" },
+                                                            { "--port", "80a" },
+                                                            { "-v" } })
         EXPECT_THROW(parse(bad), std::invalid_argument);
 }
 

@@ -44,7 +44,8 @@ protected:
         std::map<std::string, std::string> environment { { "HOME", home.path().string() },
                                                          { "XDG_DATA_HOME", "" },
                                                          { "NO_AT_BRIDGE", "1" },
-                                                         { "PATH", (home / "bin").string() + ":" + std::getenv("PATH") } };
+                                                         { "PATH",
+                                                           (home / "bin").string() + ":" + std::getenv("PATH") } };
         if (!with_display) {
             environment["DISPLAY"] = "";
             environment["WAYLAND_DISPLAY"] = "";
@@ -81,8 +82,8 @@ protected:
     {
         httplib::Client client("127.0.0.1", address.port);
         client.set_read_timeout(20s);
-        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } },
-                                    args.dump(), "application/json");
+        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } }, args.dump(),
+                                    "application/json");
         EXPECT_TRUE(response && response->status == 200) << method;
         return response ? Json::parse(response->body)["result"] : Json();
     }
@@ -152,8 +153,8 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
     std::this_thread::sleep_for(300ms);  // a third hand-over, wrongly made, would show by now
     // Each hand-over runs on its own, so they may note in either order.
     std::string opened = read_text(home / "opened.txt");
-    EXPECT_TRUE(opened == "https://example.org/a?b=1\nmailto:someone@example.org\n"
-                || opened == "mailto:someone@example.org\nhttps://example.org/a?b=1\n")
+    EXPECT_TRUE(opened == "https://example.org/a?b=1\nmailto:someone@example.org\n" ||
+                opened == "mailto:someone@example.org\nhttps://example.org/a?b=1\n")
         << opened;
     EXPECT_EQ(read_text(home / "signals.txt"), "SigBlk:\t0000000000000000\nSigBlk:\t0000000000000000\n");
 

@@ -28,9 +28,9 @@ class ProgramTest : public ::testing::Test {
 protected:
     std::unique_ptr<RunningProgram> start(const std::vector<std::string>& args)
     {
-        return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args,
-                                                std::map<std::string, std::string> {
-                                                    { "HOME", home.path().string() }, { "XDG_DATA_HOME", "" } });
+        return std::make_unique<RunningProgram>(
+            WRENFOLD_BINARY, args,
+            std::map<std::string, std::string> { { "HOME", home.path().string() }, { "XDG_DATA_HOME", "" } });
     }
 
     // Reads lines until the address line; fails the test when none comes.
@@ -49,8 +49,8 @@ protected:
     Json call(const Address& address, const std::string& method, const Json& args, int expected_status = 200)
     {
         httplib::Client client("127.0.0.1", address.port);
-        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } },
-                                    args.dump(), "application/json");
+        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } }, args.dump(),
+                                    "application/json");
         EXPECT_TRUE(response) << method;
         if (!response)
             return nullptr;

@@ -32,7 +32,8 @@ Json calendar_list(const std::string& prefix, int count)
 {
     Json list = Json::array();
     for (int i = 0; i < count; ++i)
-        list.push_back(Json::object({ { "url", prefix + std::to_string(i) + "/" }, { "name", "C" + std::to_string(i) } }));
+        list.push_back(
+            Json::object({ { "url", prefix + std::to_string(i) + "/" }, { "name", "C" + std::to_string(i) } }));
     return list;
 }
 
@@ -63,8 +64,7 @@ protected:
     }
 
     // Waits until `condition` holds, for at most `limit`.
-    template<typename Condition>
-    bool eventually(Condition condition, std::chrono::milliseconds limit = 5s)
+    template <typename Condition> bool eventually(Condition condition, std::chrono::milliseconds limit = 5s)
     {
         auto deadline = std::chrono::steady_clock::now() + limit;
         while (!condition()) {
@@ -90,8 +90,9 @@ TEST_F(QueueConsumerTest, ChangedCalendarsAreMarkedOkAndRefreshedOnce)
     EXPECT_EQ(after["calendars_token"], before["calendars_token"]);
 
     // Members of the wrong shape are taken as far as they make sense.
-    app->_handle_worker_message(
-        { { "type", "calendars_changed" }, { "urls", { 7, nullptr, "https://c/3/" } }, { "list_changed_accounts", "x" } });
+    app->_handle_worker_message({ { "type", "calendars_changed" },
+                                  { "urls", { 7, nullptr, "https://c/3/" } },
+                                  { "list_changed_accounts", "x" } });
     app->_handle_worker_message({ { "type", "calendars_changed" }, { "urls", "https://c/4/" } });
     Json last = app->get_runtime_state();
     EXPECT_EQ(last["sync_status"].size(), 3u);
@@ -107,8 +108,7 @@ TEST_F(QueueConsumerTest, ListedAccountsAreRediscoveredInsteadOfOneBump)
     Json before = app->get_runtime_state();
     std::size_t alice_before = discoveries("alice@example.com");
 
-    app->_handle_worker_message({ { "type", "calendars_changed" },
-                                  { "list_changed_accounts", { bob, 12, alice } } });
+    app->_handle_worker_message({ { "type", "calendars_changed" }, { "list_changed_accounts", { bob, 12, alice } } });
 
     Json after = app->get_runtime_state();
     EXPECT_EQ(after["calendars_token"], before["calendars_token"].get<int>() + 2);

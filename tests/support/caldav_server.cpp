@@ -24,10 +24,12 @@ extern char** environ;
 namespace wrenfold::testing {
 namespace {
 
-int free_loopback_port() {
+int free_loopback_port()
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address{};
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
@@ -41,10 +43,12 @@ int free_loopback_port() {
     return ntohs(address.sin_port);
 }
 
-bool port_answers(int port) {
+bool port_answers(int port)
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in address{};
+    if (fd < 0)
+        return false;
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -53,32 +57,42 @@ bool port_answers(int port) {
     return ok;
 }
 
-void write_file(const std::filesystem::path& path, const std::string& text) {
+void write_file(const std::filesystem::path& path, const std::string& text)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
-    if (!out) throw std::runtime_error("could not write " + path.string());
+    if (!out)
+        throw std::runtime_error("could not write " + path.string());
 }
 
-std::string xml_escape(const std::string& text) {
+std::string xml_escape(const std::string& text)
+{
     std::string out;
     for (char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else out += c;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
     }
     return out;
 }
 
-bool executable_on_path(const char* name) {
+bool executable_on_path(const char* name)
+{
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
     size_t start = 0;
     while (start <= dirs.size()) {
         size_t end = dirs.find(':', start);
         std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) break;
+        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
+            return true;
+        if (end == std::string::npos)
+            break;
         start = end + 1;
     }
     return false;
@@ -86,37 +100,47 @@ bool executable_on_path(const char* name) {
 
 }  // namespace
 
-const char* server_name(CalDavServerKind kind) {
+const char* server_name(CalDavServerKind kind)
+{
     return kind == CalDavServerKind::Radicale ? "Radicale" : "Xandikos";
 }
 
-bool server_installed(CalDavServerKind kind) {
+bool server_installed(CalDavServerKind kind)
+{
     return executable_on_path(kind == CalDavServerKind::Radicale ? "radicale" : "xandikos");
 }
 
 CalDavTestServer::CalDavTestServer(CalDavServerKind kind, std::string user, std::string password)
-    : m_kind(kind), m_user(std::move(user)), m_password(std::move(password)) {
+    : m_kind(kind),
+      m_user(std::move(user)),
+      m_password(std::move(password))
+{
     std::string pattern = (std::filesystem::temp_directory_path() / "wrenfold-caldav-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     m_dir = pattern;
     m_port = free_loopback_port();
     start();
     wait_until_listening();
 }
 
-CalDavTestServer::~CalDavTestServer() {
+CalDavTestServer::~CalDavTestServer()
+{
     stop();
     std::error_code ignored;
     std::filesystem::remove_all(m_dir, ignored);
 }
 
-void CalDavTestServer::start_again() {
-    if (m_pid > 0) return;
+void CalDavTestServer::start_again()
+{
+    if (m_pid > 0)
+        return;
     start();
     wait_until_listening();
 }
 
-void CalDavTestServer::stop() {
+void CalDavTestServer::stop()
+{
     if (m_pid > 0) {
         kill(m_pid, SIGTERM);
         int status = 0;
@@ -130,47 +154,55 @@ void CalDavTestServer::stop() {
     }
 }
 
-std::string CalDavTestServer::root_url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+std::string CalDavTestServer::root_url() const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
 
-std::string CalDavTestServer::home_url() const {
+std::string CalDavTestServer::home_url() const
+{
     std::string user = caldav::percent_encode_segment(m_user);
     return root_url() + user + (m_kind == CalDavServerKind::Radicale ? "/" : "/calendars/");
 }
 
-void CalDavTestServer::write_rights() {
-    std::string rights =
-        "[root]\nuser: .+\ncollection:\npermissions: R\n\n"
-        "[principal]\nuser: .+\ncollection: {user}\npermissions: RW\n\n";
+void CalDavTestServer::write_rights()
+{
+    std::string rights = "[root]\nuser: .+\ncollection:\npermissions: R\n\n"
+                         "[principal]\nuser: .+\ncollection: {user}\npermissions: RW\n\n";
     for (size_t i = 0; i < m_read_only.size(); ++i)
         rights += "[read-only-" + std::to_string(i) + "]\nuser: .+\ncollection: {user}/" + m_read_only[i] +
-                  "(/.*)?\npermissions: rR\n\n";
+            "(/.*)?\npermissions: rR\n\n";
     rights += "[calendars]\nuser: .+\ncollection: {user}/[^/]+(/.*)?\npermissions: rw\n";
     write_file(m_dir / "rights", rights);
 }
 
-void CalDavTestServer::start() {
+void CalDavTestServer::start()
+{
     std::vector<std::string> args;
     if (m_kind == CalDavServerKind::Radicale) {
         write_file(m_dir / "users", m_user + ":" + m_password + "\n");
         write_rights();
         std::string config = "[server]\nhosts = 127.0.0.1:" + std::to_string(m_port) +
-                             "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + (m_dir / "users").string() +
-                             "\nhtpasswd_encryption = plain\ndelay = 0\n[rights]\ntype = from_file\nfile = " +
-                             (m_dir / "rights").string() + "\n[storage]\nfilesystem_folder = " +
-                             (m_dir / "collections").string() + "\n[web]\ntype = none\n[logging]\nlevel = warning\n";
+            "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + (m_dir / "users").string() +
+            "\nhtpasswd_encryption = plain\ndelay = 0\n[rights]\ntype = from_file\nfile = " +
+            (m_dir / "rights").string() + "\n[storage]\nfilesystem_folder = " + (m_dir / "collections").string() +
+            "\n[web]\ntype = none\n[logging]\nlevel = warning\n";
         write_file(m_dir / "config", config);
-        args = {"radicale", "--config", (m_dir / "config").string()};
+        args = { "radicale", "--config", (m_dir / "config").string() };
     } else {
-        args = {"xandikos", "-d", (m_dir / "data").string(), "-l", "127.0.0.1", "-p", std::to_string(m_port),
-                "--current-user-principal", "/" + m_user + "/", "--autocreate"};
+        args = { "xandikos",         "-d",          (m_dir / "data").string(), "-l",
+                 "127.0.0.1",        "-p",          std::to_string(m_port),    "--current-user-principal",
+                 "/" + m_user + "/", "--autocreate" };
     }
     std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
+    for (auto& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::string home = "HOME=" + m_dir.string();
-    std::vector<std::string> env_text = {home, "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+    std::vector<std::string> env_text = { home, "PATH=/usr/bin:/bin", "LANG=C.UTF-8" };
     std::vector<char*> envp;
-    for (auto& e : env_text) envp.push_back(e.data());
+    for (auto& e : env_text)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -185,10 +217,12 @@ void CalDavTestServer::start() {
     int rc = posix_spawnp(&m_pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (rc != 0) throw std::runtime_error(std::string("could not start ") + server_name(m_kind));
+    if (rc != 0)
+        throw std::runtime_error(std::string("could not start ") + server_name(m_kind));
 }
 
-void CalDavTestServer::wait_until_listening() {
+void CalDavTestServer::wait_until_listening()
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
@@ -203,64 +237,76 @@ void CalDavTestServer::wait_until_listening() {
             }
             throw std::runtime_error(std::string(server_name(m_kind)) + " exited: " + text);
         }
-        if (port_answers(m_port)) return;
+        if (port_answers(m_port))
+            return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     throw std::runtime_error(std::string(server_name(m_kind)) + " did not start listening");
 }
 
 std::string CalDavTestServer::request(const std::string& method, const std::string& url, const std::string& body,
-                                      const std::vector<std::pair<std::string, std::string>>& headers, int* status) {
+                                      const std::vector<std::pair<std::string, std::string>>& headers, int* status)
+{
     caldav::CurlTransport transport;
-    caldav::HttpRequest req{method, url, headers, body, caldav::Credentials{m_user, m_password}};
+    caldav::HttpRequest req { method, url, headers, body, caldav::Credentials { m_user, m_password } };
     auto response = transport.perform(req);
-    if (status) *status = response.status;
+    if (status)
+        *status = response.status;
     return response.body;
 }
 
 std::string CalDavTestServer::create_calendar(const std::string& name, const std::string& display_name,
-                                              const std::vector<std::string>& components, const std::string& color) {
+                                              const std::vector<std::string>& components, const std::string& color)
+{
     std::string url = home_url() + caldav::percent_encode_segment(name) + "/";
-    std::string body =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<c:mkcalendar xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\" "
-        "xmlns:a=\"http://apple.com/ns/ical/\"><d:set><d:prop><d:displayname>" +
+    std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<c:mkcalendar xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\" "
+                       "xmlns:a=\"http://apple.com/ns/ical/\"><d:set><d:prop><d:displayname>" +
         xml_escape(display_name) + "</d:displayname><c:supported-calendar-component-set>";
-    for (const auto& component : components) body += "<c:comp name=\"" + component + "\"/>";
+    for (const auto& component : components)
+        body += "<c:comp name=\"" + component + "\"/>";
     body += "</c:supported-calendar-component-set>";
-    if (!color.empty()) body += "<a:calendar-color>" + color + "</a:calendar-color>";
+    if (!color.empty())
+        body += "<a:calendar-color>" + color + "</a:calendar-color>";
     body += "</d:prop></d:set></c:mkcalendar>";
     int status = 0;
     // Radicale makes the principal on first contact; Xandikos at start.
-    request("PROPFIND", root_url(), "", {{"Depth", "0"}}, nullptr);
-    request("MKCALENDAR", url, body, {{"Content-Type", "application/xml; charset=utf-8"}}, &status);
-    if (status != 201) throw std::runtime_error("MKCALENDAR " + url + " answered " + std::to_string(status));
+    request("PROPFIND", root_url(), "", { { "Depth", "0" } }, nullptr);
+    request("MKCALENDAR", url, body, { { "Content-Type", "application/xml; charset=utf-8" } }, &status);
+    if (status != 201)
+        throw std::runtime_error("MKCALENDAR " + url + " answered " + std::to_string(status));
     if (!color.empty()) {  // Xandikos takes the colour only this way
         std::string patch = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                             "<d:propertyupdate xmlns:d=\"DAV:\" xmlns:a=\"http://apple.com/ns/ical/\"><d:set><d:prop>"
-                            "<a:calendar-color>" + color + "</a:calendar-color></d:prop></d:set></d:propertyupdate>";
-        request("PROPPATCH", url, patch, {{"Content-Type", "application/xml; charset=utf-8"}}, &status);
+                            "<a:calendar-color>" +
+            color + "</a:calendar-color></d:prop></d:set></d:propertyupdate>";
+        request("PROPPATCH", url, patch, { { "Content-Type", "application/xml; charset=utf-8" } }, &status);
     }
     return url;
 }
 
-bool CalDavTestServer::make_read_only(const std::string& name) {
-    if (!supports_read_only()) return false;
+bool CalDavTestServer::make_read_only(const std::string& name)
+{
+    if (!supports_read_only())
+        return false;
     m_read_only.push_back(name);
     write_rights();  // Radicale reads the rights file on every request
     return true;
 }
 
-int CalDavTestServer::put_resource(const std::string& url, const std::string& ics) {
+int CalDavTestServer::put_resource(const std::string& url, const std::string& ics)
+{
     int status = 0;
-    request("PUT", url, ics, {{"Content-Type", "text/calendar; charset=utf-8"}}, &status);
+    request("PUT", url, ics, { { "Content-Type", "text/calendar; charset=utf-8" } }, &status);
     return status;
 }
 
-std::string CalDavTestServer::get_resource(const std::string& url) {
+std::string CalDavTestServer::get_resource(const std::string& url)
+{
     int status = 0;
     std::string body = request("GET", url, "", {}, &status);
-    if (status != 200) throw std::runtime_error("GET " + url + " answered " + std::to_string(status));
+    if (status != 200)
+        throw std::runtime_error("GET " + url + " answered " + std::to_string(status));
     return body;
 }
 

@@ -37,7 +37,7 @@ public:
 
     // MKCALENDAR below the home; returns the calendar's URL (with a final "/").
     std::string create_calendar(const std::string& name, const std::string& display_name,
-                                const std::vector<std::string>& components = {"VEVENT"},
+                                const std::vector<std::string>& components = { "VEVENT" },
                                 const std::string& color = "");
     bool supports_read_only() const { return m_kind == CalDavServerKind::Radicale; }
     // Xandikos 0.2.8 keeps every collection open to all components.

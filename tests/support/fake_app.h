@@ -41,7 +41,8 @@ inline Json calendars(const std::string& prefix, int count)
     Json list = Json::array();
     for (int i = 0; i < count; ++i) {
         std::string letter(1, static_cast<char>('a' + i));
-        list.push_back(Json::object({ { "url", prefix + "/" + letter + "/" }, { "name", std::string(1, static_cast<char>('A' + i)) } }));
+        list.push_back(Json::object(
+            { { "url", prefix + "/" + letter + "/" }, { "name", std::string(1, static_cast<char>('A' + i)) } }));
     }
     return list;
 }

@@ -29,8 +29,8 @@ namespace {
 std::string event_ics(const std::string& uid, const std::string& summary)
 {
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//other device//EN\r\nBEGIN:VEVENT\r\nUID:" + uid +
-           "\r\nDTSTAMP:20250501T000000Z\r\nDTSTART:20250510T010000Z\r\nDTEND:20250510T020000Z\r\nSUMMARY:" + summary +
-           "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        "\r\nDTSTAMP:20250501T000000Z\r\nDTSTART:20250510T010000Z\r\nDTEND:20250510T020000Z\r\nSUMMARY:" + summary +
+        "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
 // The processes whose parent is `parent`, with their command lines.
@@ -105,16 +105,15 @@ protected:
     {
         httplib::Client client("127.0.0.1", port);
         client.set_read_timeout(60, 0);
-        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", token } }, args.dump(),
-                                    "application/json");
+        auto response =
+            client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", token } }, args.dump(), "application/json");
         if (!response || response->status != 200)
             throw std::runtime_error(method + " failed");
         return Json::parse(response->body)["result"];
     }
 
     // Polls the runtime state until `condition` holds, for at most `limit`.
-    template<typename Condition>
-    bool state_becomes(Condition condition, std::chrono::seconds limit)
+    template <typename Condition> bool state_becomes(Condition condition, std::chrono::seconds limit)
     {
         auto deadline = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -154,14 +153,16 @@ TEST_F(SyncProgramTest, ChangesElsewhereArriveOutagesShowAndTheStoreIsOnlyRead)
 {
     Json start = call("get_runtime_state");
     ASSERT_EQ(server->put_resource(home_calendar + "phone-1.ics", event_ics("phone-1", "From the phone")), 201);
-    EXPECT_TRUE(state_becomes([&](const Json& state) {
-        return state["refresh_token"] > start["refresh_token"] && status_of(state, home_calendar) == "ok";
-    }, 8s));
+    EXPECT_TRUE(state_becomes(
+        [&](const Json& state) {
+            return state["refresh_token"] > start["refresh_token"] && status_of(state, home_calendar) == "ok";
+        },
+        8s));
 
     Json before_new = call("get_runtime_state");
     std::string extra = server->create_calendar("extra", "Made on the web");
-    EXPECT_TRUE(state_becomes([&](const Json& state) { return state["calendars_token"] > before_new["calendars_token"]; },
-                              8s));
+    EXPECT_TRUE(
+        state_becomes([&](const Json& state) { return state["calendars_token"] > before_new["calendars_token"]; }, 8s));
     Json listed = call("list_accounts")["accounts"][0]["calendars"];
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const Json& c) { return c["url"] == extra; }))
         << listed.dump();
@@ -169,19 +170,21 @@ TEST_F(SyncProgramTest, ChangesElsewhereArriveOutagesShowAndTheStoreIsOnlyRead)
     // From here on only the worker works: the store must stay as it is, to the inode.
     auto accounts_file = data_directory() / "accounts.json";
     std::string stored = wrenfold::testing::read_text(accounts_file);
-    struct stat before_outage {};
+    struct stat before_outage { };
     ASSERT_EQ(::stat(accounts_file.c_str(), &before_outage), 0);
 
     server->stop();
-    EXPECT_TRUE(state_becomes([&](const Json& state) {
-        return status_of(state, home_calendar) == "error" && status_of(state, extra) == "error";
-    }, 8s));
+    EXPECT_TRUE(state_becomes(
+        [&](const Json& state) {
+            return status_of(state, home_calendar) == "error" && status_of(state, extra) == "error";
+        },
+        8s));
     server->start_again();
-    EXPECT_TRUE(state_becomes([&](const Json& state) {
-        return status_of(state, home_calendar) == "ok" && status_of(state, extra) == "ok";
-    }, 20s));
+    EXPECT_TRUE(state_becomes(
+        [&](const Json& state) { return status_of(state, home_calendar) == "ok" && status_of(state, extra) == "ok"; },
+        20s));
 
-    struct stat after_outage {};
+    struct stat after_outage { };
     ASSERT_EQ(::stat(accounts_file.c_str(), &after_outage), 0);
     EXPECT_EQ(after_outage.st_ino, before_outage.st_ino);
     EXPECT_EQ(wrenfold::testing::read_text(accounts_file), stored);

@@ -20,7 +20,8 @@ const std::string kHome = "https://p42-caldav.icloud.com/123/calendars/";
 
 caldav::HttpResponse multistatus(const std::string& responses)
 {
-    return { 207, { { "content-type", "text/xml" } },
+    return { 207,
+             { { "content-type", "text/xml" } },
              R"(<?xml version="1.0"?><multistatus xmlns="DAV:" xmlns:C="urn:ietf:params:xml:ns:caldav" )"
              R"(xmlns:CS="http://calendarserver.org/ns/" xmlns:A="http://apple.com/ns/ical/">)" +
                  responses + "</multistatus>" };
@@ -35,12 +36,19 @@ struct RecordedCalendar {
 
 std::string calendar_response(const RecordedCalendar& calendar)
 {
-    return "<response><href>/123/calendars/" + calendar.path + "/</href><propstat><prop>"
-           "<resourcetype><collection/><C:calendar/></resourcetype><displayname>" + calendar.name + "</displayname>"
-           "<A:calendar-color>" + calendar.color + "</A:calendar-color>"
-           "<C:supported-calendar-component-set><C:comp name=\"VEVENT\"/></C:supported-calendar-component-set>"
-           "<CS:getctag>" + calendar.ctag + "</CS:getctag>"
-           "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+    return "<response><href>/123/calendars/" + calendar.path +
+        "/</href><propstat><prop>"
+        "<resourcetype><collection/><C:calendar/></resourcetype><displayname>" +
+        calendar.name +
+        "</displayname>"
+        "<A:calendar-color>" +
+        calendar.color +
+        "</A:calendar-color>"
+        "<C:supported-calendar-component-set><C:comp name=\"VEVENT\"/></C:supported-calendar-component-set>"
+        "<CS:getctag>" +
+        calendar.ctag +
+        "</CS:getctag>"
+        "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
 }
 
 // The server of one account, answering from what the test set last.
@@ -72,7 +80,8 @@ struct RecordedServer {
                                "</response>");
         if (request.url == kPrincipal)
             return multistatus("<response><href>/123/principal/</href><propstat><prop><C:calendar-home-set><href>" +
-                               kHome + "</href></C:calendar-home-set></prop><status>HTTP/1.1 200 OK</status>"
+                               kHome +
+                               "</href></C:calendar-home-set></prop><status>HTTP/1.1 200 OK</status>"
                                "</propstat></response>");
         if (request.url == kHome)
             return home_answer;
@@ -82,7 +91,10 @@ struct RecordedServer {
 
 class ServerTransport final : public caldav::HttpTransport {
 public:
-    explicit ServerTransport(std::shared_ptr<RecordedServer> server) : m_server(std::move(server)) { }
+    explicit ServerTransport(std::shared_ptr<RecordedServer> server)
+        : m_server(std::move(server))
+    {
+    }
     caldav::HttpResponse perform(const caldav::HttpRequest& request) override { return m_server->perform(request); }
 
 private:
@@ -131,9 +143,10 @@ TEST_F(SyncWorkerTest, ReportsChangedCalendarsAndListsWithOneRequestPerLook)
     server->calendars({ { "home", "Home", "2" }, { "work", "Work", "1" } });
     auto sent = cycle(60s);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], Json({ { "type", "calendars_changed" },
-                              { "urls", { kHome + "home/" } },
-                              { "list_changed_accounts", Json::array() } }));
+    EXPECT_EQ(sent[0],
+              Json({ { "type", "calendars_changed" },
+                     { "urls", { kHome + "home/" } },
+                     { "list_changed_accounts", Json::array() } }));
 
     server->calendars({ { "home", "Home", "2" }, { "work", "Work", "1" }, { "new", "New", "1" } });
     sent = cycle(90s);
