@@ -10,7 +10,7 @@ namespace wrenfold::assistant {
 
 namespace {
 
-constexpr const char* holiday_calendar_url = "local:tw_holidays";
+constexpr const char* kHolidayCalendarUrl = "local:tw_holidays";
 
 Json value_or(const Json& object, const char* key, const Json& fallback)
 {
@@ -62,7 +62,7 @@ Json query_items(const Json& events, const std::string& calendar_filter, const J
     auto filter = fold_case(trim(calendar_filter));
     std::vector<Json> kept;
     for (const auto& event : events) {
-        if (value_or(event, "calendar_url", "") == holiday_calendar_url)
+        if (value_or(event, "calendar_url", "") == kHolidayCalendarUrl)
             continue;
         if (!filter.empty() && fold_case(trim(text_form(value_or(event, "calendar_name", "")))) != filter)
             continue;

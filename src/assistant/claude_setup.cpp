@@ -83,7 +83,7 @@ void WrenfoldApp::_refresh_user_path_after_install()
     } catch (const std::exception&) {
         user_path = "";
     }
-    auto update = add_install_folders(user_path, install_folders(environment), platform::is_directory, posix_paths);
+    auto update = add_install_folders(user_path, install_folders(environment), platform::is_directory, kPosixPaths);
     if (update.changed) {
         try {
             store.write(update.value);
@@ -94,7 +94,7 @@ void WrenfoldApp::_refresh_user_path_after_install()
         } catch (const std::exception&) {
         }
     }
-    environment.set("PATH", merge_user_path(environment.get_or_empty("PATH"), update.value, posix_paths));
+    environment.set("PATH", merge_user_path(environment.get_or_empty("PATH"), update.value, kPosixPaths));
 }
 
 Json WrenfoldApp::dismiss_ai_setup()

@@ -44,8 +44,8 @@ const std::vector<std::string>& deepseek_fallback_models()
 Json deepseek_credentials(const std::string& path)
 {
     Json defaults { { "api_key", "" },
-                    { "base_url", deepseek_default_base_url },
-                    { "model", deepseek_default_model },
+                    { "base_url", kDeepseekDefaultBaseUrl },
+                    { "model", kDeepseekDefaultModel },
                     { "path", path },
                     { "exists", false } };
     if (!platform::is_regular_file(path))
@@ -57,8 +57,8 @@ Json deepseek_credentials(const std::string& path)
         Json env = env_block(file);
         Json result = defaults;
         result["api_key"] = truthy_or(env, "ANTHROPIC_AUTH_TOKEN", "");
-        result["base_url"] = truthy_or(env, "ANTHROPIC_BASE_URL", deepseek_default_base_url);
-        result["model"] = truthy_or(env, "ANTHROPIC_MODEL", deepseek_default_model);
+        result["base_url"] = truthy_or(env, "ANTHROPIC_BASE_URL", kDeepseekDefaultBaseUrl);
+        result["model"] = truthy_or(env, "ANTHROPIC_MODEL", kDeepseekDefaultModel);
         result["exists"] = true;
         return result;
     } catch (const std::exception& error) {
@@ -76,8 +76,8 @@ Json with_deepseek_credentials(Json settings_file, const std::string& api_key,
     if (!env.is_object())
         env = Json::object();  // a truthy "env" that is not an object cannot hold variables
     env["ANTHROPIC_AUTH_TOKEN"] = trim(api_key);
-    put_or_keep(env, "ANTHROPIC_BASE_URL", base_url, deepseek_default_base_url);
-    put_or_keep(env, "ANTHROPIC_MODEL", model, deepseek_default_model);
+    put_or_keep(env, "ANTHROPIC_BASE_URL", base_url, kDeepseekDefaultBaseUrl);
+    put_or_keep(env, "ANTHROPIC_MODEL", model, kDeepseekDefaultModel);
     settings_file["env"] = env;
     return settings_file;
 }
@@ -137,7 +137,7 @@ Json deepseek_model_list(const std::string& settings_path, const std::string& cu
             throw std::runtime_error("the API key or base URL holds control characters");
         auto response =
             http.get(deepseek_models_url(base_url), { { "Authorization", "Bearer " + token.get<std::string>() } },
-                     std::chrono::seconds(8), max_model_list_bytes);
+                     std::chrono::seconds(8), kMaxModelListBytes);
         if (response.status >= 400) {
             result["error"] = "HTTP " + std::to_string(response.status);
             result["http_status"] = response.status;

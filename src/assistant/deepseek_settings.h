@@ -9,10 +9,10 @@
 
 namespace wrenfold::assistant {
 
-inline constexpr const char* deepseek_default_base_url = "https://api.deepseek.com/anthropic";
-inline constexpr const char* deepseek_default_model = "deepseek-chat";
+inline constexpr const char* kDeepseekDefaultBaseUrl = "https://api.deepseek.com/anthropic";
+inline constexpr const char* kDeepseekDefaultModel = "deepseek-chat";
 // A model list is a few kilobytes; anything beyond this is not one.
-inline constexpr std::size_t max_model_list_bytes = 1024 * 1024;
+inline constexpr std::size_t kMaxModelListBytes = 1024 * 1024;
 const std::vector<std::string>& deepseek_fallback_models();
 
 // The dialog's view of deepseek-settings.json: {"api_key", "base_url",

@@ -14,8 +14,8 @@ struct PathSyntax {
     bool backslash_separates;  // "\" is a path separator as well as "/"
     bool fold_case;            // file names compare without letter case
 };
-inline constexpr PathSyntax windows_paths { ';', true, true };
-inline constexpr PathSyntax posix_paths { ':', false, false };
+inline constexpr PathSyntax kWindowsPaths { ';', true, true };
+inline constexpr PathSyntax kPosixPaths { ':', false, false };
 
 // The form in which two PATH entries are compared: redundant separators,
 // "." and ".." collapsed, separators unified, then letter case folded where

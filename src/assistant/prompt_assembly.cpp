@@ -69,16 +69,16 @@ std::string WrenfoldApp::_lang_directive() const
 
 std::string WrenfoldApp::_build_claude_system_prompt() const
 {
-    return inline_system_prompt(_lang_directive(), _read_text_safe(_claude_arch_dir / rules_document_name),
-                                _read_text_safe(_claude_arch_dir / index_document_name));
+    return inline_system_prompt(_lang_directive(), _read_text_safe(_claude_arch_dir / kRulesDocumentName),
+                                _read_text_safe(_claude_arch_dir / kIndexDocumentName));
 }
 
 // The documents go to a file the assistant reads, so the command line stays
 // short however long they grow; the data directory is the second choice.
 std::optional<std::pair<fs::path, std::string>> WrenfoldApp::_write_claude_runtime_system_prompt() const
 {
-    auto content = documents_section(_read_text_safe(_claude_arch_dir / rules_document_name),
-                                     _read_text_safe(_claude_arch_dir / index_document_name));
+    auto content = documents_section(_read_text_safe(_claude_arch_dir / kRulesDocumentName),
+                                     _read_text_safe(_claude_arch_dir / kIndexDocumentName));
     if (content.empty())
         return std::nullopt;
     for (const fs::path& directory : { _claude_arch_dir, APP_DIR }) {
@@ -86,8 +86,8 @@ std::optional<std::pair<fs::path, std::string>> WrenfoldApp::_write_claude_runti
         fs::create_directories(directory, error);
         if (error)
             continue;
-        if (write_text_file(directory / runtime_prompt_name, content))
-            return std::pair { directory, std::string(runtime_prompt_name) };
+        if (write_text_file(directory / kRuntimePromptName, content))
+            return std::pair { directory, std::string(kRuntimePromptName) };
     }
     return std::nullopt;
 }

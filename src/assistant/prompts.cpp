@@ -8,7 +8,7 @@ namespace wrenfold::assistant {
 
 namespace {
 
-constexpr const char* introduction =
+constexpr const char* kIntroduction =
     "你正在透過 Claude Code CLI 為 Wrenfold 的使用者提供協助。以下是你必須遵守的行事曆動作規範。"
     "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch。";
 
@@ -58,15 +58,15 @@ std::string documents_section(const std::string& rules, const std::string& index
 {
     std::vector<std::string> parts;
     if (!rules.empty())
-        parts.push_back(std::string("===== ") + rules_document_name + " =====\n" + rules);
+        parts.push_back(std::string("===== ") + kRulesDocumentName + " =====\n" + rules);
     if (!index.empty())
-        parts.push_back(std::string("===== ") + index_document_name + " =====\n" + index);
+        parts.push_back(std::string("===== ") + kIndexDocumentName + " =====\n" + index);
     return join(parts, "\n\n");
 }
 
 std::string inline_system_prompt(const std::string& directive, const std::string& rules, const std::string& index)
 {
-    std::vector<std::string> parts { introduction, directive };
+    std::vector<std::string> parts { kIntroduction, directive };
     auto documents = documents_section(rules, index);
     if (!documents.empty())
         parts.push_back(documents);

@@ -8,9 +8,9 @@
 
 namespace wrenfold::assistant {
 
-inline constexpr const char* rules_document_name = "claude規範提示詞.md";
-inline constexpr const char* index_document_name = "架構說明目錄.md";
-inline constexpr const char* runtime_prompt_name = "_runtime_system_prompt.md";
+inline constexpr const char* kRulesDocumentName = "claude規範提示詞.md";
+inline constexpr const char* kIndexDocumentName = "架構說明目錄.md";
+inline constexpr const char* kRuntimePromptName = "_runtime_system_prompt.md";
 
 // The reply-language directive for the interface language `lang`.
 std::string language_directive(const std::string& lang);

@@ -116,7 +116,7 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
     Json record = Json::object({ { "id", id },
                                  { "apple_id", apple_id },
                                  { "app_password", app_password },
-                                 { "home_tzid", DEFAULT_HOME_TZID },
+                                 { "home_tzid", kDefaultHomeTzid },
                                  { "calendars", calendars } });
     // Another call may have added the same Apple ID while this one was on the
     // network; the check and the append are one step under the lock.

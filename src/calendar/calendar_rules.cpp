@@ -124,7 +124,7 @@ std::optional<std::string> first_writable_calendar_url(const Json& calendars)
 std::string home_tzid_of(const Json& account)
 {
     std::string zone = text_of(account, "home_tzid");
-    return zone.empty() ? std::string(DEFAULT_HOME_TZID) : zone;
+    return zone.empty() ? std::string(kDefaultHomeTzid) : zone;
 }
 
 std::chrono::year_month_day parse_query_date(const Json& text)
@@ -157,7 +157,7 @@ void tag_event(Json& event, const Json& account, const Json& calendar)
     event["account_id"] = account_id_of(account);
     event["calendar_url"] = calendar.value("url", Json(""));
     event["calendar_name"] = calendar.value("name", Json(""));
-    event["color"] = color.is_null() ? Json(DEFAULT_CALENDAR_COLOR) : color;
+    event["color"] = color.is_null() ? Json(kDefaultCalendarColor) : color;
     event["read_only"] = read_only.is_null() ? Json(false) : read_only;
 }
 

@@ -14,8 +14,8 @@ namespace wrenfold {
 // the account list, the merge of a fresh discovery into the stored calendars,
 // the fetch plan of an event query and the tags put on its events.
 
-inline constexpr std::string_view DEFAULT_CALENDAR_COLOR = "#1BADF8";
-inline constexpr std::string_view DEFAULT_HOME_TZID = "Asia/Taipei";
+inline constexpr std::string_view kDefaultCalendarColor = "#1BADF8";
+inline constexpr std::string_view kDefaultHomeTzid = "Asia/Taipei";
 
 // The text an account is known by to the page: the text form of its "id", so
 // that an id stored as a number (a store edited by hand) is still one.

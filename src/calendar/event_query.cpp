@@ -13,7 +13,7 @@ namespace wrenfold {
 
 namespace {
 
-constexpr std::size_t max_fetch_threads = 8;
+constexpr std::size_t kMaxFetchThreads = 8;
 
 struct FetchOutcome {
     Json events = Json::array();
@@ -26,7 +26,7 @@ void run_in_parallel(std::size_t count, const std::function<void(std::size_t)>& 
 {
     std::atomic<std::size_t> next { 0 };
     std::vector<std::jthread> workers;
-    std::size_t thread_count = std::min(count, max_fetch_threads);
+    std::size_t thread_count = std::min(count, kMaxFetchThreads);
     workers.reserve(thread_count);
     for (std::size_t i = 0; i < thread_count; ++i) {
         workers.emplace_back([&] {

@@ -5,8 +5,8 @@
 
 namespace wrenfold::holidays {
 
-inline constexpr int first_qingming_year = 1998;
-inline constexpr int last_qingming_year = 2100;
+inline constexpr int kFirstQingmingYear = 1998;
+inline constexpr int kLastQingmingYear = 2100;
 
 // The day of the Qingming solar term (the sun at apparent ecliptic longitude 15 degrees), by
 // Taiwan's time (UTC+8); nullopt outside the tabulated years.

@@ -58,12 +58,12 @@ constexpr std::array bridges = std::to_array<BridgeDay>({
 });
 
 constexpr std::array observed = std::to_array<DecreedObservedDay>({
-    { year { 1998 } / January / 31, HolidayKind::spring_festival },
-    { year { 1998 } / April / 6, HolidayKind::tomb_sweeping_day },
-    { year { 1999 } / January / 2, HolidayKind::founding_day },
-    { year { 1999 } / June / 19, HolidayKind::dragon_boat_festival },
-    { year { 2000 } / May / 14, HolidayKind::buddhas_birthday },
-    { year { 2013 } / April / 5, HolidayKind::childrens_day },
+    { year { 1998 } / January / 31, HolidayKind::SpringFestival },
+    { year { 1998 } / April / 6, HolidayKind::TombSweepingDay },
+    { year { 1999 } / January / 2, HolidayKind::FoundingDay },
+    { year { 1999 } / June / 19, HolidayKind::DragonBoatFestival },
+    { year { 2000 } / May / 14, HolidayKind::BuddhasBirthday },
+    { year { 2013 } / April / 5, HolidayKind::ChildrensDay },
 });
 
 }  // namespace

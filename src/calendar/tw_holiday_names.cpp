@@ -35,7 +35,7 @@ constexpr std::array<Names, 14> names = { {
 std::string_view holiday_name(HolidayKind kind, HolidayLanguage language)
 {
     Names const& entry = names[static_cast<std::size_t>(kind)];
-    return language == HolidayLanguage::zh_tw ? entry.zh_tw : entry.en_us;
+    return language == HolidayLanguage::ZhTw ? entry.zh_tw : entry.en_us;
 }
 
 }  // namespace wrenfold::holidays

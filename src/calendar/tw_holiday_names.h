@@ -6,23 +6,23 @@
 namespace wrenfold::holidays {
 
 enum class HolidayKind : std::uint8_t {
-    founding_day,
-    new_years_eve,
-    spring_festival,
-    peace_memorial_day,
-    childrens_day,
-    tomb_sweeping_day,
-    labor_day,
-    dragon_boat_festival,
-    mid_autumn_festival,
-    confucius_birthday,
-    national_day,
-    restoration_day,
-    constitution_day,
-    buddhas_birthday,
+    FoundingDay,
+    NewYearsEve,
+    SpringFestival,
+    PeaceMemorialDay,
+    ChildrensDay,
+    TombSweepingDay,
+    LaborDay,
+    DragonBoatFestival,
+    MidAutumnFestival,
+    ConfuciusBirthday,
+    NationalDay,
+    RestorationDay,
+    ConstitutionDay,
+    BuddhasBirthday,
 };
 
-enum class HolidayLanguage : std::uint8_t { zh_tw, en_us };
+enum class HolidayLanguage : std::uint8_t { ZhTw, EnUs };
 
 // The official name of a holiday (Traditional Chinese) or its English name.
 std::string_view holiday_name(HolidayKind kind, HolidayLanguage language);

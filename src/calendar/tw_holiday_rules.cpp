@@ -15,7 +15,7 @@ using namespace std::chrono;
 
 // Saturday and Sunday holidays are observed on a working day from this year on, those of the
 // lunar-new-year group from the second one on.
-constexpr int first_year_observed = 2015;
+constexpr int kFirstYearObserved = 2015;
 constexpr int first_year_new_year_group_observed = 2003;
 
 struct Holiday {
@@ -25,7 +25,7 @@ struct Holiday {
 
 bool in_new_year_group(HolidayKind kind)
 {
-    return kind == HolidayKind::new_years_eve || kind == HolidayKind::spring_festival;
+    return kind == HolidayKind::NewYearsEve || kind == HolidayKind::SpringFestival;
 }
 
 bool is_weekend(sys_days date)
@@ -52,40 +52,40 @@ void add_new_year_group(std::vector<Holiday>& out, int year)
         return;
     sys_days const first { *new_year };
     // 除夕 is the last day of the twelfth month, whatever its length: the day before the new year.
-    out.push_back({ first - days { 1 }, HolidayKind::new_years_eve });
+    out.push_back({ first - days { 1 }, HolidayKind::NewYearsEve });
     if (year >= 2026)
-        out.push_back({ first - days { 2 }, HolidayKind::new_years_eve });
+        out.push_back({ first - days { 2 }, HolidayKind::NewYearsEve });
     for (int i = 0; i < 3; ++i)
-        out.push_back({ first + days { i }, HolidayKind::spring_festival });
+        out.push_back({ first + days { i }, HolidayKind::SpringFestival });
 }
 
 // The holidays of `year`, in date order and, on one date, in the order of their names.
 std::vector<Holiday> holidays_of_year(int year)
 {
     std::vector<Holiday> out;
-    add_fixed(out, year, January, day { 1 }, HolidayKind::founding_day);
+    add_fixed(out, year, January, day { 1 }, HolidayKind::FoundingDay);
     add_new_year_group(out, year);
-    add_fixed(out, year, February, day { 28 }, HolidayKind::peace_memorial_day);
+    add_fixed(out, year, February, day { 28 }, HolidayKind::PeaceMemorialDay);
     if (year >= 2011)
-        add_fixed(out, year, April, day { 4 }, HolidayKind::childrens_day);
+        add_fixed(out, year, April, day { 4 }, HolidayKind::ChildrensDay);
     if (auto const date = qingming(year))
-        out.push_back({ sys_days { *date }, HolidayKind::tomb_sweeping_day });
+        out.push_back({ sys_days { *date }, HolidayKind::TombSweepingDay });
     if (year >= 2026)
-        add_fixed(out, year, May, day { 1 }, HolidayKind::labor_day);
-    add_lunar(out, year, 5, 5, HolidayKind::dragon_boat_festival);
-    add_lunar(out, year, 8, 15, HolidayKind::mid_autumn_festival);
+        add_fixed(out, year, May, day { 1 }, HolidayKind::LaborDay);
+    add_lunar(out, year, 5, 5, HolidayKind::DragonBoatFestival);
+    add_lunar(out, year, 8, 15, HolidayKind::MidAutumnFestival);
     if (year >= 2025)
-        add_fixed(out, year, September, day { 28 }, HolidayKind::confucius_birthday);
-    add_fixed(out, year, October, day { 10 }, HolidayKind::national_day);
+        add_fixed(out, year, September, day { 28 }, HolidayKind::ConfuciusBirthday);
+    add_fixed(out, year, October, day { 10 }, HolidayKind::NationalDay);
     if (year >= 2025) {
-        add_fixed(out, year, October, day { 25 }, HolidayKind::restoration_day);
-        add_fixed(out, year, December, day { 25 }, HolidayKind::constitution_day);
+        add_fixed(out, year, October, day { 25 }, HolidayKind::RestorationDay);
+        add_fixed(out, year, December, day { 25 }, HolidayKind::ConstitutionDay);
     }
     std::ranges::sort(out, [](Holiday const& a, Holiday const& b) {
         if (a.date != b.date)
             return a.date < b.date;
         // UTF-8 bytes compare in code point order.
-        return holiday_name(a.kind, HolidayLanguage::zh_tw) < holiday_name(b.kind, HolidayLanguage::zh_tw);
+        return holiday_name(a.kind, HolidayLanguage::ZhTw) < holiday_name(b.kind, HolidayLanguage::ZhTw);
     });
     return out;
 }
@@ -160,7 +160,7 @@ Search childrens_day_search(sys_days date)
 bool shares_date_with_tomb_sweeping_day(std::vector<Holiday> const& holidays, Holiday const& h)
 {
     return std::ranges::any_of(holidays, [&](Holiday const& other) {
-        return other.date == h.date && other.kind == HolidayKind::tomb_sweeping_day;
+        return other.date == h.date && other.kind == HolidayKind::TombSweepingDay;
     });
 }
 
@@ -177,9 +177,9 @@ std::optional<Search> observance(int year, std::vector<Holiday> const& holidays,
         }
         return Search { group_end + days { 1 }, days { 1 } };
     }
-    if (year < first_year_observed)
+    if (year < kFirstYearObserved)
         return std::nullopt;
-    if (h.kind == HolidayKind::childrens_day && shares_date_with_tomb_sweeping_day(holidays, h))
+    if (h.kind == HolidayKind::ChildrensDay && shares_date_with_tomb_sweeping_day(holidays, h))
         return childrens_day_search(h.date);
     weekday const day { h.date };
     if (day == Saturday)
@@ -212,12 +212,12 @@ std::vector<DayOff> days_off_of_year(int year)
         return out;
     auto const holidays = holidays_of_year(year);
     for (Holiday const& h : holidays)
-        out.push_back({ h.date, DayOff::Type::holiday, h.kind, {} });
+        out.push_back({ h.date, DayOff::Type::Holiday, h.kind, {} });
     for (Holiday const& h : observed_days(year, holidays))
-        out.push_back({ h.date, DayOff::Type::observed, h.kind, {} });
+        out.push_back({ h.date, DayOff::Type::Observed, h.kind, {} });
     for (BridgeDay const& b : bridge_days()) {
         if (int(b.day_off.year()) == year)
-            out.push_back({ sys_days { b.day_off }, DayOff::Type::bridge, {}, sys_days { b.make_up_day } });
+            out.push_back({ sys_days { b.day_off }, DayOff::Type::Bridge, {}, sys_days { b.make_up_day } });
     }
     return out;
 }

@@ -9,7 +9,7 @@ namespace wrenfold::holidays {
 
 // One day off of a holiday year, before days sharing a date are merged.
 struct DayOff {
-    enum class Type : std::uint8_t { holiday, observed, bridge };
+    enum class Type : std::uint8_t { Holiday, Observed, Bridge };
 
     std::chrono::sys_days date;
     Type type;

@@ -15,9 +15,9 @@ using namespace std::chrono;
 HolidayLanguage parse_language(std::optional<std::string_view> language)
 {
     if (!language || *language == "zh_TW")
-        return HolidayLanguage::zh_tw;
+        return HolidayLanguage::ZhTw;
     if (*language == "en_US")
-        return HolidayLanguage::en_us;
+        return HolidayLanguage::EnUs;
     throw std::invalid_argument("unknown holiday language: " + std::string(*language));
 }
 
@@ -28,13 +28,13 @@ std::string two_digits(unsigned value)
 
 std::string day_off_name(DayOff const& day, HolidayLanguage language)
 {
-    bool const zh = language == HolidayLanguage::zh_tw;
+    bool const zh = language == HolidayLanguage::ZhTw;
     switch (day.type) {
-    case DayOff::Type::holiday:
+    case DayOff::Type::Holiday:
         return std::string(holiday_name(day.holiday, language));
-    case DayOff::Type::observed:
+    case DayOff::Type::Observed:
         return std::string(holiday_name(day.holiday, language)) + (zh ? "（補假）" : " (observed)");
-    case DayOff::Type::bridge: {
+    case DayOff::Type::Bridge: {
         year_month_day const make_up { day.make_up_day };
         std::string const y = std::to_string(int(make_up.year()));
         std::string const m = two_digits(unsigned(make_up.month()));

@@ -20,8 +20,7 @@ Json failed_answer(std::string error);
 
 // Runs `body`, which answers the method's success object; anything it throws
 // becomes failed_answer with the exception's text.
-template<typename Body>
-Json answer_or_failure(Body&& body)
+template <typename Body> Json answer_or_failure(Body&& body)
 {
     try {
         return body();

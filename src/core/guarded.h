@@ -8,8 +8,7 @@ namespace wrenfold {
 // A value shared between threads together with the lock that guards it. The
 // only ways in are under the lock: `with_locked` runs a function on the value,
 // `snapshot` copies it out, `replace` swaps in a new one.
-template<typename T>
-class Guarded {
+template <typename T> class Guarded {
 public:
     Guarded() = default;
     explicit Guarded(T value)
@@ -19,15 +18,13 @@ public:
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
 
-    template<typename Function>
-    decltype(auto) with_locked(Function&& function)
+    template <typename Function> decltype(auto) with_locked(Function&& function)
     {
         std::lock_guard lock(m_mutex);
         return std::forward<Function>(function)(m_value);
     }
 
-    template<typename Function>
-    decltype(auto) with_locked(Function&& function) const
+    template <typename Function> decltype(auto) with_locked(Function&& function) const
     {
         std::lock_guard lock(m_mutex);
         return std::forward<Function>(function)(static_cast<const T&>(m_value));

@@ -3,7 +3,7 @@
 namespace wrenfold {
 
 JsonTooDeep::JsonTooDeep()
-    : std::runtime_error("not valid JSON: nested deeper than " + std::to_string(max_json_depth) + " levels")
+    : std::runtime_error("not valid JSON: nested deeper than " + std::to_string(kMaxJsonDepth) + " levels")
 {
 }
 

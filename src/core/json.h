@@ -15,7 +15,7 @@ using Json = nlohmann::ordered_json;
 // Arrays and objects nested deeper than this are refused where JSON enters the
 // program: copying or destroying such a value recurses once per level, and a
 // few tens of thousands of levels overflow a thread's stack.
-inline constexpr std::size_t max_json_depth = 512;
+inline constexpr std::size_t kMaxJsonDepth = 512;
 
 class JsonTooDeep : public std::runtime_error {
 public:
@@ -24,10 +24,10 @@ public:
 
 // Whether arrays and objects in the JSON text nest deeper than `limit`
 // (brackets inside strings do not count). Needs no valid JSON.
-bool json_nesting_exceeds(std::string_view text, std::size_t limit = max_json_depth);
+bool json_nesting_exceeds(std::string_view text, std::size_t limit = kMaxJsonDepth);
 
 // Parses JSON text. Throws JsonTooDeep for nesting deeper than
-// max_json_depth and Json::parse_error for anything else that is not JSON.
+// kMaxJsonDepth and Json::parse_error for anything else that is not JSON.
 Json parse_json(std::string_view text);
 
 // As parse_json, but a discarded value instead of an exception.

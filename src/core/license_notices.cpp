@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view METADATA_SUFFIX = ".dist-info";
-constexpr std::string_view LABEL_SEPARATOR = " \u00b7 ";
+constexpr std::string_view kMetadataSuffix = ".dist-info";
+constexpr std::string_view kLabelSeparator = " \u00b7 ";
 
 struct Candidate {
     bool in_licenses_folder { false };
@@ -127,7 +127,7 @@ std::optional<std::pair<std::string, std::string>> read_license_files(const fs::
         const auto& candidate = candidates[i];
         std::string text = without_trailing_space(decode(read_bytes(candidate.path)));
         if (i > 0) {
-            labels += LABEL_SEPARATOR;
+            labels += kLabelSeparator;
             body += "\n\n";
         }
         labels += candidate.label();
@@ -145,9 +145,9 @@ Json third_party_licenses(const fs::path& scan_directory, TextDecoder decode)
     if (!fs::is_directory(scan_directory))
         return Json::object({ { "items", items } });
     for (const auto& entry_name : sorted_entry_names(scan_directory)) {
-        if (!entry_name.ends_with(METADATA_SUFFIX))
+        if (!entry_name.ends_with(kMetadataSuffix))
             continue;
-        std::string stem = entry_name.substr(0, entry_name.size() - METADATA_SUFFIX.size());
+        std::string stem = entry_name.substr(0, entry_name.size() - kMetadataSuffix.size());
         auto dash = stem.rfind('-');
         std::string name = dash == std::string::npos ? stem : stem.substr(0, dash);
         std::string version = dash == std::string::npos ? "" : stem.substr(dash + 1);

@@ -4,7 +4,7 @@ namespace wrenfold {
 
 namespace {
 
-constexpr std::string_view claude_code_page = "https://www.anthropic.com/claude-code";
+constexpr std::string_view kClaudeCodePage = "https://www.anthropic.com/claude-code";
 
 MessageMap english_messages()
 {
@@ -27,7 +27,7 @@ MessageMap english_messages()
         { "tray.show", "Show window" },
         { "tray.quit", "Quit" },
         { "hint.claude.not_found",
-          "Cannot find claude executable. Please install Claude Code first: " + std::string(claude_code_page) },
+          "Cannot find claude executable. Please install Claude Code first: " + std::string(kClaudeCodePage) },
         { "hint.claude.version_fail", "Failed to run claude --version: {err}" },
         { "hint.claude.not_logged_in",
           "Not signed in to Claude Code. Please run `claude` in a terminal and follow the browser flow to sign in." },
@@ -71,7 +71,7 @@ MessageMap traditional_chinese_messages()
         { "err.claude_exec_fail", "執行 claude 失敗：{err}" },
         { "tray.show", "顯示視窗" },
         { "tray.quit", "完全退出" },
-        { "hint.claude.not_found", "找不到 claude 執行檔。請先安裝 Claude Code：" + std::string(claude_code_page) },
+        { "hint.claude.not_found", "找不到 claude 執行檔。請先安裝 Claude Code：" + std::string(kClaudeCodePage) },
         { "hint.claude.version_fail", "執行 claude --version 失敗：{err}" },
         { "hint.claude.not_logged_in", "尚未登入 Claude Code。請在終端機執行 `claude` 並依瀏覽器流程登入。" },
         { "claude.report_err", "claude 回報錯誤" },

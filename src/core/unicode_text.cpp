@@ -9,14 +9,14 @@ namespace wrenfold {
 
 namespace {
 
-constexpr char32_t invalid = 0xFFFFFFFF;
+constexpr char32_t kInvalid = 0xFFFFFFFF;
 
 bool is_continuation(unsigned char byte)
 {
     return (byte & 0xC0) == 0x80;
 }
 
-// The code point starting at `offset` and its length in bytes; `invalid` for
+// The code point starting at `offset` and its length in bytes; `kInvalid` for
 // bytes that do not start a well-formed sequence.
 std::pair<char32_t, std::size_t> decode_at(std::string_view text, std::size_t offset)
 {
@@ -31,17 +31,17 @@ std::pair<char32_t, std::size_t> decode_at(std::string_view text, std::size_t of
     else if (lead >= 0xF0 && lead < 0xF5)
         length = 4;
     if (length == 0 || offset + length > text.size())
-        return { invalid, 1 };
+        return { kInvalid, 1 };
     char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
     for (std::size_t i = 1; i < length; ++i) {
         auto byte = static_cast<unsigned char>(text[offset + i]);
         if (!is_continuation(byte))
-            return { invalid, 1 };
+            return { kInvalid, 1 };
         code_point = (code_point << 6) | (byte & 0x3F);
     }
     constexpr char32_t smallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
     if (code_point < smallest[length] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
-        return { invalid, 1 };
+        return { kInvalid, 1 };
     return { code_point, length };
 }
 
@@ -49,7 +49,7 @@ bool is_blank_at(std::string_view text, std::size_t offset, std::size_t& length)
 {
     auto [code_point, size] = decode_at(text, offset);
     length = size;
-    return code_point != invalid && is_unicode_blank(code_point);
+    return code_point != kInvalid && is_unicode_blank(code_point);
 }
 
 // Offset just past the leading white space.

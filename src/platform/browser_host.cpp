@@ -10,17 +10,17 @@ namespace wrenfold {
 
 namespace {
 
-constexpr std::size_t token_bytes = 32;  // 256 bits
-constexpr std::size_t max_request_body = 16 * 1024 * 1024;
+constexpr std::size_t kTokenBytes = 32;  // 256 bits
+constexpr std::size_t kMaxRequestBody = 16 * 1024 * 1024;
 
 // Every connection holds a worker thread while it is open, idle keep-alive
-// connections included (until keep_alive_seconds pass without a request), and
+// connections included (until kKeepAliveSeconds pass without a request), and
 // a bridge call holds its thread until it answers: an account check up to a
 // minute, a chat turn up to its time limit. 64 workers leave room for 16 such
 // calls at once, a browser's 6 connections per host and other tabs, so that
 // the page's polling is always answered at once.
-constexpr std::size_t worker_threads = 64;
-constexpr time_t keep_alive_seconds = 5;
+constexpr std::size_t kWorkerThreads = 64;
+constexpr time_t kKeepAliveSeconds = 5;
 
 bool is_page_request(const httplib::Request& request)
 {
@@ -63,7 +63,7 @@ BrowserHost::BrowserHost(std::string page_html, std::filesystem::path page_direc
     : m_page_html(std::move(page_html)),
       m_page_directory(std::move(page_directory)),
       m_bridge(bridge),
-      m_token(random_hex(token_bytes)),
+      m_token(random_hex(kTokenBytes)),
       m_server(std::make_unique<httplib::Server>())
 {
     install_routes();
@@ -76,9 +76,9 @@ BrowserHost::~BrowserHost()
 
 void BrowserHost::install_routes()
 {
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(worker_threads); };
-    m_server->set_keep_alive_timeout(keep_alive_seconds);
-    m_server->set_payload_max_length(max_request_body);
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    m_server->set_keep_alive_timeout(kKeepAliveSeconds);
+    m_server->set_payload_max_length(kMaxRequestBody);
     // Runs before the page's folder is looked at, so the page itself is always
     // the copy read at start, whatever the folder holds now.
     m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {

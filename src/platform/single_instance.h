@@ -41,10 +41,10 @@ inline std::string window_shown_answer()
 {
     return "shown";
 }
-inline constexpr std::string_view ADDRESS_ANSWER_PREFIX = "address ";
+inline constexpr std::string_view kAddressAnswerPrefix = "address ";
 inline std::string address_answer(const std::string& address)
 {
-    return std::string(ADDRESS_ANSWER_PREFIX) + address;
+    return std::string(kAddressAnswerPrefix) + address;
 }
 
 // The abstract socket name of a data directory (without its leading NUL).

@@ -4,7 +4,7 @@ namespace wrenfold::platform {
 
 namespace {
 
-constexpr std::string_view replacement = "\xEF\xBF\xBD";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Length of the well-formed sequence at the start of bytes, or 0.
 std::size_t sequence_length(std::string_view bytes)
@@ -46,7 +46,7 @@ std::string decode_utf8_replacing(std::string_view bytes)
     while (!bytes.empty()) {
         std::size_t length = sequence_length(bytes);
         if (length == 0) {
-            text += replacement;
+            text += kReplacement;
             length = 1;
         } else {
             text += bytes.substr(0, length);

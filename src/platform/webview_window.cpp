@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 bool is_own_page_uri(std::string_view uri)
 {
-    return uri.starts_with(PAGE_ORIGIN) && uri.size() > PAGE_ORIGIN.size() && uri[PAGE_ORIGIN.size()] == '/';
+    return uri.starts_with(kPageOrigin) && uri.size() > kPageOrigin.size() && uri[kPageOrigin.size()] == '/';
 }
 
 // Calls still running on their worker threads; the window waits for them
@@ -324,7 +324,7 @@ WebViewWindow::WebViewWindow(const WindowSettings& settings, BridgeTarget& bridg
                           GConnectFlags {});
     g_signal_connect_data(window, "destroy", G_CALLBACK(on_destroy), hold(m_state), release, GConnectFlags {});
 
-    webkit_web_view_load_uri(view, (std::string(PAGE_ORIGIN) + "/").c_str());
+    webkit_web_view_load_uri(view, (std::string(kPageOrigin) + "/").c_str());
     gtk_widget_show_all(window);
 }
 

@@ -11,7 +11,7 @@
 namespace wrenfold {
 
 // The page's own address in the window; nothing else may load there.
-inline constexpr std::string_view PAGE_ORIGIN = "wrenfold://app";
+inline constexpr std::string_view kPageOrigin = "wrenfold://app";
 bool is_own_page_uri(std::string_view uri);
 
 struct WindowSettings {

@@ -24,8 +24,8 @@ std::optional<int> claim_or_hand_over(const std::filesystem::path& data_director
         out << "Wrenfold is already running for " << data_directory.string() << " but does not answer." << std::endl;
         return 1;
     }
-    if (answer->starts_with(ADDRESS_ANSWER_PREFIX))
-        out << "Wrenfold is running at " << answer->substr(ADDRESS_ANSWER_PREFIX.size()) << std::endl;
+    if (answer->starts_with(kAddressAnswerPrefix))
+        out << "Wrenfold is running at " << answer->substr(kAddressAnswerPrefix.size()) << std::endl;
     else
         out << "Wrenfold is already running; its window is shown." << std::endl;
     return 0;

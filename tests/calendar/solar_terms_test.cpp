@@ -19,14 +19,14 @@ TEST(SolarTerms, QingmingMatchesPublishedDates)
 
 TEST(SolarTerms, QingmingIsAnAprilDayOnlyForTabulatedYears)
 {
-    for (int y = first_qingming_year; y <= last_qingming_year; ++y) {
+    for (int y = kFirstQingmingYear; y <= kLastQingmingYear; ++y) {
         auto const date = qingming(y);
         ASSERT_TRUE(date && date->ok()) << y;
         EXPECT_EQ(date->month(), April);
         EXPECT_TRUE(date->day() == day { 4 } || date->day() == day { 5 }) << y;
     }
-    EXPECT_FALSE(qingming(first_qingming_year - 1));
-    EXPECT_FALSE(qingming(last_qingming_year + 1));
+    EXPECT_FALSE(qingming(kFirstQingmingYear - 1));
+    EXPECT_FALSE(qingming(kLastQingmingYear + 1));
 }
 
 }  // namespace

@@ -46,8 +46,7 @@ TEST(JsonNesting, CountsOnlyBracketsOutsideStrings)
     EXPECT_TRUE(json_nesting_exceeds("]]]]][[[[", 3));
     EXPECT_FALSE(json_nesting_exceeds("[[][][]]", 2));
 
-    std::string deepest_allowed =
-        std::string(wrenfold::max_json_depth, '[') + std::string(wrenfold::max_json_depth, ']');
+    std::string deepest_allowed = std::string(wrenfold::kMaxJsonDepth, '[') + std::string(wrenfold::kMaxJsonDepth, ']');
     EXPECT_EQ(wrenfold::parse_json(deepest_allowed).size(), 1u);
     EXPECT_THROW(wrenfold::parse_json("[" + deepest_allowed + "]"), wrenfold::JsonTooDeep);
     EXPECT_TRUE(wrenfold::parse_json_or_discarded("[" + deepest_allowed + "]").is_discarded());
