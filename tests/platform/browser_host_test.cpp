@@ -163,16 +163,23 @@ TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThre
         idle.back()->set_keep_alive(true);
         ASSERT_EQ(idle.back()->Get("/")->status, 200);
     }
+    // The long calls start one after another: the listener's backlog is short,
+    // and sixteen connections at once would only test TCP's retry timers.
     std::vector<std::future<httplib::Result>> long_calls;
-    for (int i = 0; i < 16; ++i)
+    // Declared after the calls, so that a failed assertion releases them
+    // before their futures are waited for.
+    struct ReleaseOnExit {
+        RecordingBridge& bridge;
+        ~ReleaseOnExit() { bridge.release(); }
+    } release_on_exit { bridge };
+    for (int i = 0; i < 16; ++i) {
         long_calls.push_back(std::async(std::launch::async, [&] {
             httplib::Client client("127.0.0.1", host.port());
             client.set_read_timeout(60, 0);
             return client.Post("/api/wait", { { "X-Wrenfold-Token", host.token() } }, "[]", "application/json");
         }));
-    {
         std::unique_lock lock(bridge.mutex);
-        ASSERT_TRUE(bridge.changed.wait_for(lock, std::chrono::seconds(30), [&] { return bridge.waiting == 16; }));
+        ASSERT_TRUE(bridge.changed.wait_for(lock, std::chrono::seconds(30), [&] { return bridge.waiting == i + 1; }));
     }
 
     httplib::Client poller("127.0.0.1", host.port());
