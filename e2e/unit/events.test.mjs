@@ -115,3 +115,17 @@ test("a change to one occurrence says which part of the series it is for, and a 
   assert.deepEqual(split.reshape, { recurrence_id: "2027-01-26T10:00:00", scope: "all", start: "2027-01-26T11:00:00",
                                     end: "2027-01-26T12:00:00", all_day: false, rrule: "FREQ=DAILY" });
 });
+
+test("after a write of our own every occurrence of the written object carries the new ETag", () => {
+  const series = "https://h/cal/series.ics";
+  const records = [
+    { url: series, etag: '"1"', recurrence_id: "20270202T100000" },
+    { url: series, etag: '"1"', recurrence_id: "20270209T100000" },
+    { url: "https://h/cal/other.ics", etag: '"7"' },
+  ];
+  events.noteOwnWrite(records, { ok: false, error: "HTTP 412", url: series, etag: '"9"' });
+  events.noteOwnWrite(records, { ok: true });
+  assert.deepEqual(records.map((record) => record.etag), ['"1"', '"1"', '"7"'], "failures and answers without an ETag change nothing");
+  events.noteOwnWrite(records, { ok: true, url: series, etag: '"2"' });
+  assert.deepEqual(records.map((record) => record.etag), ['"2"', '"2"', '"7"']);
+});

@@ -2,7 +2,8 @@
 // the events of the visible range, fetched once with the hidden calendars
 // included so that showing or hiding a calendar needs no request.
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
-import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope } from "./events.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope, noteOwnWrite } from "./events.js";
+import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
 import { askSeries } from "./series.js";
 import { sliceMonth } from "./month-slice.js";
@@ -33,6 +34,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   const dateListeners = new Set();
 
   let fetches = 0;
+  const order = answerOrder();
 
   // The view asks for its range on every change of dates; a range inside the
   // one already fetched (a week of the month on screen) needs no request.
@@ -42,11 +44,14 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     try {
       await null;  // the view asks while it is being switched; its type is settled after that
       if (cache.stale || start < cache.start || end > cache.end) {
+        const ticket = order.issue();
         const answer = await ctx.api.get_events(start, end, true);
-        const fetched = ++fetches;
-        performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-        Object.assign(cache, { start, end, records: answer.events || [], stale: false });
-        store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
+        if (order.accept(ticket)) {
+          const fetched = ++fetches;
+          performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
+          Object.assign(cache, { start, end, records: answer.events || [], stale: false });
+          store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
+        }
       }
       success(viewEvents({ start, end }));
     } catch (error) {
@@ -93,6 +98,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);
+      noteOwnWrite(cache.records, answer);
       await refetch();
     } catch (error) {
       info.revert();
@@ -185,6 +191,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   return {
     start,
     refetch,
+    noteOwnWrite: (answer) => noteOwnWrite(cache.records, answer),
     today: () => fc.today(),
     prev: () => fc.prev(),
     next: () => fc.next(),

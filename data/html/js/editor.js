@@ -127,6 +127,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       try {
         const answer = await send(form, target, scope);
         if (answer && answer.ok === false) throw new Error(answer.error);
+        ctx.calendar.noteOwnWrite(answer);
         close({ saved: true });
         await ctx.refetch();
       } catch (failure) {
@@ -174,6 +175,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
         const occurrence = scope === "this" ? [record.recurrence_id] : [];
         const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "", ...occurrence);
         if (answer && answer.ok === false) throw new Error(answer.error);
+        ctx.calendar.noteOwnWrite(answer);
         close({ deleted: true });
         await ctx.refetch();
       } catch (failure) {

@@ -80,6 +80,14 @@ export function toViewEvent(record) {
   };
 }
 
+// After a write of our own, every listed occurrence of the written object
+// carries the ETag the server answered with, so that the next edit is not
+// refused as a conflict while the refetch is still on its way.
+export function noteOwnWrite(records, answer) {
+  if (!answer || answer.ok !== true || !answer.url || !answer.etag) return;
+  for (const record of records) if (record.url === answer.url) record.etag = answer.etag;
+}
+
 // Which events the view shows: hidden calendars and, when switched off, the
 // holidays stay in the cache but out of the view.
 export function visibleRecords(records, { isVisible, showHolidays }) {

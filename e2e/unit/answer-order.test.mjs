@@ -1,0 +1,20 @@
+// The order in which overtaking answers may be applied, loaded straight from the page's module.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { readFileSync } from "node:fs";
+import { fileURLToPath } from "node:url";
+
+const source = readFileSync(fileURLToPath(new URL("../../data/html/js/answer-order.js", import.meta.url)), "utf8");
+const { answerOrder } = await import("data:text/javascript;charset=utf-8," + encodeURIComponent(source));
+
+test("an answer overtaken by a later request's answer is not applied; answers in order all are", () => {
+  const order = answerOrder();
+  const beforeSave = order.issue();
+  const afterSave = order.issue();
+  assert.equal(order.accept(afterSave), true);
+  assert.equal(order.accept(beforeSave), false, "the poll's answer from before the save came back last");
+  const next = order.issue();
+  assert.equal(order.accept(next), true);
+  const again = order.issue();
+  assert.equal(order.accept(again), true);
+});
