@@ -5,18 +5,32 @@
 using namespace wrenfold::assistant;
 using Kind = TurnAnswer::Kind;
 
-TEST(TurnAnswer, ExitZeroAnswers)
+TEST(TurnAnswer, AJsonAnswerGivesItsResultAndSession)
 {
     auto reply = interpret_turn_output(0, R"({"session_id":"s1","result":"  hi  ","text":"other"})", "", false);
     EXPECT_EQ(reply.kind, Kind::Reply);
     EXPECT_EQ(reply.text, "  hi  ");
     EXPECT_EQ(reply.session_id, "s1");
+}
 
-    EXPECT_EQ(interpret_turn_output(0, R"({"result":"","text":"fallback"})", "", false).text, "fallback");
-    EXPECT_EQ(interpret_turn_output(0, "  plain answer\n", "", false).text, "plain answer");
-    EXPECT_EQ(interpret_turn_output(0, R"("a json string")", "", false).text, "a json string");
-    EXPECT_EQ(interpret_turn_output(0, "[1,2]", "", false).text, "[1,2]");
+TEST(TurnAnswer, AnyOtherOutputOfASuccessfulRunIsTheReplyText)
+{
+    struct Case {
+        const char* out;
+        const char* text;
+    };
+    for (auto [out, text] :
+         { Case { R"({"result":"","text":"fallback"})", "fallback" }, Case { "  plain answer\n", "plain answer" },
+           Case { R"("a json string")", "a json string" }, Case { "[1,2]", "[1,2]" } }) {
+        SCOPED_TRACE(out);
+        auto reply = interpret_turn_output(0, out, "", false);
+        EXPECT_EQ(reply.kind, Kind::Reply);
+        EXPECT_EQ(reply.text, text);
+    }
+}
 
+TEST(TurnAnswer, AnErrorAnswerOfASuccessfulRunIsAProviderError)
+{
     auto error = interpret_turn_output(0, R"({"is_error":true,"session_id":"s2","result":"API Error"})", "", true);
     EXPECT_EQ(error.kind, Kind::ApiError);
     EXPECT_EQ(error.session_id, "s2");  // an error answer still carries the conversation on
