@@ -94,7 +94,7 @@ Json one_account()
 void run_cycles(benchmark::State& state, bool change)
 {
     std::atomic<int> changed_tag { 1 };
-    LocalQueue reports;
+    platform::LocalQueue reports;
     SyncWorker worker({ 30s, kRoot, [&] { return std::make_unique<RecordedICloud>(changed_tag); } }, reports);
     auto now = Clock::now();
     worker.run_cycle(one_account(), now);  // discovery and the first look

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     environment.make_engine = [](const std::string&, const std::string&, const std::optional<std::string>&) {
         return std::shared_ptr<caldav::CalendarEngine>();
     };
-    WrenfoldApp app(QueueMap {}, EventMap {}, environment);
+    WrenfoldApp app(platform::QueueMap {}, platform::EventMap {}, environment);
     (void)dump_compact(app.list_accounts());
     (void)dump_pretty(app.settings_snapshot());
     (void)dump_compact(app.claude_get_models());

@@ -34,10 +34,10 @@ public:
     }
 };
 
-BrowserHost& running_host()
+platform::BrowserHost& running_host()
 {
     static EchoBridge bridge;
-    static BrowserHost host("<html>page</html>", "/nonexistent", bridge);
+    static platform::BrowserHost host("<html>page</html>", "/nonexistent", bridge);
     static const bool started = (host.start(0), true);
     (void)started;
     return host;
@@ -57,7 +57,7 @@ std::string crlf_lines(std::string_view text)
     return lines;
 }
 
-std::string build_request(std::string_view input, const BrowserHost& host)
+std::string build_request(std::string_view input, const platform::BrowserHost& host)
 {
     bool authorised = !input.empty() && (static_cast<unsigned char>(input.front()) & 1);
     if (!input.empty())
@@ -110,7 +110,7 @@ void exchange(const std::string& request, int port)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    BrowserHost& host = running_host();
+    platform::BrowserHost& host = running_host();
     exchange(build_request(std::string_view(reinterpret_cast<const char*>(data), size), host), host.port());
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "app/wrenfold_app.h"
 
 #include "app/settings_rules.h"
+#include "core/bridge_answer.h"
 
 namespace wrenfold {
 
@@ -24,11 +25,7 @@ Json WrenfoldApp::set_language(const Json& lang)
     }
     if (changed) {
         _save_settings();
-        std::shared_ptr<TrayIcon> tray;
-        {
-            std::lock_guard lock(m_shell_mutex);
-            tray = _tray_icon;
-        }
+        auto tray = m_shell.snapshot().tray_icon;
         if (tray) {
             try {
                 tray->rebuild_menu();
@@ -37,7 +34,7 @@ Json WrenfoldApp::set_language(const Json& lang)
             }
         }
     }
-    return Json::object({ { "ok", true }, { "language", language } });
+    return ok_answer(Json { { "language", language } });
 }
 
 }  // namespace wrenfold

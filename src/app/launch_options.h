@@ -4,7 +4,9 @@
 
 namespace wrenfold {
 
+namespace platform {
 class InstanceChannel;
+}
 
 // How the program was asked to show itself.
 struct LaunchOptions {
@@ -14,7 +16,7 @@ struct LaunchOptions {
     bool show_help { false };
     bool show_version { false };
     // This process's claim on its data directory; later starts ask it to come forward.
-    std::shared_ptr<InstanceChannel> instance;
+    std::shared_ptr<platform::InstanceChannel> instance;
 };
 
 }  // namespace wrenfold

@@ -19,7 +19,7 @@ void create_private_directory(const fs::path& directory)
 
 }  // namespace
 
-WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironment environment)
+WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event_all_, AppEnvironment environment)
     : APP_DIR(environment.paths.data_directory),
       ACCOUNTS_FILE(APP_DIR / "accounts.json"),
       SETTINGS_FILE(APP_DIR / "settings.json"),
@@ -37,10 +37,8 @@ WrenfoldApp::WrenfoldApp(QueueMap queue_all_, EventMap event_all_, AppEnvironmen
     _load_settings();
     settings["language"] = language_in_force(settings);
 
-    _claude_model = claude_model_in_force(settings);
-    _claude_effort = claude_effort_in_force(settings);
-    _claude_provider = claude_provider_in_force(settings);
-    _claude_deepseek_model = claude_deepseek_model_in_force(settings);
+    m_claude_settings.replace({ claude_model_in_force(settings), claude_effort_in_force(settings),
+                                claude_provider_in_force(settings), claude_deepseek_model_in_force(settings) });
 
     _claude_arch_dir = fs::absolute(MODULE_DIR) / "architecture";
     _claude_custom_settings_path = APP_DIR / "deepseek-settings.json";
@@ -54,26 +52,22 @@ WrenfoldApp::~WrenfoldApp()
 
 std::string WrenfoldApp::claude_model() const
 {
-    std::lock_guard lock(m_claude_settings_mutex);
-    return _claude_model;
+    return m_claude_settings.with_locked([](const auto& in_force) { return in_force.model; });
 }
 
 std::string WrenfoldApp::claude_effort() const
 {
-    std::lock_guard lock(m_claude_settings_mutex);
-    return _claude_effort;
+    return m_claude_settings.with_locked([](const auto& in_force) { return in_force.effort; });
 }
 
 std::string WrenfoldApp::claude_provider() const
 {
-    std::lock_guard lock(m_claude_settings_mutex);
-    return _claude_provider;
+    return m_claude_settings.with_locked([](const auto& in_force) { return in_force.provider; });
 }
 
 std::string WrenfoldApp::claude_deepseek_model() const
 {
-    std::lock_guard lock(m_claude_settings_mutex);
-    return _claude_deepseek_model;
+    return m_claude_settings.with_locked([](const auto& in_force) { return in_force.deepseek_model; });
 }
 
 }  // namespace wrenfold

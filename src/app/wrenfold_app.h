@@ -4,8 +4,10 @@
 #include "app/launch_options.h"
 #include "assistant/assistant_platform.h"
 #include "assistant/calendar_choice.h"
+#include "assistant/turn_in_flight.h"
 #include "core/app_paths.h"
 #include "core/bridge_call.h"
+#include "core/guarded.h"
 #include "core/json.h"
 #include "platform/desktop_handles.h"
 #include "platform/message_queues.h"
@@ -30,6 +32,10 @@ class CalendarEngine;
 }
 namespace platform {
 class ChildProcess;
+struct ProcessResult;
+}  // namespace platform
+namespace assistant {
+struct TurnCommand;
 }
 
 // Makes the CalDAV engine of one account; without a time zone the engine
@@ -56,9 +62,22 @@ struct AppEnvironment {
 // are the page's script bridge (registered in bridge_table.cpp); those with one
 // serve them and are never callable from the page. Its member functions are
 // defined in one file per subsystem.
+//
+// Threads. Bridge methods run on several bridge worker threads at once (one
+// per call in the window, the HTTP server's pool in the browser host), so all
+// shared state lives in an owner that is reached only under its lock:
+// `_claude_inflight_lock` owns the conversation's session id, the running
+// chat turn's child and the generation a reset bumps; `m_claude_settings` the
+// assistant's settings in force; `m_claude_exe` the Claude Code executable
+// found; `m_shell` the window and the tray icon; `m_poll_thread` the consumer
+// thread. No lock is held while a child runs, a file is written or the GUI is
+// called. GTK runs on the toolkit thread, and the window's and the tray's
+// handlers (`_on_window_closing`, the tray menu's show and quit) are called
+// there. The poll thread (`_poll_queue`) applies the sync worker's reports
+// until `_stop` is set.
 class WrenfoldApp : public AppConstants {
 public:
-    explicit WrenfoldApp(QueueMap queue_all = {}, EventMap event_all = {},
+    explicit WrenfoldApp(platform::QueueMap queue_all = {}, platform::EventMap event_all = {},
                          AppEnvironment environment = AppEnvironment::for_this_process());
     ~WrenfoldApp();
     WrenfoldApp(const WrenfoldApp&) = delete;
@@ -93,9 +112,9 @@ public:
     void _on_window_resized(int width, int height);
     void _apply_dark_titlebar();
     // Makes the tray icon from its menu; `end_process` ends the program at once.
-    using TrayFactory = std::function<std::shared_ptr<TrayIcon>(std::vector<TrayMenuItem> items)>;
+    using TrayFactory = std::function<std::shared_ptr<platform::TrayIcon>(std::vector<platform::TrayMenuItem> items)>;
     void _setup_tray(const TrayFactory& make_tray, std::function<void(int status)> end_process);
-    void _set_window(std::shared_ptr<AppWindow> window);
+    void _set_window(std::shared_ptr<platform::AppWindow> window);
     void _run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
     void _run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
 
@@ -111,6 +130,7 @@ public:
 
     // ---- Stores (app/stores.cpp) ----
     void _load_accounts();
+    // A failure is logged, never thrown.
     void _save_accounts();
     void _load_settings();
     // Whether the settings reached the disk; a failure is logged, never thrown.
@@ -206,8 +226,10 @@ public:
     Json set_claude_effort(const Json& level);
     Json set_claude_api_key(const Json& api_key);
     Json claude_reset_session();
-    // Assigns a setting in force and stores it when it changed; an unchanged value saves nothing.
-    void _store_claude_setting(std::string& attribute, const char* key, const std::string& value);
+    // Assigns a setting in force and stores it when it changed; an unchanged
+    // value saves nothing. A failed save is only logged.
+    void _store_claude_setting(std::string assistant::AssistantSettingsInForce::*field, const char* key,
+                               const std::string& value);
 
     // DeepSeek provider (deepseek_provider.cpp).
     Json claude_get_deepseek_credentials() const;
@@ -251,8 +273,8 @@ public:
 
 private:
     // Launcher mappings.
-    QueueMap queue_all;
-    EventMap event_all;
+    platform::QueueMap queue_all;
+    platform::EventMap event_all;
 
     // Stores in memory; the files are their copies. Each behind its own lock;
     // a save holds the store's save lock from snapshot to rename, so saves land
@@ -278,28 +300,33 @@ private:
     std::atomic<std::int64_t> _calendars_token { 0 };
     std::atomic<std::int64_t> _state_seq { 0 };
 
-    // Desktop shell.
-    std::shared_ptr<AppWindow> _window;
+    // Desktop shell: the window and the tray icon, each empty until made.
+    struct ShellHandles {
+        std::shared_ptr<platform::AppWindow> window;
+        std::shared_ptr<platform::TrayIcon> tray_icon;
+    };
+    Guarded<ShellHandles> m_shell;
     std::atomic<bool> _stop { false };
-    std::shared_ptr<TrayIcon> _tray_icon;
-    mutable std::mutex m_shell_mutex;  // guards _window and _tray_icon
-    std::thread m_poll_thread;
+    Guarded<std::thread> m_poll_thread;
     std::atomic<bool> m_clipboard_available { false };
 
-    // Assistant. _claude_inflight_lock guards the session id, the running
-    // child and the generation; the settings in force have their own lock.
-    mutable std::mutex m_claude_settings_mutex;
-    std::optional<std::string> _claude_session_id;
-    std::string _claude_model;
-    std::string _claude_effort;
-    std::string _claude_provider;
-    std::string _claude_deepseek_model;
-    std::mutex _claude_inflight_lock;
-    std::shared_ptr<platform::ChildProcess> _claude_inflight_proc;
-    std::int64_t _claude_gen { 0 };
-    mutable std::mutex m_claude_exe_mutex;  // guards the executable cache
-    std::optional<std::string> _claude_exe;
-    bool _claude_exe_resolved { false };
+    // Assistant: the conversation and its running turn, the settings in force,
+    // and the executable found (a miss is not kept, so it is searched again).
+    Guarded<assistant::TurnInFlight> _claude_inflight_lock;
+    Guarded<assistant::AssistantSettingsInForce> m_claude_settings;
+    Guarded<std::optional<std::string>> m_claude_exe;
+
+    // One chat turn, run again (without the session) while it only finds the
+    // conversation it resumed expired (chat_turn.cpp).
+    std::optional<Json> _claude_send_once(const Json& user_text, const Json& timeout,
+                                          std::chrono::milliseconds time_limit);
+    assistant::TurnCommand
+    _claude_turn_command(const std::string& exe, const std::string& provider,
+                         const std::optional<std::pair<std::filesystem::path, std::string>>& runtime_file,
+                         const std::string& session_id);
+    std::optional<Json> _claude_turn_answer(const platform::ProcessResult& result, bool resumed,
+                                            std::int64_t generation);
+
     std::atomic<bool> _ai_setup_dismissed_this_session { false };
     std::filesystem::path _claude_arch_dir;
     std::filesystem::path _claude_custom_settings_path;

@@ -5,6 +5,7 @@
 #include "assistant/prompts.h"
 #include "assistant/turn_answer.h"
 #include "assistant/turn_command.h"
+#include "core/bridge_answer.h"
 #include "core/bridge_call.h"
 #include "platform/child_process.h"
 #include "platform/environment.h"
@@ -15,14 +16,16 @@ using namespace assistant;
 
 namespace {
 
-Json answer(const std::string& reply)
+using TurnSlot = Guarded<TurnInFlight>;
+
+Json reply_answer(const std::string& reply)
 {
-    return Json { { "ok", true }, { "error", "" }, { "reply", reply } };
+    return ok_answer(Json { { "error", "" }, { "reply", reply } });
 }
 
-Json failure(const std::string& error)
+Json empty_reply()
 {
-    return Json { { "ok", false }, { "error", error }, { "reply", "" } };
+    return Json { { "reply", "" } };
 }
 
 Json cancelled()
@@ -37,15 +40,91 @@ std::chrono::milliseconds turn_time_limit(const Json& timeout)
     return clamped_turn_time_limit(timeout.get<double>());
 }
 
+bool is_current(TurnSlot& slot, std::int64_t generation)
+{
+    return slot.with_locked([&](TurnInFlight& turn) { return turn.generation == generation; });
+}
+
+// Puts the child in the in-flight slot, or ends it when a reset came first.
+bool claim_slot(TurnSlot& slot, const std::shared_ptr<platform::ChildProcess>& child, std::int64_t generation)
+{
+    return slot.with_locked([&](TurnInFlight& turn) {
+        if (turn.generation != generation) {
+            child->kill_tree();
+            return false;
+        }
+        turn.child = child;
+        return true;
+    });
+}
+
+// Whatever happens while the child runs, it leaves the in-flight slot; a newer
+// turn's child is left alone.
+class SlotRelease {
+public:
+    SlotRelease(TurnSlot& slot, std::shared_ptr<platform::ChildProcess> mine)
+        : m_slot(slot),
+          m_mine(std::move(mine))
+    {
+    }
+    SlotRelease(const SlotRelease&) = delete;
+    SlotRelease& operator=(const SlotRelease&) = delete;
+    ~SlotRelease()
+    {
+        m_slot.with_locked([&](TurnInFlight& turn) {
+            if (turn.child == m_mine)
+                turn.child = nullptr;
+        });
+    }
+
+private:
+    TurnSlot& m_slot;
+    std::shared_ptr<platform::ChildProcess> m_mine;
+};
+
+// The child's output, or nothing when it ran out of time (it is then ended).
+std::optional<platform::ProcessResult> wait_for(TurnSlot& slot, const std::shared_ptr<platform::ChildProcess>& child,
+                                                const std::string& message, std::chrono::milliseconds time_limit)
+{
+    SlotRelease release(slot, child);
+    auto result = child->communicate(message, time_limit);
+    if (result)
+        return result;
+    child->kill_tree();
+    try {
+        (void)child->communicate({}, std::chrono::seconds(2));
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// A session id the answer names is kept, unless a reset came in between.
+void keep_session(TurnSlot& slot, std::int64_t generation, std::optional<std::string> session_id)
+{
+    slot.with_locked([&](TurnInFlight& turn) {
+        if (turn.generation == generation)
+            turn.session_id = std::move(session_id);
+    });
+}
+
 }  // namespace
 
-Json WrenfoldApp::claude_send(const Json& user_text, const Json& terminal_text, const Json& target_tab_id,
-                              const Json& timeout, const Json& /*is_followup*/, const Json& tab_texts)
+Json WrenfoldApp::claude_send(const Json& user_text, const Json& /*terminal_text*/, const Json& /*target_tab_id*/,
+                              const Json& timeout, const Json& /*is_followup*/, const Json& /*tab_texts*/)
 {
     auto time_limit = turn_time_limit(timeout);
+    for (;;) {
+        if (auto answer = _claude_send_once(user_text, timeout, time_limit))
+            return *answer;
+    }
+}
+
+std::optional<Json> WrenfoldApp::_claude_send_once(const Json& user_text, const Json& timeout,
+                                                   std::chrono::milliseconds time_limit)
+{
     auto exe = _resolve_claude_exe();
     if (!exe)
-        return failure(_t("err.claude_not_found"));
+        return failed_answer(_t("err.claude_not_found"), empty_reply());
 
     std::string message = (user_text.is_null() ? "" : text_form(user_text)) + _calendar_context_block();
     auto runtime_file = _write_claude_runtime_system_prompt();
@@ -53,97 +132,74 @@ Json WrenfoldApp::claude_send(const Json& user_text, const Json& terminal_text, 
         runtime_file ? pointer_system_prompt(_lang_directive(), runtime_file->second) : _build_claude_system_prompt();
     auto provider = claude_provider();
     if (provider == "deepseek" && !_has_deepseek_settings())
-        return failure(_t("err.deepseek_no_key"));
+        return failed_answer(_t("err.deepseek_no_key"), empty_reply());
 
-    std::int64_t my_gen;
-    TurnCommand command;
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        my_gen = _claude_gen;
-        command.session_id = _claude_session_id.value_or("");
-    }
-    command.executable = *exe;
-    command.provider = provider;
-    command.model = claude_model();
-    command.deepseek_model = claude_deepseek_model();
-    command.effort = claude_effort();
-    command.deepseek_settings_path = _claude_custom_settings_path.string();
-    command.architecture_dir = _claude_arch_dir.string();
-    command.system_prompt = system_prompt;
-    command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
-
-    if (provider != "deepseek")
-        command.anthropic_api_key = stored_claude_api_key(_claude_home_folder());
+    auto [generation, session_id] = _claude_inflight_lock.with_locked([](const TurnInFlight& turn) {
+        return std::pair { turn.generation, turn.session_id.value_or("") };
+    });
+    auto command = _claude_turn_command(*exe, provider, runtime_file, session_id);
+    command.system_prompt = std::move(system_prompt);
 
     std::shared_ptr<platform::ChildProcess> child;
     try {
         child = platform::ChildProcess::start(turn_arguments(command),
                                               turn_environment(m_assistant_platform.environment->snapshot(), command));
     } catch (const std::exception& error) {
-        return failure(_t("err.claude_exec_fail", Json { { "err", error.what() } }));
+        return failed_answer(_t("err.claude_exec_fail", Json { { "err", error.what() } }), empty_reply());
     }
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        if (_claude_gen != my_gen) {
-            child->kill_tree();
-            return cancelled();
-        }
-        _claude_inflight_proc = child;
-    }
+    if (!claim_slot(_claude_inflight_lock, child, generation))
+        return cancelled();
 
-    // Whatever happens below, this turn's child leaves the in-flight slot; a
-    // newer turn's child is left alone.
-    struct ReleaseSlot {
-        WrenfoldApp& app;
-        const std::shared_ptr<platform::ChildProcess>& mine;
-        ~ReleaseSlot()
-        {
-            std::lock_guard lock(app._claude_inflight_lock);
-            if (app._claude_inflight_proc == mine)
-                app._claude_inflight_proc = nullptr;
-        }
-    };
-    std::optional<platform::ProcessResult> result;
-    {
-        ReleaseSlot release { *this, child };
-        result = child->communicate(message, time_limit);
-        if (!result) {
-            child->kill_tree();
-            try {
-                (void)child->communicate({}, std::chrono::seconds(2));
-            } catch (const std::exception&) {
-            }
-            return failure(_t("err.claude_timeout", Json { { "n", timeout } }));
-        }
-    }
+    auto result = wait_for(_claude_inflight_lock, child, message, time_limit);
+    if (!result)
+        return failed_answer(_t("err.claude_timeout", Json { { "n", timeout } }), empty_reply());
+    if (!is_current(_claude_inflight_lock, generation))
+        return cancelled();
+    return _claude_turn_answer(*result, !session_id.empty(), generation);
+}
 
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        if (_claude_gen != my_gen)
-            return cancelled();
-    }
-    auto outcome = interpret_turn_output(result->exit_code, result->out, result->err, !command.session_id.empty());
-    if (outcome.session_id) {
-        std::lock_guard lock(_claude_inflight_lock);
-        if (_claude_gen == my_gen)
-            _claude_session_id = *outcome.session_id;
-    }
+// Everything of the turn's command but its system prompt, which the caller builds first.
+assistant::TurnCommand
+WrenfoldApp::_claude_turn_command(const std::string& exe, const std::string& provider,
+                                  const std::optional<std::pair<std::filesystem::path, std::string>>& runtime_file,
+                                  const std::string& session_id)
+{
+    TurnCommand command;
+    command.session_id = session_id;
+    command.executable = exe;
+    command.provider = provider;
+    auto in_force = m_claude_settings.snapshot();
+    command.model = in_force.model;
+    command.deepseek_model = in_force.deepseek_model;
+    command.effort = in_force.effort;
+    command.deepseek_settings_path = _claude_custom_settings_path.string();
+    command.architecture_dir = _claude_arch_dir.string();
+    command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
+    if (provider != "deepseek")
+        command.anthropic_api_key = stored_claude_api_key(_claude_home_folder());
+    return command;
+}
+
+// The answer of a finished turn; nothing when the conversation it resumed had
+// expired, which is then dropped so the turn runs again without it.
+std::optional<Json> WrenfoldApp::_claude_turn_answer(const platform::ProcessResult& result, bool resumed,
+                                                     std::int64_t generation)
+{
+    auto outcome = interpret_turn_output(result.exit_code, result.out, result.err, resumed);
+    if (outcome.session_id)
+        keep_session(_claude_inflight_lock, generation, outcome.session_id);
     switch (outcome.kind) {
     case TurnAnswer::Kind::Reply:
-        return answer(outcome.text);
+        return reply_answer(outcome.text);
     case TurnAnswer::Kind::ApiError:
-        return failure(_humanize_claude_api_error(outcome.error_object));
+        return failed_answer(_humanize_claude_api_error(outcome.error_object), empty_reply());
     case TurnAnswer::Kind::Failure:
-        return failure(outcome.text);
+        return failed_answer(outcome.text, empty_reply());
     case TurnAnswer::Kind::StaleSession:
         break;
     }
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        if (_claude_gen == my_gen)
-            _claude_session_id.reset();
-    }
-    return claude_send(user_text, terminal_text, target_tab_id, timeout, true, tab_texts);
+    keep_session(_claude_inflight_lock, generation, std::nullopt);
+    return std::nullopt;
 }
 
 }  // namespace wrenfold

@@ -1,8 +1,10 @@
 // Finding Claude Code, and telling the page whether the assistant can run.
 #include "app/wrenfold_app.h"
 
+#include "assistant/assistant_error.h"
 #include "assistant/claude_code_files.h"
 #include "assistant/exe_discovery.h"
+#include "core/bridge_answer.h"
 #include "platform/child_process.h"
 #include "platform/command_lookup.h"
 #include "platform/environment.h"
@@ -25,11 +27,8 @@ bool WrenfoldApp::_has_deepseek_settings() const
 // on every call, so a program installed by hand is noticed at once.
 std::optional<std::string> WrenfoldApp::_resolve_claude_exe()
 {
-    {
-        std::lock_guard lock(m_claude_exe_mutex);
-        if (_claude_exe_resolved)
-            return _claude_exe;
-    }
+    if (auto known = m_claude_exe.snapshot())
+        return known;
     const auto& environment = *m_assistant_platform.environment;
     std::optional<std::string> found;
     auto search_path = absolute_search_path(environment.get_or_empty("PATH"));
@@ -45,9 +44,7 @@ std::optional<std::string> WrenfoldApp::_resolve_claude_exe()
             }
         }
     }
-    std::lock_guard lock(m_claude_exe_mutex);
-    _claude_exe = found;
-    _claude_exe_resolved = found.has_value();
+    m_claude_exe.replace(found);
     return found;
 }
 
@@ -80,7 +77,7 @@ std::string version_from(const platform::ProcessResult& run)
         return "";
     auto text = trim(run.out);
     if (text.empty())
-        throw std::runtime_error("claude --version printed no version");
+        throw AssistantError("claude --version printed no version");
     return text.substr(0, text.find('\n'));
 }
 
@@ -120,21 +117,18 @@ Json WrenfoldApp::claude_find_executable(const Json& name) const
 {
     auto cleaned = trim(name.is_string() ? name.get<std::string>() : "");
     if (!is_valid_tool_name(cleaned))
-        return Json { { "ok", false }, { "error", _t("err.ai_exe.bad_name", Json { { "name", cleaned } }) } };
+        return failed_answer(_t("err.ai_exe.bad_name", Json { { "name", cleaned } }));
     const auto& environment = *m_assistant_platform.environment;
     if (auto on_path = platform::find_on_search_path(cleaned, environment.get_or_empty("PATH"))) {
-        return Json {
-            { "ok", true }, { "found", true }, { "path", *on_path }, { "on_path", true }, { "name", cleaned }
-        };
+        return ok_answer(Json { { "found", true }, { "path", *on_path }, { "on_path", true }, { "name", cleaned } });
     }
     for (const auto& candidate : tool_probe_candidates(tool_file_name(cleaned), environment)) {
         if (platform::is_regular_file(candidate)) {
-            return Json {
-                { "ok", true }, { "found", true }, { "path", candidate }, { "on_path", false }, { "name", cleaned }
-            };
+            return ok_answer(
+                Json { { "found", true }, { "path", candidate }, { "on_path", false }, { "name", cleaned } });
         }
     }
-    return Json { { "ok", true }, { "found", false }, { "path", "" }, { "on_path", false }, { "name", cleaned } };
+    return ok_answer(Json { { "found", false }, { "path", "" }, { "on_path", false }, { "name", cleaned } });
 }
 
 }  // namespace wrenfold

@@ -4,6 +4,7 @@
 #include "app/settings_rules.h"
 #include "assistant/claude_code_files.h"
 #include "assistant/exe_discovery.h"
+#include "core/bridge_answer.h"
 #include "core/log.h"
 #include "platform/child_process.h"
 
@@ -45,14 +46,11 @@ Json WrenfoldApp::claude_get_models() const
                   { "custom_settings_path", _claude_custom_settings_path.string() } };
 }
 
-void WrenfoldApp::_store_claude_setting(std::string& attribute, const char* key, const std::string& value)
+void WrenfoldApp::_store_claude_setting(std::string AssistantSettingsInForce::*field, const char* key,
+                                        const std::string& value)
 {
-    bool changed;
-    {
-        std::lock_guard lock(m_claude_settings_mutex);
-        changed = attribute != value;
-        attribute = value;
-    }
+    bool changed = m_claude_settings.with_locked(
+        [&](AssistantSettingsInForce& in_force) { return std::exchange(in_force.*field, value) != value; });
     if (changed) {
         put_setting(key, value);
         _save_settings();
@@ -64,54 +62,50 @@ Json WrenfoldApp::set_claude_model(const Json& model_id)
     std::string id = model_id.is_null() ? "" : trim(text_form(model_id));
     if (id.empty())
         id = CLAUDE_DEFAULT_MODEL;
-    _store_claude_setting(_claude_model, "claude_model", id);
-    return Json { { "ok", true }, { "model", id }, { "is_custom", !is_builtin_model(id) } };
+    _store_claude_setting(&AssistantSettingsInForce::model, "claude_model", id);
+    return ok_answer(Json { { "model", id }, { "is_custom", !is_builtin_model(id) } });
 }
 
 Json WrenfoldApp::set_claude_provider(const Json& provider)
 {
     std::string chosen = provider == "deepseek" ? "deepseek" : "claude";
-    _store_claude_setting(_claude_provider, "claude_provider", chosen);
-    return Json { { "ok", true }, { "provider", chosen } };
+    _store_claude_setting(&AssistantSettingsInForce::provider, "claude_provider", chosen);
+    return ok_answer(Json { { "provider", chosen } });
 }
 
 Json WrenfoldApp::set_claude_effort(const Json& level)
 {
     std::string chosen = is_effort_level(level) ? level.get<std::string>() : std::string(CLAUDE_DEFAULT_EFFORT);
-    _store_claude_setting(_claude_effort, "claude_effort", chosen);
-    return Json { { "ok", true }, { "effort", chosen } };
+    _store_claude_setting(&AssistantSettingsInForce::effort, "claude_effort", chosen);
+    return ok_answer(Json { { "effort", chosen } });
 }
 
 Json WrenfoldApp::set_claude_deepseek_model(const Json& model_id)
 {
     std::string chosen = model_id.is_string() ? trim(model_id.get<std::string>()) : "";
-    _store_claude_setting(_claude_deepseek_model, "claude_deepseek_model", chosen);
-    return Json { { "ok", true }, { "model", chosen } };
+    _store_claude_setting(&AssistantSettingsInForce::deepseek_model, "claude_deepseek_model", chosen);
+    return ok_answer(Json { { "model", chosen } });
 }
 
 Json WrenfoldApp::set_claude_api_key(const Json& api_key)
 {
     std::string key = api_key.is_string() ? api_key.get<std::string>() : "";
     if (has_control_characters(trim(key)))
-        return Json { { "ok", false }, { "error", _t("err.key.control_chars") } };
-    try {
+        return failed_answer(_t("err.key.control_chars"));
+    return answer_or_failure([&] {
         store_claude_api_key(_claude_home_folder(), key);
-    } catch (const std::exception& error) {
-        return Json { { "ok", false }, { "error", error.what() } };
-    }
-    return Json { { "ok", true } };
+        return ok_answer();
+    });
 }
 
 // Starts a new conversation and ends a turn that is still running: its
 // generation no longer matches, so it reports itself cancelled.
 Json WrenfoldApp::claude_reset_session()
 {
-    std::shared_ptr<platform::ChildProcess> running;
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        ++_claude_gen;
-        running = std::exchange(_claude_inflight_proc, nullptr);
-    }
+    auto running = _claude_inflight_lock.with_locked([](TurnInFlight& turn) {
+        ++turn.generation;
+        return std::exchange(turn.child, nullptr);
+    });
     if (running && !running->has_exited()) {
         try {
             running->kill_tree();
@@ -119,10 +113,7 @@ Json WrenfoldApp::claude_reset_session()
             log_line("[claude]", std::string("terminate inflight failed: ") + error.what());
         }
     }
-    {
-        std::lock_guard lock(_claude_inflight_lock);
-        _claude_session_id.reset();
-    }
+    _claude_inflight_lock.with_locked([](TurnInFlight& turn) { turn.session_id.reset(); });
     return true;
 }
 

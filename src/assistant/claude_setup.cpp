@@ -3,6 +3,7 @@
 
 #include "assistant/exe_discovery.h"
 #include "assistant/path_merge.h"
+#include "core/bridge_answer.h"
 #include "core/log.h"
 #include "platform/child_process.h"
 #include "platform/command_lookup.h"
@@ -60,11 +61,7 @@ Json WrenfoldApp::install_claude_code()
         log_line("[claude install]", std::string("subprocess failed: ") + error.what());
         return Json { { "ok", false } };
     }
-    {
-        std::lock_guard lock(m_claude_exe_mutex);
-        _claude_exe.reset();
-        _claude_exe_resolved = false;
-    }
+    m_claude_exe.replace(std::nullopt);
     try {
         _refresh_user_path_after_install();
     } catch (const std::exception& error) {
@@ -100,26 +97,24 @@ void WrenfoldApp::_refresh_user_path_after_install()
 Json WrenfoldApp::dismiss_ai_setup()
 {
     _ai_setup_dismissed_this_session = true;
-    return Json { { "ok", true } };
+    return ok_answer();
 }
 
 Json WrenfoldApp::reset_ai_setup()
 {
     _ai_setup_dismissed_this_session = false;
-    return Json { { "ok", true } };
+    return ok_answer();
 }
 
 Json WrenfoldApp::start_claude_login()
 {
     if (!_resolve_claude_exe())
-        return Json { { "ok", false }, { "error", "claude_not_installed" } };
-    try {
+        return failed_answer("claude_not_installed");
+    return answer_or_failure([&] {
         // The terminal's shell finds claude along the (possibly refreshed) PATH.
         m_assistant_platform.terminal->open({ "claude", "login" });
-    } catch (const std::exception& error) {
-        return Json { { "ok", false }, { "error", error.what() } };
-    }
-    return Json { { "ok", true } };
+        return ok_answer();
+    });
 }
 
 }  // namespace wrenfold

@@ -4,21 +4,12 @@
 #include "assistant/deepseek_settings.h"
 #include "assistant/exe_discovery.h"
 #include "assistant/private_json_file.h"
+#include "core/bridge_answer.h"
+#include "core/bridge_call.h"
 
 namespace wrenfold {
 
 using namespace assistant;
-
-namespace {
-
-std::optional<std::string> optional_text(const Json& value)
-{
-    if (value.is_string())
-        return value.get<std::string>();
-    return std::nullopt;
-}
-
-}  // namespace
 
 Json WrenfoldApp::claude_get_deepseek_credentials() const
 {
@@ -28,22 +19,22 @@ Json WrenfoldApp::claude_get_deepseek_credentials() const
 Json WrenfoldApp::set_claude_deepseek_credentials(const Json& api_key, const Json& base_url, const Json& model)
 {
     auto path = _claude_custom_settings_path.string();
-    auto key_text = optional_text(api_key).value_or("");
-    auto base_url_text = optional_text(base_url);
-    auto model_text = optional_text(model);
+    auto key_text = string_value(api_key).value_or("");
+    auto base_url_text = string_value(base_url);
+    auto model_text = string_value(model);
     // The key goes into an Authorization header and the others into the
     // model-list request and Claude Code's environment.
     for (const auto& text : { std::optional(key_text), base_url_text, model_text }) {
         if (text && has_control_characters(trim(*text)))
-            return Json { { "ok", false }, { "error", _t("err.key.control_chars") }, { "path", path } };
+            return failed_answer(_t("err.key.control_chars"), Json { { "path", path } });
     }
     Json file = with_deepseek_credentials(read_json_object_or_empty(path), key_text, base_url_text, model_text);
     try {
         write_private_json(path, file);
     } catch (const std::exception& error) {
-        return Json { { "ok", false }, { "error", error.what() }, { "path", path } };
+        return failed_answer(error.what(), Json { { "path", path } });
     }
-    return Json { { "ok", true }, { "path", path }, { "api_key", file["env"]["ANTHROPIC_AUTH_TOKEN"] } };
+    return ok_answer(Json { { "path", path }, { "api_key", file["env"]["ANTHROPIC_AUTH_TOKEN"] } });
 }
 
 Json WrenfoldApp::claude_get_deepseek_models() const

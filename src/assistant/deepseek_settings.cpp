@@ -1,5 +1,6 @@
 #include "assistant/deepseek_settings.h"
 
+#include "assistant/assistant_error.h"
 #include "assistant/exe_discovery.h"
 #include "assistant/private_json_file.h"
 #include "platform/command_lookup.h"
@@ -53,7 +54,7 @@ Json deepseek_credentials(const std::string& path)
     try {
         Json file = read_json_file(path);
         if (!file.is_object())
-            throw std::runtime_error("deepseek-settings.json does not hold a JSON object");
+            throw AssistantError("deepseek-settings.json does not hold a JSON object");
         Json env = env_block(file);
         Json result = defaults;
         result["api_key"] = truthy_or(env, "ANTHROPIC_AUTH_TOKEN", "");
@@ -97,7 +98,7 @@ std::vector<std::string> parse_model_ids(const std::string& body)
 {
     Json parsed = parse_json(platform::decode_utf8_replacing(body));
     if (!parsed.is_object())
-        throw std::runtime_error("the answer is not a JSON object");
+        throw AssistantError("the answer is not a JSON object");
     std::vector<std::string> ids;
     Json data = truthy_or(parsed, "data", Json::array());
     if (!data.is_array())
@@ -131,10 +132,10 @@ Json deepseek_model_list(const std::string& settings_path, const std::string& cu
     }
     try {
         if (!token.is_string())
-            throw std::runtime_error("ANTHROPIC_AUTH_TOKEN is not text");
+            throw AssistantError("ANTHROPIC_AUTH_TOKEN is not text");
         // A file edited by hand can hold what the dialog refuses.
         if (has_control_characters(token.get<std::string>()) || has_control_characters(base_url))
-            throw std::runtime_error("the API key or base URL holds control characters");
+            throw AssistantError("the API key or base URL holds control characters");
         auto response =
             http.get(deepseek_models_url(base_url), { { "Authorization", "Bearer " + token.get<std::string>() } },
                      std::chrono::seconds(8), kMaxModelListBytes);

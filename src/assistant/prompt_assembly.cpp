@@ -1,6 +1,7 @@
 // The system prompt, its runtime file and the calendar block of each turn.
 #include "app/wrenfold_app.h"
 
+#include "assistant/assistant_error.h"
 #include "assistant/prompts.h"
 #include "core/atomic_store.h"
 #include "core/log.h"
@@ -54,7 +55,7 @@ std::string WrenfoldApp::_read_text_safe(const fs::path& path) const
     try {
         auto bytes = read_file(path);
         if (platform::decode_utf8_replacing(bytes) != bytes)
-            throw std::runtime_error("the file is not valid UTF-8");
+            throw AssistantError("the file is not valid UTF-8");
         return with_unix_line_ends(bytes);
     } catch (const std::exception& error) {
         log_line("[claude]", "read " + path.string() + " failed: " + error.what());

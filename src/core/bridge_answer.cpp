@@ -2,17 +2,25 @@
 
 namespace wrenfold {
 
-Json ok_answer(Json extra)
+namespace {
+
+Json followed_by(Json answer, Json extra)
 {
-    Json answer = Json::object({ { "ok", true } });
     for (auto entry = extra.begin(); entry != extra.end(); ++entry)
         answer[entry.key()] = std::move(*entry);
     return answer;
 }
 
-Json failed_answer(std::string error)
+}  // namespace
+
+Json ok_answer(Json extra)
 {
-    return Json::object({ { "ok", false }, { "error", std::move(error) } });
+    return followed_by(Json::object({ { "ok", true } }), std::move(extra));
+}
+
+Json failed_answer(std::string error, Json extra)
+{
+    return followed_by(Json::object({ { "ok", false }, { "error", std::move(error) } }), std::move(extra));
 }
 
 }  // namespace wrenfold

@@ -15,8 +15,8 @@ namespace wrenfold {
 // {"ok": true} followed by the keys of `extra`, in their order.
 Json ok_answer(Json extra = Json::object());
 
-// {"ok": false, "error": text}.
-Json failed_answer(std::string error);
+// {"ok": false, "error": text} followed by the keys of `extra`, in their order.
+Json failed_answer(std::string error, Json extra = Json::object());
 
 // Runs `body`, which answers the method's success object; anything it throws
 // becomes failed_answer with the exception's text.

@@ -29,6 +29,13 @@ std::string BridgeArgs::text_or(std::size_t index, std::string fallback) const
     return has(index) ? text(index) : std::move(fallback);
 }
 
+std::optional<std::string> string_value(const Json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    return std::nullopt;
+}
+
 std::optional<std::string> BridgeArgs::optional_text(std::size_t index) const
 {
     if (!has(index) || m_array[index].is_null())

@@ -34,6 +34,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The text of a string value; nothing for any other kind, null included.
+std::optional<std::string> string_value(const Json& value);
+
 // Positional arguments of one call; missing trailing arguments take defaults.
 class BridgeArgs {
 public:

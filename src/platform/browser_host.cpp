@@ -1,12 +1,14 @@
 #include "platform/browser_host.h"
 
+#include "platform/platform_error.h"
+
 #include "core/random.h"
 
 #include <httplib.h>
 
 #include <stdexcept>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace {
 
@@ -122,10 +124,10 @@ void BrowserHost::start(int port)
     if (port == 0) {
         m_port = m_server->bind_to_any_port("127.0.0.1");
         if (m_port < 0)
-            throw std::runtime_error("cannot bind a port on 127.0.0.1");
+            throw PlatformError("cannot bind a port on 127.0.0.1");
     } else {
         if (!m_server->bind_to_port("127.0.0.1", port))
-            throw std::runtime_error("cannot bind 127.0.0.1:" + std::to_string(port));
+            throw PlatformError("cannot bind 127.0.0.1:" + std::to_string(port));
         m_port = port;
     }
     m_listener = std::thread([this] { m_server->listen_after_bind(); });
@@ -144,4 +146,4 @@ std::string BrowserHost::address() const
     return "http://127.0.0.1:" + std::to_string(m_port) + "/#token=" + m_token;
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

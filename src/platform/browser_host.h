@@ -11,7 +11,7 @@ namespace httplib {
 class Server;
 }
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // Serves the page and the bridge to a browser on this machine only:
 //   GET /              the page
@@ -55,4 +55,4 @@ private:
 bool is_own_host_header(std::string_view host_header, int port);
 bool tokens_match(std::string_view given, std::string_view expected);
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -8,7 +8,7 @@
 
 extern char** environ;
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 bool open_in_default_browser(const std::string& url)
 {
@@ -40,4 +40,4 @@ bool open_in_default_browser(const std::string& url)
     return true;
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

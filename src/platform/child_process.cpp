@@ -1,6 +1,7 @@
 #include "platform/child_process.h"
 
 #include "platform/command_lookup.h"
+#include "platform/exec_arguments.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
@@ -84,16 +85,6 @@ public:
     posix_spawnattr_t m_attr;
     posix_spawn_file_actions_t m_actions;
 };
-
-std::vector<char*> c_strings(const std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    pointers.reserve(strings.size() + 1);
-    for (const auto& s : strings)
-        pointers.push_back(const_cast<char*>(s.c_str()));
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 }  // namespace
 

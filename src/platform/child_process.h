@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/unique_fd.h"
+#include "platform/platform_error.h"
 
 #include <chrono>
 #include <memory>
@@ -20,9 +21,9 @@ struct ProcessResult {
     std::string err;      // standard error, likewise
 };
 
-class ProcessTimeout : public std::runtime_error {
+class ProcessTimeout : public PlatformError {
 public:
-    using std::runtime_error::runtime_error;
+    using PlatformError::PlatformError;
 };
 
 // One child process started from an argument vector (no shell), with pipes on

@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace {
 
@@ -45,4 +45,4 @@ std::string read_clipboard_text(std::chrono::milliseconds limit)
     return read->done ? read->text : std::string();
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // The one window of the desktop host; its operations may come from any thread.
 class AppWindow {
@@ -31,4 +31,4 @@ public:
     virtual bool shown() const = 0;
 };
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -4,7 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace {
 
@@ -31,4 +31,4 @@ void route_signals_to_main_thread(std::initializer_list<int> signals)
     }
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

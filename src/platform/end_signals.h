@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // Every process of the program takes its signals on its main thread (sigwait
 // or a signalfd) with them blocked. Libraries that start threads while they
@@ -13,4 +13,4 @@ namespace wrenfold {
 // on such a thread on to the main thread, where it waits for the main loop.
 void route_signals_to_main_thread(std::initializer_list<int> signals);
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

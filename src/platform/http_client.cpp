@@ -1,5 +1,7 @@
 #include "platform/http_client.h"
 
+#include "platform/platform_error.h"
+
 #include <curl/curl.h>
 #include <memory>
 #include <stdexcept>
@@ -42,12 +44,12 @@ HttpResponse CurlHttpClient::get(const std::string& url,
 {
     std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
     if (!handle)
-        throw std::runtime_error("curl initialisation failed");
+        throw PlatformError("curl initialisation failed");
     std::unique_ptr<curl_slist, SlistDeleter> header_list;
     for (const auto& [name, value] : headers) {
         curl_slist* extended = curl_slist_append(header_list.get(), (name + ": " + value).c_str());
         if (!extended)
-            throw std::runtime_error("out of memory");
+            throw PlatformError("out of memory");
         (void)header_list.release();
         header_list.reset(extended);
     }
@@ -67,9 +69,9 @@ HttpResponse CurlHttpClient::get(const std::string& url,
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
     CURLcode rc = curl_easy_perform(h);
     if (sink.overflowed || rc == CURLE_FILESIZE_EXCEEDED)
-        throw std::runtime_error("the answer is longer than " + std::to_string(max_body_bytes) + " bytes");
+        throw PlatformError("the answer is longer than " + std::to_string(max_body_bytes) + " bytes");
     if (rc != CURLE_OK)
-        throw std::runtime_error(error[0] ? error : curl_easy_strerror(rc));
+        throw PlatformError(error[0] ? error : curl_easy_strerror(rc));
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
     return response;
 }

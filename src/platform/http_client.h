@@ -17,7 +17,7 @@ public:
     virtual ~HttpClient() = default;
     // Any answer of the server, error statuses included, is returned;
     // transport failures (no connection, time limit, a body longer than
-    // `max_body_bytes`) throw std::runtime_error.
+    // `max_body_bytes`) throw PlatformError.
     virtual HttpResponse get(const std::string& url, const std::vector<std::pair<std::string, std::string>>& headers,
                              std::chrono::milliseconds timeout, std::size_t max_body_bytes) = 0;
 };

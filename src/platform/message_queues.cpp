@@ -1,5 +1,7 @@
 #include "platform/message_queues.h"
 
+#include "platform/platform_error.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -13,7 +15,7 @@
 #include <system_error>
 #include <thread>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace {
 
@@ -151,7 +153,7 @@ void PipeQueue::put_nowait(Json value)
                 continue;
         }
         if (done < 0 && errno == EAGAIN)
-            throw std::runtime_error("the queue is full");
+            throw PlatformError("the queue is full");
         throw_errno("writing a queue");
     }
 }
@@ -204,4 +206,4 @@ UniqueFd make_event_fd()
     return UniqueFd(fd);
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // A named queue shared with the launcher and the sync worker. Values are JSON;
 // null is a valid value (it is the wake-up put in at shutdown).
@@ -111,4 +111,4 @@ std::size_t atomic_line_limit();
 std::pair<UniqueFd, UniqueFd> make_queue_pipe();
 UniqueFd make_event_fd();
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

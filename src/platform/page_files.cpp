@@ -4,7 +4,7 @@
 #include <cctype>
 #include <map>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 
@@ -98,4 +98,4 @@ std::string page_content_type(const fs::path& file)
     return found != types.end() ? found->second : "application/octet-stream";
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

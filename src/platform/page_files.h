@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // The file of the page's folder that a request path ("/app.js",
 // "/lib/x%20y.css") names, or nothing when it names none: a path that climbs
@@ -17,4 +17,4 @@ std::optional<std::filesystem::path> page_file_for(const std::filesystem::path& 
 // The content type a page file is served with, by its extension.
 std::string page_content_type(const std::filesystem::path& file);
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

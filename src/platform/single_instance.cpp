@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -179,4 +179,4 @@ std::optional<std::string> ask_running_instance(const fs::path& data_directory, 
     return std::nullopt;
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <thread>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // One application process per data directory. The first start claims an
 // abstract Unix socket named after the directory (the kernel frees it when
@@ -55,4 +55,4 @@ std::string instance_socket_name(const std::filesystem::path& data_directory);
 std::optional<std::string> ask_running_instance(const std::filesystem::path& data_directory,
                                                 std::chrono::milliseconds limit);
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

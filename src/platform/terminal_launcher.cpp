@@ -2,6 +2,8 @@
 
 #include "core/unique_fd.h"
 #include "platform/command_lookup.h"
+#include "platform/exec_arguments.h"
+#include "platform/platform_error.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -19,15 +21,6 @@ std::string basename_of(const std::string& path)
 {
     auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::vector<char*> c_strings(const std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (const auto& s : strings)
-        pointers.push_back(const_cast<char*>(s.c_str()));
-    pointers.push_back(nullptr);
-    return pointers;
 }
 
 }  // namespace
@@ -52,7 +45,7 @@ void DesktopTerminalLauncher::open(const std::vector<std::string>& command)
             return;
         }
     }
-    throw std::runtime_error("no terminal emulator found (x-terminal-emulator, gnome-terminal, konsole, xterm)");
+    throw PlatformError("no terminal emulator found (x-terminal-emulator, gnome-terminal, konsole, xterm)");
 }
 
 void start_detached(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
@@ -93,7 +86,7 @@ void start_detached(const std::vector<std::string>& argv, const std::vector<std:
     if (::poll(&fd, 1, 5000) > 0 && ::read(report_read.get(), &error, sizeof error) == sizeof error)
         throw std::system_error(error, std::generic_category(), argv[0]);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("could not start " + argv[0]);
+        throw PlatformError("could not start " + argv[0]);
 }
 
 }  // namespace wrenfold::platform

@@ -12,7 +12,7 @@ namespace wrenfold::platform {
 class TerminalLauncher {
 public:
     virtual ~TerminalLauncher() = default;
-    // Throws std::runtime_error (or std::system_error) when no window could be opened.
+    // Throws PlatformError (or std::system_error) when no window could be opened.
     virtual void open(const std::vector<std::string>& command) = 0;
 };
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <future>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace {
 
@@ -74,4 +74,4 @@ BackgroundToolkit::~BackgroundToolkit()
     }
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

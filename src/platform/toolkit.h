@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // True when the environment names a display (DISPLAY or WAYLAND_DISPLAY).
 bool display_named_in_environment();
@@ -28,4 +28,4 @@ private:
     std::thread m_thread;
 };
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

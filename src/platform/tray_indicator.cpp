@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 
@@ -180,4 +180,4 @@ bool IndicatorTray::shown() const
     return !m_state->stopped && tray_host_present();
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // The icon picture: the icon file when it loads, else a solid 64 × 64 square
 // of (15, 21, 33). Written as PNG to `png_file` for the tray host to read.
@@ -39,4 +39,4 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

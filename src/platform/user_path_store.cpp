@@ -1,5 +1,7 @@
 #include "platform/user_path_store.h"
 
+#include "platform/platform_error.h"
+
 #include <stdexcept>
 
 namespace wrenfold::platform {
@@ -14,7 +16,7 @@ void MemoryUserPathStore::write(const std::string& value)
 {
     std::lock_guard guard(m_lock);
     if (m_fail_writes)
-        throw std::runtime_error("access denied");
+        throw PlatformError("access denied");
     m_value = value;
     ++m_writes;
 }

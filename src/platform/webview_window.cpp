@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 
@@ -372,4 +372,4 @@ void WebViewWindow::quit_loop()
     });
 }
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-namespace wrenfold {
+namespace wrenfold::platform {
 
 // The page's own address in the window; nothing else may load there.
 inline constexpr std::string_view kPageOrigin = "wrenfold://app";
@@ -64,4 +64,4 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-}  // namespace wrenfold
+}  // namespace wrenfold::platform

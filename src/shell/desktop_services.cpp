@@ -16,7 +16,7 @@ Json WrenfoldApp::open_url(const Json& url)
     if (!url.is_string() || !is_openable_link(url.get<std::string>()))
         return false;
     try {
-        return open_in_default_browser(url.get<std::string>());
+        return platform::open_in_default_browser(url.get<std::string>());
     } catch (...) {
         return false;
     }
@@ -29,7 +29,7 @@ Json WrenfoldApp::read_clipboard()
     if (!m_clipboard_available)
         return "";
     try {
-        return read_clipboard_text(5s);
+        return platform::read_clipboard_text(5s);
     } catch (const std::exception& error) {
         log_line("[read_clipboard]", error.what());
         return "";

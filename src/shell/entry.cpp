@@ -8,7 +8,7 @@
 
 namespace wrenfold {
 
-void GUI(QueueMap queue_all, EventMap event_all, const LaunchOptions& options)
+void GUI(platform::QueueMap queue_all, platform::EventMap event_all, const LaunchOptions& options)
 {
     try {
         std::cout << "run model --> wrenfold" << std::endl;

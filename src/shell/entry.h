@@ -10,6 +10,6 @@ namespace wrenfold {
 // The application process: constructs the application object with the
 // launcher's mappings and runs it until it is asked to end. A failure prints
 // "[GUI] fatal: <text>" and is rethrown.
-void GUI(QueueMap queue_all, EventMap event_all, const LaunchOptions& options);
+void GUI(platform::QueueMap queue_all, platform::EventMap event_all, const LaunchOptions& options);
 
 }  // namespace wrenfold

@@ -84,15 +84,15 @@ public:
 
     int run()
     {
-        route_signals_to_main_thread({ SIGCHLD });
+        platform::route_signals_to_main_thread({ SIGCHLD });
         sigset_t signals = launcher_signals();
         ::sigprocmask(SIG_BLOCK, &signals, nullptr);
         m_signals = UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
         if (!m_signals.valid())
             throw std::runtime_error("the launcher cannot watch its children");
-        std::tie(m_receipt_read, m_receipt_write) = make_queue_pipe();
-        std::tie(m_end_read, m_end_write) = make_queue_pipe();
-        m_event = make_event_fd();
+        std::tie(m_receipt_read, m_receipt_write) = platform::make_queue_pipe();
+        std::tie(m_end_read, m_end_write) = platform::make_queue_pipe();
+        m_event = platform::make_event_fd();
         std::error_code unknown;
         m_program = std::filesystem::read_symlink("/proc/self/exe", unknown);
 
@@ -116,9 +116,9 @@ private:
         prepare_child(launcher);
         m_signals.reset();
         m_end_read.reset();
-        auto receipt = std::make_shared<PipeQueue>(std::move(m_receipt_read), std::move(m_receipt_write));
-        auto end_queue = std::make_shared<PipeQueue>(UniqueFd(), std::move(m_end_write));
-        auto end_event = std::make_shared<EventFdEvent>(std::move(m_event));
+        auto receipt = std::make_shared<platform::PipeQueue>(std::move(m_receipt_read), std::move(m_receipt_write));
+        auto end_queue = std::make_shared<platform::PipeQueue>(UniqueFd(), std::move(m_end_write));
+        auto end_event = std::make_shared<platform::EventFdEvent>(std::move(m_event));
         int status = m_application({ { "get_receipt", receipt }, { "end", end_queue } }, { { "end", end_event } });
         std::exit(status);
     }
@@ -199,8 +199,8 @@ private:
         m_restart_at.reset();
         // A killed application gave no end signals of its own: give them.
         try {
-            EventFdEvent(UniqueFd(::dup(m_event.get()))).set();
-            PipeQueue(UniqueFd(), UniqueFd(::dup(m_end_write.get()))).put_nowait(nullptr);
+            platform::EventFdEvent(UniqueFd(::dup(m_event.get()))).set();
+            platform::PipeQueue(UniqueFd(), UniqueFd(::dup(m_end_write.get()))).put_nowait(nullptr);
         } catch (...) {
             // The worker is killed after its grace period anyway.
         }

@@ -7,7 +7,7 @@
 namespace wrenfold {
 
 // The application's side of a start: the shared mappings in, the exit status out.
-using ApplicationEntry = std::function<int(QueueMap queue_all, EventMap event_all)>;
+using ApplicationEntry = std::function<int(platform::QueueMap queue_all, platform::EventMap event_all)>;
 
 // The launcher: creates the queues "get_receipt" and "end" and the event
 // "end", runs `application` in a child process and the sync worker (this

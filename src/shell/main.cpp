@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     // Ending signals are taken by the main loop with sigwait (by the launcher
     // and the sync worker in their own ways); threads started later inherit
     // this mask. A closed browser connection must not kill us.
-    wrenfold::route_signals_to_main_thread({ SIGINT, SIGTERM });
+    wrenfold::platform::route_signals_to_main_thread({ SIGINT, SIGTERM });
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -38,14 +38,15 @@ int main(int argc, char** argv)
     if (auto status = wrenfold::finish_before_start(options))
         return *status;
     try {
-        return wrenfold::run_launcher([&options](wrenfold::QueueMap queues, wrenfold::EventMap events) {
-            try {
-                wrenfold::GUI(std::move(queues), std::move(events), options);
-                return 0;
-            } catch (...) {
-                return 1;
-            }
-        });
+        return wrenfold::run_launcher(
+            [&options](wrenfold::platform::QueueMap queues, wrenfold::platform::EventMap events) {
+                try {
+                    wrenfold::GUI(std::move(queues), std::move(events), options);
+                    return 0;
+                } catch (...) {
+                    return 1;
+                }
+            });
     } catch (const std::exception& error) {
         std::cerr << "wrenfold: " << error.what() << "\n";
         return 1;

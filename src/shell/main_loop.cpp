@@ -99,7 +99,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
     AppBridge bridge(*this);
     bool window_mode = !options.browser;
     g_set_prgname("wrenfold");  // the window's class, which the desktop entry names
-    if (window_mode && !display_named_in_environment()) {
+    if (window_mode && !platform::display_named_in_environment()) {
         std::cout << "No display found (DISPLAY and WAYLAND_DISPLAY are unset); serving the page to a browser instead."
                   << std::endl;
         window_mode = false;
@@ -116,18 +116,18 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
 void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
 {
     // On a desktop the clipboard is still read through the toolkit, on a thread of its own.
-    std::unique_ptr<BackgroundToolkit> toolkit;
-    if (display_named_in_environment())
-        toolkit = BackgroundToolkit::start();
+    std::unique_ptr<platform::BackgroundToolkit> toolkit;
+    if (platform::display_named_in_environment())
+        toolkit = platform::BackgroundToolkit::start();
     _set_clipboard_available(toolkit != nullptr);
 
-    BrowserHost host(html_content, MODULE_DIR / "html", bridge);
+    platform::BrowserHost host(html_content, MODULE_DIR / "html", bridge);
     host.start(options.port);
     std::cout << "Wrenfold is running at " << host.address() << std::endl;
     if (options.instance)
-        options.instance->serve([address = host.address()] { return address_answer(address); });
+        options.instance->serve([address = host.address()] { return platform::address_answer(address); });
     if (options.open_browser)
-        open_in_default_browser(host.address());
+        platform::open_in_default_browser(host.address());
     _start_poll_queue();
 
     wait_for_end_signal();
@@ -141,7 +141,7 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
 void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
 {
     EndSignalWatch end_signals;
-    WindowSettings window_settings;
+    platform::WindowSettings window_settings;
     window_settings.title = std::string(APP_NAME);
     window_settings.background = "#0d0f14";
     window_settings.icon_file = MODULE_DIR / "格式範本" / "logo.ico";
@@ -150,18 +150,19 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     window_settings.page_directory = MODULE_DIR / "html";
     window_settings.developer_tools = developer_tools_asked();
 
-    WebViewWindow::Handlers handlers;
+    platform::WebViewWindow::Handlers handlers;
     handlers.closing = [this] { return _on_window_closing(); };
     handlers.open_link = [this](const std::string& uri) { open_url(uri); };
-    auto window = std::make_shared<WebViewWindow>(window_settings, bridge, std::move(handlers));
+    auto window = std::make_shared<platform::WebViewWindow>(window_settings, bridge, std::move(handlers));
     _set_window(window);
     _set_clipboard_available(true);
 
     std::filesystem::path runtime_directory = APP_DIR / "runtime";
     _setup_tray(
-        [&](std::vector<TrayMenuItem> items) {
-            return std::make_shared<IndicatorTray>(std::string(APP_NAME), std::string(APP_NAME),
-                                                   window_settings.icon_file, runtime_directory, std::move(items));
+        [&](std::vector<platform::TrayMenuItem> items) {
+            return std::make_shared<platform::IndicatorTray>(std::string(APP_NAME), std::string(APP_NAME),
+                                                             window_settings.icon_file, runtime_directory,
+                                                             std::move(items));
         },
         end_process_now);
 
@@ -174,7 +175,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     if (options.instance)
         options.instance->serve([window] {
             window->show();
-            return window_shown_answer();
+            return platform::window_shown_answer();
         });
 
     window->run_event_loop();
@@ -187,8 +188,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     // The window waits here for bridge calls still running.
     _set_window(nullptr);
     window.reset();
-    std::lock_guard lock(m_shell_mutex);
-    _tray_icon.reset();
+    m_shell.with_locked([](ShellHandles& shell) { shell.tray_icon.reset(); });
 }
 
 }  // namespace wrenfold

@@ -15,17 +15,17 @@ using namespace std::chrono_literals;
 std::optional<int> claim_or_hand_over(const std::filesystem::path& data_directory, LaunchOptions& options,
                                       std::ostream& out)
 {
-    if (auto claim = InstanceChannel::claim(data_directory)) {
+    if (auto claim = platform::InstanceChannel::claim(data_directory)) {
         options.instance = std::move(claim);
         return std::nullopt;
     }
-    auto answer = ask_running_instance(data_directory, 10s);
+    auto answer = platform::ask_running_instance(data_directory, 10s);
     if (!answer) {
         out << "Wrenfold is already running for " << data_directory.string() << " but does not answer." << std::endl;
         return 1;
     }
-    if (answer->starts_with(kAddressAnswerPrefix))
-        out << "Wrenfold is running at " << answer->substr(kAddressAnswerPrefix.size()) << std::endl;
+    if (answer->starts_with(platform::kAddressAnswerPrefix))
+        out << "Wrenfold is running at " << answer->substr(platform::kAddressAnswerPrefix.size()) << std::endl;
     else
         out << "Wrenfold is already running; its window is shown." << std::endl;
     return 0;

@@ -30,7 +30,7 @@ std::vector<std::string> strings_of(const Json& message, const char* key)
     return texts;
 }
 
-std::shared_ptr<MessageQueue> receipt_queue(const QueueMap& queues)
+std::shared_ptr<platform::MessageQueue> receipt_queue(const platform::QueueMap& queues)
 {
     auto found = queues.find("get_receipt");
     return found != queues.end() ? found->second : nullptr;
@@ -93,18 +93,15 @@ void WrenfoldApp::_poll_queue()
 
 void WrenfoldApp::_start_poll_queue()
 {
-    std::lock_guard lock(m_shell_mutex);
-    if (!m_poll_thread.joinable())
-        m_poll_thread = std::thread([this] { _poll_queue(); });
+    m_poll_thread.with_locked([this](std::thread& consumer) {
+        if (!consumer.joinable())
+            consumer = std::thread([this] { _poll_queue(); });
+    });
 }
 
 void WrenfoldApp::_join_poll_queue()
 {
-    std::thread consumer;
-    {
-        std::lock_guard lock(m_shell_mutex);
-        consumer = std::move(m_poll_thread);
-    }
+    auto consumer = m_poll_thread.with_locked([](std::thread& running) { return std::move(running); });
     if (consumer.joinable() && consumer.get_id() != std::this_thread::get_id())
         consumer.join();
     else if (consumer.joinable())

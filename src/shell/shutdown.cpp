@@ -13,7 +13,7 @@ template <typename Map> auto find_shared(const Map& map, const std::string& key)
     return found != map.end() ? found->second : nullptr;
 }
 
-void wake_queue(const QueueMap& queues, const std::string& name)
+void wake_queue(const platform::QueueMap& queues, const std::string& name)
 {
     try {
         if (auto queue = find_shared(queues, name))
@@ -39,11 +39,7 @@ void WrenfoldApp::_shutdown()
     } catch (...) {
     }
     try {
-        std::shared_ptr<TrayIcon> tray;
-        {
-            std::lock_guard lock(m_shell_mutex);
-            tray = _tray_icon;
-        }
+        auto tray = m_shell.snapshot().tray_icon;
         if (tray)
             tray->stop();
     } catch (...) {

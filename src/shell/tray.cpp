@@ -5,20 +5,15 @@
 
 namespace wrenfold {
 
-void WrenfoldApp::_set_window(std::shared_ptr<AppWindow> window)
+void WrenfoldApp::_set_window(std::shared_ptr<platform::AppWindow> window)
 {
-    std::lock_guard lock(m_shell_mutex);
-    _window = std::move(window);
+    m_shell.with_locked([&](ShellHandles& shell) { shell.window = std::move(window); });
 }
 
 void WrenfoldApp::_setup_tray(const TrayFactory& make_tray, std::function<void(int status)> end_process)
 {
     auto on_show = [this] {
-        std::shared_ptr<AppWindow> window;
-        {
-            std::lock_guard lock(m_shell_mutex);
-            window = _window;
-        }
+        auto window = m_shell.snapshot().window;
         try {
             if (window)
                 window->show();
@@ -26,13 +21,7 @@ void WrenfoldApp::_setup_tray(const TrayFactory& make_tray, std::function<void(i
         }
     };
     auto on_quit = [this, end_process] {
-        std::shared_ptr<AppWindow> window;
-        std::shared_ptr<TrayIcon> tray;
-        {
-            std::lock_guard lock(m_shell_mutex);
-            window = _window;
-            tray = _tray_icon;
-        }
+        auto [window, tray] = m_shell.snapshot();
         try {
             if (tray)
                 tray->stop();
@@ -54,12 +43,11 @@ void WrenfoldApp::_setup_tray(const TrayFactory& make_tray, std::function<void(i
         end_process(status);
     };
 
-    std::vector<TrayMenuItem> items;
+    std::vector<platform::TrayMenuItem> items;
     items.push_back({ [this] { return _t("tray.show"); }, on_show, true });
     items.push_back({ [this] { return _t("tray.quit"); }, on_quit, false });
     auto tray = make_tray(std::move(items));
-    std::lock_guard lock(m_shell_mutex);
-    _tray_icon = std::move(tray);
+    m_shell.with_locked([&](ShellHandles& shell) { shell.tray_icon = std::move(tray); });
 }
 
 }  // namespace wrenfold

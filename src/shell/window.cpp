@@ -12,13 +12,7 @@ namespace wrenfold {
 // the program ends through the shutdown.
 bool WrenfoldApp::_on_window_closing()
 {
-    std::shared_ptr<AppWindow> window;
-    std::shared_ptr<TrayIcon> tray;
-    {
-        std::lock_guard lock(m_shell_mutex);
-        window = _window;
-        tray = _tray_icon;
-    }
+    auto [window, tray] = m_shell.snapshot();
     bool tray_shown = false;
     try {
         tray_shown = tray && tray->shown();
@@ -43,7 +37,7 @@ void WrenfoldApp::_on_window_resized(int, int)
 void WrenfoldApp::_apply_dark_titlebar()
 {
     try {
-        run_on_toolkit_thread([] {
+        platform::run_on_toolkit_thread([] {
             if (GtkSettings* toolkit_settings = gtk_settings_get_default())
                 g_object_set(toolkit_settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
         });

@@ -52,7 +52,7 @@ Json watchable_accounts(const Json& document)
     return accounts;
 }
 
-SyncWorker::SyncWorker(SyncSettings settings, MessageQueue& reports)
+SyncWorker::SyncWorker(SyncSettings settings, platform::MessageQueue& reports)
     : m_settings(std::move(settings)),
       m_reports(reports)
 {
@@ -119,7 +119,7 @@ void SyncWorker::look_at(const std::string& account_id, Watched& watched, Clock:
     bool recovered = watched.watch.failing();
     // Unsent news is found again by the next look, since the state it came
     // from is kept until the report has gone out.
-    if (!send(change_messages(account_id, changes, atomic_line_limit()))) {
+    if (!send(change_messages(account_id, changes, platform::atomic_line_limit()))) {
         watched.watch.postpone(now);
         return;
     }

@@ -26,7 +26,7 @@ struct SyncSettings {
 // pinning and TLS rules hold here too. Reports go into `reports`.
 class SyncWorker {
 public:
-    SyncWorker(SyncSettings settings, MessageQueue& reports);
+    SyncWorker(SyncSettings settings, platform::MessageQueue& reports);
     ~SyncWorker();
 
     // Looks at each account (as the store lists them) that is due; answers
@@ -47,7 +47,7 @@ private:
     bool send(const std::vector<Json>& messages);
 
     SyncSettings m_settings;
-    MessageQueue& m_reports;
+    platform::MessageQueue& m_reports;
     std::map<std::string, std::unique_ptr<Watched>> m_watched;
     TrafficCount m_traffic_of_dropped;
 };

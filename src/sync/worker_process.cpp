@@ -48,7 +48,7 @@ bool end_signal_pending()
 }
 
 // Blocks until one of the end signals comes.
-void wait_for_end(const QueueMap& queues, const EventMap& events, pid_t parent)
+void wait_for_end(const platform::QueueMap& queues, const platform::EventMap& events, pid_t parent)
 {
     auto end_event = find_shared(events, "end");
     auto end_queue = find_shared(queues, "end");
@@ -144,8 +144,8 @@ std::chrono::seconds sync_interval_from(const char* value)
     return std::chrono::seconds(seconds);
 }
 
-int run_sync_worker(const QueueMap& queues, const EventMap& events, const std::filesystem::path& accounts_file,
-                    SyncSettings settings, pid_t parent)
+int run_sync_worker(const platform::QueueMap& queues, const platform::EventMap& events,
+                    const std::filesystem::path& accounts_file, SyncSettings settings, pid_t parent)
 {
     auto reports = find_shared(queues, "get_receipt");
     if (!reports) {
@@ -197,11 +197,11 @@ int sync_worker_main(const std::string& handoff_value)
         return 2;
     }
     pid_t parent = ::getppid();
-    auto receipt = std::make_shared<PipeQueue>(UniqueFd(), adopt(handoff->receipt_queue));
-    auto end_queue = std::make_shared<PipeQueue>(adopt(handoff->end_queue), UniqueFd());
-    auto end_event = std::make_shared<EventFdEvent>(adopt(handoff->end_event));
-    QueueMap queues { { "get_receipt", receipt }, { "end", end_queue } };
-    EventMap events { { "end", end_event } };
+    auto receipt = std::make_shared<platform::PipeQueue>(UniqueFd(), adopt(handoff->receipt_queue));
+    auto end_queue = std::make_shared<platform::PipeQueue>(adopt(handoff->end_queue), UniqueFd());
+    auto end_event = std::make_shared<platform::EventFdEvent>(adopt(handoff->end_event));
+    platform::QueueMap queues { { "get_receipt", receipt }, { "end", end_queue } };
+    platform::EventMap events { { "end", end_event } };
 
     const char* server = std::getenv("WRENFOLD_CALDAV_URL");
     SyncSettings settings { sync_interval_from(std::getenv("WRENFOLD_SYNC_INTERVAL")),

@@ -32,8 +32,8 @@ std::chrono::seconds sync_interval_from(const char* value);
 // on the "end" queue, SIGINT or SIGTERM (which the launcher arranges for
 // when it dies), or a parent other than `parent` (0: not watched). Those two
 // signals must be blocked in the calling thread. Answers the exit status.
-int run_sync_worker(const QueueMap& queues, const EventMap& events, const std::filesystem::path& accounts_file,
-                    SyncSettings settings, pid_t parent);
+int run_sync_worker(const platform::QueueMap& queues, const platform::EventMap& events,
+                    const std::filesystem::path& accounts_file, SyncSettings settings, pid_t parent);
 
 // The worker process: the mappings rebuilt from the inherited descriptors.
 int sync_worker_main(const std::string& handoff);

@@ -6,10 +6,10 @@
 
 #include <optional>
 
-using wrenfold::AppWindow;
 using wrenfold::Json;
-using wrenfold::TrayIcon;
-using wrenfold::TrayMenuItem;
+using wrenfold::platform::AppWindow;
+using wrenfold::platform::TrayIcon;
+using wrenfold::platform::TrayMenuItem;
 using wrenfold::testing::AppFolders;
 
 namespace {
@@ -33,11 +33,11 @@ class TrayAndWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        end_event = std::make_shared<wrenfold::LocalEvent>();
-        end_queue = std::make_shared<wrenfold::LocalQueue>();
-        app =
-            std::make_unique<wrenfold::WrenfoldApp>(wrenfold::QueueMap { { "end", end_queue } },
-                                                    wrenfold::EventMap { { "end", end_event } }, folders.environment());
+        end_event = std::make_shared<wrenfold::platform::LocalEvent>();
+        end_queue = std::make_shared<wrenfold::platform::LocalQueue>();
+        app = std::make_unique<wrenfold::WrenfoldApp>(wrenfold::platform::QueueMap { { "end", end_queue } },
+                                                      wrenfold::platform::EventMap { { "end", end_event } },
+                                                      folders.environment());
         app->_set_window(window);
         app->_setup_tray(
             [this](std::vector<TrayMenuItem> made) {
@@ -56,8 +56,8 @@ protected:
     }
 
     AppFolders folders;
-    std::shared_ptr<wrenfold::LocalEvent> end_event;
-    std::shared_ptr<wrenfold::LocalQueue> end_queue;
+    std::shared_ptr<wrenfold::platform::LocalEvent> end_event;
+    std::shared_ptr<wrenfold::platform::LocalQueue> end_queue;
     std::shared_ptr<FakeWindow> window = std::make_shared<FakeWindow>();
     std::shared_ptr<FakeTray> tray = std::make_shared<FakeTray>();
     std::vector<TrayMenuItem> items;

@@ -67,7 +67,7 @@ struct AssistantFolders : AppFolders {
     {
         AppEnvironment environment { { data(), module() },
                                      { env, user_path, terminal, http, installer, std::chrono::seconds(20) } };
-        return std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {}, environment);
+        return std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, environment);
     }
 
     // The stand-in: each run appends {"argv", "stdin", "api_key" (its

@@ -31,7 +31,7 @@ protected:
         bob_work = bob_server->create_calendar("work", "Work");
         ::setenv("HOME", (folders.path() / "home").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (folders.path() / "xdg").c_str(), 1);
-        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {},
+        app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
                                             AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
         add_account(*alice_server, "alice-secret");

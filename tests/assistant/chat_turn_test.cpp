@@ -92,18 +92,59 @@ TEST(ChatTurn, DeepSeekNeedsItsSettingsFileAndPassesOnlyTheChosenModel)
     EXPECT_TRUE(has_option(calls[1]["argv"], "--model", "deepseek-reasoner"));
 }
 
-TEST(ChatTurn, FailuresBecomeMessagesAndAStaleSessionIsRetriedOnce)
+TEST(ChatTurn, WithoutClaudeTheTurnAsksForItsInstallation)
 {
     AssistantFolders folders;
     auto app = folders.make_assistant_app();
     AppBridge bridge(*app);
-    EXPECT_EQ(send(bridge, Json::array({ "hi" }))["error"],
-              "Cannot find claude executable, please install Claude Code first.");
+    EXPECT_EQ(send(bridge, Json::array({ "hi" })).dump(),
+              R"({"ok":false,"error":"Cannot find claude executable, please install Claude Code first.","reply":""})");
+}
 
+TEST(ChatTurn, AStaleSessionIsDroppedAndTheTurnRunsOnceMoreWithoutIt)
+{
+    AssistantFolders folders;
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
     folders.install_fake_claude(Json::array({
         claude_answer("old", "first"),
         { { "exit", 1 }, { "stderr", "No conversation found with session ID: old\n" } },
         claude_answer("new", "after retry"),
+    }));
+    send(bridge, Json::array({ "one" }));
+    auto retried = send(bridge, Json::array({ "two" }));
+    EXPECT_EQ(retried.dump(), R"({"ok":true,"error":"","reply":"after retry"})");
+    auto calls = folders.calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_TRUE(has_option(calls[1]["argv"], "--resume", "old"));
+    EXPECT_FALSE(has_flag(calls[2]["argv"], "--resume"));
+    EXPECT_EQ(std::string(calls[2]["stdin"]).rfind("two\n\n-----", 0), 0u);
+}
+
+TEST(ChatTurn, AStaleSessionMessageFromAFreshTurnIsAFailureNotAnotherRetry)
+{
+    AssistantFolders folders;
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+    folders.install_fake_claude(Json::array({
+        claude_answer("old", "first"),
+        { { "exit", 1 }, { "stderr", "No conversation found with session ID: old\n" } },
+        { { "exit", 1 }, { "stderr", "No conversation found with session ID: old\n" } },
+        claude_answer("later", "not reached"),
+    }));
+    send(bridge, Json::array({ "one" }));
+    EXPECT_EQ(send(bridge, Json::array({ "two" })),
+              Json::parse(R"({"ok": false, "error": "No conversation found with session ID: old", "reply": ""})"));
+    EXPECT_EQ(folders.calls().size(), 3u);
+}
+
+TEST(ChatTurn, ProviderErrorsAreExplainedAndCarryTheConversationOn)
+{
+    AssistantFolders folders;
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+    folders.install_fake_claude(Json::array({
+        claude_answer("new", "first"),
         { { "exit", 1 }, { "stdout", R"({"is_error": true, "api_error_status": 429, "result": "rate"})" } },
         { { "stdout",
             R"({"is_error": true, "api_error_status": 401, "session_id": "err-session", "result": "API Error: 401"})" } },
@@ -111,25 +152,17 @@ TEST(ChatTurn, FailuresBecomeMessagesAndAStaleSessionIsRetriedOnce)
         { { "stdout", "  plain text answer \n" } },
     }));
     send(bridge, Json::array({ "one" }));
-    auto retried = send(bridge, Json::array({ "two" }));
-    EXPECT_EQ(retried["reply"], "after retry");
-    auto calls = folders.calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_TRUE(has_option(calls[1]["argv"], "--resume", "old"));
-    EXPECT_FALSE(has_flag(calls[2]["argv"], "--resume"));
-    EXPECT_EQ(std::string(calls[2]["stdin"]).rfind("two\n\n-----", 0), 0u);
-
     EXPECT_EQ(send(bridge, Json::array({ "x" }))["error"],
               "Rate limit reached (HTTP 429). Wait a moment and retry, or check your Anthropic account quota."
               "\n\nOriginal error: rate");
     EXPECT_EQ(
         send(bridge, Json::array({ "x" }))["error"].get<std::string>().rfind("Authentication failed (HTTP 401)", 0),
         0u);
-    EXPECT_TRUE(has_option(folders.calls()[4]["argv"], "--resume", "new"));
+    EXPECT_TRUE(has_option(folders.calls()[2]["argv"], "--resume", "new"));
     // The error answer still carried the conversation on; a plain exit code is reported as such.
     EXPECT_EQ(send(bridge, Json::array({ "x" })),
               Json::parse(R"({"ok": false, "error": "claude exit code 2", "reply": ""})"));
-    EXPECT_TRUE(has_option(folders.calls()[5]["argv"], "--resume", "err-session"));
+    EXPECT_TRUE(has_option(folders.calls()[3]["argv"], "--resume", "err-session"));
     EXPECT_EQ(send(bridge, Json::array({ "x" }))["reply"], "plain text answer");
 }
 

@@ -19,7 +19,7 @@ using wrenfold::testing::TempDir;
 namespace {
 
 struct Page {
-    BrowserHost& host;
+    platform::BrowserHost& host;
     httplib::Client client { "127.0.0.1", host.port() };
 
     // One bridge call as the page makes it; answers the HTTP status and the body.
@@ -82,10 +82,10 @@ protected:
         home = alice_server->create_calendar("home", "Home", { "VEVENT" }, "#FF0000FF");
         work = alice_server->create_calendar("work", "Work");
         bobs = bob_server->create_calendar("bobs", "Bob's");
-        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {},
+        app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
                                             AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
-        host = std::make_unique<BrowserHost>("<html></html>", folders.path() / "module" / "html", *bridge);
+        host = std::make_unique<platform::BrowserHost>("<html></html>", folders.path() / "module" / "html", *bridge);
         host->start(0);
         page_client = std::make_unique<Page>(*host);
     }
@@ -100,7 +100,7 @@ protected:
     TempDir folders;
     std::unique_ptr<WrenfoldApp> app;
     std::unique_ptr<AppBridge> bridge;
-    std::unique_ptr<BrowserHost> host;
+    std::unique_ptr<platform::BrowserHost> host;
     std::unique_ptr<Page> page_client;
 };
 

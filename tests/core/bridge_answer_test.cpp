@@ -14,6 +14,13 @@ TEST(BridgeAnswer, OkComesFirstAndTheRestKeepsItsOrder)
     EXPECT_EQ(ok_answer().dump(), R"({"ok":true})");
 }
 
+TEST(BridgeAnswer, AFailureNamesItsErrorBeforeTheMethodsOwnKeys)
+{
+    EXPECT_EQ(failed_answer("gone").dump(), R"({"ok":false,"error":"gone"})");
+    EXPECT_EQ(failed_answer("bad key", Json::object({ { "path", "/p" }, { "reply", "" } })).dump(),
+              R"({"ok":false,"error":"bad key","path":"/p","reply":""})");
+}
+
 TEST(BridgeAnswer, WhatTheBodyThrowsBecomesTheFailureText)
 {
     Json failed = answer_or_failure([]() -> Json { throw std::runtime_error("HTTP 412"); });

@@ -68,7 +68,7 @@ protected:
     }
 
     RecordingBridge bridge;
-    wrenfold::BrowserHost host { "<html>page</html>", "/nonexistent", bridge };
+    wrenfold::platform::BrowserHost host { "<html>page</html>", "/nonexistent", bridge };
 };
 
 }  // namespace
@@ -123,14 +123,14 @@ TEST_F(BrowserHostTest, ServesThePageOnlyToItsOwnHostAndNeverAllowsOtherOrigins)
 TEST(BrowserHostToken, IsFreshAnd256BitsAtEveryStart)
 {
     RecordingBridge bridge;
-    wrenfold::BrowserHost first("", "", bridge);
-    wrenfold::BrowserHost second("", "", bridge);
+    wrenfold::platform::BrowserHost first("", "", bridge);
+    wrenfold::platform::BrowserHost second("", "", bridge);
     EXPECT_EQ(first.token().size(), 64u);
     EXPECT_EQ(first.token().find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_NE(first.token(), second.token());
-    EXPECT_TRUE(wrenfold::tokens_match("abc", "abc"));
-    EXPECT_FALSE(wrenfold::tokens_match("abc", "abd"));
-    EXPECT_FALSE(wrenfold::tokens_match("abc", "abcd"));
+    EXPECT_TRUE(wrenfold::platform::tokens_match("abc", "abc"));
+    EXPECT_FALSE(wrenfold::platform::tokens_match("abc", "abd"));
+    EXPECT_FALSE(wrenfold::platform::tokens_match("abc", "abcd"));
 }
 
 TEST_F(BrowserHostTest, RefusesNestingDeepEnoughToOverflowAStackAndStillAnswers)
@@ -199,7 +199,7 @@ TEST(BrowserHostPage, ServesThePageReadAtStartAndOnlyItsAssetsFromTheFolder)
     wrenfold::testing::write_text(folder / "index.html", "<html>changed on disk</html>");
     wrenfold::testing::write_text(folder / "app.js", "export {};");
     RecordingBridge bridge;
-    wrenfold::BrowserHost host("<html>read at start</html>", folder.path(), bridge);
+    wrenfold::platform::BrowserHost host("<html>read at start</html>", folder.path(), bridge);
     host.start(0);
     httplib::Client client("127.0.0.1", host.port());
     for (const char* page : { "/", "/index.html" }) {

@@ -1,5 +1,4 @@
 #include "platform/child_process.h"
-#include "platform/command_lookup.h"
 #include "platform/environment.h"
 #include "platform/utf8.h"
 #include "support/files.h"
@@ -107,30 +106,4 @@ TEST(ChildProcess, RunProcessThrowsOnTimeOutAndPassesTheEnvironment)
     auto result = run_process({ "sh", "-c", "printf %s \"$WRENFOLD_PROBE\"" },
                               { "PATH=/usr/bin:/bin", "WRENFOLD_PROBE=seen" }, 10s);
     EXPECT_EQ(result.out, "seen");
-}
-
-TEST(CommandLookup, TakesTheFirstExecutableRegularFileAlongThePath)
-{
-    TempDir dir;
-    wrenfold::testing::write_text_with_mode((dir / "a/claude").string(), "not executable",
-                                            std::filesystem::perms(0644));
-    wrenfold::testing::write_text_with_mode((dir / "b/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
-    wrenfold::testing::write_text_with_mode((dir / "c/claude").string(), "#!/bin/sh\n", std::filesystem::perms(0755));
-    std::filesystem::create_directories((dir / "d/claude").string());  // a folder is no command
-
-    auto path =
-        (dir / "d").string() + ":" + (dir / "a").string() + "::" + (dir / "b").string() + ":" + (dir / "c").string();
-    EXPECT_EQ(find_on_search_path("claude", path), (dir / "b/claude").string());
-    EXPECT_FALSE(find_on_search_path("claude", (dir / "a").string()));
-    EXPECT_FALSE(find_on_search_path("b/claude", dir.path().string()));
-    EXPECT_FALSE(find_on_search_path("claude", ""));
-}
-
-TEST(Environment, MapEnvironmentSnapshotsWhatWasSet)
-{
-    MapEnvironment environment { { "HOME", "/home/a" } };
-    environment.set("PATH", "/bin");
-    environment.unset("HOME");
-    EXPECT_EQ(environment.snapshot(), std::vector<std::string> { "PATH=/bin" });
-    EXPECT_EQ(environment.get_or_empty("HOME"), "");
 }

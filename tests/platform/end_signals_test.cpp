@@ -28,7 +28,7 @@ TEST(EndSignals, ASignalLandingOnAForeignThreadReachesTheMainThreadWait)
     // A shell starts background programs with SIGINT ignored; the program
     // still ends on it, as it did when it only blocked the signal.
     std::signal(SIGINT, SIG_IGN);
-    route_signals_to_main_thread({ SIGINT, SIGTERM });
+    platform::route_signals_to_main_thread({ SIGINT, SIGTERM });
     sigset_t ending;
     sigemptyset(&ending);
     sigaddset(&ending, SIGTERM);

@@ -27,10 +27,10 @@ template <typename Body> void in_child_process(Body body)
 
 TEST(PipeQueue, CarriesJsonValuesBetweenProcessesAndSkipsBrokenLines)
 {
-    auto [read_end, write_end] = make_queue_pipe();
+    auto [read_end, write_end] = platform::make_queue_pipe();
     int raw_write = write_end.get();
-    PipeQueue reader(std::move(read_end), UniqueFd());
-    PipeQueue writer(UniqueFd(), std::move(write_end));
+    platform::PipeQueue reader(std::move(read_end), UniqueFd());
+    platform::PipeQueue writer(UniqueFd(), std::move(write_end));
     in_child_process([&] {
         writer.put_nowait({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } });
         // A broken line, then a value whose line arrives in two writes.
@@ -48,8 +48,8 @@ TEST(PipeQueue, CarriesJsonValuesBetweenProcessesAndSkipsBrokenLines)
 
 TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
 {
-    auto [read_end, write_end] = make_queue_pipe();
-    PipeQueue queue(std::move(read_end), std::move(write_end));
+    auto [read_end, write_end] = platform::make_queue_pipe();
+    platform::PipeQueue queue(std::move(read_end), std::move(write_end));
     const Json value = { { "urls", { std::string(3000, 'x') } } };
     int put = 0;
     try {
@@ -68,16 +68,16 @@ TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
 
 TEST(PipeQueue, AQueueWithoutWritersIsEmptyAndOneEndCannotDoTheOthersWork)
 {
-    auto [read_end, write_end] = make_queue_pipe();
+    auto [read_end, write_end] = platform::make_queue_pipe();
     write_end.reset();
-    PipeQueue reader(std::move(read_end), UniqueFd());
+    platform::PipeQueue reader(std::move(read_end), UniqueFd());
     EXPECT_FALSE(reader.get(20ms));
     EXPECT_THROW(reader.put_nowait(1), std::logic_error);
 }
 
 TEST(EventFdEvent, ASetInAnotherProcessIsSeenAndStays)
 {
-    EventFdEvent event(make_event_fd());
+    platform::EventFdEvent event(platform::make_event_fd());
     EXPECT_FALSE(event.is_set());
     EXPECT_FALSE(event.wait(20ms));
     in_child_process([&] { event.set(); });

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-using wrenfold::page_content_type;
-using wrenfold::page_file_for;
+using wrenfold::platform::page_content_type;
+using wrenfold::platform::page_file_for;
 using wrenfold::testing::TempDir;
 using wrenfold::testing::write_text;
 

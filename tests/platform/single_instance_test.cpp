@@ -6,8 +6,8 @@
 #include <atomic>
 
 using namespace std::chrono_literals;
-using wrenfold::ask_running_instance;
-using wrenfold::InstanceChannel;
+using wrenfold::platform::ask_running_instance;
+using wrenfold::platform::InstanceChannel;
 using wrenfold::testing::TempDir;
 
 TEST(SingleInstance, OneClaimPerDataDirectoryAndLaterStartsAreAnswered)
@@ -24,13 +24,13 @@ TEST(SingleInstance, OneClaimPerDataDirectoryAndLaterStartsAreAnswered)
     std::atomic<int> asked { 0 };
     first->serve([&] {
         ++asked;
-        return wrenfold::address_answer("http://127.0.0.1:1/#token=ab");
+        return wrenfold::platform::address_answer("http://127.0.0.1:1/#token=ab");
     });
     EXPECT_EQ(ask_running_instance(data, 5s), "address http://127.0.0.1:1/#token=ab");
     EXPECT_EQ(ask_running_instance(data, 5s), "address http://127.0.0.1:1/#token=ab");
     EXPECT_EQ(asked, 2);
 
-    first->serve([] { return wrenfold::window_shown_answer(); });
+    first->serve([] { return wrenfold::platform::window_shown_answer(); });
     EXPECT_EQ(ask_running_instance(data, 5s), "shown");
 
     // The claim ends with its holder, and the directory can be claimed again.

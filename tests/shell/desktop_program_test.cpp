@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <csignal>
@@ -19,17 +18,13 @@
 
 using namespace std::chrono_literals;
 using Json = nlohmann::ordered_json;
+using wrenfold::testing::ProgramAddress;
 using wrenfold::testing::read_text;
 using wrenfold::testing::RunningProgram;
 using wrenfold::testing::TempDir;
 using wrenfold::testing::write_text_with_mode;
 
 namespace {
-
-struct Address {
-    int port { 0 };
-    std::string token;
-};
 
 bool display_tests()
 {
@@ -53,37 +48,17 @@ protected:
         return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args, environment);
     }
 
-    // Reads lines up to the first that matches; its groups, or nothing.
-    std::optional<std::vector<std::string>> line_matching(RunningProgram& program, const std::regex& pattern,
-                                                          std::vector<std::string>* seen = nullptr)
+    ProgramAddress address_of(RunningProgram& program, std::vector<std::string>* seen = nullptr)
     {
-        while (auto text = program.read_line(30s)) {
-            if (seen)
-                seen->push_back(*text);
-            std::smatch match;
-            if (std::regex_match(*text, match, pattern))
-                return std::vector<std::string>(match.begin(), match.end());
-        }
-        return std::nullopt;
-    }
-
-    Address address_of(RunningProgram& program, std::vector<std::string>* seen = nullptr)
-    {
-        static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
-        auto match = line_matching(program, line, seen);
-        if (!match) {
+        auto address = wrenfold::testing::read_address(program, 30s, seen);
+        if (!address)
             ADD_FAILURE() << "no address line";
-            return {};
-        }
-        return { std::stoi((*match)[1]), (*match)[2] };
+        return address.value_or(ProgramAddress {});
     }
 
-    Json call(const Address& address, const std::string& method, const Json& args)
+    Json call(const ProgramAddress& address, const std::string& method, const Json& args)
     {
-        httplib::Client client("127.0.0.1", address.port);
-        client.set_read_timeout(20s);
-        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } }, args.dump(),
-                                    "application/json");
+        auto response = wrenfold::testing::post_bridge_call(address, method, args.dump(), 20s);
         EXPECT_TRUE(response && response->status == 200) << method;
         return response ? Json::parse(response->body)["result"] : Json();
     }
@@ -127,7 +102,7 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
     install_fake_xdg_open();
     auto program = start({ "--no-open" }, false);
     std::vector<std::string> seen;
-    Address address = address_of(*program, &seen);
+    ProgramAddress address = address_of(*program, &seen);
     ASSERT_NE(address.port, 0);
     bool said_so = false;
     for (const auto& line : seen)
@@ -135,7 +110,7 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
     EXPECT_TRUE(said_so) << "one line says why there is no window";
 
     auto second = start({ "--browser", "--no-open" }, false);
-    Address handed = address_of(*second);
+    ProgramAddress handed = address_of(*second);
     EXPECT_EQ(handed.port, address.port);
     EXPECT_EQ(handed.token, address.token);
     EXPECT_EQ(second->wait(10s), 0);
@@ -178,7 +153,7 @@ TEST_F(DesktopProgram, TheWindowComesForwardForALaterStartAndTheProgramEndsClean
     if (!display_tests())
         GTEST_SKIP() << "needs xvfb-run";
     auto program = start({}, true);
-    ASSERT_TRUE(line_matching(*program, std::regex("run model --> .*")));
+    ASSERT_TRUE(wrenfold::testing::read_line_matching(*program, std::regex("run model --> .*"), 30s));
 
     // The running program answers once its window is up.
     auto second = start({}, true);
@@ -200,7 +175,7 @@ TEST_F(DesktopProgram, TheBrowserHostOnADesktopReadsTheClipboardOfAnotherClient)
                          {});
     std::this_thread::sleep_for(500ms);
     auto program = start({ "--browser", "--no-open" }, true);
-    Address address = address_of(*program);
+    ProgramAddress address = address_of(*program);
     EXPECT_EQ(call(address, "read_clipboard", Json::array()), "two\nlines\n");
     program->send_signal(SIGTERM);
     EXPECT_EQ(program->wait(10s), 0);

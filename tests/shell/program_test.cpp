@@ -6,23 +6,17 @@
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <csignal>
-#include <regex>
 
 using namespace std::chrono_literals;
 using Json = nlohmann::ordered_json;
+using wrenfold::testing::ProgramAddress;
 using wrenfold::testing::read_text;
 using wrenfold::testing::RunningProgram;
 using wrenfold::testing::TempDir;
 
 namespace {
-
-struct Address {
-    int port { 0 };
-    std::string token;
-};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -34,23 +28,17 @@ protected:
     }
 
     // Reads lines until the address line; fails the test when none comes.
-    Address address_of(RunningProgram& program)
+    ProgramAddress address_of(RunningProgram& program)
     {
-        static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
-        while (auto text = program.read_line(20s)) {
-            std::smatch match;
-            if (std::regex_match(*text, match, line))
-                return { std::stoi(match[1]), match[2] };
-        }
-        ADD_FAILURE() << "no address line";
-        return {};
+        auto address = wrenfold::testing::read_address(program, 20s);
+        if (!address)
+            ADD_FAILURE() << "no address line";
+        return address.value_or(ProgramAddress {});
     }
 
-    Json call(const Address& address, const std::string& method, const Json& args, int expected_status = 200)
+    Json call(const ProgramAddress& address, const std::string& method, const Json& args, int expected_status = 200)
     {
-        httplib::Client client("127.0.0.1", address.port);
-        auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } }, args.dump(),
-                                    "application/json");
+        auto response = wrenfold::testing::post_bridge_call(address, method, args.dump(), 5s);
         EXPECT_TRUE(response) << method;
         if (!response)
             return nullptr;
@@ -68,7 +56,7 @@ protected:
 TEST_F(ProgramTest, ServesTheBridgeAndSavesSettingsWhenTerminated)
 {
     auto program = start({ "--browser", "--port", "0", "--no-open" });
-    Address address = address_of(*program);
+    ProgramAddress address = address_of(*program);
 
     Json state = call(address, "get_initial_state", Json::array())["result"];
     EXPECT_EQ(state["language"], "en");
@@ -95,13 +83,13 @@ TEST_F(ProgramTest, InterruptEndsCleanlyAndTheNextStartKeepsTheSettings)
 {
     {
         auto program = start({ "--browser", "--no-open" });
-        Address address = address_of(*program);
+        ProgramAddress address = address_of(*program);
         call(address, "set_language", Json::array({ "zh-Hant" }));
         program->send_signal(SIGINT);
         EXPECT_EQ(program->wait(10s), 0);
     }
     auto program = start({ "--browser", "--no-open" });
-    Address address = address_of(*program);
+    ProgramAddress address = address_of(*program);
     EXPECT_EQ(call(address, "get_initial_state", Json::array())["result"]["language"], "zh-Hant");
 }
 
@@ -113,7 +101,7 @@ TEST_F(ProgramTest, StartsFromTheStoresAsTheyStandAndNormalisesThemInMemory)
                                   R"({"accounts": ["junk", {"apple_id": "露西@example.com", "app_password": "pw"}]})");
     wrenfold::testing::write_text(data_directory() / "accounts.json.1234abcd.tmp", "{");
     auto program = start({ "--browser", "--no-open" });
-    Address address = address_of(*program);
+    ProgramAddress address = address_of(*program);
 
     Json state = call(address, "get_initial_state", Json::array())["result"];
     EXPECT_EQ(state["language"], "en");

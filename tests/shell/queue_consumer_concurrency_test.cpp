@@ -14,8 +14,8 @@ TEST(QueueConsumerConcurrency, ReportsBridgeCallsAndTwoShutdownsDoNotRace)
     wrenfold::testing::AppFolders folders;
     wrenfold::testing::FakeEngines engines;
     engines.engine("a@example.com")->set_calendars(Json::array({ { { "url", "https://a/1/" }, { "name", "One" } } }));
-    auto receipt = std::make_shared<LocalQueue>();
-    auto end_event = std::make_shared<LocalEvent>();
+    auto receipt = std::make_shared<platform::LocalQueue>();
+    auto end_event = std::make_shared<platform::LocalEvent>();
     AppEnvironment environment = folders.environment();
     environment.make_engine = engines.factory();
     WrenfoldApp app({ { "get_receipt", receipt } }, { { "end", end_event } }, environment);

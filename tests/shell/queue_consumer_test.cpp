@@ -16,7 +16,7 @@ using wrenfold::testing::FakeEngines;
 namespace {
 
 // A queue that only counts how often it was read.
-class CountingQueue final : public MessageQueue {
+class CountingQueue final : public platform::MessageQueue {
 public:
     std::optional<Json> get(std::chrono::milliseconds timeout) override
     {
@@ -41,7 +41,7 @@ class QueueConsumerTest : public ::testing::Test {
 protected:
     void SetUp() override { start_app(); }
 
-    void start_app(QueueMap queues = {}, EventMap events = {})
+    void start_app(platform::QueueMap queues = {}, platform::EventMap events = {})
     {
         app.reset();
         AppEnvironment environment = folders.environment();
@@ -142,9 +142,9 @@ TEST_F(QueueConsumerTest, TheConsumerThreadReadsReportsSurvivesErrorsAndEndsAtSh
 {
     folders.store_accounts(R"({"accounts": [{"id": "broken", "apple_id": "x@example.com", "app_password": "pw",
                                              "calendars": [{"name": "no url"}]}]})");
-    auto receipt = std::make_shared<LocalQueue>();
-    auto end_queue = std::make_shared<LocalQueue>();
-    auto end_event = std::make_shared<LocalEvent>();
+    auto receipt = std::make_shared<platform::LocalQueue>();
+    auto end_queue = std::make_shared<platform::LocalQueue>();
+    auto end_event = std::make_shared<platform::LocalEvent>();
     start_app({ { "get_receipt", receipt }, { "end", end_queue } }, { { "end", end_event } });
     app->_start_poll_queue();
 
@@ -184,9 +184,9 @@ TEST_F(QueueConsumerTest, WithoutAReceiptQueueTheConsumerOnlyWaits)
 
 TEST_F(QueueConsumerTest, AFailedSaveAtShutdownStillEndsTheWorker)
 {
-    auto end_queue = std::make_shared<LocalQueue>();
-    auto receipt = std::make_shared<LocalQueue>();
-    auto end_event = std::make_shared<LocalEvent>();
+    auto end_queue = std::make_shared<platform::LocalQueue>();
+    auto receipt = std::make_shared<platform::LocalQueue>();
+    auto end_event = std::make_shared<platform::LocalEvent>();
     start_app({ { "end", end_queue }, { "get_receipt", receipt } }, { { "end", end_event } });
     // A directory where the settings file belongs: the rename over it fails.
     std::filesystem::remove(folders.data() / "settings.json");

@@ -23,7 +23,7 @@ struct AppFolders {
 
     std::unique_ptr<WrenfoldApp> make_app() const
     {
-        return std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {}, environment());
+        return std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, environment());
     }
 };
 

@@ -19,7 +19,7 @@ struct FakeApp {
         app.reset();
         AppEnvironment environment = folders.environment();
         environment.make_engine = engines.factory();
-        app = std::make_unique<WrenfoldApp>(QueueMap {}, EventMap {}, environment);
+        app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, environment);
     }
 
     // Adds an account whose fake server holds `calendars`; answers its id.

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
@@ -122,6 +124,42 @@ std::optional<int> RunningProgram::wait(std::chrono::milliseconds timeout)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> read_line_matching(RunningProgram& program, const std::regex& pattern,
+                                                           std::chrono::milliseconds per_line,
+                                                           std::vector<std::string>* seen)
+{
+    while (auto text = program.read_line(per_line)) {
+        if (seen)
+            seen->push_back(*text);
+        std::smatch match;
+        if (std::regex_match(*text, match, pattern))
+            return std::vector<std::string>(match.begin(), match.end());
+    }
+    return std::nullopt;
+}
+
+std::optional<ProgramAddress> read_address(RunningProgram& program, std::chrono::milliseconds per_line,
+                                           std::vector<std::string>* seen)
+{
+    static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
+    auto match = read_line_matching(program, line, per_line, seen);
+    if (!match)
+        return std::nullopt;
+    return ProgramAddress { std::stoi((*match)[1]), (*match)[2] };
+}
+
+std::optional<BridgeResponse> post_bridge_call(const ProgramAddress& address, const std::string& method,
+                                               const std::string& arguments_json, std::chrono::seconds read_timeout)
+{
+    httplib::Client client("127.0.0.1", address.port);
+    client.set_read_timeout(read_timeout);
+    auto response = client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", address.token } }, arguments_json,
+                                "application/json");
+    if (!response)
+        return std::nullopt;
+    return BridgeResponse { response->status, response->body };
 }
 
 }  // namespace wrenfold::testing

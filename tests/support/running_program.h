@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,30 @@ private:
     std::string m_buffer;
     bool m_reaped { false };
 };
+
+// Where a program started in browser mode serves its page.
+struct ProgramAddress {
+    int port { 0 };
+    std::string token;
+};
+
+// Reads lines up to the first that matches `pattern` and answers its groups;
+// nothing when no line came within `per_line`. Every line read goes to `seen`.
+std::optional<std::vector<std::string>> read_line_matching(RunningProgram& program, const std::regex& pattern,
+                                                           std::chrono::milliseconds per_line,
+                                                           std::vector<std::string>* seen = nullptr);
+
+// Reads lines up to the one that gives the page's address; nothing when none came.
+std::optional<ProgramAddress> read_address(RunningProgram& program, std::chrono::milliseconds per_line,
+                                           std::vector<std::string>* seen = nullptr);
+
+struct BridgeResponse {
+    int status { 0 };
+    std::string body;
+};
+
+// POSTs one bridge call with the program's token; nothing when no answer came.
+std::optional<BridgeResponse> post_bridge_call(const ProgramAddress& address, const std::string& method,
+                                               const std::string& arguments_json, std::chrono::seconds read_timeout);
 
 }  // namespace wrenfold::testing

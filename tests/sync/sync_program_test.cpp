@@ -8,13 +8,11 @@
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
-#include <regex>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -76,16 +74,8 @@ protected:
                                                  { "XDG_DATA_HOME", "" },
                                                  { "WRENFOLD_CALDAV_URL", server->root_url() },
                                                  { "WRENFOLD_SYNC_INTERVAL", "2" } });
-        static const std::regex line(R"(Wrenfold is running at http://127\.0\.0\.1:(\d+)/#token=([0-9a-f]{64}))");
-        while (auto text = program->read_line(20s)) {
-            std::smatch match;
-            if (std::regex_match(*text, match, line)) {
-                port = std::stoi(match[1]);
-                token = match[2];
-                break;
-            }
-        }
-        ASSERT_NE(port, 0) << "no address line";
+        address = wrenfold::testing::read_address(*program, 20s).value_or(wrenfold::testing::ProgramAddress {});
+        ASSERT_NE(address.port, 0) << "no address line";
         Json added = call("add_account", { server->user(), server->password() });
         ASSERT_TRUE(added["ok"].get<bool>()) << added.dump();
         account_id = added["account"]["id"];
@@ -103,10 +93,7 @@ protected:
 
     Json call(const std::string& method, const Json& args = Json::array())
     {
-        httplib::Client client("127.0.0.1", port);
-        client.set_read_timeout(60, 0);
-        auto response =
-            client.Post(("/api/" + method).c_str(), { { "X-Wrenfold-Token", token } }, args.dump(), "application/json");
+        auto response = wrenfold::testing::post_bridge_call(address, method, args.dump(), 60s);
         if (!response || response->status != 200)
             throw std::runtime_error(method + " failed");
         return Json::parse(response->body)["result"];
@@ -144,8 +131,7 @@ protected:
     std::unique_ptr<CalDavTestServer> server;
     std::string home_calendar;
     std::unique_ptr<RunningProgram> program;
-    int port { 0 };
-    std::string token;
+    wrenfold::testing::ProgramAddress address;
     std::string account_id;
 };
 

@@ -125,7 +125,7 @@ protected:
     }
 
     std::shared_ptr<RecordedServer> server = std::make_shared<RecordedServer>();
-    LocalQueue reports;
+    platform::LocalQueue reports;
     SyncWorker worker;
     Clock::time_point start = Clock::now();
     Clock::time_point next;

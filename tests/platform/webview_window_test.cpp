@@ -1,27 +1,18 @@
-// The desktop window, the tray picture and the clipboard on a real (virtual)
-// display: run under xvfb-run.
-#include "platform/clipboard.h"
-#include "platform/toolkit.h"
-#include "platform/tray_indicator.h"
+// Run under xvfb-run: the toolkit needs a (virtual) display.
 #include "platform/webview_window.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
+#include "toolkit_loop.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <thread>
-
-extern char** environ;
+#include <mutex>
 
 using namespace std::chrono_literals;
 using wrenfold::BridgeReply;
 using wrenfold::Json;
+using wrenfold::testing::run_loop_until;
 using wrenfold::testing::TempDir;
 using wrenfold::testing::write_text;
 
@@ -88,25 +79,17 @@ GtkWindow* only_toplevel()
     return found;
 }
 
-// Runs the toolkit's loop until `done` or 30 seconds have passed.
-void run_loop_until(const std::function<bool()>& done)
-{
-    auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, FALSE) || (std::this_thread::sleep_for(5ms), true);
-}
-
 class DesktopWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "needs a display (xvfb-run)"; }
 
-    wrenfold::WindowSettings settings(const std::string& body_script)
+    wrenfold::platform::WindowSettings settings(const std::string& body_script)
     {
         write_text(page / "asset.txt", "asset text");
         write_text(page / "lib.js", "export const answer = 42;\n");
         write_text(page / "main.js", "import { answer } from './lib.js';\nwindow.moduleAnswer = answer;\n");
         write_text(root / "secret.txt", "outside the page");
-        wrenfold::WindowSettings result;
+        wrenfold::platform::WindowSettings result;
         result.title = "Wrenfold";
         result.background = "#0d0f14";
         result.profile_directory = root / "profile";
@@ -146,9 +129,9 @@ TEST_F(DesktopWindow, ThePageCallsTheBridgeAndGetsItsAnswersBack)
                      size: [window.innerWidth, window.innerHeight] });
       })();)";
     std::vector<std::string> opened;
-    wrenfold::WebViewWindow::Handlers handlers;
+    wrenfold::platform::WebViewWindow::Handlers handlers;
     handlers.open_link = [&](const std::string& uri) { opened.push_back(uri); };
-    wrenfold::WebViewWindow window(settings(script), bridge, handlers);
+    wrenfold::platform::WebViewWindow window(settings(script), bridge, handlers);
 
     run_loop_until([&] {
         std::lock_guard lock(bridge.mutex);
@@ -189,12 +172,12 @@ TEST_F(DesktopWindow, ClosingAsksTheHandlerAndKeepsTheWindowWhenToldSo)
 {
     int asked = 0;
     bool let_go = false;
-    wrenfold::WebViewWindow::Handlers handlers;
+    wrenfold::platform::WebViewWindow::Handlers handlers;
     handlers.closing = [&] {
         ++asked;
         return let_go;
     };
-    wrenfold::WebViewWindow window(settings("window.wrenfold.api.report('up')"), bridge, handlers);
+    wrenfold::platform::WebViewWindow window(settings("window.wrenfold.api.report('up')"), bridge, handlers);
     run_loop_until([&] {
         std::lock_guard lock(bridge.mutex);
         return !bridge.report.is_null();
@@ -220,119 +203,4 @@ TEST_F(DesktopWindow, ClosingAsksTheHandlerAndKeepsTheWindowWhenToldSo)
     run_loop_until([&] { return only_toplevel() == nullptr; });
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(only_toplevel(), nullptr);
-}
-
-TEST(TrayPicture, TheIconFileOrAPlainDarkSquare)
-{
-    TempDir dir;
-    EXPECT_FALSE(wrenfold::write_tray_icon_png(dir / "missing.ico", dir / "generated.png"));
-    GdkPixbuf* generated = gdk_pixbuf_new_from_file((dir / "generated.png").c_str(), nullptr);
-    ASSERT_TRUE(generated);
-    EXPECT_EQ(gdk_pixbuf_get_width(generated), 64);
-    EXPECT_EQ(gdk_pixbuf_get_height(generated), 64);
-    const guchar* pixels = gdk_pixbuf_get_pixels(generated);
-    int stride = gdk_pixbuf_get_rowstride(generated);
-    int channels = gdk_pixbuf_get_n_channels(generated);
-    for (int at : { 0, 63 * stride + 63 * channels, 32 * stride + 10 * channels }) {
-        EXPECT_EQ(pixels[at], 15);
-        EXPECT_EQ(pixels[at + 1], 21);
-        EXPECT_EQ(pixels[at + 2], 33);
-    }
-    g_object_unref(generated);
-
-    write_text(dir / "broken.ico", "not an icon");
-    EXPECT_FALSE(wrenfold::write_tray_icon_png(dir / "broken.ico", dir / "from-broken.png"));
-
-    GdkPixbuf* red = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 16, 16);
-    gdk_pixbuf_fill(red, 0xff000000u);
-    gdk_pixbuf_save(red, (dir / "logo.png").c_str(), "png", nullptr, nullptr);
-    g_object_unref(red);
-    EXPECT_TRUE(wrenfold::write_tray_icon_png(dir / "logo.png", dir / "from-file.png"));
-    GdkPixbuf* copied = gdk_pixbuf_new_from_file((dir / "from-file.png").c_str(), nullptr);
-    ASSERT_TRUE(copied);
-    EXPECT_EQ(gdk_pixbuf_get_width(copied), 16);
-    EXPECT_EQ(gdk_pixbuf_get_pixels(copied)[0], 255);
-    g_object_unref(copied);
-}
-
-TEST(TrayHost, AnXSystemTrayCountsAsATrayThatShowsTheIcon)
-{
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    EXPECT_FALSE(wrenfold::tray_host_present()) << "a bare display has no tray";
-
-    // Stand in for a tray: own the display's system-tray selection.
-    GtkWidget* tray = gtk_invisible_new();
-    gtk_widget_realize(tray);
-    ASSERT_TRUE(gdk_selection_owner_set(gtk_widget_get_window(tray), gdk_atom_intern("_NET_SYSTEM_TRAY_S0", FALSE),
-                                        GDK_CURRENT_TIME, TRUE));
-    EXPECT_TRUE(wrenfold::tray_host_present());
-    gtk_widget_destroy(tray);
-    run_loop_until([] { return !wrenfold::tray_host_present(); });
-    EXPECT_FALSE(wrenfold::tray_host_present());
-}
-
-namespace {
-
-// Another X client owning the clipboard: xclip in the foreground until killed.
-class ClipboardOwner {
-public:
-    ClipboardOwner(const std::filesystem::path& file, const std::string& type)
-    {
-        std::vector<std::string> args { "xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", file.string() };
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        EXPECT_EQ(posix_spawnp(&m_pid, "xclip", &actions, nullptr, argv.data(), environ), 0) << "xclip is needed";
-        posix_spawn_file_actions_destroy(&actions);
-        std::this_thread::sleep_for(500ms);
-    }
-    ~ClipboardOwner()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t m_pid { -1 };
-};
-
-// Reads the clipboard from another thread while this one runs the toolkit.
-std::string read_clipboard_while_looping()
-{
-    std::optional<std::string> text;
-    std::thread reader([&] {
-        auto read = wrenfold::read_clipboard_text(5s);
-        wrenfold::run_on_toolkit_thread([&text, read] { text = read; });
-    });
-    run_loop_until([&] { return text.has_value(); });
-    reader.join();
-    return text.value_or("<not answered>");
-}
-
-}  // namespace
-
-TEST(Clipboard, ReadsTextOfAnotherClientExactlyAndNothingElse)
-{
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    EXPECT_EQ(read_clipboard_while_looping(), "") << "nobody owns the clipboard yet";
-
-    TempDir dir;
-    const std::string text = "first line\nsecond\tline \u00e9\u6f22\r\nthird\n";
-    write_text(dir / "text.txt", text);
-    {
-        ClipboardOwner owner(dir / "text.txt", "UTF8_STRING");
-        EXPECT_EQ(read_clipboard_while_looping(), text);
-    }
-    write_text(dir / "picture.png", "\x89PNG not really");
-    {
-        ClipboardOwner owner(dir / "picture.png", "image/png");
-        EXPECT_EQ(read_clipboard_while_looping(), "");
-    }
 }

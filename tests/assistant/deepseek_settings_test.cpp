@@ -1,25 +1,15 @@
-#include "assistant/claude_code_files.h"
 #include "assistant/deepseek_settings.h"
-#include "assistant/path_merge.h"
 #include "assistant/private_json_file.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace wrenfold;
 using namespace wrenfold::assistant;
 using wrenfold::testing::TempDir;
 
 namespace {
-
-int mode_of(const std::string& path)
-{
-    struct stat info { };
-    ::stat(path.c_str(), &info);
-    return static_cast<int>(info.st_mode & 0777);
-}
 
 class FakeHttp final : public platform::HttpClient {
 public:
@@ -46,77 +36,6 @@ public:
 };
 
 }  // namespace
-
-TEST(PathMerge, InstallFoldersJoinTheUserPathOnlyWhenMissing)
-{
-    auto exists = [](const std::string& folder) { return folder.find("missing") == std::string::npos; };
-    std::vector<std::string> folders { "C:\\Users\\u\\.local\\bin", "C:\\missing\\claude" };
-
-    auto fresh = add_install_folders("", folders, exists, kWindowsPaths);
-    EXPECT_TRUE(fresh.changed);
-    EXPECT_EQ(fresh.value, "C:\\Users\\u\\.local\\bin");
-
-    auto same = add_install_folders("C:\\Windows;c:/users/U/.local/./bin\\", folders, exists, kWindowsPaths);
-    EXPECT_FALSE(same.changed);
-
-    auto referenced = add_install_folders("%USERPROFILE%\\.local\\bin", folders, exists, kWindowsPaths);
-    EXPECT_EQ(referenced.value, "%USERPROFILE%\\.local\\bin;C:\\Users\\u\\.local\\bin");
-
-    // Linux names are case-sensitive.
-    auto posix = add_install_folders("/home/U/.local/bin", { "/home/u/.local/bin/" }, exists, kPosixPaths);
-    EXPECT_EQ(posix.value, "/home/U/.local/bin:/home/u/.local/bin/");
-}
-
-TEST(PathMerge, ProcessPathKeepsItsOrderAndGainsWhatTheUserPathAdds)
-{
-    EXPECT_EQ(merge_user_path("/usr/bin::/bin:/usr/bin", "/bin/:/opt/claude:%HOME%/x:/opt/claude", kPosixPaths),
-              "/usr/bin:/bin:/usr/bin:/opt/claude:%HOME%/x");
-    EXPECT_EQ(merge_user_path("C:\\A;;C:\\B", "c:\\a\\;C:\\New", kWindowsPaths), "C:\\A;C:\\B;C:\\New");
-    EXPECT_EQ(normalized_path_entry("/a//b/./c/../d/", kPosixPaths), "/a/b/d");
-    EXPECT_EQ(normalized_path_entry("/../x", kPosixPaths), "/x");
-    EXPECT_EQ(normalized_path_entry("a/../../x", kPosixPaths), "../x");
-}
-
-TEST(ClaudeCodeFiles, SignInIsReadFromClaudeCodesOwnFiles)
-{
-    TempDir home;
-    EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
-                                  R"({"oauthAccount": {}, "primaryApiKey": ""})");
-    EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(), R"([{"oauthAccount": {"a": 1}}])");
-    EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
-                                  R"({"oauthAccount": {"emailAddress": "a@b"}})");
-    EXPECT_TRUE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(), "{not json");
-    EXPECT_FALSE(claude_signed_in(home.path().string()));
-    wrenfold::testing::write_text((home / ".claude/.credentials.json").string(), "");
-    EXPECT_TRUE(claude_signed_in(home.path().string()));
-}
-
-TEST(ClaudeCodeFiles, ApiKeyIsStoredPrivatelyBesideTheOtherKeys)
-{
-    TempDir home;
-    store_claude_api_key(home.path().string(), "  sk-ant-1  ");
-    EXPECT_EQ(wrenfold::testing::read_text((home / ".claude/settings.json").string()),
-              "{\n  \"primaryApiKey\": \"sk-ant-1\"\n}");
-    EXPECT_EQ(mode_of((home / ".claude/settings.json").string()), 0600);
-    EXPECT_EQ(mode_of((home / ".claude").string()), 0700);
-    EXPECT_TRUE(claude_signed_in(home.path().string()));
-
-    wrenfold::testing::write_text((home / ".claude/settings.json").string(),
-                                  R"({"theme": "dark", "primaryApiKey": "old", "x": "天"})");
-    store_claude_api_key(home.path().string(), " ");
-    EXPECT_EQ(read_json_file((home / ".claude/settings.json").string()), (Json { { "theme", "dark" }, { "x", "天" } }));
-    EXPECT_EQ(std::filesystem::directory_iterator((home / ".claude").string())->path().filename(), "settings.json");
-
-    TempDir locked;
-    ::chmod(locked.path().string().c_str(), 0500);
-    if (::geteuid() != 0) {  // root writes anywhere
-        EXPECT_THROW(store_claude_api_key(locked.path().string(), "k"), std::system_error);
-    }
-}
 
 TEST(DeepSeekSettings, CredentialsAreReadWithDefaultsAndWrittenKeepingOtherKeys)
 {

@@ -1,0 +1,66 @@
+#include "core/bridge_call.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace wrenfold {
+namespace {
+
+TEST(BridgeCall, AStringValueIsTheTextOfAStringAndNothingElse)
+{
+    struct Case {
+        Json value;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        { "key", "key" },
+        { "", "" },
+        { " a\nb ", " a\nb " },
+        { nullptr, std::nullopt },
+        { 7, std::nullopt },
+        { true, std::nullopt },
+        { Json::array({ "k" }), std::nullopt },
+        { Json::object({ { "k", "v" } }), std::nullopt },
+    };
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(value.dump());
+        EXPECT_EQ(string_value(value), expected);
+    }
+}
+
+TEST(BridgeCall, ArgumentsTakeTheirDefaultsOnlyWhenAbsent)
+{
+    Json array = Json::array({ "text", nullptr, 3 });
+    BridgeArgs args(array);
+    EXPECT_EQ(args.text(0), "text");
+    EXPECT_EQ(args.text(1), "");
+    EXPECT_EQ(args.text_or(1, "fallback"), "");
+    EXPECT_EQ(args.text_or(3, "fallback"), "fallback");
+    EXPECT_EQ(args.optional_text(0), "text");
+    EXPECT_EQ(args.optional_text(1), std::nullopt);
+    EXPECT_EQ(args.optional_text(3), std::nullopt);
+    EXPECT_EQ(args.value(2), 3);
+    EXPECT_EQ(args.value(3, "absent"), "absent");
+}
+
+TEST(BridgeCall, ArgumentsOfTheWrongKindOrMissingAreRefusedWithTheirPosition)
+{
+    Json array = Json::array({ "text", nullptr, 3 });
+    BridgeArgs args(array);
+    auto refusal = [](auto&& read) -> std::string {
+        try {
+            read();
+        } catch (const BridgeArgumentError& error) {
+            return error.what();
+        }
+        return "no refusal";
+    };
+    EXPECT_EQ(refusal([&] { (void)args.required(3); }), "missing argument 4");
+    EXPECT_EQ(refusal([&] { (void)args.text(2); }), "argument 3 must be a string");
+    EXPECT_EQ(refusal([&] { (void)args.optional_text(2); }), "argument 3 must be a string");
+    EXPECT_EQ(refusal([&] { (void)args.text_or(2, "fallback"); }), "argument 3 must be a string");
+}
+
+}  // namespace
+}  // namespace wrenfold
