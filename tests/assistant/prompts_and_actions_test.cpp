@@ -64,7 +64,8 @@ TEST(Prompts, DirectiveAndDocumentsAssembleAsTheAssistantExpects)
 TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 {
     Json one = Json::array({ two_accounts()[0] });
-    auto block = calendar_context_block(sunday_evening(), one, default_calendar(one, "https://a/home/")->calendar);
+    auto block = calendar_context_block(sunday_evening(), one,
+                                        default_calendar(parse_accounts(one), "https://a/home/")->calendar.record);
     EXPECT_EQ(block,
               "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週日）19:05，時區 Europe/Paris\n"
               "可寫入的行事曆（建立/修改用 calendar 欄位指定名稱,省略則用預設）：\n"
@@ -85,31 +86,6 @@ TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 
     accounts[1].erase("apple_id");
     EXPECT_ANY_THROW(calendar_context_block(monday, accounts, std::nullopt));
-}
-
-TEST(CalendarChoice, DefaultAndResolutionPriorities)
-{
-    auto accounts = two_accounts();
-    EXPECT_EQ(default_calendar(accounts, "https://b/w/")->calendar["url"], "https://b/w/");
-    EXPECT_EQ(default_calendar(accounts, "https://a/h/")->calendar["url"], "https://a/w/");  // read-only default
-    EXPECT_EQ(default_calendar(accounts, "")->calendar["url"], "https://a/w/");
-    EXPECT_FALSE(default_calendar(Json::array(), ""));
-
-    EXPECT_TRUE(account_matches(accounts[1], " BOB "));
-    EXPECT_TRUE(account_matches(accounts[1], "b2"));
-    EXPECT_TRUE(account_matches(accounts[1], "Bob@Me.com"));
-    EXPECT_FALSE(account_matches(accounts[1], ""));
-    EXPECT_FALSE(account_matches(accounts[1], "me.com"));
-
-    auto url = [&](const std::string& name, const std::string& hint, const std::string& calendar_url) {
-        return resolve_calendar(accounts, "https://a/home/", name, hint, calendar_url)->calendar["url"];
-    };
-    EXPECT_EQ(url("Work", "", " https://b/w/ "), "https://b/w/");
-    EXPECT_EQ(url("WORK", "bob", ""), "https://b/w/");  // the hint beats account order
-    EXPECT_EQ(url(" work ", "", ""), "https://a/w/");
-    EXPECT_EQ(url("Work", "nobody", ""), "https://a/w/");
-    EXPECT_EQ(url("Nowhere", "", ""), "https://a/home/");             // unknown name: the default
-    EXPECT_EQ(url("Shared", "", "https://b/s/"), "https://a/home/");  // read-only URL and name are skipped
 }
 
 TEST(ActionPayload, FieldsAreNormalisedNullTextBecomingEmpty)
@@ -155,7 +131,7 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
           { "calendar_url", "local:tw_holidays" },
           { "calendar_name", "Work" } },
     });
-    auto items = query_items(events, " work", two_accounts());
+    auto items = query_items(events, " work", parse_accounts(two_accounts()));
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0],
               (Json { { "summary", "weekly" },
@@ -171,9 +147,9 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
     EXPECT_EQ(items[1]["recurring"], false);
     EXPECT_EQ(items[1]["account"], "");
 
-    auto one_account = query_items(events, "", Json::array({ two_accounts()[0] }));
+    auto one_account = query_items(events, "", parse_accounts(Json::array({ two_accounts()[0] })));
     ASSERT_EQ(one_account.size(), 3u);
     EXPECT_EQ(one_account[1]["summary"], "once");
     EXPECT_FALSE(one_account[0].contains("account"));
-    EXPECT_TRUE(query_items(events, "Taiwan holidays", two_accounts()).empty());
+    EXPECT_TRUE(query_items(events, "Taiwan holidays", parse_accounts(two_accounts())).empty());
 }
