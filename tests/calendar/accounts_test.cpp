@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using wrenfold::Json;
 using wrenfold::testing::calendars;
 using wrenfold::testing::FakeApp;
@@ -43,26 +45,51 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
     EXPECT_EQ(fake.app->list_accounts().dump().find("\"pw\""), std::string::npos);
 }
 
-TEST(Accounts, EveryFailureOfAddIsTranslatedAndStoresNothing)
+namespace {
+
+// Nothing was stored or announced: the one account added first is all there is.
+void expect_only_the_first_account(FakeApp& fake)
+{
+    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 1u);
+    EXPECT_EQ(fake.state()["calendars_token"], 1);
+}
+
+}  // namespace
+
+TEST(Accounts, AddRefusesMissingFieldsAndTakenAppleIds)
 {
     FakeApp fake;
     fake.add("ann@example.com", calendars("https://p", 1));
-    auto refuse = fake.engines.engine("bob@example.com");
+    const std::vector<std::tuple<Json, Json, std::string>> cases {
+        { " ", "pw", "Please enter both Apple ID and app-specific password." },
+        { "bob@example.com", nullptr, "Please enter both Apple ID and app-specific password." },
+        { " ANN@Example.com ", "pw", "This Apple ID is already added: ANN@Example.com" },
+    };
+    for (const auto& [apple_id, password, error] : cases) {
+        SCOPED_TRACE(apple_id.dump() + " / " + password.dump());
+        EXPECT_EQ(fake.app->add_account(apple_id, password)["error"], error);
+    }
+    expect_only_the_first_account(fake);
+}
 
-    EXPECT_EQ(fake.app->add_account(" ", "pw")["error"], "Please enter both Apple ID and app-specific password.");
-    EXPECT_EQ(fake.app->add_account("bob@example.com", nullptr)["error"],
-              "Please enter both Apple ID and app-specific password.");
-    EXPECT_EQ(fake.app->add_account(" ANN@Example.com ", "pw")["error"],
-              "This Apple ID is already added: ANN@Example.com");
-
-    refuse->refuse_credentials(401);
+TEST(Accounts, AddNamesRefusedCredentialsInTheInterfaceLanguage)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
+    fake.engines.engine("bob@example.com")->refuse_credentials(401);
     EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
               "iCloud sign-in failed (HTTP 401). Check the Apple ID and app-specific password.");
     fake.app->set_language("zh-Hant");
     EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
               "iCloud 登入失敗（HTTP 401）。請確認 Apple ID 與 App 專用密碼。");
     fake.app->set_language("en");
+    expect_only_the_first_account(fake);
+}
 
+TEST(Accounts, AddNamesNetworkAndDiscoveryFailures)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
     auto unreachable = fake.engines.engine("carl@example.com");
     unreachable->fail("check_auth", "could not resolve host");
     EXPECT_EQ(fake.app->add_account("carl@example.com", "pw")["error"], "Cannot reach iCloud: could not resolve host");
@@ -70,9 +97,7 @@ TEST(Accounts, EveryFailureOfAddIsTranslatedAndStoresNothing)
     unreachable->fail("discover", "HTTP 500");
     Json failed = fake.app->add_account("carl@example.com", "pw");
     EXPECT_EQ(failed, Json::parse(R"({"ok": false, "error": "Signed in but failed to list calendars: HTTP 500"})"));
-
-    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 1u);
-    EXPECT_EQ(fake.state()["calendars_token"], 1);
+    expect_only_the_first_account(fake);
 }
 
 TEST(Accounts, RemoveDropsAccountAndEngineButKeepsTheDefault)
