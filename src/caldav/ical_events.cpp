@@ -324,7 +324,7 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
         if (auto span = span_of(event, calendar, home))
             emit_if_overlapping(event, *span, &series, ref, format_in_home(id, home), range, home, out);
     }
-    // RDATEs may repeat a rule's instance; the set counts it once (RFC 5545 §3.8.5.2).
+    // RDATEs may repeat a rule's instance; the set counts it once (RFC 5545 §3.8.5.3).
     std::set<std::string> seen;
     Json unique = Json::array();
     for (size_t i = first_new; i < out.size(); ++i)

@@ -168,9 +168,9 @@ HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects)
         check_allowed(*url);
         request.credentials = m_credentials;
         HttpResponse response = m_transport->perform(request);
-        // Redirects are followed (RFC 6764 §5 bootstraps through them; iCloud
-        // sends accounts to their partition host), a bounded number of times
-        // and only to origins discovery reached, so credentials cannot leak.
+        // Redirects are followed (RFC 6764 §5 bootstraps through them), a
+        // bounded number of times and only to origins discovery reached, so
+        // that the credentials never go anywhere else.
         if (!follow_redirects || !is_redirect(response.status))
             return response;
         std::string location = response.header("location");
@@ -495,7 +495,7 @@ Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& n
     apply_fields(parsed.get(), fields, edit_context());
     // A PUT into the target and a DELETE of the source rather than WebDAV
     // MOVE (RFC 4918 §9.9): the object is rewritten with the changed fields
-    // on the way, and cross-host moves are refused by servers.
+    // on the way.
     Url new_url = calendar;
     new_url.path += percent_encode_segment(last_segment(old_url.path));
     std::string new_etag = put(new_url, serialize(parsed.get()), "If-None-Match", "*");
