@@ -84,10 +84,10 @@ private:
     std::atomic<int>& m_changed_tag;
 };
 
-Json one_account()
+std::vector<Account> one_account()
 {
-    return Json::array(
-        { { { "id", "acc1" }, { "apple_id", "a@example.com" }, { "app_password", "xxxx-xxxx-xxxx-xxxx" } } });
+    return parse_accounts(Json::array(
+        { { { "id", "acc1" }, { "apple_id", "a@example.com" }, { "app_password", "xxxx-xxxx-xxxx-xxxx" } } }));
 }
 
 // Runs cycles 30 s apart; `change` says whether a calendar changes before each.

@@ -15,14 +15,12 @@ std::string WrenfoldApp::_t(std::string_view key, const Json& values) const
 Json WrenfoldApp::set_language(const Json& lang)
 {
     std::string language = is_supported_language(lang) ? lang.get<std::string>() : std::string(DEFAULT_LANG);
-    bool changed = false;
-    {
-        std::lock_guard lock(m_settings_mutex);
-        if (settings.value("language", Json()) != Json(language)) {
-            settings["language"] = language;
-            changed = true;
-        }
-    }
+    bool changed = settings.with_locked([&](Json& in_memory) {
+        if (in_memory.value("language", Json()) == Json(language))
+            return false;
+        in_memory["language"] = language;
+        return true;
+    });
     if (changed) {
         _save_settings();
         auto tray = m_shell.snapshot().tray_icon;

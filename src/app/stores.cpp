@@ -30,16 +30,14 @@ void WrenfoldApp::_load_accounts()
             loaded = Json::array();
         }
     }
-    Json normalised = normalise_accounts(loaded);
-    std::lock_guard lock(m_accounts_mutex);
-    accounts = std::move(normalised);
+    accounts.replace(parse_accounts(normalise_accounts(loaded)));
 }
 
 void WrenfoldApp::_save_accounts()
 {
     std::lock_guard save_lock(m_accounts_save_mutex);
     try {
-        Json store = Json::object({ { "accounts", accounts_snapshot() } });
+        Json store = Json::object({ { "accounts", account_records(accounts_snapshot()) } });
         atomic_write_json(ACCOUNTS_FILE, store);
     } catch (const std::exception& error) {
         log_line("save_accounts:", error.what());
@@ -54,9 +52,10 @@ void WrenfoldApp::_load_settings()
         Json stored = parse_json(read_file(SETTINGS_FILE));
         if (!stored.is_object())
             throw std::runtime_error("settings.json does not hold a JSON object");
-        std::lock_guard lock(m_settings_mutex);
-        for (auto& [key, value] : stored.items())
-            settings[key] = value;
+        settings.with_locked([&](Json& in_memory) {
+            for (auto& [key, value] : stored.items())
+                in_memory[key] = value;
+        });
     } catch (const std::exception& error) {
         log_line("load_settings:", error.what());
     }
@@ -76,27 +75,25 @@ bool WrenfoldApp::_save_settings()
 
 Json WrenfoldApp::setting(const std::string& key, Json fallback) const
 {
-    std::lock_guard lock(m_settings_mutex);
-    auto found = settings.find(key);
-    return found != settings.end() ? *found : std::move(fallback);
+    return settings.with_locked([&](const Json& in_memory) {
+        auto found = in_memory.find(key);
+        return found != in_memory.end() ? *found : std::move(fallback);
+    });
 }
 
 void WrenfoldApp::put_setting(const std::string& key, Json value)
 {
-    std::lock_guard lock(m_settings_mutex);
-    settings[key] = std::move(value);
+    settings.with_locked([&](Json& in_memory) { in_memory[key] = std::move(value); });
 }
 
 Json WrenfoldApp::settings_snapshot() const
 {
-    std::lock_guard lock(m_settings_mutex);
-    return settings;
+    return settings.snapshot();
 }
 
-Json WrenfoldApp::accounts_snapshot() const
+std::vector<Account> WrenfoldApp::accounts_snapshot() const
 {
-    std::lock_guard lock(m_accounts_mutex);
-    return accounts;
+    return accounts.snapshot();
 }
 
 }  // namespace wrenfold

@@ -32,13 +32,15 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
     create_private_directory(APP_DIR);
     remove_stale_store_temps(APP_DIR);
 
-    settings = Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } });
+    settings.replace(Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } }));
     _load_accounts();
     _load_settings();
-    settings["language"] = language_in_force(settings);
+    settings.with_locked([](Json& in_memory) { in_memory["language"] = language_in_force(in_memory); });
+    const Json loaded_settings = settings_snapshot();
 
-    m_claude_settings.replace({ claude_model_in_force(settings), claude_effort_in_force(settings),
-                                claude_provider_in_force(settings), claude_deepseek_model_in_force(settings) });
+    m_claude_settings.replace({ claude_model_in_force(loaded_settings), claude_effort_in_force(loaded_settings),
+                                claude_provider_in_force(loaded_settings),
+                                claude_deepseek_model_in_force(loaded_settings) });
 
     _claude_arch_dir = fs::absolute(MODULE_DIR) / "architecture";
     _claude_custom_settings_path = APP_DIR / "deepseek-settings.json";

@@ -5,6 +5,7 @@
 #include "assistant/assistant_platform.h"
 #include "assistant/calendar_choice.h"
 #include "assistant/turn_in_flight.h"
+#include "calendar/records.h"
 #include "core/app_paths.h"
 #include "core/bridge_call.h"
 #include "core/guarded.h"
@@ -141,7 +142,7 @@ public:
     void put_setting(const std::string& key, Json value);
     Json settings_snapshot() const;
     // The account list as it stands.
-    Json accounts_snapshot() const;
+    std::vector<Account> accounts_snapshot() const;
 
     // ---- Language (app/language.cpp) ----
     std::string _t(std::string_view key, const Json& values = Json::object()) const;
@@ -156,10 +157,10 @@ public:
     Json add_account(const Json& apple_id, const Json& app_password);
     Json remove_account(const std::string& account_id);
     // Lookups answer copies of the records as they stand.
-    std::optional<Json> _account_by_id(const std::string& account_id) const;
-    std::optional<Json> _account_for_url(const std::string& event_url) const;
-    static std::optional<Json> _calendar_for_url(const Json& account, const std::string& event_url);
-    std::shared_ptr<caldav::CalendarEngine> _engine_for(const Json& account);
+    std::optional<Account> _account_by_id(const std::string& account_id) const;
+    std::optional<Account> _account_for_url(const std::string& event_url) const;
+    static std::optional<Calendar> _calendar_for_url(const Account& account, const std::string& event_url);
+    std::shared_ptr<caldav::CalendarEngine> _engine_for(const Account& account);
 
     // ---- Calendars, view and change tokens (calendar/calendars.cpp) ----
     void _bump_refresh();
@@ -186,8 +187,8 @@ public:
                       const std::optional<std::string>& etag = std::nullopt,
                       const std::optional<std::string>& recurrence_id = std::nullopt);
     // Throws what failed instead of answering a failure object.
-    Json _move_event(const Json& old_account, const std::string& old_event_url, const std::string& old_etag,
-                     const Json& new_account, const std::string& new_calendar_url, const Json& fields);
+    Json _move_event(const Account& old_account, const std::string& old_event_url, const std::string& old_etag,
+                     const Account& new_account, const std::string& new_calendar_url, const Json& fields);
 
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.
@@ -279,23 +280,22 @@ private:
     // Stores in memory; the files are their copies. Each behind its own lock;
     // a save holds the store's save lock from snapshot to rename, so saves land
     // in the order their snapshots were taken.
-    mutable std::mutex m_accounts_mutex;
-    Json accounts = Json::array();
+    Guarded<std::vector<Account>> accounts;
     std::mutex m_accounts_save_mutex;
-    mutable std::mutex m_settings_mutex;
-    Json settings = Json::object();
+    Guarded<Json> settings { Json::object() };
     std::mutex m_settings_save_mutex;
 
     // Replaces the account list by what `change` makes of it, under the lock,
     // so that no change is lost to another made at the same time.
-    void _change_accounts(const std::function<void(Json& accounts)>& change);
+    void _change_accounts(const std::function<void(std::vector<Account>& accounts)>& change);
 
     // Accounts and calendars.
     EngineFactory m_make_engine;
-    std::map<std::string, std::shared_ptr<caldav::CalendarEngine>> _engines;
-    std::mutex _engines_lock;
-    mutable std::mutex m_sync_status_mutex;
-    Json _sync_status = Json::object();
+    // The engine of each account id, made on first use.
+    using EngineMap = std::map<std::string, std::shared_ptr<caldav::CalendarEngine>>;
+    Guarded<EngineMap> _engines_lock;
+    // The last fetch outcome ("ok" or "error") of each calendar URL.
+    Guarded<Json> _sync_status { Json::object() };
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };
     std::atomic<std::int64_t> _state_seq { 0 };

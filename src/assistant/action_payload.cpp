@@ -57,7 +57,7 @@ std::string payload_text(const Json& payload, const char* key)
     return value.is_null() ? "" : text_form(value);
 }
 
-Json query_items(const Json& events, const std::string& calendar_filter, const Json& accounts)
+Json query_items(const Json& events, const std::string& calendar_filter, const std::vector<Account>& accounts)
 {
     auto filter = fold_case(trim(calendar_filter));
     std::vector<Json> kept;
@@ -90,8 +90,8 @@ Json query_items(const Json& events, const std::string& calendar_filter, const J
 
     bool multi = accounts.size() >= 2;
     std::map<std::string, std::string> apple_id_of;
-    for (const auto& account : accounts)
-        apple_id_of[text_form(value_or(account, "id", ""))] = text_form(value_or(account, "apple_id", ""));
+    for (const Account& account : accounts)
+        apple_id_of[account.id] = account.apple_id;
 
     Json items = Json::array();
     for (std::size_t i = 0; i < firsts.size(); ++i) {

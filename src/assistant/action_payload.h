@@ -1,9 +1,11 @@
 #pragma once
 
+#include "calendar/records.h"
 #include "core/json.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::assistant {
 
@@ -26,6 +28,6 @@ std::string payload_text(const Json& payload, const char* key);
 // optional calendar-name filter applied, sorted by start, each repeating
 // event once at its earliest occurrence; "account" added when there are
 // several accounts.
-Json query_items(const Json& events, const std::string& calendar_filter, const Json& accounts);
+Json query_items(const Json& events, const std::string& calendar_filter, const std::vector<Account>& accounts);
 
 }  // namespace wrenfold::assistant

@@ -7,6 +7,7 @@
 #include "assistant/action_payload.h"
 #include "assistant/exe_discovery.h"
 #include "caldav/engine.h"
+#include "core/bridge_answer.h"
 
 #include <exception>
 
@@ -15,11 +16,6 @@ namespace wrenfold {
 using namespace assistant;
 
 namespace {
-
-Json failure(std::string text)
-{
-    return Json::object({ { "ok", false }, { "error", std::move(text) } });
-}
 
 Json field_or(const Json& object, const char* key, const Json& fallback)
 {
@@ -70,49 +66,47 @@ bool same_name(const std::string& a, const std::string& b)
 
 // Whether the calendar resolution found the calendar the assistant asked for,
 // rather than falling back to the default one.
-bool is_requested_calendar(const Json& calendar, const std::string& target_url, const std::string& target_name)
+bool is_requested_calendar(const Calendar& calendar, const std::string& target_url, const std::string& target_name)
 {
-    if (!target_url.empty() && target_url == text_form(field_or(calendar, "url", "")))
+    if (!target_url.empty() && target_url == calendar.url)
         return true;
-    return !target_name.empty() && same_name(target_name, text_form(field_or(calendar, "name", "")));
+    return !target_name.empty() && same_name(target_name, calendar.name);
 }
 
 // The event an update or delete is about: its URL and the account holding
 // it, or the failure to answer instead.
 struct AddressedEvent {
     std::string url;
-    Json account;
+    Account account;
     std::optional<Json> refusal;
 };
 
 AddressedEvent addressed_event(const WrenfoldApp& app, const Json& payload)
 {
-    AddressedEvent event { payload_text(payload, "url"), nullptr, std::nullopt };
+    AddressedEvent event { payload_text(payload, "url"), {}, std::nullopt };
     if (event.url.empty())
-        event.refusal = failure(app._t("err.ai_event.need_url"));
+        event.refusal = failed_answer(app._t("err.ai_event.need_url"));
     else if (auto account = app._account_for_url(event.url))
         event.account = *account;
     else
-        event.refusal = failure(app._t("err.ai_event.no_calendar"));
+        event.refusal = failed_answer(app._t("err.ai_event.no_calendar"));
     return event;
 }
 
 // Whether the event's present calendar is already the target.
-bool holds(const std::optional<Json>& current_calendar, const Json& target)
+bool holds(const std::optional<Calendar>& current_calendar, const Calendar& target)
 {
-    return current_calendar &&
-        text_form(field_or(*current_calendar, "url", "")) == text_form(field_or(target, "url", ""));
+    return current_calendar && current_calendar->url == target.url;
 }
 
 Json in_place_result(const Json& fields, const Json& url, const Json& etag)
 {
-    return Json::object({ { "ok", true },
-                          { "summary", fields["summary"] },
-                          { "start", fields["start"] },
-                          { "end", fields["end"] },
-                          { "all_day", truthy(fields["all_day"]) },
-                          { "url", url },
-                          { "etag", etag } });
+    return ok_answer({ { "summary", fields["summary"] },
+                       { "start", fields["start"] },
+                       { "end", fields["end"] },
+                       { "all_day", truthy(fields["all_day"]) },
+                       { "url", url },
+                       { "etag", etag } });
 }
 
 }  // namespace
@@ -137,54 +131,50 @@ std::optional<CalendarChoice> WrenfoldApp::_resolve_calendar(const std::string& 
 Json WrenfoldApp::claude_query_events(const Json& payload)
 {
     if (!payload.is_object())
-        return failure(_t("err.ai_event.bad_payload"));
+        return failed_answer(_t("err.ai_event.bad_payload"));
     auto start = payload_text(payload, "start");
     auto end = payload_text(payload, "end");
     if (start.empty() || end.empty())
-        return failure(_t("err.ai_event.need_range"));
-    Json known = accounts_snapshot();
+        return failed_answer(_t("err.ai_event.need_range"));
+    std::vector<Account> known = accounts_snapshot();
     if (known.empty())
-        return Json::object({ { "ok", true }, { "events", Json::array() }, { "count", 0 }, { "no_account", true } });
+        return ok_answer({ { "events", Json::array() }, { "count", 0 }, { "no_account", true } });
 
     // Calendars that failed to load simply contribute nothing.
     Json result = get_events(start, end);
     Json items = query_items(result["events"], payload_text(payload, "calendar"), known);
-    return Json::object({ { "ok", true }, { "events", items }, { "count", items.size() } });
+    return ok_answer({ { "events", items }, { "count", items.size() } });
 }
 
 Json WrenfoldApp::claude_create_event(const Json& payload)
 {
     if (!payload.is_object())
-        return failure(_t("err.ai_event.bad_payload"));
+        return failed_answer(_t("err.ai_event.bad_payload"));
     Json clean = clean_event_fields(payload);
     if (trim(payload_text(clean, "summary")).empty())
-        return failure(_t("err.ai_event.need_summary"));
+        return failed_answer(_t("err.ai_event.need_summary"));
     if (payload_text(clean, "start").empty())
-        return failure(_t("err.ai_event.need_start"));
+        return failed_answer(_t("err.ai_event.need_start"));
     auto calendar_name = payload_text(clean, "calendar");
     clean.erase("calendar");
 
     auto chosen =
         _resolve_calendar(calendar_name, payload_text(payload, "account"), payload_text(payload, "calendar_url"));
     if (!chosen)
-        return failure(_t("err.ai_event.no_calendar"));
-    Json created;
-    try {
-        created = _engine_for(chosen->account)->create_event(text_form(chosen->calendar["url"]), clean);
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return Json::object({ { "ok", true },
-                          { "summary", field_or(clean, "summary", nullptr) },
-                          { "calendar", field_or(chosen->calendar, "name", nullptr) },
-                          { "account", field_or(chosen->account, "apple_id", nullptr) },
-                          { "start", clean["start"] },
-                          { "end", field_or(clean, "end", nullptr) },
-                          { "all_day", truthy(field_or(clean, "all_day", false)) },
-                          { "location", field_or(clean, "location", "") },
-                          { "url", field_or(created, "url", nullptr) },
-                          { "etag", field_or(created, "etag", nullptr) } });
+        return failed_answer(_t("err.ai_event.no_calendar"));
+    return answer_or_failure([&] {
+        Json created = _engine_for(chosen->account)->create_event(chosen->calendar.url, clean);
+        _bump_refresh();
+        return ok_answer({ { "summary", field_or(clean, "summary", nullptr) },
+                           { "calendar", chosen->calendar.name },
+                           { "account", chosen->account.apple_id },
+                           { "start", clean["start"] },
+                           { "end", field_or(clean, "end", nullptr) },
+                           { "all_day", truthy(field_or(clean, "all_day", false)) },
+                           { "location", field_or(clean, "location", "") },
+                           { "url", field_or(created, "url", nullptr) },
+                           { "etag", field_or(created, "etag", nullptr) } });
+    });
 }
 
 Json WrenfoldApp::claude_update_event(const Json& payload)
@@ -193,52 +183,37 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
     if (refusal)
         return *refusal;
     auto engine = _engine_for(account);
-    Json current;
-    try {
-        current = engine->get_event(url);
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
+    return answer_or_failure([&] {
+        Json current = engine->get_event(url);
+        Json fields = stored_fields(current);
+        apply_payload_fields(fields, payload);
+        auto etag =
+            truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag") : payload_text(current, "etag");
 
-    Json fields = stored_fields(current);
-    apply_payload_fields(fields, payload);
-    auto etag =
-        truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag") : payload_text(current, "etag");
-
-    auto target_url = trim(payload_text(payload, "calendar_url"));
-    auto target_name = trim(payload_text(payload, "calendar"));
-    if (!target_url.empty() || !target_name.empty()) {
-        auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
-        if (target && is_requested_calendar(target->calendar, target_url, target_name) &&
-            !holds(_calendar_for_url(account, url), target->calendar)) {
-            Json moved;
-            try {
-                moved = _move_event(account, url, etag, target->account, text_form(target->calendar["url"]),
-                                    engine_fields(fields, payload));
-            } catch (const std::exception& error) {
-                return failure(error.what());
+        auto target_url = trim(payload_text(payload, "calendar_url"));
+        auto target_name = trim(payload_text(payload, "calendar"));
+        if (!target_url.empty() || !target_name.empty()) {
+            auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
+            if (target && is_requested_calendar(target->calendar, target_url, target_name) &&
+                !holds(_calendar_for_url(account, url), target->calendar)) {
+                Json moved = _move_event(account, url, etag, target->account, target->calendar.url,
+                                         engine_fields(fields, payload));
+                _bump_refresh();
+                return ok_answer({ { "summary", fields["summary"] },
+                                   { "start", fields["start"] },
+                                   { "end", fields["end"] },
+                                   { "all_day", truthy(fields["all_day"]) },
+                                   { "calendar", target->calendar.name },
+                                   { "moved", true },
+                                   { "url", field_or(moved, "url", nullptr) },
+                                   { "etag", field_or(moved, "etag", nullptr) } });
             }
-            _bump_refresh();
-            return Json::object({ { "ok", true },
-                                  { "summary", fields["summary"] },
-                                  { "start", fields["start"] },
-                                  { "end", fields["end"] },
-                                  { "all_day", truthy(fields["all_day"]) },
-                                  { "calendar", field_or(target->calendar, "name", nullptr) },
-                                  { "moved", true },
-                                  { "url", field_or(moved, "url", nullptr) },
-                                  { "etag", field_or(moved, "etag", nullptr) } });
         }
-    }
 
-    Json updated;
-    try {
-        updated = engine->update_event(url, etag, engine_fields(fields, payload));
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return in_place_result(fields, url, field_or(updated, "etag", nullptr));
+        Json updated = engine->update_event(url, etag, engine_fields(fields, payload));
+        _bump_refresh();
+        return in_place_result(fields, url, field_or(updated, "etag", nullptr));
+    });
 }
 
 Json WrenfoldApp::claude_delete_event(const Json& payload)
@@ -246,17 +221,15 @@ Json WrenfoldApp::claude_delete_event(const Json& payload)
     auto [url, account, refusal] = addressed_event(*this, payload);
     if (refusal)
         return *refusal;
-    try {
+    return answer_or_failure([&] {
         auto recurrence_id = payload_text(payload, "recurrence_id");
         if (recurrence_id.empty())
             _engine_for(account)->delete_event(url, payload_text(payload, "etag"));
         else
             _engine_for(account)->delete_occurrence(url, recurrence_id, payload_text(payload, "etag"));
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return Json::object({ { "ok", true }, { "url", url } });
+        _bump_refresh();
+        return ok_answer({ { "url", url } });
+    });
 }
 
 }  // namespace wrenfold

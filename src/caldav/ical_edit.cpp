@@ -327,6 +327,8 @@ bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule
     return changed;
 }
 
+// RFC 5545 §3.8.7.4: a significant change raises SEQUENCE, so that
+// attendees' copies know the stored one is newer.
 void raise_sequence(icalcomponent* event)
 {
     icalproperty* sequence = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);

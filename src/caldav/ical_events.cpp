@@ -179,7 +179,8 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
 void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home, Json& out)
 {
     if (!icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY))
-        emit_instance(series, series.span.start, ref, range, home, out);  // DTSTART is the first occurrence
+        emit_instance(series, series.span.start, ref, range, home,
+                      out);  // DTSTART is the first occurrence (RFC 5545 §3.8.5.3)
     for (icalproperty* p : properties_of(series.master, ICAL_RDATE_PROPERTY)) {
         icaldatetimeperiodtype value = icalproperty_get_rdate(p);
         icaltimetype time = icaltime_is_null_time(value.time) ? value.period.start : value.time;
@@ -323,7 +324,7 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
         if (auto span = span_of(event, calendar, home))
             emit_if_overlapping(event, *span, &series, ref, format_in_home(id, home), range, home, out);
     }
-    // RDATEs may repeat a rule's instance: keep each occurrence once.
+    // RDATEs may repeat a rule's instance; the set counts it once (RFC 5545 §3.8.5.3).
     std::set<std::string> seen;
     Json unique = Json::array();
     for (size_t i = first_new; i < out.size(); ++i)

@@ -54,6 +54,8 @@ Url collection(Url url)
     return url;
 }
 
+// iCloud's calendar-color (Apple's ical namespace) is "#RRGGBBAA"; others
+// send "#RRGGBB". The page wants the six-digit form.
 std::string normalized_color(const std::string& raw)
 {
     std::string text;
@@ -73,10 +75,11 @@ std::string normalized_color(const std::string& raw)
     return color;
 }
 
+// DAV:current-user-privilege-set (RFC 3744 §5.4, asked for by RFC 4791 §6.3).
 bool is_writable(const XmlElement* privileges)
 {
     if (!privileges)
-        return true;  // servers that do not say are taken as writable
+        return true;  // servers that do not say are taken as writable (the property is optional)
     for (const auto& privilege : privileges->children)
         for (const auto& granted : privilege.children)
             if (granted.ns == kDavNs &&
@@ -89,7 +92,7 @@ bool is_writable(const XmlElement* privileges)
 bool holds_events(const XmlElement* components)
 {
     if (!components)
-        return true;  // no restriction given: every component
+        return true;  // RFC 4791 §5.2.3: without the property, every component type is accepted
     for (const auto& comp : components->children)
         if (comp.name == "comp" && comp.attribute("name") == "VEVENT")
             return true;
@@ -110,6 +113,9 @@ Json calendar_record(const Url& url, const DavResponse& response)
             record["color"] = normalized;
     }
     record["read_only"] = !is_writable(response.prop(kDavNs, "current-user-privilege-set"));
+    // The change tag: CalendarServer's getctag where the server has that
+    // extension (iCloud does), else the collection's DAV:sync-token (RFC 6578 §4),
+    // which also moves whenever a member changes.
     if (const auto* ctag = response.prop(kCalServerNs, "getctag"); ctag && !ctag->text.empty())
         record["ctag"] = ctag->text;
     else if (const auto* token = response.prop(kDavNs, "sync-token"); token && !token->text.empty())
@@ -142,6 +148,7 @@ bool ICloudCalDAV::origin_known(const std::string& origin)
 
 void ICloudCalDAV::check_allowed(const Url& url)
 {
+    // Credentials go over TLS only (RFC 6764 §8), loopback test servers excepted.
     if (url.scheme != "https" && !is_loopback_host(url.host))
         throw CalDavError("refused to send the account's credentials over plain http to " + url.host);
     std::string origin = origin_of(url);
@@ -161,6 +168,9 @@ HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects)
         check_allowed(*url);
         request.credentials = m_credentials;
         HttpResponse response = m_transport->perform(request);
+        // Redirects are followed (RFC 6764 §5 bootstraps through them), a
+        // bounded number of times and only to origins discovery reached, so
+        // that the credentials never go anywhere else.
         if (!follow_redirects || !is_redirect(response.status))
             return response;
         std::string location = response.header("location");
@@ -184,7 +194,7 @@ std::vector<DavResponse> ICloudCalDAV::propfind(const Url& url, int depth,
                           propfind_body(props),
                           std::nullopt };
     HttpResponse response = send(std::move(request));
-    if (response.status != 207)
+    if (response.status != 207)  // RFC 4918 §9.1: PROPFIND answers 207 Multi-Status
         fail_status("PROPFIND", response.status);
     return parse_multistatus(response.body);
 }
@@ -204,6 +214,8 @@ ICloudCalDAV::Home ICloudCalDAV::home()
                     return hrefs.front();
         return {};
     };
+    // RFC 6764 §6: the root names the current-user-principal (RFC 5397), the
+    // principal names its calendar-home-set (RFC 4791 §6.2.1).
     std::string principal_href =
         first_href(propfind(m_root, 0, { { kDavNs, "current-user-principal" } }), kDavNs, "current-user-principal");
     if (principal_href.empty())
@@ -270,7 +282,8 @@ Json ICloudCalDAV::discover()
     };
     HttpResponse answer = send(request(), false);
     if (answer.status == 404 || is_redirect(answer.status)) {
-        // The account moved on the server: find its home again, once.
+        // The account moved on the server (iCloud answers the old home with 404
+        // or a redirect after moving it to another partition): find its home again, once.
         forget_home();
         account = home();
         answer = send(request());
@@ -284,11 +297,13 @@ Json ICloudCalDAV::discover()
         if (!url)
             continue;
         *url = collection(*url);
+        // A Depth 1 PROPFIND lists the home itself too (RFC 4918 §9.1).
         if (url->path == account.calendars.path && origin_of(*url) == origin_of(account.calendars))
             continue;
         const auto* type = response.prop(kDavNs, "resourcetype");
         if (!type || !type->has_child(kCalDavNs, "calendar"))
             continue;
+        // Scheduling inbox and outbox (RFC 6638 §2.1, §2.2) hold no user events.
         if (type->has_child(kCalDavNs, "schedule-inbox") || type->has_child(kCalDavNs, "schedule-outbox"))
             continue;
         if (!holds_events(response.prop(kCalDavNs, "supported-calendar-component-set")))
@@ -357,7 +372,7 @@ Json ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::yea
     if (range.end <= range.start)
         return events;
     // A day of margin on both sides: servers compare floating and all-day
-    // values in their own zone; the exact cut is made here.
+    // values in their own zone (RFC 4791 §9.9); the exact cut is made here.
     const std::chrono::seconds margin(86400);
     HttpRequest request { "REPORT",
                           to_string(calendar),
@@ -388,7 +403,7 @@ ICloudCalDAV::Stored ICloudCalDAV::fetch(const Url& url)
     if (response.status != 200)
         fail_status("GET", response.status);
     std::string etag = response.header("etag");
-    if (etag.empty())
+    if (etag.empty())  // some servers leave it off a GET; DAV:getetag (RFC 4918 §15.6) has it
         etag = fetch_etag(url);
     return { std::move(response.body), std::move(etag) };
 }
@@ -418,10 +433,13 @@ std::string ICloudCalDAV::put(const Url& url, const std::string& ics, const std:
     if (!condition.empty())
         request.headers.emplace_back(condition_header, condition);
     HttpResponse response = send(std::move(request));
+    // If-None-Match: * refuses to overwrite a resource of the same name
+    // (RFC 4791 §5.3.2, RFC 7232 §3.2).
     if (response.status == 412 && condition_header == "If-None-Match")
         throw CalDavError("an event with this UID already exists in the calendar (HTTP 412)");
     if (response.status / 100 != 2)
         fail_status("PUT", response.status);
+    // RFC 4791 §5.3.4: a server that changed the data on storing it sends no ETag.
     std::string etag = response.header("etag");
     return etag.empty() ? fetch_etag(url) : etag;
 }
@@ -429,10 +447,10 @@ std::string ICloudCalDAV::put(const Url& url, const std::string& ics, const std:
 void ICloudCalDAV::remove(const Url& url, const std::string& etag)
 {
     HttpRequest request { "DELETE", to_string(url), {}, "", std::nullopt };
-    if (!etag.empty())
+    if (!etag.empty())  // RFC 7232 §3.1: never delete a version the caller has not seen
         request.headers.emplace_back("If-Match", etag);
     HttpResponse response = send(std::move(request));
-    if (response.status == 404 || response.status / 100 == 2)
+    if (response.status == 404 || response.status / 100 == 2)  // already gone counts as deleted
         return;
     fail_status("DELETE", response.status);
 }
@@ -475,6 +493,9 @@ Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& n
     Stored stored = fetch(old_url);
     IcalPtr parsed = parse_calendar(stored.ics);
     apply_fields(parsed.get(), fields, edit_context());
+    // A PUT into the target and a DELETE of the source rather than WebDAV
+    // MOVE (RFC 4918 §9.9): the object is rewritten with the changed fields
+    // on the way.
     Url new_url = calendar;
     new_url.path += percent_encode_segment(last_segment(old_url.path));
     std::string new_etag = put(new_url, serialize(parsed.get()), "If-None-Match", "*");
@@ -508,6 +529,7 @@ Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::stri
     icalcomponent* master = master_event(parsed.get());
     const char* stored_uid = icalcomponent_get_uid(master);
     std::string uid = stored_uid && *stored_uid ? stored_uid : fields.uid.value_or(new_uuid());
+    // RFC 5545 §3.8.4.7: every component of a recurrence set shares the UID.
     if (!stored_uid || !*stored_uid)
         for (icalcomponent* e = icalcomponent_get_first_component(parsed.get(), ICAL_VEVENT_COMPONENT); e;
              e = icalcomponent_get_next_component(parsed.get(), ICAL_VEVENT_COMPONENT))

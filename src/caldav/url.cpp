@@ -183,6 +183,8 @@ std::string to_string(const Url& url)
     return url.scheme + "://" + host + (default_port ? "" : ":" + std::to_string(url.port)) + url.path;
 }
 
+// Servers send hrefs absolute, host-relative or path-relative (RFC 4918 §8.3),
+// with blanks around them at times.
 std::optional<Url> resolve_href(const Url& base, const std::string& raw_href)
 {
     std::string href = raw_href;

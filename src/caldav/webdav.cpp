@@ -61,7 +61,7 @@ XmlElement copy_element(const xmlNode* node, int depth)
 
 int status_code(const std::string& status_line)
 {
-    // "HTTP/1.1 200 OK"
+    // The status line of a propstat or response (RFC 4918 §14.28): "HTTP/1.1 200 OK"
     auto space = status_line.find(' ');
     if (space == std::string::npos)
         return 0;

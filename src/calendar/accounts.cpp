@@ -4,6 +4,7 @@
 
 #include "caldav/engine.h"
 #include "calendar/calendar_rules.h"
+#include "core/bridge_answer.h"
 #include "core/random.h"
 #include "core/unicode_text.h"
 
@@ -14,11 +15,6 @@ namespace {
 std::string trimmed(const Json& value)
 {
     return value.is_string() ? trim_unicode(value.get_ref<const std::string&>()) : std::string();
-}
-
-Json failure(std::string text)
-{
-    return Json::object({ { "ok", false }, { "error", std::move(text) } });
 }
 
 }  // namespace
@@ -33,55 +29,53 @@ EngineFactory icloud_engine_factory()
     };
 }
 
-void WrenfoldApp::_change_accounts(const std::function<void(Json& accounts)>& change)
+void WrenfoldApp::_change_accounts(const std::function<void(std::vector<Account>& accounts)>& change)
 {
-    std::lock_guard lock(m_accounts_mutex);
-    change(accounts);
+    accounts.with_locked(change);
 }
 
 Json WrenfoldApp::list_accounts()
 {
     Json listed = Json::array();
-    for (const Json& account : accounts_snapshot()) {
+    for (const Account& account : accounts_snapshot()) {
         listed.push_back(Json::object({
-            { "id", account_id_of(account) },
-            { "apple_id", account.value("apple_id", Json()) },
-            { "home_tzid", account.value("home_tzid", Json("Asia/Taipei")) },
-            { "calendars", calendars_of(account) },
+            { "id", account.id },
+            { "apple_id", account.apple_id },
+            { "home_tzid", account.home_tzid },
+            { "calendars", calendar_records(account.calendars) },
         }));
     }
     return Json::object(
         { { "accounts", std::move(listed) }, { "default_calendar", setting("default_calendar", Json("")) } });
 }
 
-std::optional<Json> WrenfoldApp::_account_by_id(const std::string& account_id) const
+std::optional<Account> WrenfoldApp::_account_by_id(const std::string& account_id) const
 {
     return find_account_by_id(accounts_snapshot(), account_id);
 }
 
-std::optional<Json> WrenfoldApp::_account_for_url(const std::string& event_url) const
+std::optional<Account> WrenfoldApp::_account_for_url(const std::string& event_url) const
 {
     return find_account_for_url(accounts_snapshot(), event_url);
 }
 
-std::optional<Json> WrenfoldApp::_calendar_for_url(const Json& account, const std::string& event_url)
+std::optional<Calendar> WrenfoldApp::_calendar_for_url(const Account& account, const std::string& event_url)
 {
     return find_calendar_for_url(account, event_url);
 }
 
-std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_engine_for(const Json& account)
+std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_engine_for(const Account& account)
 {
-    std::string id = account_id_of(account);
-    std::lock_guard lock(_engines_lock);
-    auto found = _engines.find(id);
-    if (found != _engines.end())
-        return found->second;
-    auto engine = m_make_engine(text_form(account.value("apple_id", Json(""))),
-                                text_form(account.value("app_password", Json(""))), home_tzid_of(account));
-    if (!engine)
-        throw std::runtime_error("no CalDAV engine could be made for this account");
-    _engines.emplace(id, engine);
-    return engine;
+    return _engines_lock.with_locked([&](EngineMap& engines) {
+        auto found = engines.find(account.id);
+        if (found != engines.end())
+            return found->second;
+        auto engine = m_make_engine(account.apple_id, account.app_password, home_tzid_of(account));
+        if (!engine)
+            throw std::runtime_error("no CalDAV engine could be made for this account");
+        engines.emplace(account.id, engine);
+        return engine;
+    });
 }
 
 Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_password_value)
@@ -89,11 +83,11 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
     std::string apple_id = trimmed(apple_id_value);
     std::string app_password = trimmed(app_password_value);
     if (apple_id.empty() || app_password.empty())
-        return failure(_t("err.account.need_fields"));
+        return failed_answer(_t("err.account.need_fields"));
     if (apple_id_taken(accounts_snapshot(), apple_id))
-        return failure(_t("err.account.dup", { { "id", apple_id } }));
+        return failed_answer(_t("err.account.dup", { { "id", apple_id } }));
 
-    Json discovered;
+    std::vector<Calendar> discovered;
     std::shared_ptr<caldav::CalendarEngine> engine;
     try {
         engine = m_make_engine(apple_id, app_password, std::nullopt);
@@ -101,38 +95,35 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
             throw std::runtime_error("no CalDAV engine could be made for this account");
         caldav::AuthResult auth = engine->check_auth();
         if (!auth.accepted)
-            return failure(_t("err.account.auth", { { "status", auth.status } }));
+            return failed_answer(_t("err.account.auth", { { "status", auth.status } }));
     } catch (const std::exception& error) {
-        return failure(_t("err.account.network", { { "err", error.what() } }));
+        return failed_answer(_t("err.account.network", { { "err", error.what() } }));
     }
     try {
-        discovered = engine->discover();
+        discovered = parse_calendars(engine->discover());
     } catch (const std::exception& error) {
-        return failure(_t("err.account.discover", { { "err", error.what() } }));
+        return failed_answer(_t("err.account.discover", { { "err", error.what() } }));
     }
 
     std::string id = new_uuid_hex();
-    Json calendars = merge_calendars(Json::array(), discovered.is_array() ? discovered : Json::array());
-    Json record = Json::object({ { "id", id },
-                                 { "apple_id", apple_id },
-                                 { "app_password", app_password },
-                                 { "home_tzid", kDefaultHomeTzid },
-                                 { "calendars", calendars } });
+    std::vector<Calendar> calendars = merge_calendars({}, discovered);
+    Account record = parse_account(Json::object({ { "id", id },
+                                                  { "apple_id", apple_id },
+                                                  { "app_password", app_password },
+                                                  { "home_tzid", kDefaultHomeTzid },
+                                                  { "calendars", calendar_records(calendars) } }));
     // Another call may have added the same Apple ID while this one was on the
     // network; the check and the append are one step under the lock.
     bool added = false;
-    _change_accounts([&](Json& list) {
+    _change_accounts([&](std::vector<Account>& list) {
         if (apple_id_taken(list, apple_id))
             return;
         list.push_back(record);
         added = true;
     });
     if (!added)
-        return failure(_t("err.account.dup", { { "id", apple_id } }));
-    {
-        std::lock_guard lock(_engines_lock);
-        _engines[id] = engine;
-    }
+        return failed_answer(_t("err.account.dup", { { "id", apple_id } }));
+    _engines_lock.with_locked([&](EngineMap& engines) { engines[id] = engine; });
     _save_accounts();
 
     if (!truthy(setting("default_calendar", Json("")))) {
@@ -142,29 +133,21 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
         }
     }
     _bump_calendars();
-    return Json::object(
-        { { "ok", true },
-          { "account", Json::object({ { "id", id }, { "apple_id", apple_id }, { "calendars", calendars } }) },
+    return ok_answer(
+        { { "account",
+            Json::object({ { "id", id }, { "apple_id", apple_id }, { "calendars", calendar_records(calendars) } }) },
           { "default_calendar", setting("default_calendar", Json("")) } });
 }
 
 Json WrenfoldApp::remove_account(const std::string& account_id)
 {
-    _change_accounts([&](Json& list) {
-        Json kept = Json::array();
-        for (Json& account : list) {
-            if (!has_account_id(account, account_id))
-                kept.push_back(std::move(account));
-        }
-        list = std::move(kept);
+    _change_accounts([&](std::vector<Account>& list) {
+        std::erase_if(list, [&](const Account& account) { return has_account_id(account, account_id); });
     });
-    {
-        std::lock_guard lock(_engines_lock);
-        _engines.erase(account_id);
-    }
+    _engines_lock.with_locked([&](EngineMap& engines) { engines.erase(account_id); });
     _save_accounts();
     _bump_calendars();
-    return Json::object({ { "ok", true }, { "accounts", list_accounts()["accounts"] } });
+    return ok_answer({ { "accounts", list_accounts()["accounts"] } });
 }
 
 }  // namespace wrenfold

@@ -5,48 +5,41 @@
 #include "caldav/engine.h"
 #include "caldav/url.h"
 #include "calendar/calendar_rules.h"
+#include "core/bridge_answer.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace wrenfold {
 
 namespace {
 
-Json failure(std::string text)
-{
-    return Json::object({ { "ok", false }, { "error", std::move(text) } });
-}
-
 Json account_not_found()
 {
-    return failure("account not found");
+    return failed_answer("account not found");
 }
 
-std::optional<std::string> optional_text(const Json& value)
+// The entity tag the engine answered for a stored event, when it gave one.
+std::optional<std::string> etag_of(const Json& stored)
 {
-    if (value.is_string())
-        return value.get<std::string>();
+    auto etag = stored.find("etag");
+    if (etag != stored.end() && etag->is_string())
+        return etag->get<std::string>();
     return std::nullopt;
 }
 
 // Edits address only an event directly inside one of the account's own
 // calendars, never a calendar, the home or anything reached through dots.
-bool is_event_of(const Json& account, const std::string& event_url)
+bool is_event_of(const Account& account, const std::string& event_url)
 {
-    for (const Json& calendar : calendars_of(account)) {
-        if (caldav::is_inside_calendar(text_form(calendar.value("url", Json(""))), event_url))
-            return true;
-    }
-    return false;
+    return std::any_of(account.calendars.begin(), account.calendars.end(),
+                       [&](const Calendar& calendar) { return caldav::is_inside_calendar(calendar.url, event_url); });
 }
 
-bool is_calendar_of(const Json& account, const std::string& calendar_url)
+bool is_calendar_of(const Account& account, const std::string& calendar_url)
 {
-    for (const Json& calendar : calendars_of(account)) {
-        if (text_form(calendar.value("url", Json(""))) == calendar_url)
-            return true;
-    }
-    return false;
+    return std::any_of(account.calendars.begin(), account.calendars.end(),
+                       [&](const Calendar& calendar) { return calendar.url == calendar_url; });
 }
 
 std::string not_an_event(const std::string& url)
@@ -60,19 +53,16 @@ template <typename Change>
 Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const std::optional<std::string>& event_url,
                          const Change& change)
 {
-    auto account = app._account_by_id(account_id);
-    if (!account)
-        return account_not_found();
-    if (event_url && !is_event_of(*account, *event_url))
-        return failure(not_an_event(*event_url));
-    Json result;
-    try {
-        result = change(*app._engine_for(*account));
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    app._bump_refresh();
-    return result;
+    return answer_or_failure([&] {
+        auto account = app._account_by_id(account_id);
+        if (!account)
+            return account_not_found();
+        if (event_url && !is_event_of(*account, *event_url))
+            return failed_answer(not_an_event(*event_url));
+        Json result = change(*app._engine_for(*account));
+        app._bump_refresh();
+        return result;
+    });
 }
 
 }  // namespace
@@ -106,29 +96,26 @@ Json WrenfoldApp::move_event(const std::string& old_account_id, const std::strin
                              const std::string& etag, const std::string& new_account_id,
                              const std::string& new_calendar_url, const Json& fields)
 {
-    auto old_account = _account_by_id(old_account_id);
-    auto new_account = _account_by_id(new_account_id);
-    if (!old_account || !new_account)
-        return account_not_found();
-    Json result;
-    try {
-        result = _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
-    } catch (const std::exception& error) {
-        return failure(error.what());
-    }
-    _bump_refresh();
-    return result;
+    return answer_or_failure([&] {
+        auto old_account = _account_by_id(old_account_id);
+        auto new_account = _account_by_id(new_account_id);
+        if (!old_account || !new_account)
+            return account_not_found();
+        Json result = _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
+        _bump_refresh();
+        return result;
+    });
 }
 
-Json WrenfoldApp::_move_event(const Json& old_account, const std::string& old_event_url, const std::string& old_etag,
-                              const Json& new_account, const std::string& new_calendar_url, const Json& fields)
+Json WrenfoldApp::_move_event(const Account& old_account, const std::string& old_event_url, const std::string& old_etag,
+                              const Account& new_account, const std::string& new_calendar_url, const Json& fields)
 {
     if (!is_event_of(old_account, old_event_url))
         throw std::runtime_error(not_an_event(old_event_url));
     if (!is_calendar_of(new_account, new_calendar_url))
         throw std::runtime_error("refused: " + new_calendar_url + " is not a calendar of this account");
     auto new_engine = _engine_for(new_account);
-    if (old_account.value("id", Json()) == new_account.value("id", Json()))
+    if (old_account.id == new_account.id)
         return new_engine->move_event(old_event_url, new_calendar_url, fields, old_etag);
 
     // The stored object goes over whole (alarms, attendees, overrides, its
@@ -142,8 +129,7 @@ Json WrenfoldApp::_move_event(const Json& old_account, const std::string& old_ev
         // the caller hears of the failed delete, not of this cleanup.
         std::exception_ptr delete_failure = std::current_exception();
         try {
-            new_engine->delete_event(text_form(created.value("url", Json(""))),
-                                     optional_text(created.value("etag", Json())));
+            new_engine->delete_event(text_form(created.value("url", Json(""))), etag_of(created));
         } catch (...) {
         }
         std::rethrow_exception(delete_failure);

@@ -47,7 +47,7 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     std::vector<FetchOutcome> outcomes(tasks.size());
     run_in_parallel(tasks.size(), [&](std::size_t index) {
         const FetchTask& task = tasks[index];
-        std::string url = text_form(task.calendar.value("url", Json("")));
+        const std::string& url = task.calendar.url;
         FetchOutcome& outcome = outcomes[index];
         try {
             Json events = _engine_for(task.account)->list_events(url, start, end);
@@ -68,8 +68,7 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     Json errors = Json::array();
     for (std::size_t i = 0; i < tasks.size(); ++i) {
         if (outcomes[i].error) {
-            errors.push_back(Json::object(
-                { { "calendar", tasks[i].calendar.value("name", Json("")) }, { "error", *outcomes[i].error } }));
+            errors.push_back(Json::object({ { "calendar", tasks[i].calendar.name }, { "error", *outcomes[i].error } }));
             continue;
         }
         for (Json& event : outcomes[i].events) {

@@ -60,7 +60,7 @@ void WrenfoldApp::_handle_worker_message(const Json& message)
         auto account = _account_by_id(account_id->get<std::string>());
         if (!account)
             return;
-        for (const Json& calendar : account->value("calendars", Json::array()))
+        for (const Json& calendar : account->record.value("calendars", Json::array()))
             _set_sync_status(calendar.at("url").get<std::string>(), "error");
     }
 }

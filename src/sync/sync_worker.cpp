@@ -13,14 +13,9 @@ namespace {
 // The engine's zone only shapes event times, which a look never reads.
 constexpr const char* kEngineZone = "UTC";
 
-bool is_watchable(const Json& account)
+bool is_watchable(const Account& account)
 {
-    for (const char* key : { "id", "apple_id", "app_password" }) {
-        auto found = account.find(key);
-        if (found == account.end() || !found->is_string() || found->get_ref<const std::string&>().empty())
-            return false;
-    }
-    return true;
+    return !account.id.empty() && !account.apple_id.empty() && !account.app_password.empty();
 }
 
 void add_traffic(TrafficCount& total, const TrafficCount& more)
@@ -40,15 +35,15 @@ struct SyncWorker::Watched {
     AccountWatch watch;
 };
 
-Json watchable_accounts(const Json& document)
+std::vector<Account> watchable_accounts(const Json& document)
 {
-    Json accounts = Json::array();
-    if (!document.is_object() || !document.contains("accounts") || !document["accounts"].is_array())
-        return accounts;
-    for (const Json& account : document["accounts"]) {
-        if (account.is_object() && is_watchable(account))
-            accounts.push_back(account);
-    }
+    if (!document.is_object())
+        return {};
+    auto listed = document.find("accounts");
+    if (listed == document.end())
+        return {};
+    std::vector<Account> accounts = parse_accounts(*listed);
+    std::erase_if(accounts, [](const Account& account) { return !is_watchable(account); });
     return accounts;
 }
 
@@ -68,10 +63,10 @@ SyncWorker::Watched& SyncWorker::watched_for(const std::string& account_id)
     return *slot;
 }
 
-void SyncWorker::ensure_engine(Watched& watched, const Json& account)
+void SyncWorker::ensure_engine(Watched& watched, const Account& account)
 {
-    const std::string& apple_id = account["apple_id"].get_ref<const std::string&>();
-    const std::string& password = account["app_password"].get_ref<const std::string&>();
+    const std::string& apple_id = account.apple_id;
+    const std::string& password = account.app_password;
     // New credentials need a new engine; what was seen of the calendars stays.
     if (watched.engine && watched.apple_id == apple_id && watched.password == password)
         return;
@@ -128,13 +123,13 @@ void SyncWorker::look_at(const std::string& account_id, Watched& watched, Clock:
         log_line("[sync]", "account " + account_id + " is reachable again");
 }
 
-Clock::time_point SyncWorker::run_cycle(const Json& accounts, Clock::time_point now)
+Clock::time_point SyncWorker::run_cycle(const std::vector<Account>& accounts, Clock::time_point now)
 {
     std::set<std::string> listed;
-    for (const Json& account : accounts) {
-        if (!account.is_object() || !is_watchable(account))
+    for (const Account& account : accounts) {
+        if (!is_watchable(account))
             continue;
-        const std::string& id = account["id"].get_ref<const std::string&>();
+        const std::string& id = account.id;
         if (!listed.insert(id).second)
             continue;
         Watched& watched = watched_for(id);

@@ -2,6 +2,7 @@
 
 #include "caldav/engine.h"
 #include "caldav/http.h"
+#include "calendar/records.h"
 #include "platform/message_queues.h"
 #include "sync/account_watch.h"
 #include "sync/metered_transport.h"
@@ -10,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace wrenfold::sync {
 
@@ -31,7 +33,7 @@ public:
 
     // Looks at each account (as the store lists them) that is due; answers
     // when the next look is due.
-    Clock::time_point run_cycle(const Json& accounts, Clock::time_point now);
+    Clock::time_point run_cycle(const std::vector<Account>& accounts, Clock::time_point now);
 
     // What went over the wire for all accounts so far.
     TrafficCount traffic() const;
@@ -40,7 +42,7 @@ private:
     struct Watched;
 
     Watched& watched_for(const std::string& account_id);
-    void ensure_engine(Watched& watched, const Json& account);
+    void ensure_engine(Watched& watched, const Account& account);
     void look_at(const std::string& account_id, Watched& watched, Clock::time_point now);
     void report_failure(const std::string& account_id, Watched& watched, const std::string& error,
                         Clock::time_point now);
@@ -52,9 +54,9 @@ private:
     TrafficCount m_traffic_of_dropped;
 };
 
-// The accounts of a parsed accounts.json that can be watched: objects with
-// string "id", "apple_id" and "app_password". Anything else in the document
-// counts as no accounts.
-Json watchable_accounts(const Json& document);
+// The accounts of a parsed accounts.json that can be watched: those with an
+// id, an Apple ID and a password. Anything else in the document counts as no
+// accounts.
+std::vector<Account> watchable_accounts(const Json& document);
 
 }  // namespace wrenfold::sync

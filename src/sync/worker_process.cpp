@@ -74,20 +74,20 @@ public:
     {
     }
 
-    Json read()
+    std::vector<Account> read()
     {
         std::error_code missing;
         if (!std::filesystem::exists(m_file, missing))
-            return Json::array();
+            return {};
         try {
-            Json accounts = watchable_accounts(Json::parse(read_file(m_file)));
+            std::vector<Account> accounts = watchable_accounts(Json::parse(read_file(m_file)));
             m_last_error.clear();
             return accounts;
         } catch (const std::exception& error) {
             if (m_last_error != error.what())
                 log_line("[sync]", "accounts.json cannot be read: " + std::string(error.what()));
             m_last_error = error.what();
-            return Json::array();
+            return {};
         }
     }
 

@@ -19,7 +19,7 @@ TEST(Construction, FirstStartCreatesAPrivateDataDirectoryWithDefaults)
     ASSERT_EQ(::stat(folders.data().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(app->settings_snapshot(), Json::parse(R"({"window_w": 1280, "window_h": 720, "language": "en"})"));
-    EXPECT_EQ(app->accounts_snapshot(), Json::array());
+    EXPECT_TRUE(app->accounts_snapshot().empty());
     EXPECT_FALSE(fs::exists(folders.data() / "settings.json"));
     EXPECT_EQ(app->claude_model(), "claude-opus-4-8");
     EXPECT_EQ(app->claude_effort(), "xhigh");

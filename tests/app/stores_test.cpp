@@ -17,7 +17,7 @@ TEST(AccountStore, NormalisesWhatItLoadsWithoutWritingItBack)
         R"( {"id": 0, "apple_id": "c"}]})";
     folders.store_accounts(stored);
     auto app = folders.make_app();
-    Json accounts = app->accounts_snapshot();
+    Json accounts = wrenfold::account_records(app->accounts_snapshot());
 
     ASSERT_EQ(accounts.size(), 3u);
     EXPECT_EQ(accounts[0]["id"].get<std::string>().size(), 32u);
@@ -41,14 +41,14 @@ TEST(AccountStore, UnreadableStoresAreLoggedAndLeaveNoAccounts)
         std::string output = ::testing::internal::GetCapturedStdout();
         EXPECT_TRUE(output.starts_with("load_accounts: ")) << stored << ": " << output;
         EXPECT_EQ(output.back(), '\n');
-        EXPECT_EQ(app->accounts_snapshot(), Json::array());
+        EXPECT_TRUE(app->accounts_snapshot().empty());
     }
     AppFolders folders;
     folders.store_accounts(R"({"accounts": {"not": "a list"}})");
     ::testing::internal::CaptureStdout();
     auto app = folders.make_app();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(app->accounts_snapshot(), Json::array());
+    EXPECT_TRUE(app->accounts_snapshot().empty());
 }
 
 TEST(AccountStore, SavedStoreReadsBackWithTheSameRecordsAndOrder)
@@ -64,6 +64,29 @@ TEST(AccountStore, SavedStoreReadsBackWithTheSameRecordsAndOrder)
     auto app = folders.make_app();
     app->_save_accounts();
     EXPECT_EQ(folders.accounts_file_text(), stored);
+}
+
+TEST(AccountStore, UnknownKeysAndOddValuesSurviveASaveByteForByte)
+{
+    AppFolders folders;
+    const Json document = Json::parse(R"({"accounts": [
+        {"id": 7, "apple_id": "n@example.com", "app_password": "p", "home_tzid": "", "extra": {"k": [1, null]},
+         "calendars": ["junk", {"url": "https://x/cal/", "name": 5, "visible": "yes", "color": null,
+                                "read_only": 0, "ctag": "t"}, {"name": "no url"}]},
+        {"zz": true, "id": "b", "apple_id": "b@example.com", "calendars": null, "home_tzid": "Europe/Paris"}]})");
+    const std::string stored = document.dump(2);
+    folders.store_accounts(stored);
+    auto app = folders.make_app();
+
+    // A change that touches no calendar still saves the whole store.
+    EXPECT_EQ(app->set_calendar_visible("7", "https://nowhere/", false)["ok"], true);
+    EXPECT_EQ(folders.accounts_file_text(), stored);
+
+    // A real change rewrites that one value in place.
+    app->set_calendar_visible("7", "https://x/cal/", false);
+    Json changed = document;
+    changed["accounts"][0]["calendars"][1]["visible"] = false;
+    EXPECT_EQ(folders.accounts_file_text(), changed.dump(2));
 }
 
 TEST(SettingsStore, MergesStoredKeysOverDefaultsAndKeepsUnknownOnes)
@@ -132,6 +155,6 @@ TEST(Stores, NestingDeepEnoughToOverflowAStackIsNotValidJson)
     std::string output = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find("load_accounts: not valid JSON"), std::string::npos) << output;
     EXPECT_NE(output.find("load_settings: not valid JSON"), std::string::npos) << output;
-    EXPECT_EQ(app->accounts_snapshot(), Json::array());
+    EXPECT_TRUE(app->accounts_snapshot().empty());
     EXPECT_EQ(app->setting("view", "month"), "month");
 }

@@ -50,7 +50,7 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
           { "calendar_url", "local:tw_holidays" },
           { "calendar_name", "Work" } },
     });
-    auto items = query_items(events, " work", two_accounts());
+    auto items = query_items(events, " work", parse_accounts(two_accounts()));
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0],
               (Json { { "summary", "weekly" },
@@ -66,9 +66,9 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
     EXPECT_EQ(items[1]["recurring"], false);
     EXPECT_EQ(items[1]["account"], "");
 
-    auto one_account = query_items(events, "", Json::array({ two_accounts()[0] }));
+    auto one_account = query_items(events, "", parse_accounts(Json::array({ two_accounts()[0] })));
     ASSERT_EQ(one_account.size(), 3u);
     EXPECT_EQ(one_account[1]["summary"], "once");
     EXPECT_FALSE(one_account[0].contains("account"));
-    EXPECT_TRUE(query_items(events, "Taiwan holidays", two_accounts()).empty());
+    EXPECT_TRUE(query_items(events, "Taiwan holidays", parse_accounts(two_accounts())).empty());
 }

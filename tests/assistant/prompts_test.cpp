@@ -28,7 +28,8 @@ TEST(Prompts, DirectiveAndDocumentsAssembleAsTheAssistantExpects)
 TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 {
     Json one = Json::array({ two_accounts()[0] });
-    auto block = calendar_context_block(sunday_evening(), one, default_calendar(one, "https://a/home/")->calendar);
+    auto block = calendar_context_block(sunday_evening(), one,
+                                        default_calendar(parse_accounts(one), "https://a/home/")->calendar.record);
     EXPECT_EQ(block,
               "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週日）19:05，時區 Europe/Paris\n"
               "可寫入的行事曆（建立/修改用 calendar 欄位指定名稱,省略則用預設）：\n"

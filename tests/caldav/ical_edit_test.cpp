@@ -253,41 +253,76 @@ TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride)
     EXPECT_THROW(remove_occurrence(calendar.get(), "2025-03-17T16:00:00", context()), CalDavError);
 }
 
-TEST(IcalReading, EveryRdateRulesAlignedAndDaylightSavingGaps)
+TimeRange days(year_month_day from, year_month_day to)
 {
-    const std::string rdates =
-        wrap("BEGIN:VEVENT\r\nUID:r\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Asia/Taipei:20250301T090000\r\n"
-             "DURATION:PT1H\r\nRDATE;TZID=Asia/Taipei:20250305T090000,20250307T090000\r\n"
-             "RDATE;VALUE=PERIOD:20250310T010000Z/20250310T020000Z\r\nRDATE;TZID=Asia/Taipei:20250312T090000\r\n"
-             "SUMMARY:R\r\nEND:VEVENT\r\n");
+    return { home_midnight(from, taipei()), home_midnight(to, taipei()) };
+}
+
+std::vector<std::string> starts_of(const std::string& ics, const TimeRange& range)
+{
+    IcalPtr calendar = parse_calendar(ics);
+    Json out = Json::array();
+    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), out);
     std::vector<std::string> starts;
-    for (const auto& line : occurrences(rdates))
-        starts.push_back(line.substr(20, 19));
-    EXPECT_EQ(starts,
-              (std::vector<std::string> { "2025-03-01T09:00:00", "2025-03-05T09:00:00", "2025-03-07T09:00:00",
-                                          "2025-03-10T09:00:00", "2025-03-12T09:00:00" }));
-    // Every seventh hour since 2020, looked at years later.
-    const std::string hourly = wrap("BEGIN:VEVENT\r\nUID:h\r\nDTSTAMP:20200101T000000Z\r\nDTSTART:20200101T000000Z\r\n"
-                                    "RRULE:FREQ=HOURLY;INTERVAL=7\r\nSUMMARY:H\r\nEND:VEVENT\r\n");
-    auto hours_seen = occurrences(hourly, year { 2025 } / 3 / 1, year { 2025 } / 3 / 3);
-    ASSERT_GE(hours_seen.size(), 6u);
-    const auto series_start = sys_days { year { 2020 } / 1 / 1 };
-    for (const auto& line : hours_seen) {
-        auto start = instant_of(parse_input_time(line.substr(20, 19), taipei(), "start"), taipei());
-        EXPECT_EQ(duration_cast<hours>(start - series_start).count() % 7, 0) << line;
-    }
-    // 02:30 does not exist in Berlin on 2025-03-30: it is 03:30 summer time, shown once with its override.
-    const std::string gap =
-        wrap("BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Europe/Berlin:20250328T023000\r\n"
-             "DTEND;TZID=Europe/Berlin:20250328T030000\r\nRRULE:FREQ=DAILY;COUNT=4\r\nSUMMARY:Night\r\nEND:VEVENT\r\n"
-             "BEGIN:VEVENT\r\nUID:g\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Europe/Berlin:20250330T023000\r\n"
-             "DTSTART;TZID=Europe/Berlin:20250330T040000\r\nDTEND;TZID=Europe/Berlin:20250330T043000\r\n"
-             "SUMMARY:Night (moved)\r\nEND:VEVENT\r\n");
-    EXPECT_EQ(occurrences(gap),
-              (std::vector<std::string> { "2025-03-28T09:30:00 2025-03-28T09:30:00 2025-03-28T10:00:00 Night",
-                                          "2025-03-29T09:30:00 2025-03-29T09:30:00 2025-03-29T10:00:00 Night",
-                                          "2025-03-30T09:30:00 2025-03-30T10:00:00 2025-03-30T10:30:00 Night (moved)",
-                                          "2025-03-31T08:30:00 2025-03-31T08:30:00 2025-03-31T09:00:00 Night" }));
+    for (const auto& e : out)
+        starts.push_back(e["start"].get<std::string>() + "|" + e["summary"].get<std::string>());
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
+// The editing context of the tests below, which read events of 2025.
+EditContext context_in_2025()
+{
+    return { taipei(), "Asia/Taipei", sys_days { year { 2025 } / 1 / 1 } };
+}
+
+TEST(IcalEdit, NewEventsCarryTheHomeZone)
+{
+    EventFields fields;
+    fields.start = "2025-03-01T09:00:00";
+    fields.summary = "Tea, with \"friends\"; 茶";
+    fields.rrule = "RRULE:FREQ=DAILY;COUNT=2";
+    std::string ics = new_event_ics(fields, "uid-1", context_in_2025());
+    EXPECT_NE(ics.find("DTSTART;TZID=Asia/Taipei:20250301T090000"), std::string::npos) << ics;
+    EXPECT_NE(ics.find("DTEND;TZID=Asia/Taipei:20250301T100000"), std::string::npos);
+    EXPECT_NE(ics.find("BEGIN:VTIMEZONE"), std::string::npos);
+    EXPECT_EQ(starts_of(ics, days(year { 2025 } / 3 / 1, year { 2025 } / 3 / 5)),
+              (std::vector<std::string> { "2025-03-01T09:00:00|Tea, with \"friends\"; 茶",
+                                          "2025-03-02T09:00:00|Tea, with \"friends\"; 茶" }));
+    fields.rrule = "FREQ=SOMETIMES";
+    EXPECT_THROW(new_event_ics(fields, "uid-1", context_in_2025()), CalDavError);
+}
+
+TEST(IcalEdit, OccurrenceEditMovesTheSeriesAndKeepsEverythingElse)
+{
+    const std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:s\r\nDTSTAMP:20200101T000000Z\r\n"
+                            "DTSTAMP:20200101T000000Z\r\nSEQUENCE:2\r\nDTSTART;TZID=Asia/Taipei:20250303T090000\r\n"
+                            "DURATION:PT1H\r\nRRULE:FREQ=WEEKLY\r\nEXDATE;TZID=Asia/Taipei:20250310T090000\r\n"
+                            "SUMMARY:Weekly\r\nX-CUSTOM:1\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    IcalPtr calendar = parse_calendar(ics);
+    EventFields fields;
+    fields.recurrence_id = "2025-03-17T09:00:00";
+    fields.whole_series = true;
+    fields.start = "2025-03-18T09:30:00";  // a day and half an hour later
+    apply_fields(calendar.get(), fields, context_in_2025());
+    std::string edited = serialize(calendar.get());
+    EXPECT_NE(edited.find("RRULE:FREQ=WEEKLY"), std::string::npos) << edited;
+    EXPECT_NE(edited.find("X-CUSTOM:1"), std::string::npos);
+    EXPECT_NE(edited.find("SEQUENCE:3"), std::string::npos);
+    EXPECT_EQ(edited.find("DTSTAMP:20200101"), std::string::npos);  // one fresh DTSTAMP
+    EXPECT_EQ(starts_of(edited, days(year { 2025 } / 3 / 1, year { 2025 } / 3 / 20)),
+              (std::vector<std::string> { "2025-03-04T09:30:00|Weekly", "2025-03-18T09:30:00|Weekly" }));
+
+    // A plain edit of the master without times leaves them alone.
+    EventFields rename;
+    rename.summary = "";
+    rename.location = "Room 1";
+    apply_fields(calendar.get(), rename, context_in_2025());
+    Json record = master_record(calendar.get(), { "u", "e" }, taipei());
+    EXPECT_EQ(record["summary"], "");
+    EXPECT_EQ(record["location"], "Room 1");
+    EXPECT_EQ(record["start"], "2025-03-04T09:30:00");
+    EXPECT_EQ(record["end"], "2025-03-04T10:30:00");
 }
 
 }  // namespace

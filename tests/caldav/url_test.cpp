@@ -1,10 +1,50 @@
-// Which addresses count as an event or a calendar of an account.
+// Addresses: their one spelling, their resolution, and which count as an
+// event or a calendar of an account.
 #include "caldav/url.h"
 
 #include <gtest/gtest.h>
 
 namespace wrenfold::caldav {
 namespace {
+
+TEST(NormalizePath, GivesOneSpellingPerPath)
+{
+    const std::vector<std::pair<std::string, std::string>> cases {
+        { "/alice@example.com/cal/", "/alice%40example.com/cal/" },
+        { "/alice%40example.com/a%2fb/%7e/", "/alice%40example.com/a%2Fb/~/" },
+        { "/a/./b/../c", "/a/c" },
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(normalize_path(path), expected) << path;
+}
+
+TEST(ResolveHref, ReadsAbsoluteAndRelativeHrefsAgainstTheBase)
+{
+    auto base = parse_url("HTTPS://Caldav.iCloud.com/123/principal/");
+    ASSERT_TRUE(base);
+    EXPECT_EQ(origin_of(*base), "https://caldav.icloud.com:443");
+    EXPECT_EQ(to_string(*resolve_href(*base, "https://p42-caldav.icloud.com:443/123/calendars/")),
+              "https://p42-caldav.icloud.com/123/calendars/");
+    EXPECT_EQ(to_string(*resolve_href(*base, "../calendars/x y.ics")),
+              "https://caldav.icloud.com/123/calendars/x%20y.ics");
+}
+
+TEST(ParseUrl, RefusesOtherSchemesUserInfoAndBadPorts)
+{
+    for (const char* refused : { "ftp://host/", "https://user:pw@host/", "https://host:99999/" })
+        EXPECT_FALSE(parse_url(refused)) << refused;
+}
+
+TEST(IsLoopbackHost, OnlyTheLoopbackAddressesThemselves)
+{
+    const std::vector<std::pair<std::string, bool>> cases {
+        { "127.0.0.1", true },
+        { "::1", true },
+        { "127.0.0.1.example.com", false },
+    };
+    for (const auto& [host, loopback] : cases)
+        EXPECT_EQ(is_loopback_host(host), loopback) << host;
+}
 
 TEST(EventAddresses, OnlyResourcesDirectlyInsideACalendar)
 {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using wrenfold::Json;
 using wrenfold::testing::calendars;
 using wrenfold::testing::FakeApp;
@@ -23,9 +25,9 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
 
     auto account = fake.app->_account_by_id(id);
     ASSERT_TRUE(account);
-    EXPECT_EQ((*account)["apple_id"], "ann@example.com");
-    EXPECT_EQ((*account)["app_password"], "pw");
-    EXPECT_EQ((*account)["home_tzid"], "Asia/Taipei");
+    EXPECT_EQ(account->apple_id, "ann@example.com");
+    EXPECT_EQ(account->app_password, "pw");
+    EXPECT_EQ(account->home_tzid, "Asia/Taipei");
     fake.app->_engine_for(*account);
     EXPECT_EQ(fake.engines.made(), 1);
     EXPECT_EQ(fake.state()["calendars_token"], 1);
@@ -43,26 +45,51 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
     EXPECT_EQ(fake.app->list_accounts().dump().find("\"pw\""), std::string::npos);
 }
 
-TEST(Accounts, EveryFailureOfAddIsTranslatedAndStoresNothing)
+namespace {
+
+// Nothing was stored or announced: the one account added first is all there is.
+void expect_only_the_first_account(FakeApp& fake)
+{
+    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 1u);
+    EXPECT_EQ(fake.state()["calendars_token"], 1);
+}
+
+}  // namespace
+
+TEST(Accounts, AddRefusesMissingFieldsAndTakenAppleIds)
 {
     FakeApp fake;
     fake.add("ann@example.com", calendars("https://p", 1));
-    auto refuse = fake.engines.engine("bob@example.com");
+    const std::vector<std::tuple<Json, Json, std::string>> cases {
+        { " ", "pw", "Please enter both Apple ID and app-specific password." },
+        { "bob@example.com", nullptr, "Please enter both Apple ID and app-specific password." },
+        { " ANN@Example.com ", "pw", "This Apple ID is already added: ANN@Example.com" },
+    };
+    for (const auto& [apple_id, password, error] : cases) {
+        SCOPED_TRACE(apple_id.dump() + " / " + password.dump());
+        EXPECT_EQ(fake.app->add_account(apple_id, password)["error"], error);
+    }
+    expect_only_the_first_account(fake);
+}
 
-    EXPECT_EQ(fake.app->add_account(" ", "pw")["error"], "Please enter both Apple ID and app-specific password.");
-    EXPECT_EQ(fake.app->add_account("bob@example.com", nullptr)["error"],
-              "Please enter both Apple ID and app-specific password.");
-    EXPECT_EQ(fake.app->add_account(" ANN@Example.com ", "pw")["error"],
-              "This Apple ID is already added: ANN@Example.com");
-
-    refuse->refuse_credentials(401);
+TEST(Accounts, AddNamesRefusedCredentialsInTheInterfaceLanguage)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
+    fake.engines.engine("bob@example.com")->refuse_credentials(401);
     EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
               "iCloud sign-in failed (HTTP 401). Check the Apple ID and app-specific password.");
     fake.app->set_language("zh-Hant");
     EXPECT_EQ(fake.app->add_account("bob@example.com", "pw")["error"],
               "iCloud 登入失敗（HTTP 401）。請確認 Apple ID 與 App 專用密碼。");
     fake.app->set_language("en");
+    expect_only_the_first_account(fake);
+}
 
+TEST(Accounts, AddNamesNetworkAndDiscoveryFailures)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
     auto unreachable = fake.engines.engine("carl@example.com");
     unreachable->fail("check_auth", "could not resolve host");
     EXPECT_EQ(fake.app->add_account("carl@example.com", "pw")["error"], "Cannot reach iCloud: could not resolve host");
@@ -70,9 +97,7 @@ TEST(Accounts, EveryFailureOfAddIsTranslatedAndStoresNothing)
     unreachable->fail("discover", "HTTP 500");
     Json failed = fake.app->add_account("carl@example.com", "pw");
     EXPECT_EQ(failed, Json::parse(R"({"ok": false, "error": "Signed in but failed to list calendars: HTTP 500"})"));
-
-    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 1u);
-    EXPECT_EQ(fake.state()["calendars_token"], 1);
+    expect_only_the_first_account(fake);
 }
 
 TEST(Accounts, RemoveDropsAccountAndEngineButKeepsTheDefault)
@@ -98,68 +123,4 @@ TEST(Accounts, RemoveDropsAccountAndEngineButKeepsTheDefault)
     std::string again = fake.add("ann@example.com", calendars("https://p", 1));
     EXPECT_NE(again, ann);
     EXPECT_EQ(fake.engines.made(), made + 1);
-}
-
-TEST(Calendars, RefreshKeepsVisibilityAndRaisesBothTokens)
-{
-    FakeApp fake;
-    std::string ann = fake.add("ann@example.com", calendars("https://p", 3));
-    std::string bob = fake.add("bob@example.com", calendars("https://q", 1));
-    auto server = fake.engines.engine("ann@example.com");
-
-    fake.app->set_calendar_visible(ann, "https://p/b/", 0);
-    EXPECT_EQ(fake.state()["refresh_token"], 2);  // visibility raises no token
-    server->set_calendars(
-        Json::parse(R"([{"url": "https://p/b/", "name": "B renamed"}, {"url": "https://p/n/", "name": "N"}])"));
-    Json refreshed = fake.app->refresh_calendars(ann);
-    EXPECT_EQ(refreshed, Json::parse(R"({"ok": true, "calendars": [
-        {"url": "https://p/b/", "name": "B renamed", "visible": false}, {"url": "https://p/n/", "name": "N", "visible": true}]})"));
-    Json state = fake.state();
-    EXPECT_EQ(state["calendars_token"], 3);
-    EXPECT_EQ(state["refresh_token"], 3);
-
-    EXPECT_EQ(fake.app->refresh_calendars("nobody"), Json::parse(R"({"ok": false, "error": "account not found"})"));
-    server->fail("discover", "HTTP 503");
-    EXPECT_EQ(fake.app->refresh_calendars(ann), Json::parse(R"({"ok": false, "error": "HTTP 503"})"));
-    EXPECT_EQ(fake.state()["calendars_token"], 3);
-
-    // One account failing: the other is merged, the failure is named, tokens rise once.
-    fake.engines.engine("bob@example.com")->set_calendars(calendars("https://q", 2));
-    Json all = fake.app->refresh_all_calendars();
-    EXPECT_EQ(all["ok"], true);
-    EXPECT_EQ(all["errors"], Json::parse(R"([{"account": "ann@example.com", "error": "HTTP 503"}])"));
-    EXPECT_EQ(all["accounts"][1]["calendars"].size(), 2u);
-    EXPECT_EQ(all["accounts"][0]["calendars"].size(), 2u);
-    EXPECT_EQ(fake.state()["calendars_token"], 4);
-
-    fake.restart();
-    EXPECT_EQ(fake.app->_account_by_id(bob).value()["calendars"].size(), 2u);
-    EXPECT_EQ(fake.app->_account_by_id(ann).value()["calendars"][0]["visible"], false);
-    EXPECT_EQ(fake.state()["calendars_token"], 0);
-}
-
-TEST(Calendars, VisibilityDefaultAndViewSettersSaveAtOnce)
-{
-    FakeApp fake;
-    std::string ann = fake.add("ann@example.com", calendars("https://p", 2));
-    fake.app->set_calendar_visible(ann, "https://p/a/", "");
-    fake.app->set_calendar_visible(ann, "https://p/b/", "yes");
-    fake.app->set_calendar_visible("nobody", "https://p/b/", false);
-    fake.app->set_default_calendar("https://gone/");
-    EXPECT_EQ(fake.app->set_view("year"), Json::parse(R"({"ok": true, "view": "month"})"));
-    EXPECT_EQ(fake.app->set_view("agenda"), Json::parse(R"({"ok": true, "view": "agenda"})"));
-    EXPECT_EQ(fake.app->set_view(Json::array()), Json::parse(R"({"ok": true, "view": "agenda"})"));
-
-    fake.restart();
-    Json stored = fake.app->_account_by_id(ann).value()["calendars"];
-    EXPECT_EQ(stored[0]["visible"], false);
-    EXPECT_EQ(stored[1]["visible"], true);
-    EXPECT_EQ(fake.app->setting("default_calendar"), "https://gone/");
-    EXPECT_EQ(fake.app->setting("view"), "agenda");
-
-    Json first = fake.state();
-    Json second = fake.state();
-    EXPECT_EQ(second["seq"].get<int>(), first["seq"].get<int>() + 1);
-    second["seq"] = first["seq"];
-    EXPECT_EQ(first, second);
 }

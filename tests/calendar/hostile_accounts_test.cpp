@@ -26,8 +26,8 @@ TEST(HostileAccounts, UnicodeBlanksAreTrimmedAndLetterCaseFoldedBeyondAscii)
     Json added = call(bridge, "add_account", { "\u3000ann@example.com\u00a0", "\u00a0pw\u3000\u2003" });
     ASSERT_EQ(added["ok"], true) << added.dump();
     auto account = fake.app->_account_by_id(added["account"]["id"]);
-    EXPECT_EQ((*account)["apple_id"], "ann@example.com");
-    EXPECT_EQ((*account)["app_password"], "pw");
+    EXPECT_EQ(account->apple_id, "ann@example.com");
+    EXPECT_EQ(account->app_password, "pw");
     EXPECT_EQ(call(bridge, "add_account", { "\u3000\u00a0", "pw" })["error"],
               "Please enter both Apple ID and app-specific password.");
 
@@ -58,7 +58,7 @@ TEST(HostileAccounts, HandEditedRecordsAreListedAndCanBeRefreshedAndRemoved)
     ASSERT_EQ(refreshed["ok"], true) << refreshed.dump();
     EXPECT_EQ(call(bridge, "list_accounts", Json::array())["accounts"][0]["calendars"].size(), 2u);
     EXPECT_EQ(call(bridge, "set_calendar_visible", { "7", "https://n/a/", false })["ok"], true);
-    EXPECT_EQ(fake.app->accounts_snapshot()[0]["calendars"][0]["visible"], false);
+    EXPECT_EQ(fake.app->accounts_snapshot()[0].record["calendars"][0]["visible"], false);
 
     Json removed = call(bridge, "remove_account", { "7" });
     ASSERT_EQ(removed["accounts"].size(), 1u);

@@ -114,7 +114,7 @@ TEST_F(QueueConsumerTest, ListedAccountsAreRediscoveredInsteadOfOneBump)
     EXPECT_EQ(after["calendars_token"], before["calendars_token"].get<int>() + 2);
     EXPECT_EQ(after["refresh_token"], before["refresh_token"].get<int>() + 2);
     EXPECT_EQ(discoveries("alice@example.com"), alice_before + 1);
-    EXPECT_EQ(app->_account_by_id(bob)->at("calendars").size(), 2u);
+    EXPECT_EQ(app->_account_by_id(bob)->calendars.size(), 2u);
 }
 
 TEST_F(QueueConsumerTest, SyncErrorsMarkTheAccountsCalendarsAndStrangeMessagesAreIgnored)
