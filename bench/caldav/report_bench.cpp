@@ -42,7 +42,7 @@ void BM_ParseAndExpandReport(benchmark::State& state)
                       home_midnight(std::chrono::year { 2025 } / 4 / 1, home) };
     size_t events = 0;
     for (auto _ : state) {
-        Json out = Json::array();
+        std::vector<EventRecord> out;
         for (const auto& response : parse_multistatus(body)) {
             const auto* data = response.prop(kCalDavNs, "calendar-data");
             const auto* etag = response.prop(kDavNs, "getetag");

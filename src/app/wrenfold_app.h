@@ -30,7 +30,8 @@ namespace wrenfold {
 
 namespace caldav {
 class CalendarEngine;
-}
+struct WriteResult;
+}  // namespace caldav
 namespace platform {
 class ChildProcess;
 struct ProcessResult;
@@ -187,8 +188,9 @@ public:
                       const std::optional<std::string>& etag = std::nullopt,
                       const std::optional<std::string>& recurrence_id = std::nullopt);
     // Throws what failed instead of answering a failure object.
-    Json _move_event(const Account& old_account, const std::string& old_event_url, const std::string& old_etag,
-                     const Account& new_account, const std::string& new_calendar_url, const Json& fields);
+    caldav::WriteResult _move_event(const Account& old_account, const std::string& old_event_url,
+                                    const std::string& old_etag, const Account& new_account,
+                                    const std::string& new_calendar_url, const Json& fields);
 
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.

@@ -23,13 +23,22 @@ Json field_or(const Json& object, const char* key, const Json& fallback)
 }
 
 // The fields an update starts from: the event as the server holds it.
-Json stored_fields(const Json& current)
+Json stored_fields(const caldav::EventRecord& current)
 {
-    Json fields = Json::object();
-    for (const char* key : { "uid", "summary", "start", "end", "all_day", "location", "description" })
-        fields[key] = field_or(current, key, nullptr);
-    fields["rrule"] = field_or(current, "rrule", "");
-    return fields;
+    return Json { { "uid", current.uid },
+                  { "summary", current.summary },
+                  { "start", current.start },
+                  { "end", current.end },
+                  { "all_day", current.all_day },
+                  { "location", current.location },
+                  { "description", current.description },
+                  { "rrule", current.rrule } };
+}
+
+// A text the engine may have left out, as null when it did.
+Json text_or_null(const std::optional<std::string>& text)
+{
+    return text ? Json(*text) : Json(nullptr);
 }
 
 // Only the fields the payload names are replaced; the uid never is.
@@ -163,7 +172,7 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
     if (!chosen)
         return failed_answer(_t("err.ai_event.no_calendar"));
     return answer_or_failure([&] {
-        Json created = _engine_for(chosen->account)->create_event(chosen->calendar.url, clean);
+        caldav::WriteResult created = _engine_for(chosen->account)->create_event(chosen->calendar.url, clean);
         _bump_refresh();
         return ok_answer({ { "summary", field_or(clean, "summary", nullptr) },
                            { "calendar", chosen->calendar.name },
@@ -172,8 +181,8 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
                            { "end", field_or(clean, "end", nullptr) },
                            { "all_day", truthy(field_or(clean, "all_day", false)) },
                            { "location", field_or(clean, "location", "") },
-                           { "url", field_or(created, "url", nullptr) },
-                           { "etag", field_or(created, "etag", nullptr) } });
+                           { "url", text_or_null(created.url) },
+                           { "etag", text_or_null(created.etag) } });
     });
 }
 
@@ -184,11 +193,10 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
         return *refusal;
     auto engine = _engine_for(account);
     return answer_or_failure([&] {
-        Json current = engine->get_event(url);
+        caldav::EventRecord current = engine->get_event(url);
         Json fields = stored_fields(current);
         apply_payload_fields(fields, payload);
-        auto etag =
-            truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag") : payload_text(current, "etag");
+        auto etag = truthy(field_or(payload, "etag", nullptr)) ? payload_text(payload, "etag") : current.etag;
 
         auto target_url = trim(payload_text(payload, "calendar_url"));
         auto target_name = trim(payload_text(payload, "calendar"));
@@ -196,8 +204,8 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
             auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
             if (target && is_requested_calendar(target->calendar, target_url, target_name) &&
                 !holds(_calendar_for_url(account, url), target->calendar)) {
-                Json moved = _move_event(account, url, etag, target->account, target->calendar.url,
-                                         engine_fields(fields, payload));
+                caldav::WriteResult moved = _move_event(account, url, etag, target->account, target->calendar.url,
+                                                        engine_fields(fields, payload));
                 _bump_refresh();
                 return ok_answer({ { "summary", fields["summary"] },
                                    { "start", fields["start"] },
@@ -205,14 +213,14 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
                                    { "all_day", truthy(fields["all_day"]) },
                                    { "calendar", target->calendar.name },
                                    { "moved", true },
-                                   { "url", field_or(moved, "url", nullptr) },
-                                   { "etag", field_or(moved, "etag", nullptr) } });
+                                   { "url", text_or_null(moved.url) },
+                                   { "etag", text_or_null(moved.etag) } });
             }
         }
 
-        Json updated = engine->update_event(url, etag, engine_fields(fields, payload));
+        caldav::WriteResult updated = engine->update_event(url, etag, engine_fields(fields, payload));
         _bump_refresh();
-        return in_place_result(fields, url, field_or(updated, "etag", nullptr));
+        return in_place_result(fields, url, text_or_null(updated.etag));
     });
 }
 

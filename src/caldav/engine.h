@@ -1,5 +1,6 @@
 #pragma once
 
+#include "caldav/results.h"
 #include "core/json.h"
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -26,21 +28,21 @@ class CalendarEngine {
 public:
     virtual ~CalendarEngine() = default;
     virtual AuthResult check_auth() = 0;
-    virtual Json discover() = 0;  // array of Calendar records
+    virtual std::vector<DiscoveredCalendar> discover() = 0;
     // start/end: dates (midnights in the home zone), half-open range
-    virtual Json list_events(const std::string& calendar_url, std::chrono::year_month_day start,
-                             std::chrono::year_month_day end) = 0;
-    virtual Json get_event(const std::string& event_url) = 0;
-    virtual Json create_event(const std::string& calendar_url, const Json& fields) = 0;
-    virtual Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) = 0;
-    virtual Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json& fields,
-                            const std::string& etag) = 0;
-    virtual Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) = 0;
+    virtual std::vector<EventRecord> list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                                                 std::chrono::year_month_day end) = 0;
+    virtual EventRecord get_event(const std::string& event_url) = 0;
+    virtual WriteResult create_event(const std::string& calendar_url, const Json& fields) = 0;
+    virtual WriteResult update_event(const std::string& event_url, const std::string& etag, const Json& fields) = 0;
+    virtual WriteResult move_event(const std::string& event_url, const std::string& new_calendar_url,
+                                   const Json& fields, const std::string& etag) = 0;
+    virtual WriteResult delete_event(const std::string& event_url, const std::optional<std::string>& etag) = 0;
 
     // One occurrence of a repeating event taken out (`recurrence_id` as the
     // listing gives it); the rest of the series stays.
-    virtual Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                                   const std::optional<std::string>& etag)
+    virtual WriteResult delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                          const std::optional<std::string>& etag)
     {
         (void)event_url, (void)recurrence_id, (void)etag;
         throw CalDavError("this calendar cannot delete single occurrences");
@@ -53,7 +55,7 @@ public:
         (void)event_url;
         throw CalDavError("this calendar cannot hand over whole events");
     }
-    virtual Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields)
+    virtual WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields)
     {
         (void)calendar_url, (void)ics, (void)fields;
         throw CalDavError("this calendar cannot take whole events");

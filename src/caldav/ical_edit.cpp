@@ -395,13 +395,13 @@ Occurrence find_occurrence(icalcomponent* calendar, icalcomponent* master, const
     icaltimetype original = id.is_date ? id : wall_in(instant, series_zone(series, context));
     // A listed occurrence: the series expanded around it names it.
     const std::string key = format_in_home(id, context.home);
-    Json listed = Json::array();
+    std::vector<EventRecord> listed;
     expand_resource(calendar, { "", "" }, { instant - std::chrono::hours(48), instant + std::chrono::hours(48) },
                     context.home, listed);
     auto found = override_for(calendar, master, original, context.home);
     bool exists = false;
     for (const auto& record : listed)
-        exists = exists || record.value("recurrence_id", "") == key;
+        exists = exists || record.recurrence_id == key;
     if (!exists && !found)
         throw missing();
     if (found) {

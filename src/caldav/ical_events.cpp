@@ -60,27 +60,28 @@ struct Series {
     std::map<long long, icalcomponent*> overrides;
 };
 
-Json record(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
-            const std::string& recurrence_id, icaltimezone* home)
+EventRecord record(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
+                   const std::string& recurrence_id, icaltimezone* home)
 {
-    Json out = Json::object();
-    out["uid"] = text_of(event, ICAL_UID_PROPERTY);
-    out["summary"] = text_of(event, ICAL_SUMMARY_PROPERTY);
-    out["start"] = format_in_home(span.start, home);
-    out["end"] = format_in_home(span.end, home);
-    out["all_day"] = span.start.is_date == 1;
-    out["location"] = text_of(event, ICAL_LOCATION_PROPERTY);
-    out["description"] = text_of(event, ICAL_DESCRIPTION_PROPERTY);
-    out["rrule"] = series ? series->rrule : text_of(event, ICAL_RRULE_PROPERTY);
-    out["url"] = ref.url;
-    out["etag"] = ref.etag;
-    out["recurring"] = series != nullptr;
-    out["recurrence_id"] = recurrence_id;
+    EventRecord out;
+    out.uid = text_of(event, ICAL_UID_PROPERTY);
+    out.summary = text_of(event, ICAL_SUMMARY_PROPERTY);
+    out.start = format_in_home(span.start, home);
+    out.end = format_in_home(span.end, home);
+    out.all_day = span.start.is_date == 1;
+    out.location = text_of(event, ICAL_LOCATION_PROPERTY);
+    out.description = text_of(event, ICAL_DESCRIPTION_PROPERTY);
+    out.rrule = series ? series->rrule : text_of(event, ICAL_RRULE_PROPERTY);
+    out.url = ref.url;
+    out.etag = ref.etag;
+    out.recurring = series != nullptr;
+    out.recurrence_id = recurrence_id;
     return out;
 }
 
 void emit_if_overlapping(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
-                         const std::string& recurrence_id, const TimeRange& range, icaltimezone* home, Json& out)
+                         const std::string& recurrence_id, const TimeRange& range, icaltimezone* home,
+                         std::vector<EventRecord>& out)
 {
     if (overlaps(instant_of(span.start, home), instant_of(span.end, home), range))
         out.push_back(record(event, span, series, ref, recurrence_id, home));
@@ -97,7 +98,7 @@ bool is_excluded(const Series& series, icaltimetype instance, icaltimezone* home
 }
 
 void emit_instance(const Series& series, icaltimetype instance, const ResourceRef& ref, const TimeRange& range,
-                   icaltimezone* home, Json& out)
+                   icaltimezone* home, std::vector<EventRecord>& out)
 {
     if (is_excluded(series, instance, home))
         return;
@@ -127,7 +128,8 @@ icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dt
     return aligned;
 }
 
-void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home, Json& out)
+void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
+                  std::vector<EventRecord>& out)
 {
     icalproperty* rrule_property = icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY);
     if (!rrule_property)
@@ -176,7 +178,8 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
     }
 }
 
-void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home, Json& out)
+void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
+                   std::vector<EventRecord>& out)
 {
     if (!icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY))
         emit_instance(series, series.span.start, ref, range, home,
@@ -289,7 +292,7 @@ icalcomponent* master_event(icalcomponent* calendar)
 }
 
 void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                     Json& out)
+                     std::vector<EventRecord>& out)
 {
     icalcomponent* master = master_event(calendar);
     if (!master)
@@ -326,16 +329,16 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     }
     // RDATEs may repeat a rule's instance; the set counts it once (RFC 5545 §3.8.5.3).
     std::set<std::string> seen;
-    Json unique = Json::array();
+    std::vector<EventRecord> unique;
     for (size_t i = first_new; i < out.size(); ++i)
-        if (seen.insert(out[i]["recurrence_id"].get<std::string>()).second)
+        if (seen.insert(out[i].recurrence_id).second)
             unique.push_back(std::move(out[i]));
     out.erase(out.begin() + static_cast<std::ptrdiff_t>(first_new), out.end());
     for (auto& e : unique)
         out.push_back(std::move(e));
 }
 
-Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home)
+EventRecord master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home)
 {
     icalcomponent* master = master_event(calendar);
     if (!master)
@@ -343,8 +346,8 @@ Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone
     auto span = span_of(master, calendar, home);
     if (!span)
         throw CalDavError("the event has no start time");
-    Json out = record(master, *span, nullptr, ref, "", home);
-    out["recurring"] = repeats(master);
+    EventRecord out = record(master, *span, nullptr, ref, "", home);
+    out.recurring = repeats(master);
     return out;
 }
 

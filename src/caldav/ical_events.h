@@ -1,6 +1,7 @@
 #pragma once
 
 #include "caldav/ical_time.h"
+#include "caldav/results.h"
 #include "core/json.h"
 
 #include <chrono>
@@ -29,10 +30,10 @@ struct ResourceRef {
 // event record each, recurrences expanded (RRULE, RDATE, EXDATE, overrides
 // by RECURRENCE-ID). Appends to `out`.
 void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                     Json& out);
+                     std::vector<EventRecord>& out);
 
 // The stored event as one record: the master of a series, or the first event.
-Json master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home);
+EventRecord master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home);
 
 // The VEVENT without RECURRENCE-ID, or the first VEVENT.
 icalcomponent* master_event(icalcomponent* calendar);

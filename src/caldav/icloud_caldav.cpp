@@ -99,27 +99,27 @@ bool holds_events(const XmlElement* components)
     return false;
 }
 
-Json calendar_record(const Url& url, const DavResponse& response)
+DiscoveredCalendar calendar_record(const Url& url, const DavResponse& response)
 {
-    Json record = Json::object();
-    record["url"] = to_string(url);
+    DiscoveredCalendar record;
+    record.url = to_string(url);
     std::string name;
     if (const auto* display = response.prop(kDavNs, "displayname"))
         name = display->text;
-    record["name"] = name.empty() ? last_segment(url.path) : name;
+    record.name = name.empty() ? last_segment(url.path) : name;
     if (const auto* color = response.prop(kAppleNs, "calendar-color")) {
         std::string normalized = normalized_color(color->text);
         if (!normalized.empty())
-            record["color"] = normalized;
+            record.color = normalized;
     }
-    record["read_only"] = !is_writable(response.prop(kDavNs, "current-user-privilege-set"));
+    record.read_only = !is_writable(response.prop(kDavNs, "current-user-privilege-set"));
     // The change tag: CalendarServer's getctag where the server has that
     // extension (iCloud does), else the collection's DAV:sync-token (RFC 6578 §4),
     // which also moves whenever a member changes.
     if (const auto* ctag = response.prop(kCalServerNs, "getctag"); ctag && !ctag->text.empty())
-        record["ctag"] = ctag->text;
+        record.ctag = ctag->text;
     else if (const auto* token = response.prop(kDavNs, "sync-token"); token && !token->text.empty())
-        record["ctag"] = token->text;
+        record.ctag = token->text;
     return record;
 }
 
@@ -263,7 +263,7 @@ void ICloudCalDAV::forget_home()
     m_home.reset();
 }
 
-Json ICloudCalDAV::discover()
+std::vector<DiscoveredCalendar> ICloudCalDAV::discover()
 {
     Home account = home();
     const std::vector<std::pair<const char*, const char*>> props { { kDavNs, "resourcetype" },
@@ -291,7 +291,7 @@ Json ICloudCalDAV::discover()
     if (answer.status != 207)
         fail_status("PROPFIND", answer.status);
     auto responses = parse_multistatus(answer.body);
-    Json calendars = Json::array();
+    std::vector<DiscoveredCalendar> calendars;
     for (const auto& response : responses) {
         auto url = resolve_href(account.calendars, response.href);
         if (!url)
@@ -361,14 +361,14 @@ EditContext ICloudCalDAV::edit_context() const
     return { m_home_zone, m_home_tzid, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) };
 }
 
-Json ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::year_month_day start,
-                               std::chrono::year_month_day end)
+std::vector<EventRecord> ICloudCalDAV::list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                                                   std::chrono::year_month_day end)
 {
     if (!start.ok() || !end.ok())
         throw CalDavError("invalid date range");
     Url calendar = collection(checked_url(calendar_url));
     TimeRange range { home_midnight(start, m_home_zone), home_midnight(end, m_home_zone) };
-    Json events = Json::array();
+    std::vector<EventRecord> events;
     if (range.end <= range.start)
         return events;
     // A day of margin on both sides: servers compare floating and all-day
@@ -416,7 +416,7 @@ std::string ICloudCalDAV::fetch_etag(const Url& url)
     return {};
 }
 
-Json ICloudCalDAV::get_event(const std::string& event_url)
+EventRecord ICloudCalDAV::get_event(const std::string& event_url)
 {
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
@@ -455,7 +455,7 @@ void ICloudCalDAV::remove(const Url& url, const std::string& etag)
     fail_status("DELETE", response.status);
 }
 
-Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json)
+WriteResult ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json)
 {
     EventFields fields = parse_fields(fields_json);
     Url calendar = checked_calendar_url(calendar_url);
@@ -464,10 +464,10 @@ Json ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fie
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, ics, "If-None-Match", "*");
-    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", etag }, { "uid", uid } };
+    return { to_string(url), etag, uid };
 }
 
-Json ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json)
+WriteResult ICloudCalDAV::update_event(const std::string& event_url, const std::string& etag, const Json& fields_json)
 {
     EventFields fields = parse_fields(fields_json);
     Url url = checked_event_url(event_url);
@@ -476,11 +476,11 @@ Json ICloudCalDAV::update_event(const std::string& event_url, const std::string&
     apply_fields(calendar.get(), fields, edit_context());
     // Without a caller's ETag the one just read still guards against a change in between.
     std::string new_etag = put(url, serialize(calendar.get()), "If-Match", etag.empty() ? stored.etag : etag);
-    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", new_etag } };
+    return { to_string(url), new_etag, std::nullopt };
 }
 
-Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,
-                              const Json& fields_json, const std::string& etag)
+WriteResult ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,
+                                     const Json& fields_json, const std::string& etag)
 {
     EventFields fields = parse_fields(fields_json);
     Url old_url = checked_event_url(event_url);
@@ -509,7 +509,7 @@ Json ICloudCalDAV::move_event(const std::string& event_url, const std::string& n
         }
         throw;
     }
-    return Json { { "ok", true }, { "url", to_string(new_url) }, { "etag", new_etag } };
+    return { to_string(new_url), new_etag, std::nullopt };
 }
 
 std::string ICloudCalDAV::export_event(const std::string& event_url)
@@ -517,7 +517,7 @@ std::string ICloudCalDAV::export_event(const std::string& event_url)
     return fetch(checked_event_url(event_url)).ics;
 }
 
-Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::string& ics, const Json& fields_json)
+WriteResult ICloudCalDAV::import_event(const std::string& calendar_url, const std::string& ics, const Json& fields_json)
 {
     EventFields fields = parse_fields(fields_json);
     if (fields.recurrence_id && !fields.whole_series)
@@ -537,18 +537,18 @@ Json ICloudCalDAV::import_event(const std::string& calendar_url, const std::stri
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, serialize(parsed.get()), "If-None-Match", "*");
-    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", etag }, { "uid", uid } };
+    return { to_string(url), etag, uid };
 }
 
-Json ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag)
+WriteResult ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag)
 {
     Url url = checked_event_url(event_url);
     remove(url, etag.value_or(""));
-    return Json { { "ok", true } };
+    return {};
 }
 
-Json ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                                     const std::optional<std::string>& etag)
+WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                            const std::optional<std::string>& etag)
 {
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
@@ -556,7 +556,7 @@ Json ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::st
     remove_occurrence(calendar.get(), recurrence_id, edit_context());
     std::string given = etag.value_or("");
     std::string new_etag = put(url, serialize(calendar.get()), "If-Match", given.empty() ? stored.etag : given);
-    return Json { { "ok", true }, { "url", to_string(url) }, { "etag", new_etag } };
+    return { to_string(url), new_etag, std::nullopt };
 }
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,

@@ -24,19 +24,19 @@ public:
                  std::unique_ptr<HttpTransport> transport);
 
     AuthResult check_auth() override;
-    Json discover() override;
-    Json list_events(const std::string& calendar_url, std::chrono::year_month_day start,
-                     std::chrono::year_month_day end) override;
-    Json get_event(const std::string& event_url) override;
-    Json create_event(const std::string& calendar_url, const Json& fields) override;
-    Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) override;
-    Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json& fields,
-                    const std::string& etag) override;
-    Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) override;
-    Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                           const std::optional<std::string>& etag) override;
+    std::vector<DiscoveredCalendar> discover() override;
+    std::vector<EventRecord> list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                                         std::chrono::year_month_day end) override;
+    EventRecord get_event(const std::string& event_url) override;
+    WriteResult create_event(const std::string& calendar_url, const Json& fields) override;
+    WriteResult update_event(const std::string& event_url, const std::string& etag, const Json& fields) override;
+    WriteResult move_event(const std::string& event_url, const std::string& new_calendar_url, const Json& fields,
+                           const std::string& etag) override;
+    WriteResult delete_event(const std::string& event_url, const std::optional<std::string>& etag) override;
+    WriteResult delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                  const std::optional<std::string>& etag) override;
     std::string export_event(const std::string& event_url) override;
-    Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
+    WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
 
 private:
     struct Home {

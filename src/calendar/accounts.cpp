@@ -100,7 +100,7 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
         return failed_answer(_t("err.account.network", { { "err", error.what() } }));
     }
     try {
-        discovered = parse_calendars(engine->discover());
+        discovered = calendars_from_discovery(engine->discover());
     } catch (const std::exception& error) {
         return failed_answer(_t("err.account.discover", { { "err", error.what() } }));
     }

@@ -110,13 +110,15 @@ std::vector<FetchTask> event_fetch_tasks(const std::vector<Account>& accounts, b
     return tasks;
 }
 
-void tag_event(Json& event, const Account& account, const Calendar& calendar)
+Json tagged_event(const caldav::EventRecord& record, const Account& account, const Calendar& calendar)
 {
+    Json event = record.to_json();
     event["account_id"] = account.id;
     event["calendar_url"] = calendar.url;
     event["calendar_name"] = calendar.name;
     event["color"] = calendar.color;
     event["read_only"] = calendar.read_only;
+    return event;
 }
 
 }  // namespace wrenfold

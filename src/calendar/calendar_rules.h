@@ -1,5 +1,6 @@
 #pragma once
 
+#include "caldav/results.h"
 #include "calendar/records.h"
 #include "core/json.h"
 
@@ -58,7 +59,8 @@ struct FetchTask {
 // `include_hidden`, all of them.
 std::vector<FetchTask> event_fetch_tasks(const std::vector<Account>& accounts, bool include_hidden);
 
-// Puts the calendar's and account's tags on an event, over any keys of the same name.
-void tag_event(Json& event, const Account& account, const Calendar& calendar);
+// The event's JSON form with the calendar's and account's tags after its own
+// keys; the calendar's "url", "color" and "read_only" win over the event's.
+Json tagged_event(const caldav::EventRecord& event, const Account& account, const Calendar& calendar);
 
 }  // namespace wrenfold

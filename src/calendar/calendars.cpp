@@ -32,10 +32,7 @@ std::optional<std::vector<Calendar>> merge_into(std::vector<Account>& accounts, 
 
 std::vector<Calendar> discovered_calendars(caldav::CalendarEngine& engine)
 {
-    Json discovered = engine.discover();
-    if (!discovered.is_array())
-        throw std::runtime_error("the server's calendar list is not a list");
-    return parse_calendars(discovered);
+    return calendars_from_discovery(engine.discover());
 }
 
 }  // namespace

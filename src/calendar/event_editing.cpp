@@ -19,15 +19,6 @@ Json account_not_found()
     return failed_answer("account not found");
 }
 
-// The entity tag the engine answered for a stored event, when it gave one.
-std::optional<std::string> etag_of(const Json& stored)
-{
-    auto etag = stored.find("etag");
-    if (etag != stored.end() && etag->is_string())
-        return etag->get<std::string>();
-    return std::nullopt;
-}
-
 // Edits address only an event directly inside one of the account's own
 // calendars, never a calendar, the home or anything reached through dots.
 bool is_event_of(const Account& account, const std::string& event_url)
@@ -59,9 +50,9 @@ Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const 
             return account_not_found();
         if (event_url && !is_event_of(*account, *event_url))
             return failed_answer(not_an_event(*event_url));
-        Json result = change(*app._engine_for(*account));
+        caldav::WriteResult result = change(*app._engine_for(*account));
         app._bump_refresh();
-        return result;
+        return result.to_json();
     });
 }
 
@@ -101,14 +92,16 @@ Json WrenfoldApp::move_event(const std::string& old_account_id, const std::strin
         auto new_account = _account_by_id(new_account_id);
         if (!old_account || !new_account)
             return account_not_found();
-        Json result = _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
+        caldav::WriteResult result =
+            _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
         _bump_refresh();
-        return result;
+        return result.to_json();
     });
 }
 
-Json WrenfoldApp::_move_event(const Account& old_account, const std::string& old_event_url, const std::string& old_etag,
-                              const Account& new_account, const std::string& new_calendar_url, const Json& fields)
+caldav::WriteResult WrenfoldApp::_move_event(const Account& old_account, const std::string& old_event_url,
+                                             const std::string& old_etag, const Account& new_account,
+                                             const std::string& new_calendar_url, const Json& fields)
 {
     if (!is_event_of(old_account, old_event_url))
         throw std::runtime_error(not_an_event(old_event_url));
@@ -121,7 +114,8 @@ Json WrenfoldApp::_move_event(const Account& old_account, const std::string& old
     // The stored object goes over whole (alarms, attendees, overrides, its
     // UID); only the fields given change on the way.
     auto old_engine = _engine_for(old_account);
-    Json created = new_engine->import_event(new_calendar_url, old_engine->export_event(old_event_url), fields);
+    caldav::WriteResult created =
+        new_engine->import_event(new_calendar_url, old_engine->export_event(old_event_url), fields);
     try {
         old_engine->delete_event(old_event_url, old_etag);
     } catch (...) {
@@ -129,7 +123,7 @@ Json WrenfoldApp::_move_event(const Account& old_account, const std::string& old
         // the caller hears of the failed delete, not of this cleanup.
         std::exception_ptr delete_failure = std::current_exception();
         try {
-            new_engine->delete_event(text_form(created.value("url", Json(""))), etag_of(created));
+            new_engine->delete_event(created.url.value_or(""), created.etag);
         } catch (...) {
         }
         std::rethrow_exception(delete_failure);

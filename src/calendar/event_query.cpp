@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kMaxFetchThreads = 8;
 
 struct FetchOutcome {
-    Json events = Json::array();
+    std::vector<caldav::EventRecord> events;
     std::optional<std::string> error;
 };
 
@@ -50,10 +50,7 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
         const std::string& url = task.calendar.url;
         FetchOutcome& outcome = outcomes[index];
         try {
-            Json events = _engine_for(task.account)->list_events(url, start, end);
-            if (!events.is_array())
-                throw std::runtime_error("the server's event list is not a list");
-            outcome.events = std::move(events);
+            outcome.events = _engine_for(task.account)->list_events(url, start, end);
             _set_sync_status(url, "ok");
         } catch (const std::exception& error) {
             outcome.error = error.what();
@@ -71,12 +68,8 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
             errors.push_back(Json::object({ { "calendar", tasks[i].calendar.name }, { "error", *outcomes[i].error } }));
             continue;
         }
-        for (Json& event : outcomes[i].events) {
-            if (!event.is_object())
-                continue;
-            tag_event(event, tasks[i].account, tasks[i].calendar);
-            events.push_back(std::move(event));
-        }
+        for (const caldav::EventRecord& event : outcomes[i].events)
+            events.push_back(tagged_event(event, tasks[i].account, tasks[i].calendar));
     }
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));

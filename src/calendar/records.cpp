@@ -18,6 +18,26 @@ bool flag_of(const Json& object, const char* key, bool fallback)
 
 }  // namespace
 
+Calendar calendar_from_discovery(const caldav::DiscoveredCalendar& discovered)
+{
+    Calendar calendar;
+    calendar.url = discovered.url;
+    calendar.name = discovered.name;
+    calendar.color = discovered.color.value_or(std::string(kDefaultCalendarColor));
+    calendar.read_only = discovered.read_only;
+    calendar.record = discovered.to_json();
+    return calendar;
+}
+
+std::vector<Calendar> calendars_from_discovery(const std::vector<caldav::DiscoveredCalendar>& discovered)
+{
+    std::vector<Calendar> calendars;
+    calendars.reserve(discovered.size());
+    for (const auto& calendar : discovered)
+        calendars.push_back(calendar_from_discovery(calendar));
+    return calendars;
+}
+
 Calendar parse_calendar(const Json& object)
 {
     Calendar calendar;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "caldav/results.h"
 #include "core/json.h"
 
 #include <string>
@@ -40,6 +41,10 @@ struct Account {
 Calendar parse_calendar(const Json& object);
 // The calendars among the elements of a list; anything but a list has none.
 std::vector<Calendar> parse_calendars(const Json& list);
+// The typed view of what discovery found; its record is the discovered
+// object as it is stored.
+Calendar calendar_from_discovery(const caldav::DiscoveredCalendar& discovered);
+std::vector<Calendar> calendars_from_discovery(const std::vector<caldav::DiscoveredCalendar>& discovered);
 Account parse_account(const Json& object);
 // The accounts among the elements of a list; anything but a list has none.
 std::vector<Account> parse_accounts(const Json& list);

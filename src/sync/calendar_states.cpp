@@ -6,12 +6,6 @@ namespace wrenfold::sync {
 
 namespace {
 
-std::string string_member(const Json& record, const char* key)
-{
-    auto found = record.find(key);
-    return found != record.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
-
 // Everything the calendar list shows of a calendar, its tag aside.
 bool same_listing(const CalendarState& a, const CalendarState& b)
 {
@@ -20,19 +14,14 @@ bool same_listing(const CalendarState& a, const CalendarState& b)
 
 }  // namespace
 
-CalendarStates calendar_states(const Json& discovered)
+CalendarStates calendar_states(const std::vector<caldav::DiscoveredCalendar>& discovered)
 {
     CalendarStates states;
-    if (!discovered.is_array())
-        return states;
-    for (const Json& record : discovered) {
-        if (!record.is_object())
+    for (const auto& calendar : discovered) {
+        if (calendar.url.empty())
             continue;
-        CalendarState state { string_member(record, "url"), string_member(record, "ctag"),
-                              string_member(record, "name"), string_member(record, "color"),
-                              record.value("read_only", false) };
-        if (!state.url.empty())
-            states.push_back(std::move(state));
+        states.push_back({ calendar.url, calendar.ctag.value_or(""), calendar.name, calendar.color.value_or(""),
+                           calendar.read_only });
     }
     return states;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "caldav/results.h"
 #include "core/json.h"
 
 #include <string>
@@ -20,9 +21,9 @@ struct CalendarState {
 
 using CalendarStates = std::vector<CalendarState>;
 
-// The states of the calendar records that discovery answered; records
-// without a "url" are left out.
-CalendarStates calendar_states(const Json& discovered);
+// The states of the calendars that discovery answered; calendars without a
+// URL are left out.
+CalendarStates calendar_states(const std::vector<caldav::DiscoveredCalendar>& discovered);
 
 struct Changes {
     std::vector<std::string> changed_urls;  // calendars whose tag moved

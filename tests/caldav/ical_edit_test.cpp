@@ -32,9 +32,10 @@ std::vector<std::string> occurrences(const std::string& ics, year_month_day from
                                      year_month_day to = year { 2027 } / 1 / 1)
 {
     IcalPtr calendar = parse_calendar(ics);
-    Json out = Json::array();
+    std::vector<EventRecord> typed;
     expand_resource(calendar.get(), { "u", "e" }, { home_midnight(from, taipei()), home_midnight(to, taipei()) },
-                    taipei(), out);
+                    taipei(), typed);
+    Json out = to_json(typed);
     std::vector<std::string> lines;
     for (const auto& e : out)
         lines.push_back(e["recurrence_id"].get<std::string>() + " " + e["start"].get<std::string>() + " " +
@@ -99,7 +100,7 @@ TEST(IcalEditing, ATitleEditWithTheTimesAsListedChangesOnlyTheTitle)
 {
     for (const std::string& ics : { kLosAngelesLastFriday, kBerlinWeekly }) {
         IcalPtr calendar = parse_calendar(ics);
-        Json master = master_record(calendar.get(), { "u", "e" }, taipei());
+        Json master = master_record(calendar.get(), { "u", "e" }, taipei()).to_json();
         EventFields fields;
         fields.summary = "Renamed";
         fields.start = master["start"].get<std::string>();  // what the page and the assistant send
@@ -160,7 +161,7 @@ TEST(IcalEditing, AChangedTimeIsWrittenInTheEventsOwnForm)
     // One reading of an end before the start: listing and editing agree.
     std::string backwards = one(";TZID=Asia/Taipei:20250531T100000", ";TZID=Asia/Taipei:20250531T090000");
     IcalPtr parsed = parse_calendar(backwards);
-    EXPECT_EQ(master_record(parsed.get(), { "u", "e" }, taipei())["end"], "2025-05-31T10:00:00");
+    EXPECT_EQ(master_record(parsed.get(), { "u", "e" }, taipei()).to_json()["end"], "2025-05-31T10:00:00");
     EventFields moved;
     moved.start = "2025-05-31T11:00:00";
     EXPECT_EQ(occurrences(edited(backwards, moved)),
@@ -261,8 +262,9 @@ TimeRange days(year_month_day from, year_month_day to)
 std::vector<std::string> starts_of(const std::string& ics, const TimeRange& range)
 {
     IcalPtr calendar = parse_calendar(ics);
-    Json out = Json::array();
-    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), out);
+    std::vector<EventRecord> typed;
+    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), typed);
+    Json out = to_json(typed);
     std::vector<std::string> starts;
     for (const auto& e : out)
         starts.push_back(e["start"].get<std::string>() + "|" + e["summary"].get<std::string>());
@@ -318,7 +320,7 @@ TEST(IcalEdit, OccurrenceEditMovesTheSeriesAndKeepsEverythingElse)
     rename.summary = "";
     rename.location = "Room 1";
     apply_fields(calendar.get(), rename, context_in_2025());
-    Json record = master_record(calendar.get(), { "u", "e" }, taipei());
+    Json record = master_record(calendar.get(), { "u", "e" }, taipei()).to_json();
     EXPECT_EQ(record["summary"], "");
     EXPECT_EQ(record["location"], "Room 1");
     EXPECT_EQ(record["start"], "2025-03-04T09:30:00");

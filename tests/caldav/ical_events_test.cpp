@@ -23,8 +23,9 @@ TimeRange days(year_month_day from, year_month_day to)
 std::vector<std::string> starts_of(const std::string& ics, const TimeRange& range)
 {
     IcalPtr calendar = parse_calendar(ics);
-    Json out = Json::array();
-    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), out);
+    std::vector<EventRecord> typed;
+    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), typed);
+    Json out = to_json(typed);
     std::vector<std::string> starts;
     for (const auto& e : out)
         starts.push_back(e["start"].get<std::string>() + "|" + e["summary"].get<std::string>());
@@ -42,9 +43,10 @@ std::vector<std::string> occurrences(const std::string& ics, year_month_day from
                                      year_month_day to = year { 2027 } / 1 / 1)
 {
     IcalPtr calendar = parse_calendar(ics);
-    Json out = Json::array();
+    std::vector<EventRecord> typed;
     expand_resource(calendar.get(), { "u", "e" }, { home_midnight(from, taipei()), home_midnight(to, taipei()) },
-                    taipei(), out);
+                    taipei(), typed);
+    Json out = to_json(typed);
     std::vector<std::string> lines;
     for (const auto& e : out)
         lines.push_back(e["recurrence_id"].get<std::string>() + " " + e["start"].get<std::string>() + " " +
@@ -84,7 +86,7 @@ TEST(IcalExpansion, AllDaySeriesAndCountedRules)
     EXPECT_EQ(starts_of(ics, days(year { 2024 } / 12 / 1, year { 2025 } / 12 / 1)),
               (std::vector<std::string> { "2025-01-01|Pay day", "2025-03-01|Pay day" }));
     IcalPtr calendar = parse_calendar(ics);
-    Json record = master_record(calendar.get(), { "u", "e" }, taipei());
+    Json record = master_record(calendar.get(), { "u", "e" }, taipei()).to_json();
     EXPECT_EQ(record["rrule"], "FREQ=MONTHLY;COUNT=3");
     EXPECT_EQ(record["recurring"], true);
     EXPECT_EQ(record["end"], "2025-01-02");

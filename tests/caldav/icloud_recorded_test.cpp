@@ -1,5 +1,6 @@
 // The engine on recorded iCloud-style answers, through a scripted transport.
 #include "caldav/icloud_caldav.h"
+#include "support/json_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -103,11 +104,12 @@ protected:
                               "<schedule-inbox xmlns=\"urn:ietf:params:xml:ns:caldav\"/>") +
             calendar_response("/123456789/calendars/notification/", "Notifications", "", "", write,
                               "<notification xmlns=\"http://calendarserver.org/ns/\"/>"));
-        engine = std::make_unique<ICloudCalDAV>("alice@example.com", "abcd-efgh-ijkl-mnop", "Asia/Taipei", kRoot,
-                                                std::make_unique<ScriptedTransport>(log));
+        engine = std::make_unique<wrenfold::testing::JsonEngine>(
+            std::make_unique<ICloudCalDAV>("alice@example.com", "abcd-efgh-ijkl-mnop", "Asia/Taipei", kRoot,
+                                           std::make_unique<ScriptedTransport>(log)));
     }
     std::shared_ptr<ScriptedTransport::Log> log = std::make_shared<ScriptedTransport::Log>();
-    std::unique_ptr<ICloudCalDAV> engine;
+    std::unique_ptr<wrenfold::testing::JsonEngine> engine;
 };
 
 TEST_F(RecordedICloudTest, DiscoveryFollowsTheHomeToItsOwnHost)

@@ -2,6 +2,7 @@
 #include "caldav/curl_transport.h"
 #include "caldav/icloud_caldav.h"
 #include "support/caldav_server.h"
+#include "support/json_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,10 @@ protected:
         server = std::make_unique<CalDavTestServer>(GetParam());
         engine = make_engine(server->password());
     }
-    std::unique_ptr<ICloudCalDAV> make_engine(const std::string& password)
+    std::unique_ptr<testing::JsonEngine> make_engine(const std::string& password)
     {
-        return std::make_unique<ICloudCalDAV>(server->user(), password, "Asia/Taipei", server->root_url(),
-                                              std::make_unique<CurlTransport>());
+        return std::make_unique<testing::JsonEngine>(std::make_unique<ICloudCalDAV>(
+            server->user(), password, "Asia/Taipei", server->root_url(), std::make_unique<CurlTransport>()));
     }
     const Json* find(const Json& list, const std::string& key, const std::string& value)
     {
@@ -44,7 +45,7 @@ protected:
         return nullptr;
     }
     std::unique_ptr<CalDavTestServer> server;
-    std::unique_ptr<ICloudCalDAV> engine;
+    std::unique_ptr<testing::JsonEngine> engine;
 };
 
 TEST_P(CalDavServerTest, DiscoversEventCalendarsOnly)
@@ -209,7 +210,7 @@ TEST_P(CalDavServerTest, FactoryFollowsTheServerVariable)
 {
     std::string work = server->create_calendar("work", "Work");
     setenv("WRENFOLD_CALDAV_URL", server->root_url().c_str(), 1);
-    auto from_factory = make_icloud_engine(server->user(), server->password());
+    auto from_factory = std::make_unique<testing::JsonEngine>(make_icloud_engine(server->user(), server->password()));
     unsetenv("WRENFOLD_CALDAV_URL");
     Json calendars = from_factory->discover();
     ASSERT_EQ(calendars.size(), 1u) << calendars.dump();

@@ -118,10 +118,11 @@ public:
     static Json listing(const std::string& ics, icaltimezone* home)
     {
         IcalPtr calendar = parse_calendar(ics);
-        Json out = Json::array();
+        std::vector<EventRecord> typed;
         expand_resource(calendar.get(), { "u", "e" },
                         { home_midnight(year { 2024 } / 6 / 1, home), home_midnight(year { 2028 } / 1 / 1, home) },
-                        home, out);
+                        home, typed);
+        Json out = to_json(typed);
         return out;
     }
 
@@ -178,7 +179,7 @@ TEST(SeriesProperties, TitleEditsLeaveEveryOccurrenceAndShiftsMoveThemAll)
             fields.end = way == 0 ? SeriesMaker::listing(generated.ics, home)[0]["end"] : target["end"];
             if (way == 0) {
                 IcalPtr calendar = parse_calendar(generated.ics);
-                Json master = master_record(calendar.get(), { "u", "e" }, home);
+                Json master = master_record(calendar.get(), { "u", "e" }, home).to_json();
                 fields.start = master["start"].get<std::string>();
                 fields.end = master["end"].get<std::string>();
             } else {

@@ -19,7 +19,8 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
     std::string id = added["account"]["id"];
     EXPECT_EQ(id.size(), 32u);
     EXPECT_EQ(added["account"]["calendars"][1],
-              Json::parse(R"({"url": "https://p/w/", "name": "Mine", "color": "#00FF00", "visible": true})"));
+              Json::parse(R"({"url": "https://p/w/", "name": "Mine", "color": "#00FF00", "read_only": false,
+                              "visible": true})"));
     EXPECT_EQ(added["default_calendar"], "https://p/w/");  // the first writable one
     EXPECT_EQ(fake.engines.zones(), std::vector<std::string> { "(none)" });
 

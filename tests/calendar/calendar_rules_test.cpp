@@ -124,17 +124,29 @@ TEST(EventFetchTasks, FollowStoredOrderAndVisibility)
     EXPECT_TRUE(event_fetch_tasks({}, true).empty());
 }
 
-TEST(TagEvent, OverwritesEventKeysAndFillsDefaults)
+TEST(TaggedEvent, AppendsTheTagsAfterTheEventKeysAndFillsDefaults)
 {
     auto accounts = two_accounts();
-    Json event = Json::parse(R"({"uid": "e1", "color": "#FFFFFF", "account_id": "forged"})");
-    tag_event(event, accounts[1], accounts[1].calendars[0]);
-    EXPECT_EQ(event, Json::parse(R"({"uid": "e1", "color": "#1BADF8", "account_id": "a2",
-        "calendar_url": "https://p2/cal/home/", "calendar_name": "Home", "read_only": false})"));
+    wrenfold::caldav::EventRecord event;
+    event.uid = "e1";
+    event.summary = "Tea";
+    event.start = "2025-10-02T15:00:00";
+    event.end = "2025-10-02T16:00:00";
+    event.url = "https://p2/cal/home/e1.ics";
+    event.etag = "\"7\"";
+    Json tagged = tagged_event(event, accounts[1], accounts[1].calendars[0]);
+    EXPECT_EQ(tagged.dump(),
+              Json::parse(R"({"uid": "e1", "summary": "Tea", "start": "2025-10-02T15:00:00",
+        "end": "2025-10-02T16:00:00", "all_day": false, "location": "", "description": "", "rrule": "",
+        "url": "https://p2/cal/home/e1.ics", "etag": "\"7\"", "recurring": false, "recurrence_id": "",
+        "account_id": "a2", "calendar_url": "https://p2/cal/home/", "calendar_name": "Home",
+        "color": "#1BADF8", "read_only": false})")
+                  .dump());
 
-    tag_event(event, accounts[0], accounts[0].calendars[1]);
-    EXPECT_EQ(event["color"], "#112233");
-    EXPECT_EQ(event["read_only"], true);
+    tagged = tagged_event(event, accounts[0], accounts[0].calendars[1]);
+    EXPECT_EQ(tagged["color"], "#112233");
+    EXPECT_EQ(tagged["read_only"], true);
+    EXPECT_EQ(tagged["account_id"], accounts[0].id);
 }
 
 TEST(HomeTzidOf, FallsBackToTheDefaultWhenEmpty)

@@ -19,7 +19,8 @@ TEST(Calendars, RefreshKeepsVisibilityAndRaisesBothTokens)
         Json::parse(R"([{"url": "https://p/b/", "name": "B renamed"}, {"url": "https://p/n/", "name": "N"}])"));
     Json refreshed = fake.app->refresh_calendars(ann);
     EXPECT_EQ(refreshed, Json::parse(R"({"ok": true, "calendars": [
-        {"url": "https://p/b/", "name": "B renamed", "visible": false}, {"url": "https://p/n/", "name": "N", "visible": true}]})"));
+        {"url": "https://p/b/", "name": "B renamed", "read_only": false, "visible": false},
+        {"url": "https://p/n/", "name": "N", "read_only": false, "visible": true}]})"));
     Json state = fake.state();
     EXPECT_EQ(state["calendars_token"], 3);
     EXPECT_EQ(state["refresh_token"], 3);

@@ -29,7 +29,8 @@ TEST(EventEditing, SuccessRaisesTheTokenOnceAndAnswersTheEnginesResult)
     EXPECT_EQ(created, Json::parse(R"({"ok": true, "url": "https://p/a/e1.ics", "etag": "\"created-1\""})"));
     EXPECT_EQ(fake.ann_server->created_fields(), fake.fields);  // handed on unchanged
     Json updated = fake.app->update_event(fake.ann, "https://p/a/e1.ics", "\"created-1\"", fake.fields);
-    EXPECT_EQ(updated["fields"], fake.fields);
+    EXPECT_EQ(updated, Json::parse(R"({"ok": true, "url": "https://p/a/e1.ics", "etag": "\"updated\""})"));
+    EXPECT_EQ(fake.ann_server->updated_fields(), fake.fields);
     fake.app->delete_event(fake.ann, "https://p/a/e1.ics");
     fake.app->delete_event(fake.ann, "https://p/a/e1.ics", "\"e\"");
     EXPECT_EQ(fake.refresh_token(), before + 4);

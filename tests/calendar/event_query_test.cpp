@@ -31,7 +31,7 @@ TEST(EventQuery, MergesInTaskOrderWithTagsErrorsAndHolidaysLast)
     auto bob_server = fake.engines.engine("bob@example.com");
     ann_server->put_events("https://p/a/",
                            Json::parse(R"([{"summary": "a1", "url": "https://p/a/1.ics"}, {"summary": "a2"}])"));
-    ann_server->put_events("https://p/c/", Json::parse(R"([{"summary": "c1", "color": "#000000"}, 17])"));
+    ann_server->put_events("https://p/c/", Json::parse(R"([{"summary": "c1", "color": "#000000"}])"));
     bob_server->put_events("https://q/a/", Json::parse(R"([{"summary": "q1"}])"));
     ann_server->fail_calendar("https://p/b/");
     bob_server->fail_calendar("https://q/a/");

@@ -89,3 +89,19 @@ TEST(WithCalendars, ReplacesTheStoredListAndItsTypedView)
     ASSERT_EQ(replaced.calendars.size(), 1u);
     EXPECT_FALSE(replaced.calendars[0].visible);
 }
+
+TEST(CalendarFromDiscovery, FillsTheDefaultsAndStoresTheDiscoveredObject)
+{
+    wrenfold::caldav::DiscoveredCalendar plain { "https://p/a/", "A", std::nullopt, true, "\"t1\"" };
+    Calendar calendar = calendar_from_discovery(plain);
+    EXPECT_EQ(calendar.url, "https://p/a/");
+    EXPECT_EQ(calendar.color, "#1BADF8");
+    EXPECT_TRUE(calendar.read_only);
+    EXPECT_TRUE(calendar.visible);
+    EXPECT_EQ(calendar.record.dump(), R"({"url":"https://p/a/","name":"A","read_only":true,"ctag":"\"t1\""})");
+
+    auto both = calendars_from_discovery({ plain, { "https://p/b/", "B", "#123456", false, std::nullopt } });
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].color, "#123456");
+    EXPECT_EQ(both[1].record.dump(), R"({"url":"https://p/b/","name":"B","color":"#123456","read_only":false})");
+}

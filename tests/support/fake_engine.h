@@ -41,16 +41,54 @@ public:
         std::lock_guard lock(m_mutex);
         m_refused_status = status;
     }
-    void set_calendars(Json calendars)
+    // Calendars written as discovery's JSON answer; text keys that are
+    // missing or not text read as "" (color and ctag as absent).
+    void set_calendars(const Json& calendars)
     {
+        std::vector<caldav::DiscoveredCalendar> typed;
+        for (const Json& calendar : calendars) {
+            caldav::DiscoveredCalendar record { text_of(calendar, "url"), text_of(calendar, "name"),
+                                                optional_text_of(calendar, "color"), calendar.value("read_only", false),
+                                                optional_text_of(calendar, "ctag") };
+            typed.push_back(std::move(record));
+        }
         std::lock_guard lock(m_mutex);
-        m_calendars = std::move(calendars);
+        m_calendars = std::move(typed);
     }
     // Events of one calendar, answered by list_events whatever the range.
-    void put_events(const std::string& calendar_url, Json events)
+    void put_events(const std::string& calendar_url, std::vector<caldav::EventRecord> events)
     {
         std::lock_guard lock(m_mutex);
         m_events[calendar_url] = std::move(events);
+    }
+    // An event record from its JSON form; keys left out read as "" or false.
+    static caldav::EventRecord event_record(const Json& event)
+    {
+        caldav::EventRecord record;
+        record.uid = text_of(event, "uid");
+        record.summary = text_of(event, "summary");
+        record.start = text_of(event, "start");
+        record.end = text_of(event, "end");
+        record.all_day = event.value("all_day", false);
+        record.location = text_of(event, "location");
+        record.description = text_of(event, "description");
+        record.rrule = text_of(event, "rrule");
+        record.url = text_of(event, "url");
+        record.etag = text_of(event, "etag");
+        record.recurring = event.value("recurring", false);
+        record.recurrence_id = text_of(event, "recurrence_id");
+        return record;
+    }
+    static std::vector<caldav::EventRecord> event_records(const Json& events)
+    {
+        std::vector<caldav::EventRecord> records;
+        for (const Json& event : events)
+            records.push_back(event_record(event));
+        return records;
+    }
+    void put_events(const std::string& calendar_url, const Json& events)
+    {
+        put_events(calendar_url, event_records(events));
     }
     void fail_calendar(const std::string& calendar_url)
     {
@@ -58,10 +96,10 @@ public:
         m_failing_calendars.insert(calendar_url);
     }
     // The event get_event answers for one URL (otherwise only its "url").
-    void put_stored_event(const std::string& event_url, Json event)
+    void put_stored_event(const std::string& event_url, const Json& event)
     {
         std::lock_guard lock(m_mutex);
-        m_stored_events[event_url] = std::move(event);
+        m_stored_events[event_url] = event_record(event);
     }
     void set_fetch_delay(std::chrono::milliseconds delay) { m_fetch_delay = delay; }
 
@@ -91,14 +129,14 @@ public:
             return { false, *m_refused_status };
         return { true, 200 };
     }
-    Json discover() override
+    std::vector<caldav::DiscoveredCalendar> discover() override
     {
         record("discover", "");
         std::lock_guard lock(m_mutex);
         return m_calendars;
     }
-    Json list_events(const std::string& calendar_url, std::chrono::year_month_day start,
-                     std::chrono::year_month_day end) override
+    std::vector<caldav::EventRecord> list_events(const std::string& calendar_url, std::chrono::year_month_day start,
+                                                 std::chrono::year_month_day end) override
     {
         record("list_events", calendar_url);
         if (m_fetch_delay.count() > 0)
@@ -108,46 +146,50 @@ public:
         if (m_failing_calendars.contains(calendar_url))
             throw caldav::CalDavError("HTTP 503 from " + calendar_url);
         auto found = m_events.find(calendar_url);
-        return found != m_events.end() ? found->second : Json::array();
+        return found != m_events.end() ? found->second : std::vector<caldav::EventRecord> {};
     }
-    Json get_event(const std::string& event_url) override
+    caldav::EventRecord get_event(const std::string& event_url) override
     {
         record("get_event", event_url);
         std::lock_guard lock(m_mutex);
         auto stored = m_stored_events.find(event_url);
-        return stored != m_stored_events.end() ? stored->second : Json::object({ { "url", event_url } });
+        if (stored != m_stored_events.end())
+            return stored->second;
+        caldav::EventRecord bare;
+        bare.url = event_url;
+        return bare;
     }
-    Json create_event(const std::string& calendar_url, const Json& fields) override
+    caldav::WriteResult create_event(const std::string& calendar_url, const Json& fields) override
     {
         record("create_event", calendar_url);
         std::lock_guard lock(m_mutex);
         std::string url = calendar_url + fields.value("uid", std::string("new")) + ".ics";
         m_created_fields = fields;
-        return Json::object({ { "ok", true }, { "url", url }, { "etag", "\"created-1\"" } });
+        return { url, "\"created-1\"", std::nullopt };
     }
-    Json update_event(const std::string& event_url, const std::string& etag, const Json& fields) override
+    caldav::WriteResult update_event(const std::string& event_url, const std::string& etag, const Json& fields) override
     {
         record("update_event", event_url, etag);
         std::lock_guard lock(m_mutex);
         m_updated_fields = fields;
-        return Json::object({ { "ok", true }, { "url", event_url }, { "etag", "\"updated\"" }, { "fields", fields } });
+        return { event_url, "\"updated\"", std::nullopt };
     }
-    Json move_event(const std::string& event_url, const std::string& new_calendar_url, const Json&,
-                    const std::string& etag) override
+    caldav::WriteResult move_event(const std::string& event_url, const std::string& new_calendar_url, const Json&,
+                                   const std::string& etag) override
     {
         record("move_event", event_url + " -> " + new_calendar_url, etag);
-        return Json::object({ { "ok", true }, { "url", new_calendar_url + "moved.ics" }, { "etag", "\"moved\"" } });
+        return { new_calendar_url + "moved.ics", "\"moved\"", std::nullopt };
     }
-    Json delete_event(const std::string& event_url, const std::optional<std::string>& etag) override
+    caldav::WriteResult delete_event(const std::string& event_url, const std::optional<std::string>& etag) override
     {
         record("delete_event", event_url, etag);
-        return Json::object({ { "ok", true } });
+        return {};
     }
-    Json delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                           const std::optional<std::string>& etag) override
+    caldav::WriteResult delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                          const std::optional<std::string>& etag) override
     {
         record("delete_occurrence", event_url + " @ " + recurrence_id, etag);
-        return Json::object({ { "ok", true }, { "url", event_url }, { "etag", "\"occurrence-gone\"" } });
+        return { event_url, "\"occurrence-gone\"", std::nullopt };
     }
     // The stored object is a stand-in text naming the event.
     std::string export_event(const std::string& event_url) override
@@ -156,14 +198,15 @@ public:
         return "stored " + event_url;
     }
     // Like a create, and keeps the object it was handed.
-    Json import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override
+    caldav::WriteResult import_event(const std::string& calendar_url, const std::string& ics,
+                                     const Json& fields) override
     {
         record("import_event", calendar_url);
         std::lock_guard lock(m_mutex);
         m_imported_objects.push_back(ics);
         m_created_fields = fields;
         std::string url = calendar_url + fields.value("uid", std::string("new")) + ".ics";
-        return Json::object({ { "ok", true }, { "url", url }, { "etag", "\"created-1\"" } });
+        return { url, "\"created-1\"", std::nullopt };
     }
     std::vector<std::string> imported_objects() const
     {
@@ -183,6 +226,18 @@ public:
     }
 
 private:
+    static std::string text_of(const Json& object, const char* key)
+    {
+        auto found = object.find(key);
+        return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
+    }
+    static std::optional<std::string> optional_text_of(const Json& object, const char* key)
+    {
+        auto found = object.find(key);
+        if (found != object.end() && found->is_string())
+            return found->get<std::string>();
+        return std::nullopt;
+    }
     static std::string ymd_text(std::chrono::year_month_day date)
     {
         char text[16];
@@ -204,14 +259,14 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_failures;
     std::optional<int> m_refused_status;
-    Json m_calendars = Json::array();
-    std::map<std::string, Json> m_events;
+    std::vector<caldav::DiscoveredCalendar> m_calendars;
+    std::map<std::string, std::vector<caldav::EventRecord>> m_events;
     std::set<std::string> m_failing_calendars;
     std::chrono::milliseconds m_fetch_delay { 0 };
     std::vector<Call> m_calls;
     std::vector<Json> m_list_ranges;
     Json m_created_fields;
-    std::map<std::string, Json> m_stored_events;
+    std::map<std::string, caldav::EventRecord> m_stored_events;
     Json m_updated_fields;
     std::vector<std::string> m_imported_objects;
 };
