@@ -99,8 +99,8 @@ std::string WrenfoldApp::_calendar_context_block() const
     std::tm local {};
     localtime_r(&now, &local);
     auto chosen = _default_calendar();
-    return calendar_context_block(local, account_records(accounts_snapshot()),
-                                  chosen ? std::optional<Json>(chosen->calendar.record) : std::nullopt);
+    return calendar_context_block(local, accounts_snapshot(),
+                                  chosen ? std::optional<Calendar>(chosen->calendar) : std::nullopt);
 }
 
 }  // namespace wrenfold

@@ -39,11 +39,6 @@ std::string time_line(const std::tm& now, const std::string& zone)
         "，時區 " + zone;
 }
 
-bool is_writable(const Json& calendar)
-{
-    return !(calendar.contains("read_only") && truthy(calendar["read_only"]));
-}
-
 }  // namespace
 
 std::string language_directive(const std::string& lang)
@@ -83,26 +78,23 @@ std::string pointer_system_prompt(const std::string& directive, const std::strin
         "需要查網路資料（解析地圖連結、查地點 / 公司資訊）時可用 WebFetch 工具。";
 }
 
-std::string calendar_context_block(const std::tm& now, const Json& accounts,
-                                   const std::optional<Json>& default_calendar)
+std::string calendar_context_block(const std::tm& now, const std::vector<Account>& accounts,
+                                   const std::optional<Calendar>& default_calendar)
 {
-    std::string zone = "Asia/Taipei";
-    if (!accounts.empty() && accounts.front().contains("home_tzid"))
-        zone = accounts.front()["home_tzid"].get<std::string>();
+    std::string zone(kDefaultHomeTzid);
+    if (!accounts.empty() && !accounts.front().home_tzid.empty())
+        zone = accounts.front().home_tzid;
     std::vector<std::string> lines { time_line(now, zone) };
 
     bool multi = accounts.size() >= 2;
     std::vector<std::string> entries;
-    for (const auto& account : accounts) {
-        if (!account.contains("calendars"))
-            continue;
-        for (const auto& calendar : account["calendars"]) {
-            if (!is_writable(calendar))
+    for (const Account& account : accounts) {
+        for (const Calendar& calendar : account.calendars) {
+            if (calendar.read_only)
                 continue;
-            bool is_default = default_calendar &&
-                calendar.at("url").get<std::string>() == default_calendar->at("url").get<std::string>();
-            std::string tag = multi ? "〔帳號：" + account.at("apple_id").get<std::string>() + "〕" : "";
-            entries.push_back("  • " + calendar.at("name").get<std::string>() + (is_default ? "（預設）" : "") + tag);
+            bool is_default = default_calendar && calendar.url == default_calendar->url;
+            std::string tag = multi ? "〔帳號：" + account.apple_id + "〕" : "";
+            entries.push_back("  • " + calendar.name + (is_default ? "（預設）" : "") + tag);
         }
     }
     if (entries.empty()) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "calendar/records.h"
 #include "core/json.h"
 
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::assistant {
 
@@ -27,8 +29,8 @@ std::string pointer_system_prompt(const std::string& directive, const std::strin
 
 // The calendar environment block appended to every message: the time, the
 // zone of the first account, and the writable calendars with the default
-// marked. Throws on account or calendar records that lack the fields it names.
-std::string calendar_context_block(const std::tm& now, const Json& accounts,
-                                   const std::optional<Json>& default_calendar);
+// marked (the calendar at the default's URL).
+std::string calendar_context_block(const std::tm& now, const std::vector<Account>& accounts,
+                                   const std::optional<Calendar>& default_calendar);
 
 }  // namespace wrenfold::assistant

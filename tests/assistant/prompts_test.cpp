@@ -27,16 +27,15 @@ TEST(Prompts, DirectiveAndDocumentsAssembleAsTheAssistantExpects)
 
 TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 {
-    Json one = Json::array({ two_accounts()[0] });
-    auto block = calendar_context_block(sunday_evening(), one,
-                                        default_calendar(parse_accounts(one), "https://a/home/")->calendar.record);
+    auto one = parse_accounts(Json::array({ two_accounts()[0] }));
+    auto block = calendar_context_block(sunday_evening(), one, default_calendar(one, "https://a/home/")->calendar);
     EXPECT_EQ(block,
               "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週日）19:05，時區 Europe/Paris\n"
               "可寫入的行事曆（建立/修改用 calendar 欄位指定名稱,省略則用預設）：\n"
               "  • Work\n  • Home（預設）\n-----");
 
-    auto accounts = two_accounts();
-    auto multi = calendar_context_block(sunday_evening(), accounts, std::nullopt);
+    Json records = two_accounts();
+    auto multi = calendar_context_block(sunday_evening(), parse_accounts(records), std::nullopt);
     EXPECT_NE(multi.find("  ※ 目前有多個 iCloud 帳號。"), std::string::npos);
     EXPECT_NE(multi.find("  • Work〔帳號：alice@icloud.com〕\n"), std::string::npos);
     EXPECT_NE(multi.find("  • work 〔帳號：bob@me.com〕\n-----"), std::string::npos);
@@ -44,10 +43,15 @@ TEST(Prompts, CalendarBlockListsWritableCalendarsWithDefaultAndAccountTags)
 
     auto monday = sunday_evening();
     monday.tm_wday = 1;
-    EXPECT_EQ(calendar_context_block(monday, Json::array(), std::nullopt),
+    EXPECT_EQ(calendar_context_block(monday, {}, std::nullopt),
               "\n\n----- 行事曆環境 -----\n現在時間：2025-06-01（週一）19:05，時區 Asia/Taipei\n"
               "（目前沒有可寫入的行事曆；請提醒使用者先在側邊欄「＋ 新增帳號」加入 iCloud。）\n-----");
 
-    accounts[1].erase("apple_id");
-    EXPECT_ANY_THROW(calendar_context_block(monday, accounts, std::nullopt));
+    // An account stored without its Apple ID or zone still gives the block
+    // (the default zone, an empty tag) instead of failing the whole turn.
+    records[0]["home_tzid"] = "";
+    records[1].erase("apple_id");
+    auto without_id = calendar_context_block(monday, parse_accounts(records), std::nullopt);
+    EXPECT_NE(without_id.find("時區 Asia/Taipei\n"), std::string::npos);
+    EXPECT_NE(without_id.find("  • work 〔帳號：〕\n"), std::string::npos);
 }

@@ -12,7 +12,10 @@ namespace wrenfold::testing {
 // that a test checks the typed results and their one conversion together.
 class JsonEngine {
 public:
-    explicit JsonEngine(std::unique_ptr<caldav::CalendarEngine> engine) : m_engine(std::move(engine)) {}
+    explicit JsonEngine(std::unique_ptr<caldav::CalendarEngine> engine)
+        : m_engine(std::move(engine))
+    {
+    }
 
     caldav::CalendarEngine& typed() { return *m_engine; }
 
