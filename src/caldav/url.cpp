@@ -1,5 +1,7 @@
 #include "caldav/url.h"
 
+#include "core/hex.h"
+
 #include <vector>
 
 #include <algorithm>
@@ -14,17 +16,6 @@ std::string lower(std::string text)
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool kept_as_is(unsigned char c)
@@ -60,8 +51,8 @@ std::string percent_decode(const std::string& text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            int hi = hex_value(text[i + 1]);
-            int lo = hex_value(text[i + 2]);
+            int hi = hex_digit_value(text[i + 1]);
+            int lo = hex_digit_value(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;

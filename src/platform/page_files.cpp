@@ -1,5 +1,7 @@
 #include "platform/page_files.h"
 
+#include "core/hex.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -9,17 +11,6 @@ namespace wrenfold::platform {
 namespace fs = std::filesystem;
 
 namespace {
-
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Percent-decoding; nothing for a malformed escape or an encoded NUL.
 std::optional<std::string> percent_decoded(std::string_view text)
@@ -32,8 +23,8 @@ std::optional<std::string> percent_decoded(std::string_view text)
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int high = hex_digit(text[i + 1]);
-        int low = hex_digit(text[i + 2]);
+        int high = hex_digit_value(text[i + 1]);
+        int low = hex_digit_value(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);
