@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 using namespace wrenfold::caldav;
 using wrenfold::Json;
@@ -17,7 +18,8 @@ using wrenfold::Json;
 namespace {
 
 // One edit of a fresh copy of the stored object, written and read back.
-void edit(const std::string& text, const Json& listed, size_t choice, icaltimezone* home, const TimeRange& range)
+void edit(const std::string& text, const std::vector<EventRecord>& listed, size_t choice, icaltimezone* home,
+          const TimeRange& range)
 {
     static const EditContext context { home, "Asia/Taipei",
                                        std::chrono::sys_seconds(std::chrono::seconds(1767225600)) };
@@ -25,22 +27,22 @@ void edit(const std::string& text, const Json& listed, size_t choice, icaltimezo
         IcalPtr calendar = parse_calendar(text);
         EventFields fields;
         fields.summary = "edited";
-        const Json* occurrence = listed.empty() ? nullptr : &listed[choice % listed.size()];
+        const EventRecord* occurrence = listed.empty() ? nullptr : &listed[choice % listed.size()];
         if (occurrence && choice % 4 != 0) {
-            fields.recurrence_id = (*occurrence)["recurrence_id"].get<std::string>();
+            fields.recurrence_id = occurrence->recurrence_id;
             fields.whole_series = choice % 4 == 2;
-            fields.start = (*occurrence)["start"].get<std::string>();
+            fields.start = occurrence->start;
             if (choice % 3 == 0)
                 fields.start = fields.start->substr(0, 10);  // turned all-day
             else if (fields.start->size() > 10)
                 (*fields.start)[12] = static_cast<char>('0' + choice % 10);
         }
         if (occurrence && choice % 4 == 3)
-            remove_occurrence(calendar.get(), (*occurrence)["recurrence_id"].get<std::string>(), context);
+            remove_occurrence(calendar.get(), occurrence->recurrence_id, context);
         else
             apply_fields(calendar.get(), fields, context);
         IcalPtr again = parse_calendar(serialize(calendar.get()));
-        Json out = Json::array();
+        std::vector<EventRecord> out;
         expand_resource(again.get(), { "https://h/c/e.ics", "e" }, range, home, out);
     } catch (const CalDavError&) {
     }
@@ -51,7 +53,7 @@ void expand(const std::string& text)
     static icaltimezone* home = home_zone_for("Asia/Taipei");
     static const TimeRange range { home_midnight(std::chrono::year { 2025 } / 1 / 1, home),
                                    home_midnight(std::chrono::year { 2025 } / 3 / 1, home) };
-    Json out = Json::array();
+    std::vector<EventRecord> out;
     try {
         IcalPtr calendar = parse_calendar(text);
         expand_resource(calendar.get(), { "https://h/c/e.ics", "e" }, range, home, out);

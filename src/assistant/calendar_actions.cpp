@@ -188,9 +188,13 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
 
 Json WrenfoldApp::claude_update_event(const Json& payload)
 {
-    auto [url, account, refusal] = addressed_event(*this, payload);
-    if (refusal)
-        return *refusal;
+    // Named references rather than a structured binding: the lambdas below
+    // capture them, which clang 14 does not allow for bindings.
+    const AddressedEvent addressed = addressed_event(*this, payload);
+    if (addressed.refusal)
+        return *addressed.refusal;
+    const std::string& url = addressed.url;
+    const Account& account = addressed.account;
     auto engine = _engine_for(account);
     return answer_or_failure([&] {
         caldav::EventRecord current = engine->get_event(url);
@@ -226,9 +230,13 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
 
 Json WrenfoldApp::claude_delete_event(const Json& payload)
 {
-    auto [url, account, refusal] = addressed_event(*this, payload);
-    if (refusal)
-        return *refusal;
+    // Named references rather than a structured binding: the lambdas below
+    // capture them, which clang 14 does not allow for bindings.
+    const AddressedEvent addressed = addressed_event(*this, payload);
+    if (addressed.refusal)
+        return *addressed.refusal;
+    const std::string& url = addressed.url;
+    const Account& account = addressed.account;
     return answer_or_failure([&] {
         auto recurrence_id = payload_text(payload, "recurrence_id");
         if (recurrence_id.empty())
