@@ -14,7 +14,7 @@ void all_years(benchmark::State& state)
     std::vector<int> years(2099 - 1998 + 1);
     std::iota(years.begin(), years.end(), 1998);
     for (auto _ : state)
-        benchmark::DoNotOptimize(wrenfold::holidays::taiwan_holidays(years));
+        benchmark::DoNotOptimize(wrenfold::taiwan_holidays(years));
 }
 BENCHMARK(all_years)->Unit(benchmark::kMillisecond);
 
@@ -22,7 +22,7 @@ void two_years(benchmark::State& state)
 {
     std::vector<int> const years { 2025, 2026 };
     for (auto _ : state)
-        benchmark::DoNotOptimize(wrenfold::holidays::taiwan_holidays(years));
+        benchmark::DoNotOptimize(wrenfold::taiwan_holidays(years));
 }
 BENCHMARK(two_years)->Unit(benchmark::kMicrosecond);
 

@@ -8,8 +8,8 @@ namespace wrenfold {
 
 namespace {
 
-std::optional<std::vector<holidays::Holiday>> ask(const HolidaySource& source, std::span<const int> years,
-                                                  std::optional<std::string_view> language)
+std::optional<std::vector<Holiday>> ask(const HolidaySource& source, std::span<const int> years,
+                                        std::optional<std::string_view> language)
 {
     try {
         return source(years, language);
@@ -54,7 +54,7 @@ Json holiday_records(std::chrono::year_month_day start, std::chrono::year_month_
         found = ask(source, years, std::nullopt);
     if (!found)
         return records;
-    for (const holidays::Holiday& holiday : *found) {
+    for (const Holiday& holiday : *found) {
         if (holiday.date >= start && holiday.date < end)
             records.push_back(holiday_record(holiday.date, holiday.name));
     }

@@ -9,7 +9,7 @@ namespace wrenfold {
 
 // The holidays of some years, asked in a language or (nullopt) in the source's default one.
 using HolidaySource =
-    std::function<std::vector<holidays::Holiday>(std::span<const int> years, std::optional<std::string_view> language)>;
+    std::function<std::vector<Holiday>(std::span<const int> years, std::optional<std::string_view> language)>;
 
 // The records of the holiday pseudo-calendar for the dates start <= d < end,
 // in the source's order. The source is asked in "zh_TW" and, should that

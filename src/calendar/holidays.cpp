@@ -9,7 +9,7 @@ Json WrenfoldApp::_tw_holidays(std::chrono::year_month_day start, std::chrono::y
 {
     try {
         return holiday_records(start, end, [](std::span<const int> years, std::optional<std::string_view> language) {
-            return holidays::taiwan_holidays(years, language);
+            return taiwan_holidays(years, language);
         });
     } catch (...) {
         return Json::array();

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -182,4 +182,4 @@ unsigned lunar_leap_month(int year)
     return info ? info->leap_month : 0;
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <optional>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 // The Chinese lunisolar calendar as kept in Taiwan and China (months begin on the day of the new
 // moon at UTC+8), tabulated for the lunar years below. Lunar year Y is the one whose first day falls
@@ -22,4 +22,4 @@ std::optional<std::chrono::year_month_day> lunar_to_gregorian(int year, unsigned
 // outside the table.
 unsigned lunar_leap_month(int year);
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

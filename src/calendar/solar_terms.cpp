@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -27,4 +27,4 @@ std::optional<std::chrono::year_month_day> qingming(int year)
     return std::chrono::year { year } / April / std::chrono::day { day };
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <optional>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 inline constexpr int kFirstQingmingYear = 1998;
 inline constexpr int kLastQingmingYear = 2100;
@@ -12,4 +12,4 @@ inline constexpr int kLastQingmingYear = 2100;
 // Taiwan's time (UTC+8); nullopt outside the tabulated years.
 std::optional<std::chrono::year_month_day> qingming(int year);
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::span<DecreedObservedDay const> decreed_observed_days()
     return observed;
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

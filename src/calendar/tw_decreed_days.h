@@ -5,7 +5,7 @@
 #include <chrono>
 #include <span>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 // A bridge day: a working day between a holiday and a weekend given off by the government's yearly
 // calendar, paid back by working on a Saturday.
@@ -24,4 +24,4 @@ struct DecreedObservedDay {
 std::span<BridgeDay const> bridge_days();
 std::span<DecreedObservedDay const> decreed_observed_days();
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

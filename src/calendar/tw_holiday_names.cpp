@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -38,4 +38,4 @@ std::string_view holiday_name(HolidayKind kind, HolidayLanguage language)
     return language == HolidayLanguage::ZhTw ? entry.zh_tw : entry.en_us;
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 enum class HolidayKind : std::uint8_t {
     FoundingDay,
@@ -27,4 +27,4 @@ enum class HolidayLanguage : std::uint8_t { ZhTw, EnUs };
 // The official name of a holiday (Traditional Chinese) or its English name.
 std::string_view holiday_name(HolidayKind kind, HolidayLanguage language);
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -222,4 +222,4 @@ std::vector<DayOff> days_off_of_year(int year)
     return out;
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

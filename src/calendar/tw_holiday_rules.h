@@ -5,7 +5,7 @@
 #include <chrono>
 #include <vector>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 // One day off of a holiday year, before days sharing a date are merged.
 struct DayOff {
@@ -27,4 +27,4 @@ inline constexpr int last_holiday_year = 2100;
 // tables do not cover; before first_holiday_year there is nothing.
 std::vector<DayOff> days_off_of_year(int year);
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

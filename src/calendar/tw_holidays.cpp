@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::vector<Holiday> taiwan_holidays(std::span<int const> years, std::optional<s
     return merge_by_date(named_days(requested_years(years), lang));
 }
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

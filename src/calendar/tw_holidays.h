@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 
 struct Holiday {
     std::chrono::year_month_day date;
@@ -23,4 +23,4 @@ struct Holiday {
 std::vector<Holiday> taiwan_holidays(std::span<int const> years,
                                      std::optional<std::string_view> language = std::nullopt);
 
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

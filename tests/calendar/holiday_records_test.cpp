@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 using namespace std::chrono;
+using wrenfold::Holiday;
 using wrenfold::Json;
-using wrenfold::holidays::Holiday;
 using wrenfold::testing::AppFolders;
 
 namespace {

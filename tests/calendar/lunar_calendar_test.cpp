@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 namespace {
 
 using namespace std::chrono;
@@ -98,4 +98,4 @@ TEST(LunarCalendar, RejectsWhatTheTableDoesNotHold)
 }
 
 }  // namespace
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

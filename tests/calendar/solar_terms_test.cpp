@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 namespace {
 
 using namespace std::chrono;
@@ -30,4 +30,4 @@ TEST(SolarTerms, QingmingIsAnAprilDayOnlyForTabulatedYears)
 }
 
 }  // namespace
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold

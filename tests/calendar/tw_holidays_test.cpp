@@ -7,7 +7,7 @@
 #include <map>
 #include <stdexcept>
 
-namespace wrenfold::holidays {
+namespace wrenfold {
 namespace {
 
 using namespace std::chrono;
@@ -186,4 +186,4 @@ TEST(TaiwanHolidays, EveryYearIsOrderedWithOneEntryPerDateAndAllHolidays)
 }
 
 }  // namespace
-}  // namespace wrenfold::holidays
+}  // namespace wrenfold
