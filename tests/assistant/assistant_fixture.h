@@ -6,6 +6,7 @@
 #include "platform/terminal_launcher.h"
 #include "platform/user_path_store.h"
 #include "support/app_fixture.h"
+#include "support/bridge_calls.h"
 
 #include <fstream>
 #include <mutex>
@@ -143,3 +144,14 @@ inline bool has_flag(const Json& argv, const std::string& option)
 }
 
 }  // namespace wrenfold::testing
+
+// The names the assistant's tests through the bridge use unqualified.
+namespace fs = std::filesystem;
+using wrenfold::AppBridge;
+using wrenfold::BridgeReply;
+using wrenfold::Json;
+using wrenfold::testing::AssistantFolders;
+using wrenfold::testing::call;
+using wrenfold::testing::read_text;
+using wrenfold::testing::write_text;
+using wrenfold::testing::write_text_with_mode;

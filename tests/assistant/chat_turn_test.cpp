@@ -3,12 +3,7 @@
 #include <future>
 #include <gtest/gtest.h>
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using wrenfold::AppBridge;
-using wrenfold::BridgeReply;
-using wrenfold::Json;
-using wrenfold::testing::AssistantFolders;
 using wrenfold::testing::claude_answer;
 using wrenfold::testing::has_flag;
 using wrenfold::testing::has_option;

@@ -1,19 +1,7 @@
 #include "assistant_fixture.h"
 
-#include "support/bridge_calls.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-namespace fs = std::filesystem;
-using wrenfold::AppBridge;
-using wrenfold::BridgeReply;
-using wrenfold::Json;
-using wrenfold::testing::AssistantFolders;
-using wrenfold::testing::call;
-using wrenfold::testing::read_text;
-using wrenfold::testing::write_text;
-using wrenfold::testing::write_text_with_mode;
 
 namespace {
 

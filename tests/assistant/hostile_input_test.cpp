@@ -5,21 +5,11 @@
 #include "assistant/turn_command.h"
 #include "assistant_fixture.h"
 
-#include "support/bridge_calls.h"
-
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-namespace fs = std::filesystem;
-using wrenfold::AppBridge;
-using wrenfold::BridgeReply;
-using wrenfold::Json;
-using wrenfold::testing::AssistantFolders;
-using wrenfold::testing::call;
 using wrenfold::testing::claude_answer;
-using wrenfold::testing::read_text;
-using wrenfold::testing::write_text;
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "caldav/engine.h"
 #include "caldav/ical_edit.h"
 #include "caldav/ical_events.h"
+#include "ical_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -13,35 +14,9 @@ namespace {
 
 using namespace std::chrono;
 
-icaltimezone* taipei()
-{
-    return home_zone_for("Asia/Taipei");
-}
 EditContext context()
 {
     return { taipei(), "Asia/Taipei", sys_days { year { 2026 } / 1 / 1 } };
-}
-
-std::string wrap(const std::string& body)
-{
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//Program//EN\r\n" + body + "END:VCALENDAR\r\n";
-}
-
-// "recurrence_id start end summary", sorted, over a wide range.
-std::vector<std::string> occurrences(const std::string& ics, year_month_day from = year { 2024 } / 1 / 1,
-                                     year_month_day to = year { 2027 } / 1 / 1)
-{
-    IcalPtr calendar = parse_calendar(ics);
-    std::vector<EventRecord> typed;
-    expand_resource(calendar.get(), { "u", "e" }, { home_midnight(from, taipei()), home_midnight(to, taipei()) },
-                    taipei(), typed);
-    Json out = to_json(typed);
-    std::vector<std::string> lines;
-    for (const auto& e : out)
-        lines.push_back(e["recurrence_id"].get<std::string>() + " " + e["start"].get<std::string>() + " " +
-                        e["end"].get<std::string>() + " " + e["summary"].get<std::string>());
-    std::sort(lines.begin(), lines.end());
-    return lines;
 }
 
 std::string edited(const std::string& ics, const EventFields& fields)
@@ -252,24 +227,6 @@ TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride)
     });
     EXPECT_EQ(occurrences(after), expected);
     EXPECT_THROW(remove_occurrence(calendar.get(), "2025-03-17T16:00:00", context()), CalDavError);
-}
-
-TimeRange days(year_month_day from, year_month_day to)
-{
-    return { home_midnight(from, taipei()), home_midnight(to, taipei()) };
-}
-
-std::vector<std::string> starts_of(const std::string& ics, const TimeRange& range)
-{
-    IcalPtr calendar = parse_calendar(ics);
-    std::vector<EventRecord> typed;
-    expand_resource(calendar.get(), { "https://h/c/e.ics", "\"1\"" }, range, taipei(), typed);
-    Json out = to_json(typed);
-    std::vector<std::string> starts;
-    for (const auto& e : out)
-        starts.push_back(e["start"].get<std::string>() + "|" + e["summary"].get<std::string>());
-    std::sort(starts.begin(), starts.end());
-    return starts;
 }
 
 // The editing context of the tests below, which read events of 2025.
