@@ -3,6 +3,7 @@
 import { h } from "./dom.js";
 
 let openMenu = null;
+let afterClose = new Set();
 
 export function closeMenu() {
   if (!openMenu) return;
@@ -11,6 +12,17 @@ export function closeMenu() {
   list.remove();
   button.setAttribute("aria-expanded", "false");
   button.focus();
+  const waiting = afterClose;
+  afterClose = new Set();
+  setTimeout(() => { for (const callback of waiting) callback(); });
+}
+
+// Whether a menu opened from a button inside `container` is open.
+export const menuOpenIn = (container) => Boolean(openMenu && container.contains(openMenu.button));
+
+// Runs `callback` once, after the open menu has closed and its choice was acted on.
+export function afterMenuCloses(callback) {
+  afterClose.add(callback);
 }
 
 // items: [{ label, action, disabled }]

@@ -2,10 +2,10 @@
 // visibility, default, read-only, fetch errors), the holiday switch and the
 // account actions.
 import { h, $ } from "./dom.js";
-import { t, onLanguageChange } from "./i18n.js";
+import { t, onLanguageChange, currentLanguage } from "./i18n.js";
 import { cssColor } from "./events.js";
 import { confirmDialog } from "./dialog.js";
-import { menuButton } from "./menu.js";
+import { menuButton, menuOpenIn, afterMenuCloses } from "./menu.js";
 import { createMiniMonth } from "./mini-month.js";
 import { showBanner, clearBanner } from "./banner.js";
 
@@ -57,10 +57,18 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
       h("ul", { class: "calendar-list" }, ...(account.calendars || []).map((cal) => calendarRow(account, cal))));
   }
 
+  // The list is rebuilt only when what it shows changed, and not under a menu
+  // the user has open: every refetch and poll reports to the store, and a
+  // rebuild would take the menu away and move the focus.
+  let shown = "";
   function render() {
     const accounts = store.state.accounts;
-    list.replaceChildren(...(accounts.length ? accounts.map(accountBlock) : [h("p", { class: "empty" }, t("no_accounts"))]));
     holidays.checked = store.state.showHolidays;
+    const showing = JSON.stringify([accounts, store.state.defaultCalendar, [...store.state.errors], syncStatus, currentLanguage()]);
+    if (showing === shown) return;
+    if (menuOpenIn(list)) { afterMenuCloses(render); return; }
+    shown = showing;
+    list.replaceChildren(...(accounts.length ? accounts.map(accountBlock) : [h("p", { class: "empty" }, t("no_accounts"))]));
   }
 
   async function refreshAccount(account) {
