@@ -1,5 +1,7 @@
 #include "caldav/results.h"
 
+#include "core/bridge_answer.h"
+
 namespace wrenfold::caldav {
 
 Json DiscoveredCalendar::to_json() const
@@ -35,15 +37,14 @@ Json EventRecord::to_json() const
 
 Json WriteResult::to_json() const
 {
-    Json out = Json::object();
-    out["ok"] = true;
+    Json given = Json::object();
     if (url)
-        out["url"] = *url;
+        given["url"] = *url;
     if (etag)
-        out["etag"] = *etag;
+        given["etag"] = *etag;
     if (uid)
-        out["uid"] = *uid;
-    return out;
+        given["uid"] = *uid;
+    return ok_answer(std::move(given));
 }
 
 Json to_json(const std::vector<DiscoveredCalendar>& calendars)

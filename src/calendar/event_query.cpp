@@ -4,6 +4,7 @@
 
 #include "caldav/engine.h"
 #include "calendar/calendar_rules.h"
+#include "core/bridge_answer.h"
 
 #include <algorithm>
 #include <thread>
@@ -74,10 +75,9 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));
 
-    return Json::object({ { "ok", true },
-                          { "events", std::move(events) },
-                          { "errors", std::move(errors) },
-                          { "refresh_token", _refresh_token.load() } });
+    return ok_answer({ { "events", std::move(events) },
+                       { "errors", std::move(errors) },
+                       { "refresh_token", _refresh_token.load() } });
 }
 
 }  // namespace wrenfold

@@ -2,6 +2,7 @@
 #include "app/wrenfold_app.h"
 
 #include "calendar/holiday_records.h"
+#include "core/bridge_answer.h"
 
 namespace wrenfold {
 
@@ -20,7 +21,7 @@ Json WrenfoldApp::set_tw_holidays(const Json& visible)
 {
     put_setting("show_tw_holidays", truthy(visible));
     _save_settings();
-    return Json::object({ { "ok", true } });
+    return ok_answer();
 }
 
 }  // namespace wrenfold
