@@ -5,6 +5,7 @@
 #include "assistant/assistant_platform.h"
 #include "assistant/calendar_choice.h"
 #include "assistant/turn_in_flight.h"
+#include "calendar/calendar_rules.h"
 #include "calendar/records.h"
 #include "core/app_paths.h"
 #include "core/bridge_call.h"
@@ -176,6 +177,10 @@ public:
 
     // ---- Event query (calendar/event_query.cpp) ----
     Json get_events(const Json& start, const Json& end, const Json& include_hidden = false);
+    // The events of start <= d < end of each calendar chosen, fetched in
+    // parallel, in stored calendar order; holidays are not among them.
+    std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
+                                                 bool include_hidden);
 
     // ---- Event editing (calendar/event_editing.cpp) ----
     Json create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields);
@@ -298,6 +303,9 @@ private:
     Guarded<EngineMap> _engines_lock;
     // The last fetch outcome ("ok" or "error") of each calendar URL.
     Guarded<Json> _sync_status { Json::object() };
+    // Marks the account's calendars as failing; throws for stored calendars
+    // that have no address to mark.
+    void _mark_sync_failed(const Account& account);
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };
     std::atomic<std::int64_t> _state_seq { 0 };

@@ -12,11 +12,6 @@ namespace {
 
 constexpr const char* kHolidayCalendarUrl = "local:tw_holidays";
 
-Json value_or(const Json& object, const char* key, const Json& fallback)
-{
-    return object.contains(key) ? object[key] : fallback;
-}
-
 }  // namespace
 
 std::optional<FieldKind> event_field_kind(const std::string& field)
@@ -57,26 +52,55 @@ std::string payload_text(const Json& payload, const char* key)
     return value.is_null() ? "" : text_form(value);
 }
 
-Json query_items(const Json& events, const std::string& calendar_filter, const std::vector<Account>& accounts)
+namespace {
+
+// One listed event with the calendar and account it came from.
+struct QueriedEvent {
+    const caldav::EventRecord* event;
+    const FetchTask* source;
+};
+
+std::vector<QueriedEvent> events_to_answer(const std::vector<CalendarListing>& listings,
+                                           const std::string& calendar_filter)
 {
     auto filter = fold_case(trim(calendar_filter));
-    std::vector<Json> kept;
-    for (const auto& event : events) {
-        if (value_or(event, "calendar_url", "") == kHolidayCalendarUrl)
+    std::vector<QueriedEvent> kept;
+    for (const CalendarListing& listing : listings) {
+        const Calendar& calendar = listing.source.calendar;
+        if (listing.error || calendar.url == kHolidayCalendarUrl)
             continue;
-        if (!filter.empty() && fold_case(trim(text_form(value_or(event, "calendar_name", "")))) != filter)
+        if (!filter.empty() && fold_case(trim(calendar.name)) != filter)
             continue;
-        kept.push_back(event);
+        for (const caldav::EventRecord& event : listing.events)
+            kept.push_back({ &event, &listing.source });
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const Json& a, const Json& b) {
-        return text_form(value_or(a, "start", "")) < text_form(value_or(b, "start", ""));
-    });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const QueriedEvent& a, const QueriedEvent& b) { return a.event->start < b.event->start; });
+    return kept;
+}
 
-    std::vector<Json> firsts;
+Json query_item(const QueriedEvent& queried, bool recurring, bool name_accounts)
+{
+    const caldav::EventRecord& event = *queried.event;
+    Json item { { "summary", event.summary },   { "start", event.start },
+                { "end", event.end },           { "all_day", event.all_day },
+                { "location", event.location }, { "calendar", queried.source->calendar.name },
+                { "recurring", recurring },     { "url", event.url },
+                { "etag", event.etag } };
+    if (name_accounts)
+        item["account"] = queried.source->account.apple_id;
+    return item;
+}
+
+}  // namespace
+
+Json query_items(const std::vector<CalendarListing>& listings, const std::string& calendar_filter, bool name_accounts)
+{
+    std::vector<QueriedEvent> firsts;
     std::vector<int> occurrences;
     std::map<std::string, std::size_t> position_of_url;
-    for (const auto& event : kept) {
-        auto url = text_form(value_or(event, "url", ""));
+    for (const QueriedEvent& queried : events_to_answer(listings, calendar_filter)) {
+        const std::string& url = queried.event->url;
         if (!url.empty()) {
             auto [it, fresh] = position_of_url.emplace(url, firsts.size());
             if (!fresh) {
@@ -84,33 +108,13 @@ Json query_items(const Json& events, const std::string& calendar_filter, const s
                 continue;
             }
         }
-        firsts.push_back(event);
+        firsts.push_back(queried);
         occurrences.push_back(1);
     }
 
-    bool multi = accounts.size() >= 2;
-    std::map<std::string, std::string> apple_id_of;
-    for (const Account& account : accounts)
-        apple_id_of[account.id] = account.apple_id;
-
     Json items = Json::array();
-    for (std::size_t i = 0; i < firsts.size(); ++i) {
-        const Json& event = firsts[i];
-        Json item { { "summary", value_or(event, "summary", "") },
-                    { "start", value_or(event, "start", "") },
-                    { "end", value_or(event, "end", "") },
-                    { "all_day", value_or(event, "all_day", false) },
-                    { "location", value_or(event, "location", "") },
-                    { "calendar", value_or(event, "calendar_name", "") },
-                    { "recurring", truthy(value_or(event, "recurring", false)) || occurrences[i] > 1 },
-                    { "url", value_or(event, "url", "") },
-                    { "etag", value_or(event, "etag", "") } };
-        if (multi) {
-            auto it = apple_id_of.find(text_form(value_or(event, "account_id", "")));
-            item["account"] = it == apple_id_of.end() ? "" : it->second;
-        }
-        items.push_back(item);
-    }
+    for (std::size_t i = 0; i < firsts.size(); ++i)
+        items.push_back(query_item(firsts[i], firsts[i].event->recurring || occurrences[i] > 1, name_accounts));
     return items;
 }
 

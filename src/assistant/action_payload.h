@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calendar/records.h"
+#include "calendar/calendar_rules.h"
 #include "core/json.h"
 
 #include <optional>
@@ -24,10 +24,10 @@ Json clean_event_fields(const Json& payload);
 // payload[key] in its text form, "" when missing.
 std::string payload_text(const Json& payload, const char* key);
 
-// The items a query answers the assistant with: holidays left out, the
-// optional calendar-name filter applied, sorted by start, each repeating
-// event once at its earliest occurrence; "account" added when there are
-// several accounts.
-Json query_items(const Json& events, const std::string& calendar_filter, const std::vector<Account>& accounts);
+// The items a query answers the assistant with: the events of the calendars
+// that answered, the optional calendar-name filter applied, sorted by start,
+// each repeating event once at its earliest occurrence; "account" (the Apple
+// ID) added with `name_accounts`, for when there are several accounts.
+Json query_items(const std::vector<CalendarListing>& listings, const std::string& calendar_filter, bool name_accounts);
 
 }  // namespace wrenfold::assistant

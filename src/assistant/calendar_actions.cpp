@@ -150,8 +150,8 @@ Json WrenfoldApp::claude_query_events(const Json& payload)
         return ok_answer({ { "events", Json::array() }, { "count", 0 }, { "no_account", true } });
 
     // Calendars that failed to load simply contribute nothing.
-    Json result = get_events(start, end);
-    Json items = query_items(result["events"], payload_text(payload, "calendar"), known);
+    auto listings = _list_calendars(parse_query_date(start), parse_query_date(end), false);
+    Json items = query_items(listings, payload_text(payload, "calendar"), known.size() >= 2);
     return ok_answer({ { "events", items }, { "count", items.size() } });
 }
 

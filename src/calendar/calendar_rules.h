@@ -59,6 +59,14 @@ struct FetchTask {
 // `include_hidden`, all of them.
 std::vector<FetchTask> event_fetch_tasks(const std::vector<Account>& accounts, bool include_hidden);
 
+// What one calendar of an event query gave: its events, or the error that
+// kept them away.
+struct CalendarListing {
+    FetchTask source;
+    std::vector<caldav::EventRecord> events;
+    std::optional<std::string> error;
+};
+
 // The event's JSON form with the calendar's and account's tags after its own
 // keys; the calendar's "url", "color" and "read_only" win over the event's.
 Json tagged_event(const caldav::EventRecord& event, const Account& account, const Calendar& calendar);

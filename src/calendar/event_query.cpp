@@ -16,11 +16,6 @@ namespace {
 
 constexpr std::size_t kMaxFetchThreads = 8;
 
-struct FetchOutcome {
-    std::vector<caldav::EventRecord> events;
-    std::optional<std::string> error;
-};
-
 // Runs `fetch` for every index below `count` on min(count, 8) threads, each
 // taking the next index until none is left; returns when all are done.
 void run_in_parallel(std::size_t count, const std::function<void(std::size_t)>& fetch)
@@ -39,38 +34,44 @@ void run_in_parallel(std::size_t count, const std::function<void(std::size_t)>& 
 
 }  // namespace
 
+std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_month_day start,
+                                                          std::chrono::year_month_day end, bool include_hidden)
+{
+    std::vector<CalendarListing> listings;
+    for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
+        listings.push_back(CalendarListing { std::move(task), {}, std::nullopt });
+    run_in_parallel(listings.size(), [&](std::size_t index) {
+        CalendarListing& listing = listings[index];
+        const std::string& url = listing.source.calendar.url;
+        try {
+            listing.events = _engine_for(listing.source.account)->list_events(url, start, end);
+            _set_sync_status(url, "ok");
+        } catch (const std::exception& error) {
+            listing.error = error.what();
+            _set_sync_status(url, "error");
+        } catch (...) {
+            listing.error = "unknown error";
+            _set_sync_status(url, "error");
+        }
+    });
+    return listings;
+}
+
 Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const Json& include_hidden)
 {
     std::chrono::year_month_day start = parse_query_date(start_text);
     std::chrono::year_month_day end = parse_query_date(end_text);
 
-    std::vector<FetchTask> tasks = event_fetch_tasks(accounts_snapshot(), truthy(include_hidden));
-    std::vector<FetchOutcome> outcomes(tasks.size());
-    run_in_parallel(tasks.size(), [&](std::size_t index) {
-        const FetchTask& task = tasks[index];
-        const std::string& url = task.calendar.url;
-        FetchOutcome& outcome = outcomes[index];
-        try {
-            outcome.events = _engine_for(task.account)->list_events(url, start, end);
-            _set_sync_status(url, "ok");
-        } catch (const std::exception& error) {
-            outcome.error = error.what();
-            _set_sync_status(url, "error");
-        } catch (...) {
-            outcome.error = "unknown error";
-            _set_sync_status(url, "error");
-        }
-    });
-
     Json events = Json::array();
     Json errors = Json::array();
-    for (std::size_t i = 0; i < tasks.size(); ++i) {
-        if (outcomes[i].error) {
-            errors.push_back(Json::object({ { "calendar", tasks[i].calendar.name }, { "error", *outcomes[i].error } }));
+    for (const CalendarListing& listing : _list_calendars(start, end, truthy(include_hidden))) {
+        const auto& [account, calendar] = listing.source;
+        if (listing.error) {
+            errors.push_back(Json::object({ { "calendar", calendar.name }, { "error", *listing.error } }));
             continue;
         }
-        for (const caldav::EventRecord& event : outcomes[i].events)
-            events.push_back(tagged_event(event, tasks[i].account, tasks[i].calendar));
+        for (const caldav::EventRecord& event : listing.events)
+            events.push_back(tagged_event(event, account, calendar));
     }
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));

@@ -38,6 +38,23 @@ std::shared_ptr<platform::MessageQueue> receipt_queue(const platform::QueueMap& 
 
 }  // namespace
 
+// Every calendar of the account that has an address is marked; a stored
+// calendar without one is reported once the others are marked, since the
+// worker's error cannot be shown on it.
+void WrenfoldApp::_mark_sync_failed(const Account& account)
+{
+    std::size_t without_url = 0;
+    for (const Calendar& calendar : account.calendars) {
+        if (calendar.url.empty())
+            ++without_url;
+        else
+            _set_sync_status(calendar.url, "error");
+    }
+    if (without_url > 0)
+        throw std::runtime_error("account " + account.id + ": " + std::to_string(without_url) +
+                                 " stored calendar(s) without a url");
+}
+
 void WrenfoldApp::_handle_worker_message(const Json& message)
 {
     if (!message.is_object())
@@ -58,10 +75,8 @@ void WrenfoldApp::_handle_worker_message(const Json& message)
         if (account_id == message.end() || !account_id->is_string())
             return;
         auto account = _account_by_id(account_id->get<std::string>());
-        if (!account)
-            return;
-        for (const Json& calendar : account->record.value("calendars", Json::array()))
-            _set_sync_status(calendar.at("url").get<std::string>(), "error");
+        if (account)
+            _mark_sync_failed(*account);
     }
 }
 

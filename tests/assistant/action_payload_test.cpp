@@ -27,30 +27,32 @@ TEST(ActionPayload, FieldsAreNormalisedNullTextBecomingEmpty)
 
 TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
 {
-    auto event = [](const std::string& summary, const std::string& start, const std::string& url,
-                    const std::string& calendar_name, const std::string& account_id) {
-        return Json { { "url", url },
-                      { "etag", "e" },
-                      { "summary", summary },
-                      { "start", start },
-                      { "end", start },
-                      { "all_day", false },
-                      { "calendar_url", "https://a/w/" },
-                      { "calendar_name", calendar_name },
-                      { "account_id", account_id },
-                      { "description", "secret" } };
+    std::vector<Account> accounts = parse_accounts(two_accounts());
+    const Account& alice = accounts[0];
+    const Account& bob = accounts[1];
+    auto event = [](const std::string& summary, const std::string& start, const std::string& url) {
+        caldav::EventRecord record;
+        record.summary = summary;
+        record.start = start;
+        record.end = start;
+        record.url = url;
+        record.etag = "e";
+        record.description = "secret";
+        return record;
     };
-    Json events = Json::array({
-        event("weekly", "2025-06-09T10:00:00", "https://a/w/1.ics", "Work", "A1"),
-        event("once", "2025-06-03T08:00:00", "https://a/w/2.ics", "Work", "ghost"),
-        event("weekly", "2025-06-02T10:00:00", "https://a/w/1.ics", "Work", "A1"),
-        event("home", "2025-06-04", "https://a/h/3.ics", " HOME", "A1"),
-        { { "summary", "端午節" },
-          { "start", "2025-05-31" },
-          { "calendar_url", "local:tw_holidays" },
-          { "calendar_name", "Work" } },
-    });
-    auto items = query_items(events, " work", parse_accounts(two_accounts()));
+    Calendar holidays = parse_calendar(Json { { "name", "Work" }, { "url", "local:tw_holidays" } });
+    std::vector<CalendarListing> listings {
+        { { alice, alice.calendars[1] },
+          { event("weekly", "2025-06-09T10:00:00", "https://a/w/1.ics"),
+            event("weekly", "2025-06-02T10:00:00", "https://a/w/1.ics") },
+          std::nullopt },
+        { { bob, bob.calendars[0] }, { event("once", "2025-06-03T08:00:00", "https://b/w/2.ics") }, std::nullopt },
+        { { alice, alice.calendars[2] }, { event("home", "2025-06-04", "https://a/home/3.ics") }, std::nullopt },
+        { { alice, holidays }, { event("端午節", "2025-05-31", "") }, std::nullopt },
+        { { bob, bob.calendars[1] }, { event("lost", "2025-06-01", "https://b/s/4.ics") }, "HTTP 503" },
+    };
+
+    auto items = query_items(listings, " WORK", true);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0],
               (Json { { "summary", "weekly" },
@@ -64,11 +66,12 @@ TEST(ActionPayload, QueryMergesSeriesDropsHolidaysAndTagsAccounts)
                       { "etag", "e" },
                       { "account", "alice@icloud.com" } }));
     EXPECT_EQ(items[1]["recurring"], false);
-    EXPECT_EQ(items[1]["account"], "");
+    EXPECT_EQ(items[1]["account"], "bob@me.com");
 
-    auto one_account = query_items(events, "", parse_accounts(Json::array({ two_accounts()[0] })));
-    ASSERT_EQ(one_account.size(), 3u);
-    EXPECT_EQ(one_account[1]["summary"], "once");
-    EXPECT_FALSE(one_account[0].contains("account"));
-    EXPECT_TRUE(query_items(events, "Taiwan holidays", parse_accounts(two_accounts())).empty());
+    auto unfiltered = query_items(listings, "", false);
+    ASSERT_EQ(unfiltered.size(), 3u);
+    EXPECT_EQ(unfiltered[1]["summary"], "once");
+    EXPECT_EQ(unfiltered[2]["summary"], "home");
+    EXPECT_FALSE(unfiltered[0].contains("account"));
+    EXPECT_TRUE(query_items(listings, "Taiwan holidays", true).empty());
 }

@@ -141,7 +141,8 @@ TEST_F(QueueConsumerTest, SyncErrorsMarkTheAccountsCalendarsAndStrangeMessagesAr
 TEST_F(QueueConsumerTest, TheConsumerThreadReadsReportsSurvivesErrorsAndEndsAtShutdown)
 {
     folders.store_accounts(R"({"accounts": [{"id": "broken", "apple_id": "x@example.com", "app_password": "pw",
-                                             "calendars": [{"name": "no url"}]}]})");
+                                             "calendars": [{"url": "https://x/0/"}, {"name": "no url"},
+                                                           {"url": "https://x/2/"}]}]})");
     auto receipt = std::make_shared<platform::LocalQueue>();
     auto end_queue = std::make_shared<platform::LocalQueue>();
     auto end_event = std::make_shared<platform::LocalEvent>();
@@ -155,6 +156,10 @@ TEST_F(QueueConsumerTest, TheConsumerThreadReadsReportsSurvivesErrorsAndEndsAtSh
     std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(printed.starts_with("[poll_queue] ")) << printed;
     EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1);
+    // The calendars beside the one without an address are still marked.
+    Json statuses = app->get_runtime_state()["sync_status"];
+    EXPECT_EQ(statuses.value("https://x/0/", ""), "error");
+    EXPECT_EQ(statuses.value("https://x/2/", ""), "error");
 
     app->set_language("zh-Hant");
     std::thread other([&] { app->_shutdown(); });
