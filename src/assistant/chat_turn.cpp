@@ -30,7 +30,7 @@ Json empty_reply()
 
 Json cancelled()
 {
-    return Json { { "ok", false }, { "cancelled", true }, { "error", "" }, { "reply", "" } };
+    return failed_answer_with({ { "cancelled", true }, { "error", "" }, { "reply", "" } });
 }
 
 std::chrono::milliseconds turn_time_limit(const Json& timeout)

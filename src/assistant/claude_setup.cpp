@@ -53,13 +53,13 @@ Json WrenfoldApp::install_claude_code()
         if (run.exit_code != 0) {
             log_line("[claude install]",
                      "exit=" + std::to_string(run.exit_code) + " stderr=" + first_characters(run.err, 500));
-            return Json { { "ok", false } };
+            return failed_answer_with();
         }
     } catch (const platform::ProcessTimeout&) {
-        return Json { { "ok", false } };
+        return failed_answer_with();
     } catch (const std::exception& error) {
         log_line("[claude install]", std::string("subprocess failed: ") + error.what());
-        return Json { { "ok", false } };
+        return failed_answer_with();
     }
     m_claude_exe.replace(std::nullopt);
     try {

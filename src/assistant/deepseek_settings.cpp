@@ -3,6 +3,7 @@
 #include "assistant/assistant_error.h"
 #include "assistant/exe_discovery.h"
 #include "assistant/private_json_file.h"
+#include "core/bridge_answer.h"
 #include "platform/command_lookup.h"
 #include "platform/utf8.h"
 
@@ -113,9 +114,8 @@ std::vector<std::string> parse_model_ids(const std::string& body)
 
 Json deepseek_model_list(const std::string& settings_path, const std::string& current, platform::HttpClient& http)
 {
-    Json result {
-        { "ok", false }, { "models", deepseek_fallback_models() }, { "current", current }, { "source", "fallback" }
-    };
+    Json result = failed_answer_with(
+        { { "models", deepseek_fallback_models() }, { "current", current }, { "source", "fallback" } });
     if (!platform::is_regular_file(settings_path)) {
         result["error"] = "settings file not found";
         return result;

@@ -23,4 +23,9 @@ Json failed_answer(std::string error, Json extra)
     return followed_by(Json::object({ { "ok", false }, { "error", std::move(error) } }), std::move(extra));
 }
 
+Json failed_answer_with(Json keys)
+{
+    return followed_by(Json::object({ { "ok", false } }), std::move(keys));
+}
+
 }  // namespace wrenfold

@@ -18,6 +18,10 @@ Json ok_answer(Json extra = Json::object());
 // {"ok": false, "error": text} followed by the keys of `extra`, in their order.
 Json failed_answer(std::string error, Json extra = Json::object());
 
+// {"ok": false} followed by the keys of `keys`, in their order: for the few
+// answers whose failure has no "error" text or puts other keys before it.
+Json failed_answer_with(Json keys = Json::object());
+
 // Runs `body`, which answers the method's success object; anything it throws
 // becomes failed_answer with the exception's text.
 template <typename Body> Json answer_or_failure(Body&& body)

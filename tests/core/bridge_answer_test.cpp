@@ -21,6 +21,13 @@ TEST(BridgeAnswer, AFailureNamesItsErrorBeforeTheMethodsOwnKeys)
               R"({"ok":false,"error":"bad key","path":"/p","reply":""})");
 }
 
+TEST(BridgeAnswer, AFailureWithoutTextKeepsTheKeysInTheCallersOrder)
+{
+    EXPECT_EQ(failed_answer_with().dump(), R"({"ok":false})");
+    EXPECT_EQ(failed_answer_with(Json::object({ { "cancelled", true }, { "error", "" } })).dump(),
+              R"({"ok":false,"cancelled":true,"error":""})");
+}
+
 TEST(BridgeAnswer, WhatTheBodyThrowsBecomesTheFailureText)
 {
     Json failed = answer_or_failure([]() -> Json { throw std::runtime_error("HTTP 412"); });
