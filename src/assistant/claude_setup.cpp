@@ -67,7 +67,7 @@ Json WrenfoldApp::install_claude_code()
     } catch (const std::exception& error) {
         log_line("[claude install]", std::string("PATH refresh skipped: ") + error.what());
     }
-    return Json { { "ok", _resolve_claude_exe().has_value() } };
+    return _resolve_claude_exe() ? ok_answer() : failed_answer_with();
 }
 
 void WrenfoldApp::_refresh_user_path_after_install()
