@@ -489,7 +489,6 @@ WriteResult ICloudCalDAV::move_event(const std::string& event_url, const std::st
         return update_event(event_url, etag, fields_json);
     if (fields.recurrence_id && !fields.whole_series)
         throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
-    fields.recurrence_id.reset();
     Stored stored = fetch(old_url);
     IcalPtr parsed = parse_calendar(stored.ics);
     apply_fields(parsed.get(), fields, edit_context());
@@ -522,7 +521,6 @@ WriteResult ICloudCalDAV::import_event(const std::string& calendar_url, const st
     EventFields fields = parse_fields(fields_json);
     if (fields.recurrence_id && !fields.whole_series)
         throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
-    fields.recurrence_id.reset();
     Url calendar = checked_calendar_url(calendar_url);
     IcalPtr parsed = parse_calendar(ics);
     apply_fields(parsed.get(), fields, edit_context());

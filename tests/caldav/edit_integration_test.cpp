@@ -92,6 +92,27 @@ const char* const kKeptProperties[] = { "DTSTART",           "DTEND",      "RRUL
                                         "RECURRENCE-ID",     "CATEGORIES", "ORGANIZER", "ATTENDEE",
                                         "X-OTHER-APP-COLOR", "TRIGGER",    "UID",       "ACTION" };
 
+// A listed time of March or April 2025, one day later.
+std::string a_day_later(const std::string& time)
+{
+    int day = std::stoi(time.substr(8, 2)) + 1;
+    std::string month = time.substr(5, 2);
+    if (month == "03" && day == 32)
+        return "2025-04-01" + time.substr(10);
+    return time.substr(0, 8) + (day < 10 ? "0" : "") + std::to_string(day) + time.substr(10);
+}
+
+// Occurrence lines ("recurrence_id start end summary") all one day later, sorted.
+std::vector<std::string> a_day_later(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> moved;
+    for (const auto& line : lines)
+        moved.push_back(a_day_later(line.substr(0, 19)) + " " + a_day_later(line.substr(20, 19)) + " " +
+                        a_day_later(line.substr(40, 19)) + line.substr(59));
+    std::sort(moved.begin(), moved.end());
+    return moved;
+}
+
 class EditsOnServers : public ::testing::TestWithParam<CalDavServerKind> {
 protected:
     void SetUp() override
@@ -205,18 +226,7 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
                  { "start", "2025-04-08T15:00:00" },
                  { "end", "2025-04-08T16:00:00" } };
     ASSERT_EQ(call("update_event", Json::array({ alice_id, event_url, "", all }))["ok"], true);
-    auto a_day_later = [](const std::string& time) {
-        int day = std::stoi(time.substr(8, 2)) + 1;
-        std::string month = time.substr(5, 2);
-        if (month == "03" && day == 32)
-            return "2025-04-01" + time.substr(10);
-        return time.substr(0, 8) + (day < 10 ? "0" : "") + std::to_string(day) + time.substr(10);
-    };
-    std::vector<std::string> moved;
-    for (const auto& line : expected)
-        moved.push_back(a_day_later(line.substr(0, 19)) + " " + a_day_later(line.substr(20, 19)) + " " +
-                        a_day_later(line.substr(40, 19)) + line.substr(59));
-    std::sort(moved.begin(), moved.end());
+    std::vector<std::string> moved = a_day_later(expected);
     EXPECT_EQ(occurrences(event_url), moved);
     stored = alice->get_resource(event_url);
     EXPECT_EQ(property_lines(stored, "RRULE"),
@@ -265,6 +275,32 @@ TEST_P(EditsOnServers, OnlyEventsAreEditedAndMovesCarryTheWholeObject)
     EXPECT_EQ(property_lines(stored, "SUMMARY"), property_lines(as_read(kForeignSeries), "SUMMARY"));
     EXPECT_EQ(occurrences(across["url"]).size(), 13u);
     EXPECT_TRUE(occurrences(event_url).empty());
+    EXPECT_TRUE(occurrences(inside["url"]).empty());
+}
+
+TEST_P(EditsOnServers, ASeriesMovedFromOneOfItsOccurrencesKeepsItsFirstDay)
+{
+    const auto before = occurrences(event_url);
+    ASSERT_EQ(before.size(), 13u) << ::testing::PrintToString(before);
+
+    // Opened at an April occurrence, a day later and into the other calendar of the account.
+    Json inside_fields = { { "recurrence_id", "2025-04-07T15:00:00" },
+                           { "scope", "all" },
+                           { "start", "2025-04-08T15:00:00" },
+                           { "end", "2025-04-08T16:00:00" } };
+    Json inside = call("move_event", Json::array({ alice_id, event_url, "", alice_id, alice_home, inside_fields }));
+    ASSERT_EQ(inside["ok"], true) << inside.dump();
+    EXPECT_EQ(occurrences(inside["url"]), a_day_later(before));
+
+    // And from there, another day later, to the other account.
+    Json across_fields = { { "recurrence_id", "2025-04-08T15:00:00" },
+                           { "scope", "all" },
+                           { "start", "2025-04-09T15:00:00" },
+                           { "end", "2025-04-09T16:00:00" } };
+    Json across =
+        call("move_event", Json::array({ alice_id, inside["url"], inside["etag"], bob_id, bob_work, across_fields }));
+    ASSERT_EQ(across["ok"], true) << across.dump();
+    EXPECT_EQ(occurrences(across["url"]), a_day_later(a_day_later(before)));
     EXPECT_TRUE(occurrences(inside["url"]).empty());
 }
 
