@@ -55,19 +55,32 @@ export function openSettings(ctx) {
 }
 
 // At start a missing setup is only announced, without a modal dialog over the
-// calendar; the dialog itself opens from the notice or with the panel.
+// calendar; the dialog itself opens from the notice or with the panel. The
+// notice speaks the page's language, also after a switch.
+let stopNoticeTexts = null;
+
 export async function checkAtStart(ctx) {
   const state = await ctx.api.claude_ai_state().catch(() => null);
   if (!state || state.ready || state.session_dismissed) return;
   ensureChat(ctx);
-  const notice = h("div", { class: "assistant-start-notice", role: "region", "aria-label": at("setup_title") },
-    h("p", {}, at("ai_unavailable")),
-    h("div", { class: "actions" },
-      h("button", { type: "button", class: "primary", onclick: () => openAssistant(ctx) }, at("setup_title")),
-      h("button", { type: "button", onclick: () => { removeStartNotice(); ctx.api.dismiss_ai_setup().catch(() => {}); } }, at("setup_later"))));
+  const message = h("p", {});
+  const setUp = h("button", { type: "button", class: "primary", onclick: () => openAssistant(ctx) });
+  const later = h("button", { type: "button", onclick: () => { removeStartNotice(); ctx.api.dismiss_ai_setup().catch(() => {}); } });
+  const notice = h("div", { class: "assistant-start-notice", role: "region" },
+    message, h("div", { class: "actions" }, setUp, later));
+  const applyNoticeTexts = () => {
+    notice.setAttribute("aria-label", at("setup_title"));
+    message.textContent = at("ai_unavailable");
+    setUp.textContent = at("setup_title");
+    later.textContent = at("setup_later");
+  };
+  applyNoticeTexts();
+  stopNoticeTexts = ctx.onLanguageChange(applyNoticeTexts);
   document.getElementById("assistant-root")?.append(notice);
 }
 
 function removeStartNotice() {
   document.querySelector(".assistant-start-notice")?.remove();
+  stopNoticeTexts?.();
+  stopNoticeTexts = null;
 }
