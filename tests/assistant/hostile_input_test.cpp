@@ -15,58 +15,95 @@ namespace {
 
 constexpr const char* injected = "sk-a\r\nX-Injected: yes\r\nHost: evil.example";
 
+const std::string kKeyRefusal =
+    "The API key, base URL and model name must not contain line breaks or other control characters.";
+
+// An assistant with its private home folder, reached through the bridge.
+class AssistantKeys : public ::testing::Test {
+protected:
+    fs::path deepseek_file() const { return folders.data() / "deepseek-settings.json"; }
+
+    AssistantFolders folders;
+    std::unique_ptr<wrenfold::WrenfoldApp> app = folders.make_assistant_app();
+    AppBridge bridge { *app };
+};
+
 }  // namespace
 
-TEST(AssistantHostileInput, KeysWithControlCharactersAreRefusedAndNeverSent)
+TEST_F(AssistantKeys, DeepSeekSettingsWithControlCharactersAreRefusedAndNotStored)
 {
-    AssistantFolders folders;
-    auto app = folders.make_assistant_app();
-    AppBridge bridge(*app);
-    const std::string refusal =
-        "The API key, base URL and model name must not contain line breaks or other control characters.";
-    auto deepseek_file = folders.data() / "deepseek-settings.json";
+    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { injected })["error"], kKeyRefusal);
+    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { "sk-ok", "https://h/\nx" })["error"], kKeyRefusal);
+    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { "sk-ok", nullptr, "m\x01" })["error"], kKeyRefusal);
+    EXPECT_FALSE(fs::exists(deepseek_file()));
+}
 
-    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { injected })["error"], refusal);
-    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { "sk-ok", "https://h/\nx" })["error"], refusal);
-    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { "sk-ok", nullptr, "m\x01" })["error"], refusal);
-    EXPECT_FALSE(fs::exists(deepseek_file));
-    // A key pasted with a line break after it is only trimmed.
+TEST_F(AssistantKeys, AKeyPastedWithALineBreakAfterItIsOnlyTrimmed)
+{
     EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", { "\u3000sk-ok\r\n" })["api_key"], "sk-ok");
+}
 
-    EXPECT_EQ(call(bridge, "set_claude_api_key", { injected })["error"], refusal);
+TEST_F(AssistantKeys, AnAnthropicKeyWithControlCharactersIsRefusedAndNotStored)
+{
+    EXPECT_EQ(call(bridge, "set_claude_api_key", { injected })["error"], kKeyRefusal);
     EXPECT_FALSE(fs::exists(folders.home() / ".claude/settings.json"));
+}
 
+TEST_F(AssistantKeys, AKeyWithControlCharactersEditedIntoTheFileIsNeverSent)
+{
+    call(bridge, "set_claude_deepseek_credentials", { "sk-ok" });
     // A file edited by hand may hold what the dialog refuses: nothing is requested with it.
-    Json edited = Json::parse(read_text(deepseek_file));
+    Json edited = Json::parse(read_text(deepseek_file()));
     edited["env"]["ANTHROPIC_AUTH_TOKEN"] = injected;
-    write_text(deepseek_file, edited.dump());
+    write_text(deepseek_file(), edited.dump());
     Json models = call(bridge, "claude_get_deepseek_models");
     EXPECT_EQ(models["source"], "fallback");
     EXPECT_TRUE(folders.http->urls.empty());
 }
 
-TEST(AssistantHostileInput, AnAnthropicTurnGetsTheStoredKeyThroughItsEnvironmentOnly)
-{
+namespace {
+
+// An assistant whose stand-in claude answers every turn with "hi".
+class AssistantTurnKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folders.install_fake_claude(Json::array({ claude_answer("s", "hi") }));
+        app = folders.make_assistant_app();
+        bridge = std::make_unique<AppBridge>(*app);
+    }
+
     AssistantFolders folders;
-    folders.install_fake_claude(Json::array({ claude_answer("s", "hi") }));
-    auto app = folders.make_assistant_app();
-    AppBridge bridge(*app);
+    std::unique_ptr<wrenfold::WrenfoldApp> app;
+    std::unique_ptr<AppBridge> bridge;
+};
 
-    EXPECT_EQ(call(bridge, "claude_send", { "one" })["reply"], "hi");
+}  // namespace
+
+TEST_F(AssistantTurnKeys, WithoutAStoredKeyATurnGetsNone)
+{
+    EXPECT_EQ(call(*bridge, "claude_send", { "one" })["reply"], "hi");
     EXPECT_TRUE(folders.calls()[0]["api_key"].is_null());
+}
 
-    ASSERT_EQ(call(bridge, "set_claude_api_key", { "\u00a0sk-ant-secret " })["ok"], true);
-    EXPECT_TRUE(call(bridge, "claude_ai_state")["logged_in"]);
-    EXPECT_EQ(call(bridge, "claude_send", { "two" })["reply"], "hi");
-    Json second = folders.calls()[1];
-    EXPECT_EQ(second["api_key"], "sk-ant-secret");
-    EXPECT_EQ(second["argv"].dump().find("sk-ant-secret"), std::string::npos);
+TEST_F(AssistantTurnKeys, AnAnthropicTurnGetsTheStoredKeyThroughItsEnvironmentOnly)
+{
+    ASSERT_EQ(call(*bridge, "set_claude_api_key", { "\u00a0sk-ant-secret " })["ok"], true);
+    EXPECT_TRUE(call(*bridge, "claude_ai_state")["logged_in"]);
+    EXPECT_EQ(call(*bridge, "claude_send", { "two" })["reply"], "hi");
+    Json turn = folders.calls()[0];
+    EXPECT_EQ(turn["api_key"], "sk-ant-secret");
+    EXPECT_EQ(turn["argv"].dump().find("sk-ant-secret"), std::string::npos);
+}
 
+TEST_F(AssistantTurnKeys, ADeepSeekTurnDoesNotGetTheStoredAnthropicKey)
+{
+    call(*bridge, "set_claude_api_key", { "sk-ant-secret" });
     // DeepSeek turns take their key from their own settings file.
-    call(bridge, "set_claude_deepseek_credentials", { "sk-deepseek" });
-    call(bridge, "set_claude_provider", { "deepseek" });
-    EXPECT_EQ(call(bridge, "claude_send", { "three" })["reply"], "hi");
-    EXPECT_TRUE(folders.calls()[2]["api_key"].is_null());
+    call(*bridge, "set_claude_deepseek_credentials", { "sk-deepseek" });
+    call(*bridge, "set_claude_provider", { "deepseek" });
+    EXPECT_EQ(call(*bridge, "claude_send", { "three" })["reply"], "hi");
+    EXPECT_TRUE(folders.calls()[0]["api_key"].is_null());
 }
 
 TEST(AssistantHostileInput, HugeTimeLimitsStillWaitForTheAnswer)
@@ -79,9 +116,19 @@ TEST(AssistantHostileInput, HugeTimeLimitsStillWaitForTheAnswer)
         Json result = call(bridge, "claude_send", { "hello", nullptr, nullptr, seconds });
         EXPECT_EQ(result["reply"], "done") << seconds << ": " << result.dump();
     }
-    EXPECT_EQ(wrenfold::assistant::clamped_turn_time_limit(1e16), std::chrono::hours(24));
-    EXPECT_EQ(wrenfold::assistant::clamped_turn_time_limit(0.001), std::chrono::seconds(1));
-    EXPECT_EQ(wrenfold::assistant::clamped_turn_time_limit(180), std::chrono::seconds(180));
+}
+
+TEST(ClampedTurnTimeLimit, KeepsTheLimitBetweenOneSecondAndOneDay)
+{
+    const std::pair<double, std::chrono::seconds> cases[] = {
+        { 1e16, std::chrono::hours(24) },
+        { 0.001, std::chrono::seconds(1) },
+        { 180, std::chrono::seconds(180) },
+    };
+    for (const auto& [seconds, limit] : cases) {
+        SCOPED_TRACE(seconds);
+        EXPECT_EQ(wrenfold::assistant::clamped_turn_time_limit(seconds), limit);
+    }
 }
 
 TEST(AssistantHostileInput, ADeeplyNestedAnswerIsAFailureNotACrash)

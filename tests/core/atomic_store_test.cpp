@@ -23,28 +23,45 @@ bool has_temp_files(const fs::path& directory)
     return false;
 }
 
+// A fresh accounts store written once into its own folder.
+class AtomicWrite : public ::testing::Test {
+protected:
+    void SetUp() override { wrenfold::atomic_write_json(store, value); }
+
+    TempDir dir;
+    fs::path store = dir / "accounts.json";
+    Json value = Json::parse(R"({"accounts": [{"id": "a1", "apple_id": "露西@example.com", "calendars": []}]})");
+};
+
 }  // namespace
 
-TEST(AtomicWrite, WritesStoreFormatPrivatelyAndRoundTrips)
+TEST_F(AtomicWrite, WritesTheStoreFormatIndentedByTwoWithoutATrailingNewline)
 {
-    TempDir dir;
-    Json value = Json::parse(R"({"accounts": [{"id": "a1", "apple_id": "露西@example.com", "calendars": []}]})");
-    wrenfold::atomic_write_json(dir / "accounts.json", value);
-
-    std::string text = read_text(dir / "accounts.json");
-    EXPECT_EQ(text,
+    EXPECT_EQ(read_text(store),
               "{\n  \"accounts\": [\n    {\n      \"id\": \"a1\",\n      \"apple_id\": \"露西@example.com\",\n"
               "      \"calendars\": []\n    }\n  ]\n}");
+}
+
+TEST_F(AtomicWrite, ReadsBackAsTheSameValueInTheSameKeyOrder)
+{
+    std::string text = read_text(store);
     EXPECT_EQ(Json::parse(text), value);
     EXPECT_EQ(Json::parse(text).at("accounts")[0].begin().key(), "id");
+}
 
+TEST_F(AtomicWrite, OnlyTheOwnerMayReadTheStore)
+{
     struct stat info { };
-    ASSERT_EQ(::stat((dir / "accounts.json").c_str(), &info), 0);
+    ASSERT_EQ(::stat(store.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(AtomicWrite, LeavesNoTemporaryFileBehind)
+{
     EXPECT_FALSE(has_temp_files(dir.path()));
 }
 
-TEST(AtomicWrite, ReplacesAnExistingStore)
+TEST(AtomicRewrite, ReplacesAnExistingStore)
 {
     TempDir dir;
     write_text(dir / "settings.json", "{\"old\": true}");
@@ -52,7 +69,7 @@ TEST(AtomicWrite, ReplacesAnExistingStore)
     EXPECT_EQ(Json::parse(read_text(dir / "settings.json")), Json::object({ { "new", 1 } }));
 }
 
-TEST(AtomicWrite, FailedRenameLeavesNoTemporaryFileAndTheTargetUntouched)
+TEST(AtomicWriteFailure, FailedRenameLeavesNoTemporaryFileAndTheTargetUntouched)
 {
     TempDir dir;
     // A non-empty directory at the target's name makes the final rename fail
@@ -63,7 +80,7 @@ TEST(AtomicWrite, FailedRenameLeavesNoTemporaryFileAndTheTargetUntouched)
     EXPECT_EQ(read_text(dir / "settings.json" / "keep"), "precious");
 }
 
-TEST(AtomicWrite, FailureToCreateTheFileIsRaised)
+TEST(AtomicWriteFailure, FailureToCreateTheFileIsRaised)
 {
     TempDir dir;
     write_text(dir / "not-a-directory", "");
@@ -73,17 +90,25 @@ TEST(AtomicWrite, FailureToCreateTheFileIsRaised)
 
 TEST(StaleTemporaries, OnlyTheWritersLeftoversAreRemoved)
 {
+    struct Case {
+        const char* name;
+        const char* text;
+        bool removed;
+    };
+    const Case cases[] = {
+        { "accounts.json.0123abcd.tmp", "{", true },
+        { "settings.json.deadbeef.tmp", "{", true },
+        { "accounts.json", "{}", false },
+        { "notes.tmp", "mine", false },
+        { "settings.json.DEADBEEF.tmp", "not ours: upper case", false },
+    };
     TempDir dir;
-    write_text(dir / "accounts.json.0123abcd.tmp", "{");
-    write_text(dir / "settings.json.deadbeef.tmp", "{");
-    write_text(dir / "accounts.json", "{}");
-    write_text(dir / "notes.tmp", "mine");
-    write_text(dir / "settings.json.DEADBEEF.tmp", "not ours: upper case");
+    for (const auto& file : cases)
+        write_text(dir / file.name, file.text);
     wrenfold::remove_stale_store_temps(dir.path());
 
-    EXPECT_FALSE(fs::exists(dir / "accounts.json.0123abcd.tmp"));
-    EXPECT_FALSE(fs::exists(dir / "settings.json.deadbeef.tmp"));
-    EXPECT_TRUE(fs::exists(dir / "accounts.json"));
-    EXPECT_TRUE(fs::exists(dir / "notes.tmp"));
-    EXPECT_TRUE(fs::exists(dir / "settings.json.DEADBEEF.tmp"));
+    for (const auto& file : cases) {
+        SCOPED_TRACE(file.name);
+        EXPECT_EQ(fs::exists(dir / file.name), !file.removed);
+    }
 }

@@ -29,34 +29,55 @@ TEST(BridgeCall, AStringValueIsTheTextOfAStringAndNothingElse)
     }
 }
 
-TEST(BridgeCall, ArgumentsTakeTheirDefaultsOnlyWhenAbsent)
-{
+// Three arguments: a text, a null and a number; a fourth is absent.
+class BridgeArguments : public ::testing::Test {
+protected:
     Json array = Json::array({ "text", nullptr, 3 });
-    BridgeArgs args(array);
+    BridgeArgs args { array };
+};
+
+TEST_F(BridgeArguments, TextReadsANullAsEmpty)
+{
     EXPECT_EQ(args.text(0), "text");
     EXPECT_EQ(args.text(1), "");
+}
+
+TEST_F(BridgeArguments, TextOrFallsBackOnlyWhenTheArgumentIsAbsent)
+{
     EXPECT_EQ(args.text_or(1, "fallback"), "");
     EXPECT_EQ(args.text_or(3, "fallback"), "fallback");
+}
+
+TEST_F(BridgeArguments, OptionalTextIsEmptyForANullAndForAnAbsentArgument)
+{
     EXPECT_EQ(args.optional_text(0), "text");
     EXPECT_EQ(args.optional_text(1), std::nullopt);
     EXPECT_EQ(args.optional_text(3), std::nullopt);
+}
+
+TEST_F(BridgeArguments, ValueFallsBackOnlyWhenTheArgumentIsAbsent)
+{
     EXPECT_EQ(args.value(2), 3);
     EXPECT_EQ(args.value(3, "absent"), "absent");
 }
 
-TEST(BridgeCall, ArgumentsOfTheWrongKindOrMissingAreRefusedWithTheirPosition)
+template <typename Read> std::string refusal(Read read)
 {
-    Json array = Json::array({ "text", nullptr, 3 });
-    BridgeArgs args(array);
-    auto refusal = [](auto&& read) -> std::string {
-        try {
-            read();
-        } catch (const BridgeArgumentError& error) {
-            return error.what();
-        }
-        return "no refusal";
-    };
+    try {
+        read();
+    } catch (const BridgeArgumentError& error) {
+        return error.what();
+    }
+    return "no refusal";
+}
+
+TEST_F(BridgeArguments, AMissingRequiredArgumentIsRefusedWithItsPosition)
+{
     EXPECT_EQ(refusal([&] { (void)args.required(3); }), "missing argument 4");
+}
+
+TEST_F(BridgeArguments, ANumberWhereTextIsWantedIsRefusedWithItsPosition)
+{
     EXPECT_EQ(refusal([&] { (void)args.text(2); }), "argument 3 must be a string");
     EXPECT_EQ(refusal([&] { (void)args.optional_text(2); }), "argument 3 must be a string");
     EXPECT_EQ(refusal([&] { (void)args.text_or(2, "fallback"); }), "argument 3 must be a string");

@@ -4,14 +4,22 @@
 
 using wrenfold::Json;
 
-TEST(JsonTruthiness, EmptyValuesAreFalseEverythingElseTrue)
+TEST(JsonTruthiness, EmptyValuesAreFalse)
 {
     for (const Json& falsy :
-         { Json(nullptr), Json(false), Json(0), Json(0.0), Json(""), Json::array(), Json::object() })
-        EXPECT_FALSE(wrenfold::truthy(falsy)) << falsy.dump();
+         { Json(nullptr), Json(false), Json(0), Json(0.0), Json(""), Json::array(), Json::object() }) {
+        SCOPED_TRACE(falsy.dump());
+        EXPECT_FALSE(wrenfold::truthy(falsy));
+    }
+}
+
+TEST(JsonTruthiness, EverythingElseIsTrue)
+{
     for (const Json& truthy : { Json(true), Json(1), Json(-1), Json(0.5), Json("0"), Json(" "), Json::array({ 0 }),
-                                Json::object({ { "a", nullptr } }) })
-        EXPECT_TRUE(wrenfold::truthy(truthy)) << truthy.dump();
+                                Json::object({ { "a", nullptr } }) }) {
+        SCOPED_TRACE(truthy.dump());
+        EXPECT_TRUE(wrenfold::truthy(truthy));
+    }
 }
 
 TEST(JsonTextForm, MatchesHowValuesReadInMessages)
@@ -37,18 +45,47 @@ TEST(JsonPretty, KeepsKeyOrderAndNonAsciiWithoutTrailingNewline)
 
 TEST(JsonNesting, CountsOnlyBracketsOutsideStrings)
 {
-    using wrenfold::json_nesting_exceeds;
-    EXPECT_FALSE(json_nesting_exceeds(std::string(3, '[') + std::string(3, ']'), 3));
-    EXPECT_TRUE(json_nesting_exceeds(std::string(4, '['), 3));
-    EXPECT_TRUE(json_nesting_exceeds(R"({"a": {"b": [[1]]}})", 3));
-    EXPECT_FALSE(json_nesting_exceeds(R"(["[[[[", "\"{{{{", {"k\\": "[["}])", 2));
-    // Closing brackets never bring the depth below zero.
-    EXPECT_TRUE(json_nesting_exceeds("]]]]][[[[", 3));
-    EXPECT_FALSE(json_nesting_exceeds("[[][][]]", 2));
+    struct Case {
+        std::string text;
+        std::size_t limit;
+        bool exceeds;
+    };
+    const Case cases[] = {
+        { std::string(3, '[') + std::string(3, ']'), 3, false },
+        { std::string(4, '['), 3, true },
+        { R"({"a": {"b": [[1]]}})", 3, true },
+        { R"(["[[[[", "\"{{{{", {"k\\": "[["}])", 2, false },
+        // Closing brackets never bring the depth below zero.
+        { "]]]]][[[[", 3, true },
+        { "[[][][]]", 2, false },
+    };
+    for (const auto& [text, limit, exceeds] : cases) {
+        SCOPED_TRACE(text + " within " + std::to_string(limit));
+        EXPECT_EQ(wrenfold::json_nesting_exceeds(text, limit), exceeds);
+    }
+}
 
-    std::string deepest_allowed = std::string(wrenfold::kMaxJsonDepth, '[') + std::string(wrenfold::kMaxJsonDepth, ']');
-    EXPECT_EQ(wrenfold::parse_json(deepest_allowed).size(), 1u);
-    EXPECT_THROW(wrenfold::parse_json("[" + deepest_allowed + "]"), wrenfold::JsonTooDeep);
-    EXPECT_TRUE(wrenfold::parse_json_or_discarded("[" + deepest_allowed + "]").is_discarded());
+namespace {
+
+std::string deepest_allowed()
+{
+    return std::string(wrenfold::kMaxJsonDepth, '[') + std::string(wrenfold::kMaxJsonDepth, ']');
+}
+
+}  // namespace
+
+TEST(ParseJson, AcceptsTheDeepestAllowedNesting)
+{
+    EXPECT_EQ(wrenfold::parse_json(deepest_allowed()).size(), 1u);
+}
+
+TEST(ParseJson, RefusesNestingOneLevelDeeper)
+{
+    EXPECT_THROW(wrenfold::parse_json("[" + deepest_allowed() + "]"), wrenfold::JsonTooDeep);
+    EXPECT_TRUE(wrenfold::parse_json_or_discarded("[" + deepest_allowed() + "]").is_discarded());
+}
+
+TEST(ParseJson, BrokenTextIsAParseError)
+{
     EXPECT_THROW(wrenfold::parse_json("[1,"), Json::parse_error);
 }

@@ -24,35 +24,64 @@ Json scan(const TempDir& dir)
     return wrenfold::third_party_licenses(dir.path(), wrenfold::platform::decode_utf8_replacing);
 }
 
+// Metadata folders of every kind the scan meets, scanned once. The items come
+// out as Xlib, blank, no-dash-here-2.0, plain, zlib.
+class LicenseNotices : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        write_text(dir / "zlib-1.3.dist-info/LICENSE", "zlib licence\n\n\n");
+        write_text(dir / "Xlib-0.1.dist-info/LICENSE.txt", "X");
+        write_text(dir / "no-dash-here-2.0-rc1.dist-info/LICENCE", "dashes");
+        write_text(dir / "plain.dist-info/licenses/LICENSE", "only in sub-folder");
+        write_text(dir / "empty-1.dist-info/README", "no licence here");
+        write_text(dir / "blank-1.dist-info/LICENSE", "");
+        write_text(dir / "not-metadata-1.0/LICENSE", "ignored");
+        items = scan(dir)["items"];
+    }
+
+    TempDir dir;
+    Json items;
+};
+
 }  // namespace
 
-TEST(LicenseNotices, ListsLibrariesByFolderNameWithNameAndVersionSplitAtTheLastDash)
+TEST_F(LicenseNotices, ListsOnlyMetadataFoldersWithLicenceFilesUpperCaseFirst)
 {
-    TempDir dir;
-    write_text(dir / "zlib-1.3.dist-info/LICENSE", "zlib licence\n\n\n");
-    write_text(dir / "Xlib-0.1.dist-info/LICENSE.txt", "X");
-    write_text(dir / "no-dash-here-2.0-rc1.dist-info/LICENCE", "dashes");
-    write_text(dir / "plain.dist-info/licenses/LICENSE", "only in sub-folder");
-    write_text(dir / "empty-1.dist-info/README", "no licence here");
-    write_text(dir / "blank-1.dist-info/LICENSE", "");
-    write_text(dir / "not-metadata-1.0/LICENSE", "ignored");
-
-    Json items = scan(dir)["items"];
     std::vector<std::string> names;
     for (const auto& item : items)
         names.push_back(item["name"]);
     // Upper case sorts before lower case; a library without licence files is left out.
     EXPECT_EQ(names, (std::vector<std::string> { "Xlib", "blank", "no-dash-here-2.0", "plain", "zlib" }));
+}
 
+TEST_F(LicenseNotices, SplitsNameAndVersionAtTheLastDash)
+{
     EXPECT_EQ(items[2]["version"], "rc1");
+}
+
+TEST_F(LicenseNotices, AFolderNameWithoutADashHasAnEmptyVersion)
+{
     EXPECT_EQ(items[3]["version"], "");
+}
+
+TEST_F(LicenseNotices, FindsALicenceInTheLicensesSubFolder)
+{
     EXPECT_EQ(items[3]["license_file"], "licenses/LICENSE");
     EXPECT_EQ(items[3]["body"], "only in sub-folder");
-    EXPECT_EQ(items[1]["body"], "");  // an empty licence text still counts
+}
+
+TEST_F(LicenseNotices, AnEmptyLicenceTextStillCounts)
+{
+    EXPECT_EQ(items[1]["body"], "");
+}
+
+TEST_F(LicenseNotices, AnItemHoldsItsKeysInOrderAndTheBodyWithoutTrailingBlankLines)
+{
     EXPECT_EQ(items[4].dump(), R"({"name":"zlib","version":"1.3","license_file":"LICENSE","body":"zlib licence"})");
 }
 
-TEST(LicenseNotices, SeveralFilesMakeRuledSectionsInTheirOrder)
+TEST(LicenseFiles, SeveralFilesMakeRuledSectionsInTheirOrder)
 {
     TempDir dir;
     auto folder = dir / "lib-2.dist-info";
@@ -79,7 +108,7 @@ TEST(LicenseNotices, SeveralFilesMakeRuledSectionsInTheirOrder)
                   section("License.md", "mixed case") + "\n\n" + section("licenses/NOTICE", "notice"));
 }
 
-TEST(LicenseNotices, UndecodableBytesBecomeReplacementCharactersAndAMissingFolderIsEmpty)
+TEST(LicenseText, UndecodableBytesBecomeReplacementCharacters)
 {
     TempDir dir;
     write_text(dir / "bytes-1.dist-info/LICENSE", "caf\xe9 \xe2\x80\x94 ok\xe3\x80\x80\n");
@@ -87,7 +116,11 @@ TEST(LicenseNotices, UndecodableBytesBecomeReplacementCharactersAndAMissingFolde
     ASSERT_EQ(items.size(), 1u);
     // Trailing ideographic space goes as white space does.
     EXPECT_EQ(items[0]["body"], "caf\uFFFD \u2014 ok");
+}
 
+TEST(LicenseFolder, AMissingFolderListsNothing)
+{
+    TempDir dir;
     EXPECT_EQ(wrenfold::third_party_licenses(dir / "missing", wrenfold::platform::decode_utf8_replacing).dump(),
               R"({"items":[]})");
 }

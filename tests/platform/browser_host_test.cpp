@@ -73,14 +73,18 @@ protected:
 
 }  // namespace
 
-TEST_F(BrowserHostTest, AnswersCallsWithTheRightToken)
+TEST_F(BrowserHostTest, AnswersACallWithTheRightTokenWithItsResult)
 {
     auto ok = post("echo", R"([1, "二", null])", host.token());
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->status, 200);
     EXPECT_EQ(Json::parse(ok->body), Json::parse(R"({"result": [1, "二", null]})"));
+}
 
+TEST_F(BrowserHostTest, AnswersAFailedCallWithStatus500AndItsText)
+{
     auto failed = post("fail", "[]", host.token());
+    ASSERT_TRUE(failed);
     EXPECT_EQ(failed->status, 500);
     EXPECT_EQ(Json::parse(failed->body), Json::parse(R"({"error": "it broke: 台灣"})"));
 }
@@ -89,29 +93,52 @@ TEST_F(BrowserHostTest, RefusesWithoutChangingAnything)
 {
     std::string wrong = host.token();
     wrong.back() = wrong.back() == '0' ? '1' : '0';
-    EXPECT_EQ(post("echo", "[]", "")->status, 403);
-    EXPECT_EQ(post("echo", "[]", wrong)->status, 403);
-    EXPECT_EQ(post("echo", "[]", host.token(), "evil.example:" + std::to_string(host.port()))->status, 403);
-    EXPECT_EQ(post("echo", "[]", host.token(), "localhost:" + std::to_string(host.port()))->status, 403);
-    EXPECT_EQ(post("_private", "[]", host.token())->status, 404);
-    EXPECT_EQ(post("nothing", "[]", host.token())->status, 404);
-    EXPECT_EQ(post("echo", R"({"a": 1})", host.token())->status, 400);
-    EXPECT_EQ(post("echo", "not json", host.token())->status, 400);
+    const std::string port = std::to_string(host.port());
+    struct Case {
+        const char* refused;
+        std::string method;
+        std::string body;
+        std::string token;
+        std::string host_header;
+        int status;
+    };
+    const Case cases[] = {
+        { "no token", "echo", "[]", "", "", 403 },
+        { "a wrong token", "echo", "[]", wrong, "", 403 },
+        { "another host name", "echo", "[]", host.token(), "evil.example:" + port, 403 },
+        { "localhost by name", "echo", "[]", host.token(), "localhost:" + port, 403 },
+        { "a private method", "_private", "[]", host.token(), "", 404 },
+        { "an unknown method", "nothing", "[]", host.token(), "", 404 },
+        { "arguments that are no list", "echo", R"({"a": 1})", host.token(), "", 400 },
+        { "arguments that are no JSON", "echo", "not json", host.token(), "", 400 },
+    };
+    for (const auto& refusal : cases) {
+        SCOPED_TRACE(refusal.refused);
+        EXPECT_EQ(post(refusal.method, refusal.body, refusal.token, refusal.host_header)->status, refusal.status);
+    }
     std::lock_guard lock(bridge.mutex);
     EXPECT_TRUE(bridge.calls.empty());
 }
 
-TEST_F(BrowserHostTest, ServesThePageOnlyToItsOwnHostAndNeverAllowsOtherOrigins)
+TEST_F(BrowserHostTest, ServesThePageToItsOwnHost)
 {
     httplib::Client client("127.0.0.1", host.port());
     auto page = client.Get("/");
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
     EXPECT_EQ(page->body, "<html>page</html>");
+}
 
+TEST_F(BrowserHostTest, RefusesThePageToAnotherHostName)
+{
+    httplib::Client client("127.0.0.1", host.port());
     auto rebound = client.Get("/", { { "Host", "attacker.example" } });
     EXPECT_EQ(rebound->status, 403);
+}
 
+TEST_F(BrowserHostTest, NeverAllowsOtherOrigins)
+{
+    httplib::Client client("127.0.0.1", host.port());
     auto cross_site =
         client.Post("/api/echo", { { "Origin", "https://attacker.example" }, { "X-Wrenfold-Token", host.token() } },
                     "[]", "application/json");
@@ -128,6 +155,10 @@ TEST(BrowserHostToken, IsFreshAnd256BitsAtEveryStart)
     EXPECT_EQ(first.token().size(), 64u);
     EXPECT_EQ(first.token().find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_NE(first.token(), second.token());
+}
+
+TEST(TokensMatch, OnlyWhenEqualInFullLength)
+{
     EXPECT_TRUE(wrenfold::platform::tokens_match("abc", "abc"));
     EXPECT_FALSE(wrenfold::platform::tokens_match("abc", "abd"));
     EXPECT_FALSE(wrenfold::platform::tokens_match("abc", "abcd"));
@@ -146,12 +177,15 @@ TEST_F(BrowserHostTest, RefusesNestingDeepEnoughToOverflowAStackAndStillAnswers)
     nested_objects += "1" + std::string(600, '}') + "]";
     EXPECT_EQ(post("echo", nested_objects, host.token())->status, 400);
 
-    // Reasonable nesting, and brackets inside strings, are accepted.
+    EXPECT_EQ(post("echo", "[]", host.token())->status, 200);
+}
+
+TEST_F(BrowserHostTest, AcceptsReasonableNestingAndBracketsInsideStrings)
+{
     std::string fine = std::string(100, '[') + R"("]]]]]]\"[[[[")" + std::string(100, ']');
     auto accepted = post("echo", fine, host.token());
     ASSERT_TRUE(accepted);
     EXPECT_EQ(accepted->status, 200);
-    EXPECT_EQ(post("echo", "[]", host.token())->status, 200);
 }
 
 TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThreads)
@@ -193,21 +227,44 @@ TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThre
         EXPECT_EQ(call.get()->status, 200);
 }
 
-TEST(BrowserHostPage, ServesThePageReadAtStartAndOnlyItsAssetsFromTheFolder)
-{
-    wrenfold::testing::TempDir folder;
-    wrenfold::testing::write_text(folder / "index.html", "<html>changed on disk</html>");
-    wrenfold::testing::write_text(folder / "app.js", "export {};");
-    RecordingBridge bridge;
-    wrenfold::platform::BrowserHost host("<html>read at start</html>", folder.path(), bridge);
-    host.start(0);
-    httplib::Client client("127.0.0.1", host.port());
-    for (const char* page : { "/", "/index.html" }) {
-        auto served = client.Get(page);
-        ASSERT_TRUE(served);
-        EXPECT_EQ(served->body, "<html>read at start</html>") << page;
+namespace {
+
+// A host whose page folder holds a changed index.html and a script.
+class BrowserHostPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wrenfold::testing::write_text(folder / "index.html", "<html>changed on disk</html>");
+        wrenfold::testing::write_text(folder / "app.js", "export {};");
+        host.start(0);
     }
-    auto script = client.Get("/app.js");
+
+    httplib::Result get(const char* path)
+    {
+        httplib::Client client("127.0.0.1", host.port());
+        return client.Get(path);
+    }
+
+    wrenfold::testing::TempDir folder;
+    RecordingBridge bridge;
+    wrenfold::platform::BrowserHost host { "<html>read at start</html>", folder.path(), bridge };
+};
+
+}  // namespace
+
+TEST_F(BrowserHostPage, ServesThePageReadAtStartNotTheOneOnDisk)
+{
+    for (const char* page : { "/", "/index.html" }) {
+        SCOPED_TRACE(page);
+        auto served = get(page);
+        ASSERT_TRUE(served);
+        EXPECT_EQ(served->body, "<html>read at start</html>");
+    }
+}
+
+TEST_F(BrowserHostPage, ServesItsAssetsFromTheFolder)
+{
+    auto script = get("/app.js");
     ASSERT_TRUE(script);
     EXPECT_EQ(script->status, 200);
     EXPECT_EQ(script->body, "export {};");

@@ -49,7 +49,15 @@ TEST(ChildProcess, ReplacesBytesThatAreNotUtf8)
     EXPECT_EQ(result->out,
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_EQ(decode_utf8_replacing("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
+}
+
+TEST(DecodeUtf8Replacing, AnEncodedSurrogateIsReplacedByteByByte)
+{
+    EXPECT_EQ(decode_utf8_replacing("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(DecodeUtf8Replacing, KeepsAValidFourByteSequence)
+{
     EXPECT_EQ(decode_utf8_replacing("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
 }
 
@@ -88,21 +96,32 @@ TEST(ChildProcess, AnotherThreadCanEndAChildWhileItsOwnerWaits)
     child->kill_tree();  // after the reap this must not signal anyone
 }
 
-TEST(ChildProcess, ReportsWhatCannotBeStartedAndSurvivesAChildThatIgnoresItsInput)
+TEST(ChildProcess, AProgramThatCannotBeFoundIsASystemError)
 {
     EXPECT_THROW(ChildProcess::start({ "/nonexistent/claude" }, plain_environment()), std::system_error);
     EXPECT_THROW(ChildProcess::start({ "no-such-program-here" }, plain_environment()), std::system_error);
-    EXPECT_THROW(ChildProcess::start({}, plain_environment()), std::invalid_argument);
+}
 
+TEST(ChildProcess, AnEmptyCommandIsAnInvalidArgument)
+{
+    EXPECT_THROW(ChildProcess::start({}, plain_environment()), std::invalid_argument);
+}
+
+TEST(ChildProcess, SurvivesAChildThatIgnoresItsInput)
+{
     auto child = ChildProcess::start({ "true" }, plain_environment());
     auto result = child->communicate(std::string(1 << 20, 'y'), 10s);  // the reader is gone: EPIPE, not SIGPIPE
     ASSERT_TRUE(result);
     EXPECT_EQ(result->exit_code, 0);
 }
 
-TEST(ChildProcess, RunProcessThrowsOnTimeOutAndPassesTheEnvironment)
+TEST(RunProcess, ThrowsOnTimeOut)
 {
     EXPECT_THROW(run_process({ "sleep", "30" }, plain_environment(), 200ms), ProcessTimeout);
+}
+
+TEST(RunProcess, PassesTheEnvironment)
+{
     auto result = run_process({ "sh", "-c", "printf %s \"$WRENFOLD_PROBE\"" },
                               { "PATH=/usr/bin:/bin", "WRENFOLD_PROBE=seen" }, 10s);
     EXPECT_EQ(result.out, "seen");

@@ -69,21 +69,33 @@ std::string read_clipboard_while_looping()
 
 }  // namespace
 
-TEST(Clipboard, ReadsTextOfAnotherClientExactlyAndNothingElse)
-{
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    EXPECT_EQ(read_clipboard_while_looping(), "") << "nobody owns the clipboard yet";
+namespace {
+
+class Clipboard : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)); }
 
     TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(Clipboard, ReadsNothingWhileNobodyOwnsIt)
+{
+    EXPECT_EQ(read_clipboard_while_looping(), "");
+}
+
+TEST_F(Clipboard, ReadsTheTextOfAnotherClientExactly)
+{
     const std::string text = "first line\nsecond\tline \u00e9\u6f22\r\nthird\n";
     write_text(dir / "text.txt", text);
-    {
-        ClipboardOwner owner(dir / "text.txt", "UTF8_STRING");
-        EXPECT_EQ(read_clipboard_while_looping(), text);
-    }
+    ClipboardOwner owner(dir / "text.txt", "UTF8_STRING");
+    EXPECT_EQ(read_clipboard_while_looping(), text);
+}
+
+TEST_F(Clipboard, ReadsNothingFromAClientThatOffersOnlyAPicture)
+{
     write_text(dir / "picture.png", "\x89PNG not really");
-    {
-        ClipboardOwner owner(dir / "picture.png", "image/png");
-        EXPECT_EQ(read_clipboard_while_looping(), "");
-    }
+    ClipboardOwner owner(dir / "picture.png", "image/png");
+    EXPECT_EQ(read_clipboard_while_looping(), "");
 }

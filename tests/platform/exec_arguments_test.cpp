@@ -16,7 +16,10 @@ TEST(ExecArguments, PointsAtEachStringInOrderAndEndsWithANullPointer)
         EXPECT_EQ(pointers[i], strings[i].c_str());
     }
     EXPECT_EQ(pointers.back(), nullptr);
+}
 
+TEST(ExecArguments, NoStringsGiveOnlyTheNullPointer)
+{
     auto none = c_strings({});
     ASSERT_EQ(none.size(), 1u);
     EXPECT_EQ(none[0], nullptr);

@@ -56,11 +56,15 @@ protected:
 
 }  // namespace
 
-TEST_F(CurlHttpClientTest, SendsTheHeadersAndReturnsErrorStatusesAsAnswers)
+TEST_F(CurlHttpClientTest, SendsTheHeadersAndReturnsTheAnswer)
 {
     auto ok = http.get(base + "/models", { { "Authorization", "Bearer k" } }, 5s, 1024);
     EXPECT_EQ(ok.status, 200);
     EXPECT_EQ(ok.body, "{\"data\":[]}");
+}
+
+TEST_F(CurlHttpClientTest, ReturnsAnErrorStatusAsAnAnswer)
+{
     EXPECT_EQ(http.get(base + "/models", {}, 5s, 1024).status, 401);
 }
 
@@ -68,11 +72,19 @@ TEST_F(CurlHttpClientTest, AnAnswerLongerThanItsLimitIsRefused)
 {
     EXPECT_THROW(http.get(base + "/endless", {}, 20s, 1024 * 1024), PlatformError);
     EXPECT_THROW(http.get(base + "/large", {}, 5s, 2999), PlatformError);
+}
+
+TEST_F(CurlHttpClientTest, AnAnswerAsLongAsItsLimitIsTaken)
+{
     EXPECT_EQ(http.get(base + "/large", {}, 5s, 3000).body.size(), 3000u);
 }
 
-TEST_F(CurlHttpClientTest, ASlowOrAbsentServerIsAFailure)
+TEST_F(CurlHttpClientTest, ASlowServerIsAFailure)
 {
     EXPECT_THROW(http.get(base + "/slow", {}, 300ms, 1024), PlatformError);
+}
+
+TEST_F(CurlHttpClientTest, AnAbsentServerIsAFailure)
+{
     EXPECT_THROW(http.get("http://127.0.0.1:1/models", {}, 2s, 1024), PlatformError);
 }

@@ -25,25 +25,44 @@ template <typename Body> void in_child_process(Body body)
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(PipeQueue, CarriesJsonValuesBetweenProcessesAndSkipsBrokenLines)
+// A queue whose writing end a child process uses; `raw_write` lets it write
+// bytes past the queue.
+struct QueueBetweenProcesses {
+    QueueBetweenProcesses()
+    {
+        auto [read_end, write_end] = platform::make_queue_pipe();
+        raw_write = write_end.get();
+        reader = std::make_unique<platform::PipeQueue>(std::move(read_end), UniqueFd());
+        writer = std::make_unique<platform::PipeQueue>(UniqueFd(), std::move(write_end));
+    }
+
+    std::unique_ptr<platform::PipeQueue> reader;
+    std::unique_ptr<platform::PipeQueue> writer;
+    int raw_write { -1 };
+};
+
+TEST(PipeQueue, CarriesJsonValuesBetweenProcessesInOrder)
 {
-    auto [read_end, write_end] = platform::make_queue_pipe();
-    int raw_write = write_end.get();
-    platform::PipeQueue reader(std::move(read_end), UniqueFd());
-    platform::PipeQueue writer(UniqueFd(), std::move(write_end));
+    QueueBetweenProcesses queue;
     in_child_process([&] {
-        writer.put_nowait({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } });
-        // A broken line, then a value whose line arrives in two writes.
-        for (std::string piece : { "not json\n{\"half\": ", "1}\n" })
-            (void)::write(raw_write, piece.data(), piece.size());
-        writer.put_nowait(nullptr);
-        writer.put_nowait("日曆");
+        queue.writer->put_nowait({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } });
+        queue.writer->put_nowait(nullptr);
+        queue.writer->put_nowait("日曆");
     });
-    EXPECT_EQ(reader.get(1s), Json({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } }));
-    EXPECT_EQ(reader.get(1s), Json({ { "half", 1 } }));
-    EXPECT_EQ(reader.get(1s), Json(nullptr));
-    EXPECT_EQ(reader.get(1s), Json("日曆"));
-    EXPECT_FALSE(reader.get(50ms));
+    EXPECT_EQ(queue.reader->get(1s), Json({ { "type", "calendars_changed" }, { "urls", { "https://c/1/" } } }));
+    EXPECT_EQ(queue.reader->get(1s), Json(nullptr));
+    EXPECT_EQ(queue.reader->get(1s), Json("日曆"));
+    EXPECT_FALSE(queue.reader->get(50ms));
+}
+
+TEST(PipeQueue, SkipsABrokenLineAndJoinsALineThatArrivesInTwoWrites)
+{
+    QueueBetweenProcesses queue;
+    in_child_process([&] {
+        for (std::string piece : { "not json\n{\"half\": ", "1}\n" })
+            (void)::write(queue.raw_write, piece.data(), piece.size());
+    });
+    EXPECT_EQ(queue.reader->get(1s), Json({ { "half", 1 } }));
 }
 
 TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
@@ -66,13 +85,22 @@ TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
     EXPECT_EQ(taken, put);
 }
 
-TEST(PipeQueue, AQueueWithoutWritersIsEmptyAndOneEndCannotDoTheOthersWork)
+// A reading end whose writers are all gone.
+platform::PipeQueue reader_without_writers()
 {
     auto [read_end, write_end] = platform::make_queue_pipe();
     write_end.reset();
-    platform::PipeQueue reader(std::move(read_end), UniqueFd());
-    EXPECT_FALSE(reader.get(20ms));
-    EXPECT_THROW(reader.put_nowait(1), std::logic_error);
+    return platform::PipeQueue(std::move(read_end), UniqueFd());
+}
+
+TEST(PipeQueue, AQueueWithoutWritersIsEmpty)
+{
+    EXPECT_FALSE(reader_without_writers().get(20ms));
+}
+
+TEST(PipeQueue, AReadingEndCannotPut)
+{
+    EXPECT_THROW(reader_without_writers().put_nowait(1), std::logic_error);
 }
 
 TEST(EventFdEvent, ASetInAnotherProcessIsSeenAndStays)

@@ -27,10 +27,23 @@ TEST(TerminalLauncher, OpensTheFirstTerminalFoundWithTheCommandInAShellThatStays
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(wrenfold::testing::read_text((dir / "args").string()),
               "-e\nbash\n-c\n\"$@\"; exec bash -i\nbash\nclaude\nlogin\n");
+}
 
+TEST(TerminalLauncher, GnomeTerminalTakesTheCommandAfterADoubleDash)
+{
     EXPECT_EQ(terminal_command_line("/usr/bin/gnome-terminal", { "x" })[1], "--");
+}
+
+TEST(TerminalLauncher, FailsWhenNoTerminalIsOnThePath)
+{
+    TempDir dir;
     MapEnvironment bare { { "PATH", (dir / "none").string() } };
     DesktopTerminalLauncher nothing(bare);
     EXPECT_THROW(nothing.open({ "claude", "login" }), PlatformError);
+}
+
+TEST(StartDetached, AMissingProgramIsASystemError)
+{
+    TempDir dir;
     EXPECT_THROW(start_detached({ (dir / "missing").string() }, {}), std::system_error);
 }

@@ -12,7 +12,7 @@ using wrenfold::testing::run_loop_until;
 using wrenfold::testing::TempDir;
 using wrenfold::testing::write_text;
 
-TEST(TrayPicture, TheIconFileOrAPlainDarkSquare)
+TEST(TrayPicture, WithoutAnIconFileItIsAPlainDarkSquare)
 {
     TempDir dir;
     EXPECT_FALSE(wrenfold::platform::write_tray_icon_png(dir / "missing.ico", dir / "generated.png"));
@@ -24,15 +24,24 @@ TEST(TrayPicture, TheIconFileOrAPlainDarkSquare)
     int stride = gdk_pixbuf_get_rowstride(generated);
     int channels = gdk_pixbuf_get_n_channels(generated);
     for (int at : { 0, 63 * stride + 63 * channels, 32 * stride + 10 * channels }) {
+        SCOPED_TRACE(at);
         EXPECT_EQ(pixels[at], 15);
         EXPECT_EQ(pixels[at + 1], 21);
         EXPECT_EQ(pixels[at + 2], 33);
     }
     g_object_unref(generated);
+}
 
+TEST(TrayPicture, AnIconFileThatCannotBeReadIsNotTaken)
+{
+    TempDir dir;
     write_text(dir / "broken.ico", "not an icon");
     EXPECT_FALSE(wrenfold::platform::write_tray_icon_png(dir / "broken.ico", dir / "from-broken.png"));
+}
 
+TEST(TrayPicture, AReadableIconFileIsTakenAsItIs)
+{
+    TempDir dir;
     GdkPixbuf* red = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 16, 16);
     gdk_pixbuf_fill(red, 0xff000000u);
     gdk_pixbuf_save(red, (dir / "logo.png").c_str(), "png", nullptr, nullptr);

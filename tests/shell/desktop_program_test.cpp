@@ -76,34 +76,65 @@ protected:
     TempDir home;
 };
 
+// The program where no display is; skipped in the run on a display.
+class DesktopProgramWithoutDisplay : public DesktopProgram {
+protected:
+    void SetUp() override
+    {
+        if (display_tests())
+            GTEST_SKIP() << "runs without a display";
+    }
+
+    // Whatever a test did with it, the program ends cleanly when terminated.
+    void TearDown() override
+    {
+        if (!running)
+            return;
+        running->send_signal(SIGTERM);
+        EXPECT_EQ(running->wait(10s), 0);
+    }
+
+    // Starts the browser host with the stand-in link handler in place; sets
+    // `running` and `running_at`.
+    void start_serving(std::vector<std::string>* seen = nullptr)
+    {
+        install_fake_xdg_open();
+        running = start({ "--no-open" }, false);
+        running_at = address_of(*running, seen);
+    }
+
+    std::unique_ptr<RunningProgram> running;
+    ProgramAddress running_at;
+};
+
 }  // namespace
 
-TEST_F(DesktopProgram, HelpVersionAndUnknownOptions)
+TEST_F(DesktopProgramWithoutDisplay, HelpPrintsTheUsage)
 {
-    if (display_tests())
-        GTEST_SKIP() << "runs without a display";
     auto help = start({ "--help" }, false);
     auto first = help->read_line(10s);
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->starts_with("usage: wrenfold")) << *first;
     EXPECT_EQ(help->wait(10s), 0);
+}
 
+TEST_F(DesktopProgramWithoutDisplay, VersionPrintsTheVersion)
+{
     auto version = start({ "--version" }, false);
     EXPECT_EQ(version->read_line(10s), "wrenfold " WRENFOLD_VERSION);
     EXPECT_EQ(version->wait(10s), 0);
+}
 
+TEST_F(DesktopProgramWithoutDisplay, AnUnknownOptionEndsWithStatus2)
+{
     EXPECT_EQ(start({ "--versions" }, false)->wait(10s), 2);
 }
 
-TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHandedItsAddress)
+TEST_F(DesktopProgramWithoutDisplay, TheBrowserHostServesAndALaterStartIsHandedItsAddress)
 {
-    if (display_tests())
-        GTEST_SKIP() << "runs without a display";
-    install_fake_xdg_open();
-    auto program = start({ "--no-open" }, false);
     std::vector<std::string> seen;
-    ProgramAddress address = address_of(*program, &seen);
-    ASSERT_NE(address.port, 0);
+    start_serving(&seen);
+    ASSERT_NE(running_at.port, 0);
     bool said_so = false;
     for (const auto& line : seen)
         said_so = said_so || line.starts_with("No display found");
@@ -111,17 +142,31 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
 
     auto second = start({ "--browser", "--no-open" }, false);
     ProgramAddress handed = address_of(*second);
-    EXPECT_EQ(handed.port, address.port);
-    EXPECT_EQ(handed.token, address.token);
+    EXPECT_EQ(handed.port, running_at.port);
+    EXPECT_EQ(handed.token, running_at.token);
     EXPECT_EQ(second->wait(10s), 0);
+}
 
-    // Desktop services through the bridge.
-    EXPECT_EQ(call(address, "read_clipboard", Json::array()), "");
-    EXPECT_EQ(call(address, "open_url", Json::array({ "https://example.org/a?b=1" })), true);
-    EXPECT_EQ(call(address, "open_url", Json::array({ "mailto:someone@example.org" })), true);
-    EXPECT_EQ(call(address, "open_url", Json::array({ "javascript:alert(1)" })), false);
-    EXPECT_EQ(call(address, "open_url", Json::array({ "file:///etc/passwd" })), false);
-    EXPECT_EQ(call(address, "open_url", Json::array({ "" })), false);
+TEST_F(DesktopProgramWithoutDisplay, TheClipboardReadsEmpty)
+{
+    start_serving();
+    EXPECT_EQ(call(running_at, "read_clipboard", Json::array()), "");
+}
+
+TEST_F(DesktopProgramWithoutDisplay, OnlyWebAndMailLinksAreHandedToTheDesktopWithNoSignalsBlocked)
+{
+    start_serving();
+    const std::pair<const char*, bool> links[] = {
+        { "https://example.org/a?b=1", true },
+        { "mailto:someone@example.org", true },
+        { "javascript:alert(1)", false },
+        { "file:///etc/passwd", false },
+        { "", false },
+    };
+    for (const auto& [link, handed_over] : links) {
+        SCOPED_TRACE(link);
+        EXPECT_EQ(call(running_at, "open_url", Json::array({ link })), handed_over);
+    }
     auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
     for (int i = 0; i < 100 && lines(read_text(home / "signals.txt")) < 2; ++i)
         std::this_thread::sleep_for(100ms);
@@ -132,9 +177,13 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
                 opened == "mailto:someone@example.org\nhttps://example.org/a?b=1\n")
         << opened;
     EXPECT_EQ(read_text(home / "signals.txt"), "SigBlk:\t0000000000000000\nSigBlk:\t0000000000000000\n");
+}
 
+TEST_F(DesktopProgramWithoutDisplay, TheLicenceNoticesCoverEveryLinkedLibrary)
+{
+    start_serving();
     // The licence notices of what the program links, built beside it.
-    Json items = call(address, "get_third_party_licenses", Json::array())["items"];
+    Json items = call(running_at, "get_third_party_licenses", Json::array())["items"];
     std::set<std::string> names;
     for (const auto& item : items) {
         names.insert(item["name"]);
@@ -143,9 +192,6 @@ TEST_F(DesktopProgram, WithoutADisplayTheBrowserHostServesAndALaterStartIsHanded
     }
     for (auto name : { "nlohmann-json", "libcurl", "cpp-httplib", "libxml2", "libical", "webkit2gtk", "gtk3" })
         EXPECT_TRUE(names.contains(name)) << name;
-
-    program->send_signal(SIGTERM);
-    EXPECT_EQ(program->wait(10s), 0);
 }
 
 TEST_F(DesktopProgram, TheWindowComesForwardForALaterStartAndTheProgramEndsCleanlyOnTerminate)

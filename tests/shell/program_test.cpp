@@ -48,79 +48,117 @@ protected:
 
     std::filesystem::path data_directory() const { return home / ".local/share/kelvane/Wrenfold"; }
 
+    // Starts the program serving the browser; sets `running` and `running_at`.
+    void start_serving(const std::vector<std::string>& args = { "--browser", "--no-open" })
+    {
+        running = start(args);
+        running_at = address_of(*running);
+    }
+
+    Json initial_state() { return call(running_at, "get_initial_state", Json::array())["result"]; }
+
+    // Stores as an older version or a crash may leave them: a language
+    // spelled the old way, a junk account, a password kept in the file and a
+    // half-written temporary file.
+    void store_what_was_left_behind()
+    {
+        wrenfold::testing::write_text(data_directory() / "settings.json",
+                                      R"({"language": "zh_TW", "view": "week", "default_calendar": "https://c/1/"})");
+        wrenfold::testing::write_text(
+            data_directory() / "accounts.json",
+            R"({"accounts": ["junk", {"apple_id": "露西@example.com", "app_password": "pw"}]})");
+        wrenfold::testing::write_text(data_directory() / "accounts.json.1234abcd.tmp", "{");
+    }
+
     TempDir home;
+    std::unique_ptr<RunningProgram> running;
+    ProgramAddress running_at;
 };
 
 }  // namespace
 
-TEST_F(ProgramTest, ServesTheBridgeAndSavesSettingsWhenTerminated)
+TEST_F(ProgramTest, AFirstStartAnswersTheDefaultState)
 {
-    auto program = start({ "--browser", "--port", "0", "--no-open" });
-    ProgramAddress address = address_of(*program);
-
-    Json state = call(address, "get_initial_state", Json::array())["result"];
+    start_serving({ "--browser", "--port", "0", "--no-open" });
+    Json state = initial_state();
     EXPECT_EQ(state["language"], "en");
     EXPECT_EQ(state["view"], "month");
     EXPECT_EQ(state["accounts"], Json::array());
     EXPECT_EQ(state["accounts_file"], (data_directory() / "accounts.json").string());
+}
 
-    Json images = call(address, "get_images", Json::array())["result"];
+TEST_F(ProgramTest, ServesItsPicturesAsDataUrls)
+{
+    start_serving();
+    Json images = call(running_at, "get_images", Json::array())["result"];
     EXPECT_TRUE(images["logo"].get<std::string>().starts_with("data:image/png;base64,iVBORw0KGgo"));
     EXPECT_TRUE(images["logo_ico"].get<std::string>().starts_with("data:image/x-icon;base64,"));
     EXPECT_TRUE(images["gear"].get<std::string>().starts_with("data:image/png;base64,"));
+}
 
-    EXPECT_EQ(call(address, "set_language", Json::array({ "zh-Hant" }))["result"]["language"], "zh-Hant");
-    call(address, "_save_settings", Json::array(), 404);
-    call(address, "set_language", Json::object(), 400);
+TEST_F(ProgramTest, RefusesPrivateMethodsAndArgumentsThatAreNoList)
+{
+    start_serving();
+    call(running_at, "_save_settings", Json::array(), 404);
+    call(running_at, "set_language", Json::object(), 400);
+}
 
-    program->send_signal(SIGTERM);
-    EXPECT_EQ(program->wait(10s), 0);
+TEST_F(ProgramTest, SavesTheSettingsWhenTerminated)
+{
+    start_serving();
+    EXPECT_EQ(call(running_at, "set_language", Json::array({ "zh-Hant" }))["result"]["language"], "zh-Hant");
+    running->send_signal(SIGTERM);
+    EXPECT_EQ(running->wait(10s), 0);
     Json settings = Json::parse(read_text(data_directory() / "settings.json"));
     EXPECT_EQ(settings["language"], "zh-Hant");
 }
 
 TEST_F(ProgramTest, InterruptEndsCleanlyAndTheNextStartKeepsTheSettings)
 {
-    {
-        auto program = start({ "--browser", "--no-open" });
-        ProgramAddress address = address_of(*program);
-        call(address, "set_language", Json::array({ "zh-Hant" }));
-        program->send_signal(SIGINT);
-        EXPECT_EQ(program->wait(10s), 0);
-    }
-    auto program = start({ "--browser", "--no-open" });
-    ProgramAddress address = address_of(*program);
-    EXPECT_EQ(call(address, "get_initial_state", Json::array())["result"]["language"], "zh-Hant");
+    start_serving();
+    call(running_at, "set_language", Json::array({ "zh-Hant" }));
+    running->send_signal(SIGINT);
+    EXPECT_EQ(running->wait(10s), 0);
+
+    start_serving();
+    EXPECT_EQ(initial_state()["language"], "zh-Hant");
 }
 
-TEST_F(ProgramTest, StartsFromTheStoresAsTheyStandAndNormalisesThemInMemory)
+TEST_F(ProgramTest, StartsFromTheStoredSettingsAndSavesAnUnknownLanguageAsEnglish)
 {
-    wrenfold::testing::write_text(data_directory() / "settings.json",
-                                  R"({"language": "zh_TW", "view": "week", "default_calendar": "https://c/1/"})");
-    wrenfold::testing::write_text(data_directory() / "accounts.json",
-                                  R"({"accounts": ["junk", {"apple_id": "露西@example.com", "app_password": "pw"}]})");
-    wrenfold::testing::write_text(data_directory() / "accounts.json.1234abcd.tmp", "{");
-    auto program = start({ "--browser", "--no-open" });
-    ProgramAddress address = address_of(*program);
-
-    Json state = call(address, "get_initial_state", Json::array())["result"];
+    store_what_was_left_behind();
+    start_serving();
+    Json state = initial_state();
     EXPECT_EQ(state["language"], "en");
     EXPECT_EQ(state["view"], "week");
     EXPECT_EQ(state["default_calendar"], "https://c/1/");
-    ASSERT_EQ(state["accounts"].size(), 1u);
-    EXPECT_EQ(state["accounts"][0]["apple_id"], "露西@example.com");
-    EXPECT_EQ(state["accounts"][0]["id"].get<std::string>().size(), 32u);
-    EXPECT_EQ(state["accounts"][0]["home_tzid"], "Asia/Taipei");
-    EXPECT_FALSE(state["accounts"][0].contains("app_password"));
-    EXPECT_FALSE(std::filesystem::exists(data_directory() / "accounts.json.1234abcd.tmp"));
 
-    program->send_signal(SIGTERM);
-    EXPECT_EQ(program->wait(10s), 0);
+    running->send_signal(SIGTERM);
+    EXPECT_EQ(running->wait(10s), 0);
     EXPECT_EQ(Json::parse(read_text(data_directory() / "settings.json"))["language"], "en");
+}
+
+TEST_F(ProgramTest, ListsTheStoredAccountsWithoutJunkOrPasswords)
+{
+    store_what_was_left_behind();
+    start_serving();
+    Json accounts = initial_state()["accounts"];
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(accounts[0]["apple_id"], "露西@example.com");
+    EXPECT_EQ(accounts[0]["id"].get<std::string>().size(), 32u);
+    EXPECT_EQ(accounts[0]["home_tzid"], "Asia/Taipei");
+    EXPECT_FALSE(accounts[0].contains("app_password"));
+}
+
+TEST_F(ProgramTest, RemovesTheStoresHalfWrittenTemporaryFiles)
+{
+    store_what_was_left_behind();
+    start_serving();
+    EXPECT_FALSE(std::filesystem::exists(data_directory() / "accounts.json.1234abcd.tmp"));
 }
 
 TEST_F(ProgramTest, RejectsUnknownOptions)
 {
-    auto program = start({ "--bogus" });
-    EXPECT_EQ(program->wait(10s), 2);
+    auto refused = start({ "--bogus" });
+    EXPECT_EQ(refused->wait(10s), 2);
 }
