@@ -268,7 +268,11 @@ bool retime(icalcomponent* calendar, icalcomponent* event, const Span& current, 
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
     if (start_changed)
         write_time(dtstart, wanted.start, dtstart, calendar, context);
-    if (!end_changed)
+    // Without a DTEND the end is counted from the start (a DURATION, or the
+    // default length): a new start moves it, so an end that is to stay put
+    // has to be written too.
+    bool end_follows_start = !icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
+    if (!end_changed && !(start_changed && end_follows_start))
         return true;
     bool has_end = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY) ||
         icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);

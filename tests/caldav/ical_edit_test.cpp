@@ -229,6 +229,33 @@ TEST(IcalEditing, DeletingOneOccurrenceExcludesItAndDropsItsOverride)
     EXPECT_THROW(remove_occurrence(calendar.get(), "2025-03-17T16:00:00", context()), CalDavError);
 }
 
+TEST(IcalEditing, ANewStartLeavesTheEndWhereTheEditorPutsIt)
+{
+    // Events whose end is counted from the start: a DURATION, or none at all.
+    auto from_ten = [](const std::string& end) {
+        return wrap("BEGIN:VEVENT\r\nUID:d\r\nDTSTAMP:20240101T000000Z\r\n"
+                    "DTSTART;TZID=Asia/Taipei:20250601T100000\r\n" +
+                    end + "SUMMARY:D\r\nEND:VEVENT\r\n");
+    };
+    EventFields later_start;
+    later_start.start = "2025-06-01T11:00:00";
+    later_start.end = "2025-06-01T12:00:00";
+    EXPECT_EQ(occurrences(edited(from_ten("DURATION:PT2H\r\n"), later_start)),
+              std::vector<std::string> { " 2025-06-01T11:00:00 2025-06-01T12:00:00 D" });
+    EventFields earlier_start;
+    earlier_start.start = "2025-06-01T09:00:00";
+    earlier_start.end = "2025-06-01T10:00:00";
+    EXPECT_EQ(occurrences(edited(from_ten(""), earlier_start)),
+              std::vector<std::string> { " 2025-06-01T09:00:00 2025-06-01T10:00:00 D" });
+    // Moved as a whole, the DURATION stays as written.
+    EventFields moved;
+    moved.start = "2025-06-01T13:00:00";
+    moved.end = "2025-06-01T15:00:00";
+    std::string after = edited(from_ten("DURATION:PT2H\r\n"), moved);
+    EXPECT_EQ(lines_starting(after, "DURATION"), std::vector<std::string> { "DURATION:PT2H" }) << after;
+    EXPECT_EQ(occurrences(after), std::vector<std::string> { " 2025-06-01T13:00:00 2025-06-01T15:00:00 D" });
+}
+
 // The editing context of the tests below, which read events of 2025.
 EditContext context_in_2025()
 {
