@@ -181,17 +181,28 @@ void shift_series(icalcomponent* calendar, icalcomponent* master, const SeriesSh
     for (size_t i = 0; i < rules.size(); ++i)
         icalproperty_set_rrule(rules[i], moved[i]);
 
+    // A date among the times of a timed series (an EXDATE;VALUE=DATE) names
+    // the day its occurrence falls on: it moves by the days that the start
+    // crosses, which a shift of a few hours over midnight makes one.
+    const SeriesShift by_days { start.is_date ? shift.seconds
+                                              : days_between(start_wall, plus_wall(start_wall, shift.seconds)) * 86400,
+                                shift.zone, shift.home };
+    auto move = [&](icalproperty* p) {
+        icalvalue* value = icalproperty_get_value(p);
+        bool date = value && icalvalue_isa(value) == ICAL_DATE_VALUE;
+        shift_property(p, calendar, date ? by_days : shift);
+    };
     for (icalproperty_kind kind :
          { ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY })
         for (icalproperty* p : properties_of(master, kind))
-            shift_property(p, calendar, shift);
+            move(p);
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
         if (e == master)
             continue;
         for (icalproperty_kind kind : { ICAL_RECURRENCEID_PROPERTY, ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY })
             for (icalproperty* p : properties_of(e, kind))
-                shift_property(p, calendar, shift);
+                move(p);
     }
 }
 

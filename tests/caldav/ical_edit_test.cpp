@@ -256,6 +256,36 @@ TEST(IcalEditing, ANewStartLeavesTheEndWhereTheEditorPutsIt)
     EXPECT_EQ(occurrences(after), std::vector<std::string> { " 2025-06-01T13:00:00 2025-06-01T15:00:00 D" });
 }
 
+TEST(IcalEditing, AnExcludedDateOfATimedSeriesStaysWithItsOccurrenceOverMidnight)
+{
+    // Daily at 02:00 with the second day excluded by date, as some programs write it.
+    const std::string ics =
+        wrap("BEGIN:VEVENT\r\nUID:t\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Asia/Taipei:20250601T020000\r\n"
+             "DTEND;TZID=Asia/Taipei:20250601T030000\r\nRRULE:FREQ=DAILY;COUNT=4\r\n"
+             "EXDATE;VALUE=DATE:20250602\r\nSUMMARY:T\r\nEND:VEVENT\r\n");
+    const std::vector<std::string> three_hours_earlier { "2025-05-31T23:00:00|T", "2025-06-02T23:00:00|T",
+                                                         "2025-06-03T23:00:00|T" };
+    auto listed = [](const std::string& after) {
+        return starts_of(after, days(std::chrono::year { 2025 } / 5 / 1, std::chrono::year { 2025 } / 7 / 1));
+    };
+    EventFields whole;
+    whole.start = "2025-05-31T23:00:00";
+    whole.end = "2025-06-01T00:00:00";
+    EXPECT_EQ(listed(edited(ics, whole)), three_hours_earlier);
+    EventFields from_occurrence;
+    from_occurrence.recurrence_id = "2025-06-03T02:00:00";
+    from_occurrence.whole_series = true;
+    from_occurrence.start = "2025-06-02T23:00:00";
+    from_occurrence.end = "2025-06-03T00:00:00";
+    EXPECT_EQ(listed(edited(ics, from_occurrence)), three_hours_earlier);
+    // And back over midnight the other way.
+    EventFields later;
+    later.start = "2025-06-01T23:00:00";
+    later.end = "2025-06-02T00:00:00";
+    std::string after = edited(ics, later);
+    EXPECT_NE(after.find("EXDATE;VALUE=DATE:20250602"), std::string::npos) << after;
+}
+
 // The editing context of the tests below, which read events of 2025.
 EditContext context_in_2025()
 {
