@@ -26,7 +26,7 @@ void WrenfoldApp::_load_accounts()
         try {
             loaded = accounts_from_store(parse_json(read_file(ACCOUNTS_FILE)));
         } catch (const std::exception& error) {
-            log_line("load_accounts:", error.what());
+            log_line("load_accounts:", load_error_text(error));
             loaded = Json::array();
         }
     }
@@ -57,7 +57,7 @@ void WrenfoldApp::_load_settings()
                 in_memory[key] = value;
         });
     } catch (const std::exception& error) {
-        log_line("load_settings:", error.what());
+        log_line("load_settings:", load_error_text(error));
     }
 }
 

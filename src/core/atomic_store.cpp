@@ -106,4 +106,13 @@ std::string read_file(const fs::path& path)
     return data;
 }
 
+std::string load_error_text(const std::exception& error)
+{
+    std::string text = error.what();
+    if (dynamic_cast<const Json::parse_error*>(&error))
+        if (auto quoted = text.find("; last read: "); quoted != std::string::npos)
+            text.erase(quoted);
+    return text;
+}
+
 }  // namespace wrenfold

@@ -26,4 +26,9 @@ void remove_stale_store_temps(const std::filesystem::path& directory);
 // Reads a whole file as bytes; throws std::system_error naming the file.
 std::string read_file(const std::filesystem::path& path);
 
+// The text of an error met while loading a store, fit for a log line: the
+// parser quotes the last token it read ("; last read: '...'"), which may be
+// a password, so that quotation is left out.
+std::string load_error_text(const std::exception& error);
+
 }  // namespace wrenfold

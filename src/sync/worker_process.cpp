@@ -85,7 +85,7 @@ public:
             return accounts;
         } catch (const std::exception& error) {
             if (m_last_error != error.what())
-                log_line("[sync]", "accounts.json cannot be read: " + std::string(error.what()));
+                log_line("[sync]", "accounts.json cannot be read: " + load_error_text(error));
             m_last_error = error.what();
             return {};
         }

@@ -51,6 +51,19 @@ TEST(AccountStore, UnreadableStoresAreLoggedAndLeaveNoAccounts)
     EXPECT_TRUE(app->accounts_snapshot().empty());
 }
 
+TEST(AccountStore, AStoreCutOffInAPasswordIsLoggedWithoutThePassword)
+{
+    AppFolders folders;
+    folders.store_accounts(R"({"accounts": [{"id": "a", "apple_id": "a@example.com", "app_password": "abcd-efgh-ijkl)");
+    ::testing::internal::CaptureStdout();
+    auto app = folders.make_app();
+    std::string output = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(output.starts_with("load_accounts: ")) << output;
+    EXPECT_NE(output.find("parse error"), std::string::npos) << output;
+    EXPECT_EQ(output.find("abcd"), std::string::npos) << output;
+    EXPECT_TRUE(app->accounts_snapshot().empty());
+}
+
 TEST(AccountStore, SavedStoreReadsBackWithTheSameRecordsAndOrder)
 {
     AppFolders folders;
