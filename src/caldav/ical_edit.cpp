@@ -526,6 +526,83 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
         apply_texts(occurrence.override_event, texts, false);
 }
 
+// `value` (an EXDATE, RDATE or RECURRENCE-ID) in the kind of the series'
+// new start: its day in the series' old zone, or that day at the new time.
+icaltimetype day_in(icaltimetype value, icaltimezone* zone, icaltimezone* home)
+{
+    return value.is_date ? value : as_date(wall_in(instant_of(value, home), zone));
+}
+
+icaltimetype in_kind_of(icaltimetype value, icaltimetype new_start, icaltimezone* old_zone, icaltimezone* home)
+{
+    if (new_start.is_date)
+        return day_in(value, old_zone, home);
+    if (!value.is_date)
+        return value;
+    icaltimetype timed = new_start;
+    timed.year = value.year;
+    timed.month = value.month;
+    timed.day = value.day;
+    return timed;
+}
+
+void write_in_kind(icalproperty* property, icaltimetype value, icalproperty* dtstart)
+{
+    icalproperty_remove_parameter_by_kind(property, ICAL_VALUE_PARAMETER);
+    icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+    if (icalparameter* tzid = icalproperty_get_first_parameter(dtstart, ICAL_TZID_PARAMETER); tzid && !value.is_date)
+        icalproperty_add_parameter(property, icalparameter_new_clone(tzid));
+    set_time_value(property, value);
+}
+
+// A series turning all-day or timed, on the day it starts: its DTSTART (the
+// end is left to the caller), and every date or time that names one of its
+// occurrences, so that no excluded occurrence comes back, no added one is
+// lost and every override still finds its occurrence.
+void change_series_kind(icalcomponent* calendar, icalcomponent* master, const Span& current, icaltimetype wanted,
+                        const EditContext& context)
+{
+    icaltimezone* old_zone = series_zone(current, context);
+    icalproperty* dtstart = icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY);
+    const icaltimetype day = day_in(current.start, old_zone, context.home);
+    if (wanted.is_date) {
+        write_time(dtstart, day, dtstart, calendar, context);
+    } else {
+        icaltimetype start = wanted;
+        start.year = day.year;
+        start.month = day.month;
+        start.day = day.day;
+        write_time(dtstart, start, nullptr, calendar, context);
+    }
+    remove_all(master, ICAL_DTEND_PROPERTY);
+    remove_all(master, ICAL_DURATION_PROPERTY);
+    const icaltimetype new_start = read_time(dtstart, calendar, context.home);
+    auto convert = [&](icalproperty* property) {
+        icaltimetype value = read_time(property, calendar, context.home);
+        if (!icaltime_is_null_time(value) && value.is_date != new_start.is_date)
+            write_in_kind(property, in_kind_of(value, new_start, old_zone, context.home), dtstart);
+    };
+    for (icalproperty_kind kind : { ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY })
+        for (icalproperty* p : properties_of(master, kind))
+            convert(p);
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        if (e != master)
+            for (icalproperty* p : properties_of(e, ICAL_RECURRENCEID_PROPERTY))
+                convert(p);
+    for (icalproperty* p : properties_of(master, ICAL_RRULE_PROPERTY)) {
+        icalrecurrencetype rule = icalproperty_get_rrule(p);
+        if (icaltime_is_null_time(rule.until) || rule.until.is_date == new_start.is_date)
+            continue;
+        icaltimetype until = rule.until;
+        if (!until.is_date)
+            until.zone = icaltime_is_utc(until) ? icaltimezone_get_utc_timezone() : old_zone;
+        until = in_kind_of(until, new_start, old_zone, context.home);
+        rule.until = until.is_date ? until : wall_in(instant_of(until, context.home), icaltimezone_get_utc_timezone());
+        icalproperty_set_rrule(p, rule);
+    }
+}
+
 // The whole event. A repeating event's new start moves the series along
 // (its excluded dates and overrides with it) when its rule allows that.
 void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context)
@@ -533,6 +610,10 @@ void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventField
     if (times_given(fields)) {
         auto current = span_of(master, calendar, context.home);
         Span wanted = resolve_times(fields, current, context);
+        if (current && repeats(master) && wanted.start.is_date != current->start.is_date) {
+            change_series_kind(calendar, master, *current, wanted.start, context);
+            current = span_of(master, calendar, context.home);
+        }
         if (current && repeats(master) && wanted.start.is_date == current->start.is_date &&
             !same_time(wanted.start, current->start, context.home)) {
             icaltimezone* zone = series_zone(*current, context);

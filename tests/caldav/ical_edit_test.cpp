@@ -286,6 +286,43 @@ TEST(IcalEditing, AnExcludedDateOfATimedSeriesStaysWithItsOccurrenceOverMidnight
     EXPECT_NE(after.find("EXDATE;VALUE=DATE:20250602"), std::string::npos) << after;
 }
 
+TEST(IcalEditing, ASeriesTurnedAllDayAndBackKeepsItsExceptions)
+{
+    // Daily at 10:00 until the 5th: the 2nd deleted, the 3rd moved to 15:00, the 10th added.
+    const std::string timed =
+        wrap("BEGIN:VEVENT\r\nUID:s\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;TZID=Asia/Taipei:20250601T100000\r\n"
+             "DTEND;TZID=Asia/Taipei:20250601T110000\r\nRRULE:FREQ=DAILY;UNTIL=20250605T020000Z\r\n"
+             "EXDATE;TZID=Asia/Taipei:20250602T100000\r\nRDATE;TZID=Asia/Taipei:20250610T100000\r\n"
+             "SUMMARY:S\r\nEND:VEVENT\r\n"
+             "BEGIN:VEVENT\r\nUID:s\r\nDTSTAMP:20240101T000000Z\r\nRECURRENCE-ID;TZID=Asia/Taipei:20250603T100000\r\n"
+             "DTSTART;TZID=Asia/Taipei:20250603T150000\r\nDTEND;TZID=Asia/Taipei:20250603T160000\r\n"
+             "SUMMARY:O\r\nEND:VEVENT\r\n");
+    EventFields all_day;
+    all_day.start = "2025-06-01";
+    all_day.all_day = true;
+    std::string days_only = edited(timed, all_day);
+    EXPECT_EQ(occurrences(days_only),
+              (std::vector<std::string> { "2025-06-01 2025-06-01 2025-06-02 S",
+                                          "2025-06-03 2025-06-03T15:00:00 2025-06-03T16:00:00 O",
+                                          "2025-06-04 2025-06-04 2025-06-05 S", "2025-06-05 2025-06-05 2025-06-06 S",
+                                          "2025-06-10 2025-06-10 2025-06-11 S" }))
+        << days_only;
+    // Timed again, a day later at 08:00: every occurrence goes along.
+    EventFields timed_again;
+    timed_again.start = "2025-06-02T08:00:00";
+    timed_again.end = "2025-06-02T09:30:00";
+    timed_again.all_day = false;
+    std::string back = edited(days_only, timed_again);
+    EXPECT_EQ(occurrences(back),
+              (std::vector<std::string> { "2025-06-02T08:00:00 2025-06-02T08:00:00 2025-06-02T09:30:00 S",
+                                          "2025-06-04T08:00:00 2025-06-04T15:00:00 2025-06-04T16:00:00 O",
+                                          "2025-06-05T08:00:00 2025-06-05T08:00:00 2025-06-05T09:30:00 S",
+                                          "2025-06-06T08:00:00 2025-06-06T08:00:00 2025-06-06T09:30:00 S",
+                                          "2025-06-11T08:00:00 2025-06-11T08:00:00 2025-06-11T09:30:00 S" }))
+        << back;
+    EXPECT_NE(back.find("EXDATE;TZID=Asia/Taipei:20250603T080000"), std::string::npos) << back;
+}
+
 // The editing context of the tests below, which read events of 2025.
 EditContext context_in_2025()
 {
