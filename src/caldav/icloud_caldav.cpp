@@ -455,6 +455,19 @@ void ICloudCalDAV::remove(const Url& url, const std::string& etag)
     fail_status("DELETE", response.status);
 }
 
+std::optional<bool> ICloudCalDAV::exists(const Url& url)
+{
+    try {
+        HttpResponse response = send({ "GET", to_string(url), { { "Accept", "text/calendar" } }, "", std::nullopt });
+        if (response.status == 200)
+            return true;
+        if (response.status == 404 || response.status == 410)
+            return false;
+    } catch (const CalDavError&) {
+    }
+    return std::nullopt;
+}
+
 WriteResult ICloudCalDAV::create_event(const std::string& calendar_url, const Json& fields_json)
 {
     EventFields fields = parse_fields(fields_json);
@@ -501,10 +514,17 @@ WriteResult ICloudCalDAV::move_event(const std::string& event_url, const std::st
     try {
         remove(old_url, etag.empty() ? stored.etag : etag);
     } catch (const CalDavError&) {
-        try {
-            remove(new_url, new_etag);
-        } catch (const CalDavError&) {
-            // The copy stays; the caller hears of the failed delete.
+        // A delete whose answer was lost may have gone through: the copy is
+        // taken back only while the original is known to be still there.
+        std::optional<bool> original = exists(old_url);
+        if (original == false)
+            return { to_string(new_url), new_etag, std::nullopt };
+        if (original == true) {
+            try {
+                remove(new_url, new_etag);
+            } catch (const CalDavError&) {
+                // The copy stays; the caller hears of the failed delete.
+            }
         }
         throw;
     }

@@ -119,10 +119,13 @@ caldav::WriteResult WrenfoldApp::_move_event(const Account& old_account, const s
     try {
         old_engine->delete_event(old_event_url, old_etag);
     } catch (...) {
-        // Take the new copy away again so that the event stays in one place;
-        // the caller hears of the failed delete, not of this cleanup.
+        // Take the new copy away again so that the event stays in one place,
+        // but only while the old one can still be read: a delete whose answer
+        // was lost may have gone through. The caller hears of the failed
+        // delete, not of this cleanup.
         std::exception_ptr delete_failure = std::current_exception();
         try {
+            old_engine->export_event(old_event_url);
             new_engine->delete_event(created.url.value_or(""), created.etag);
         } catch (...) {
         }

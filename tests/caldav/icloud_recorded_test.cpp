@@ -6,6 +6,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 
 namespace wrenfold::caldav {
 namespace {
@@ -21,6 +22,9 @@ public:
         std::mutex lock;
         std::vector<HttpRequest> requests;
         std::map<std::string, HttpResponse> answers;  // "METHOD url"
+        // Requests the server carries out (the resource is gone afterwards)
+        // but whose answer is lost on the way back.
+        std::set<std::string> unanswered;
     };
     explicit ScriptedTransport(std::shared_ptr<Log> log)
         : m_log(std::move(log))
@@ -30,6 +34,10 @@ public:
     {
         std::lock_guard guard(m_log->lock);
         m_log->requests.push_back(request);
+        if (m_log->unanswered.count(request.method + " " + request.url)) {
+            m_log->answers.erase("GET " + request.url);
+            throw CalDavError("network error: timed out");
+        }
         auto it = m_log->answers.find(request.method + " " + request.url);
         if (it == m_log->answers.end())
             return HttpResponse { 404, {}, "" };
@@ -276,6 +284,36 @@ TEST_F(RecordedICloudTest, EditsAddressOnlyEventsInsideTheAccountsCalendars)
     }
     std::lock_guard guard(log->lock);
     EXPECT_TRUE(log->requests.empty());
+}
+
+TEST_F(RecordedICloudTest, AMoveKeepsTheMovedCopyUnlessTheOriginalIsStillThere)
+{
+    const std::string home = "https://p42-caldav.icloud.com/123456789/calendars/home/";
+    const std::string work = "https://p42-caldav.icloud.com/123456789/calendars/work/";
+    const std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:e\r\nDTSTAMP:20250101T000000Z\r\n"
+                            "DTSTART;VALUE=DATE:20250301\r\nSUMMARY:Trip\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    auto deletes_of = [&](const std::string& url) {
+        std::lock_guard guard(log->lock);
+        return std::count_if(log->requests.begin(), log->requests.end(),
+                             [&](const HttpRequest& r) { return r.method == "DELETE" && r.url == url; });
+    };
+    log->answers["PUT " + work + "e.ics"] = HttpResponse { 201, { { "etag", "\"w1\"" } }, "" };
+    log->answers["DELETE " + work + "e.ics"] = HttpResponse { 204, {}, "" };
+
+    // The delete of the original went through but its answer was lost: the
+    // copy is all that is left of the event and stays.
+    log->answers["GET " + home + "e.ics"] = HttpResponse { 200, { { "etag", "\"h1\"" } }, ics };
+    log->unanswered.insert("DELETE " + home + "e.ics");
+    Json moved = engine->move_event(home + "e.ics", work, {}, "\"h1\"");
+    EXPECT_EQ(moved["url"], work + "e.ics");
+    EXPECT_EQ(deletes_of(work + "e.ics"), 0);
+
+    // The original was changed elsewhere and is still there: the copy goes again.
+    log->unanswered.clear();
+    log->answers["GET " + home + "e.ics"] = HttpResponse { 200, { { "etag", "\"h2\"" } }, ics };
+    log->answers["DELETE " + home + "e.ics"] = HttpResponse { 412, {}, "" };
+    EXPECT_THROW(engine->move_event(home + "e.ics", work, {}, "\"h1\""), CalDavError);
+    EXPECT_EQ(deletes_of(work + "e.ics"), 1);
 }
 
 }  // namespace

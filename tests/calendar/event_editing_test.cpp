@@ -110,6 +110,18 @@ TEST(EventEditing, ACrossAccountMoveCreatesThenDeletesAndRollsBack)
                  wrenfold::caldav::CalDavError);
 }
 
+TEST(EventEditing, ACrossAccountMoveKeepsTheNewCopyWhenTheOldEventIsGone)
+{
+    // The old delete went through but its answer was lost: the new copy is
+    // all that is left of the event, and stays.
+    TwoAccounts fake;
+    fake.ann_server->lose_delete_answers();
+    EXPECT_EQ(fake.move_to_bob()["error"], "network error: timed out");
+    auto bob_calls = fake.bob_server->calls();
+    ASSERT_FALSE(bob_calls.empty());
+    EXPECT_EQ(bob_calls.back().operation, "import_event");
+}
+
 TEST(EventEditing, OnlyEventsInsideTheAccountsOwnCalendarsAreEdited)
 {
     TwoAccounts fake;

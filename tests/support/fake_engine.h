@@ -36,6 +36,13 @@ public:
         std::lock_guard lock(m_mutex);
         m_failures.erase(operation);
     }
+    // Deletes are carried out but their answer is lost: the call fails, and
+    // the event is gone (an export of it finds nothing).
+    void lose_delete_answers()
+    {
+        std::lock_guard lock(m_mutex);
+        m_lose_delete_answers = true;
+    }
     void refuse_credentials(int status)
     {
         std::lock_guard lock(m_mutex);
@@ -183,6 +190,11 @@ public:
     caldav::WriteResult delete_event(const std::string& event_url, const std::optional<std::string>& etag) override
     {
         record("delete_event", event_url, etag);
+        std::lock_guard lock(m_mutex);
+        if (m_lose_delete_answers) {
+            m_gone.insert(event_url);
+            throw caldav::CalDavError("network error: timed out");
+        }
         return {};
     }
     caldav::WriteResult delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
@@ -195,6 +207,9 @@ public:
     std::string export_event(const std::string& event_url) override
     {
         record("export_event", event_url);
+        std::lock_guard lock(m_mutex);
+        if (m_gone.contains(event_url))
+            throw caldav::CalDavError("GET failed: not found (HTTP 404)");
         return "stored " + event_url;
     }
     // Like a create, and keeps the object it was handed.
@@ -262,6 +277,8 @@ private:
     std::vector<caldav::DiscoveredCalendar> m_calendars;
     std::map<std::string, std::vector<caldav::EventRecord>> m_events;
     std::set<std::string> m_failing_calendars;
+    bool m_lose_delete_answers = false;
+    std::set<std::string> m_gone;
     std::chrono::milliseconds m_fetch_delay { 0 };
     std::vector<Call> m_calls;
     std::vector<Json> m_list_ranges;
