@@ -126,6 +126,28 @@ TEST(SettingsStore, UnreadableStoreIsLoggedAndDefaultsStay)
     }
 }
 
+TEST(Stores, AStoreThatCannotBeReadIsKeptAsideBeforeASaveReplacesIt)
+{
+    // A hand edit that left a stray comma: the next save would write the
+    // empty list and the defaults over the user's accounts and settings.
+    AppFolders folders;
+    const std::string accounts = R"({"accounts": [{"id": "a", "apple_id": "a@example.com", "app_password": "p",}]})";
+    const std::string settings = R"({"language": "zh-Hant", "default_calendar": "https://x/cal/",})";
+    folders.store_accounts(accounts);
+    folders.store_settings(settings);
+    ::testing::internal::CaptureStdout();
+    auto app = folders.make_app();
+    app->refresh_all_calendars();
+    app->_save_settings();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Json::parse(folders.accounts_file_text())["accounts"], Json::array());
+    EXPECT_EQ(wrenfold::testing::read_text(folders.data() / "accounts.json.unreadable"), accounts);
+    EXPECT_EQ(wrenfold::testing::read_text(folders.data() / "settings.json.unreadable"), settings);
+    EXPECT_EQ(fs::status(folders.data() / "accounts.json.unreadable").permissions() &
+                  (fs::perms::group_all | fs::perms::others_all),
+              fs::perms::none);
+}
+
 TEST(Saving, FailedWritesAreLoggedAndKeepTheOldStoreAndTheChangeInMemory)
 {
     AppFolders folders;
