@@ -638,6 +638,23 @@ void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventField
     apply_texts(master, fields, true);
 }
 
+// A series that no longer repeats has no occurrences for its overrides and
+// excluded dates to name: left behind, each override would show as an event
+// of its own, whose deletion takes the whole event with it.
+void drop_occurrence_exceptions(icalcomponent* calendar, icalcomponent* master)
+{
+    remove_all(master, ICAL_EXDATE_PROPERTY);
+    std::vector<icalcomponent*> overrides;
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        if (e != master && icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY))
+            overrides.push_back(e);
+    for (icalcomponent* e : overrides) {
+        icalcomponent_remove_component(calendar, e);
+        icalcomponent_free(e);
+    }
+}
+
 }  // namespace
 
 std::string serialize(icalcomponent* calendar)
@@ -699,6 +716,8 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     } else {
         edit_whole(calendar, master, fields, context);
     }
+    if (series && !repeats(master))
+        drop_occurrence_exceptions(calendar, master);
     finish_edit(calendar, master, context);
 }
 

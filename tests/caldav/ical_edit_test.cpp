@@ -323,6 +323,24 @@ TEST(IcalEditing, ASeriesTurnedAllDayAndBackKeepsItsExceptions)
     EXPECT_NE(back.find("EXDATE;TZID=Asia/Taipei:20250603T080000"), std::string::npos) << back;
 }
 
+TEST(IcalEditing, ASeriesThatNoLongerRepeatsLeavesNoStrayOccurrences)
+{
+    // "Does not repeat" chosen on an occurrence of a series with a moved occurrence.
+    EventFields once;
+    once.recurrence_id = "2025-03-05T16:00:00";
+    once.whole_series = true;
+    once.rrule = "";
+    std::string after = edited(kBerlinWeekly, once);
+    EXPECT_EQ(occurrences(after), std::vector<std::string> { " 2025-03-03T16:00:00 2025-03-03T17:00:00 Stand-up" })
+        << after;
+    EXPECT_EQ(after.find("RECURRENCE-ID"), std::string::npos);
+    EXPECT_EQ(after.find("EXDATE"), std::string::npos);
+    // A new rule keeps them: they may still name its occurrences.
+    EventFields weekly;
+    weekly.rrule = "FREQ=WEEKLY;BYDAY=MO,WE";
+    EXPECT_NE(edited(kBerlinWeekly, weekly).find("RECURRENCE-ID"), std::string::npos);
+}
+
 // The editing context of the tests below, which read events of 2025.
 EditContext context_in_2025()
 {
