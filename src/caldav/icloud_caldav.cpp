@@ -441,7 +441,16 @@ std::string ICloudCalDAV::put(const Url& url, const std::string& ics, const std:
         fail_status("PUT", response.status);
     // RFC 4791 §5.3.4: a server that changed the data on storing it sends no ETag.
     std::string etag = response.header("etag");
-    return etag.empty() ? fetch_etag(url) : etag;
+    if (!etag.empty())
+        return etag;
+    try {
+        return fetch_etag(url);
+    } catch (const CalDavError&) {
+        // The object is stored: failing now would report a done write as
+        // undone (a move would leave the original beside its copy). Without
+        // an ETag the next edit is guarded by the one it reads.
+        return {};
+    }
 }
 
 void ICloudCalDAV::remove(const Url& url, const std::string& etag)

@@ -316,5 +316,28 @@ TEST_F(RecordedICloudTest, AMoveKeepsTheMovedCopyUnlessTheOriginalIsStillThere)
     EXPECT_EQ(deletes_of(work + "e.ics"), 1);
 }
 
+TEST_F(RecordedICloudTest, AWriteDoneIsNotReportedAsFailedForWantOfItsETag)
+{
+    // The server stores the object but names no ETag, and cannot be asked
+    // for one: the write still happened, and a move must finish.
+    const std::string home = "https://p42-caldav.icloud.com/123456789/calendars/home/";
+    const std::string work = "https://p42-caldav.icloud.com/123456789/calendars/work/";
+    const std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:e\r\nDTSTAMP:20250101T000000Z\r\n"
+                            "DTSTART;VALUE=DATE:20250301\r\nSUMMARY:Trip\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    log->answers["GET " + home + "e.ics"] = HttpResponse { 200, { { "etag", "\"h1\"" } }, ics };
+    log->answers["PUT " + work + "e.ics"] = HttpResponse { 201, {}, "" };
+    log->answers["DELETE " + home + "e.ics"] = HttpResponse { 204, {}, "" };
+    Json moved = engine->move_event(home + "e.ics", work, {}, "\"h1\"");
+    EXPECT_EQ(moved["url"], work + "e.ics");
+    {
+        std::lock_guard guard(log->lock);
+        EXPECT_EQ(log->requests.back().method, "DELETE");
+        EXPECT_EQ(log->requests.back().url, home + "e.ics");
+    }
+    log->answers["PUT " + home + "new.ics"] = HttpResponse { 201, {}, "" };
+    Json created = engine->create_event(home, { { "uid", "new" }, { "start", "2025-03-01" } });
+    EXPECT_EQ(created["url"], home + "new.ics");
+}
+
 }  // namespace
 }  // namespace wrenfold::caldav
