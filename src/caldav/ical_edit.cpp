@@ -526,13 +526,14 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
         apply_texts(occurrence.override_event, texts, false);
 }
 
-// `value` (an EXDATE, RDATE or RECURRENCE-ID) in the kind of the series'
-// new start: its day in the series' old zone, or that day at the new time.
+// The day a date or time falls on in `zone`.
 icaltimetype day_in(icaltimetype value, icaltimezone* zone, icaltimezone* home)
 {
     return value.is_date ? value : as_date(wall_in(instant_of(value, home), zone));
 }
 
+// `value` (an EXDATE, RDATE or RECURRENCE-ID) in the kind of the series'
+// new start: its day in the series' old zone, or that day at the new time.
 icaltimetype in_kind_of(icaltimetype value, icaltimetype new_start, icaltimezone* old_zone, icaltimezone* home)
 {
     if (new_start.is_date)
