@@ -33,6 +33,7 @@ export function createChat(ctx) {
   log.append(emptyNote);
 
   let running = false;
+  let shownNotice = null;  // kept as text keys, so that a language switch redraws it
   let queue = Promise.resolve();
 
   function applyTexts() {
@@ -45,6 +46,7 @@ export function createChat(ctx) {
     sendButton.textContent = at("ai_send");
     stopButton.textContent = at("ai_stop");
     emptyNote.textContent = at("ai_empty");
+    drawNotice();
   }
   applyTexts();
   ctx.onLanguageChange(applyTexts);
@@ -73,10 +75,19 @@ export function createChat(ctx) {
     }
   }
 
-  function showNotice(text, actionLabel, action) {
-    notice.replaceChildren(h("p", {}, text));
-    if (actionLabel) notice.append(h("button", { type: "button", onclick: action }, actionLabel));
+  function showNotice(textKey, actionKey, action) {
+    shownNotice = { textKey, actionKey, action };
+    drawNotice();
     notice.hidden = false;
+  }
+
+  function drawNotice() {
+    if (!shownNotice) return;
+    const { textKey, actionKey, action } = shownNotice;
+    const hadFocus = notice.contains(document.activeElement);
+    notice.replaceChildren(h("p", {}, at(textKey)));
+    if (actionKey) notice.append(h("button", { type: "button", onclick: action }, at(actionKey)));
+    if (hadFocus) notice.querySelector("button")?.focus();
   }
 
   function bubble(role, ...content) {
@@ -207,7 +218,7 @@ export function createChat(ctx) {
     hide,
     get visible() { return !panel.hidden; },
     showNotice,
-    clearNotice: () => { notice.hidden = true; notice.replaceChildren(); },
+    clearNotice: () => { shownNotice = null; notice.hidden = true; notice.replaceChildren(); },
     newConversation() {
       knownEvents.clear();
       log.replaceChildren(emptyNote);
