@@ -82,6 +82,13 @@ test("a chat turn shows the answer as Markdown; the panel keeps the conversation
   assert.equal(claude.calls().length, 1);
   await box.fill("");
 
+  // Esc closes the panel from wherever the focus is inside it, and the focus
+  // goes back to the button that opens it.
+  await panel().getByRole("log", { name: "Conversation" }).focus();
+  await page.keyboard.press("Escape");
+  await panel().waitFor({ state: "hidden", timeout: 3000 });
+  assert.equal(await page.evaluate(() => document.activeElement.id), "assistant");
+  await page.getByRole("button", { name: "Assistant", exact: true }).click();
   await panel().getByRole("button", { name: "Close assistant" }).click();
   assert.equal(await panel().count(), 0);
   await page.getByRole("button", { name: "Assistant", exact: true }).click();

@@ -53,7 +53,11 @@ export function createChat(ctx) {
 
   input.addEventListener("keydown", (event) => {
     if (event.key === "Enter" && !event.shiftKey && !event.isComposing) { event.preventDefault(); submit(); }
-    if (event.key === "Escape") { event.preventDefault(); hide(); }
+  });
+  // Esc closes the panel from any of its controls, not only from the message
+  // box; an Esc that ends an input method's composition stays with it.
+  panel.addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && !event.isComposing && !event.defaultPrevented) { event.preventDefault(); hide(); }
   });
   input.addEventListener("paste", (event) => pasteFallback(event));
   input.addEventListener("input", () => { composerNote.textContent = ""; });
