@@ -401,6 +401,24 @@ test("holidays and events of read-only calendars open read-only", async () => {
   assert.deepEqual(page.problems, []);
 });
 
+test("an event saved from the keyboard keeps the focus once the calendar is redrawn", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-07"] .fc-event', { hasText: "Company offsite" }).focus();
+  await page.keyboard.press("Enter");
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Location", { exact: true }).fill("Hall 2");
+  const refetched = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
+  await page.keyboard.press("Enter");
+  await dialog.waitFor({ state: "detached" });
+  await refetched;
+  // Redrawn: its tooltip names the new place.
+  await page.locator('.fc-event[title*="Hall 2"]').waitFor();
+  await page.waitForFunction(() => document.activeElement?.matches(".fc-event") &&
+    document.activeElement.textContent.includes("Company offsite"), null, { timeout: 5000 });
+  assert.match(await serverEvents(calendars.work), /LOCATION:Hall 2/);
+  assert.deepEqual(page.problems, []);
+});
+
 // The box of an element that the next refetch may redraw at any moment.
 async function boxOf(locator) {
   let box = null;

@@ -107,11 +107,29 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function decorate(info) {
+    if (info.event.id) info.el.dataset.eventKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
     const parts = [record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
+  }
+
+  // A refetch draws every event anew, the one holding the focus included (as
+  // it does when an editor closes); its new element takes the focus back so
+  // that a keyboard user keeps their place.
+  let focusedKey = null;
+  function keepFocus(info) {
+    if (!info.event.id || !info.el.contains(document.activeElement)) return;
+    focusedKey = info.event.id;
+    setTimeout(restoreFocus);
+  }
+
+  function restoreFocus() {
+    const key = focusedKey;
+    focusedKey = null;
+    if (!key || (document.activeElement && document.activeElement !== document.body)) return;
+    [...element.querySelectorAll(".fc-event[data-event-key]")].find((node) => node.dataset.eventKey === key)?.focus();
   }
 
   function datesSet(info) {
@@ -145,6 +163,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       eventDrop: moveInView,
       eventResize: moveInView,
       eventDidMount: decorate,
+      eventWillUnmount: keepFocus,
       // A day cell named by its number alone would hide the events inside it
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
