@@ -115,6 +115,11 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   await licences.locator(".licence-list:not([aria-busy])").waitFor();
   const shown = await licences.locator("details").count();
   if (shown) {
+    // Tab goes round the dialog, from Close back to the first notice.
+    await licences.getByRole("button", { name: "關閉" }).focus();
+    await page.keyboard.press("Tab");
+    assert.equal(await page.evaluate(() => document.activeElement.closest("dialog") &&
+      document.activeElement === document.querySelector("dialog[open] summary")), true);
     await licences.locator("summary").first().click();
     assert.ok((await licences.locator("pre").first().textContent()).length > 0);
   } else {
