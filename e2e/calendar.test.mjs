@@ -193,6 +193,35 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
   assert.deepEqual(page.problems, []);
 });
 
+test("the sidebar's controls keep the keyboard focus when the sidebar redraws", async () => {
+  await showMonth(page, 2027, 1);
+  const focusedName = () => page.evaluate(() => {
+    const node = document.activeElement;
+    return node.getAttribute("aria-label") || node.closest("label")?.textContent || node.textContent;
+  });
+  const family = page.getByRole("checkbox", { name: "家庭" });
+  await family.focus();
+  for (const checked of [false, true]) {
+    const saved = page.waitForResponse((response) => response.url().endsWith("/api/set_calendar_visible"));
+    await page.keyboard.press("Space");
+    await saved;
+    assert.equal(await family.isChecked(), checked);
+    assert.equal(await focusedName(), "家庭", "the switch keeps the focus, so Space toggles it again");
+  }
+
+  const nextMonth = page.locator("#mini-month").getByRole("button", { name: "Next month" });
+  await nextMonth.focus();
+  await page.keyboard.press("Enter");
+  await page.keyboard.press("Enter");
+  assert.match(await page.locator(".mini-title").textContent(), /March 2027/);
+  assert.equal(await focusedName(), "Next month");
+  await page.locator("#mini-month").getByRole("button", { name: /March 3, 2027/ }).focus();
+  await page.keyboard.press("Enter");
+  await page.waitForSelector('td[data-date="2027-03-15"]');
+  assert.match(await focusedName(), /March 3, 2027/, "the day picked keeps the focus");
+  assert.deepEqual(page.problems, []);
+});
+
 // The point in the week view where a slot of a day begins.
 async function slotPoint(page, date, time) {
   const column = await boxOf(page.locator(`td.fc-timegrid-col[data-date="${date}"]`));
