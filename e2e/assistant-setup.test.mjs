@@ -102,6 +102,9 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   assert.equal(await dialog.getByLabel("服務提供者").inputValue(), "deepseek");
   assert.equal(await dialog.getByLabel("DeepSeek 模型").inputValue(), "deepseek-v9");
   assert.equal(await dialog.getByLabel("模型", { exact: true }).isVisible(), false, "Anthropic's choices are hidden");
+  const efforts = await dialog.getByLabel("思考程度").locator("option").allTextContents();
+  assert.equal(efforts.length, 5);
+  assert.deepEqual(efforts.filter((name) => /[a-z]/i.test(name)), [], "the effort levels are named in Chinese");
   await dialog.getByRole("switch", { name: "顯示台灣節日" }).uncheck();
   await dialog.getByText("已儲存。").waitFor();
   assert.equal(await page.getByRole("switch", { name: "台灣節日", exact: true }).isChecked(), false, "the sidebar switch follows");
