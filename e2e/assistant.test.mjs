@@ -147,6 +147,14 @@ test("a declined create creates nothing and the decline is reported", async () =
   claude.script(actionBlock({ action: "create_event", summary: "Unwanted", start: `${today}T12:00:00` }), "Understood.");
   await say("Add something I will refuse");
   const card = panel().getByRole("group", { name: "New event" }).last();
+  await card.getByRole("button", { name: "Decline" }).waitFor();
+  // A card that waits for the person speaks the language they switch to.
+  await page.selectOption("#language", "zh-Hant");
+  const waiting = page.getByRole("complementary", { name: "助理" }).getByRole("group", { name: "新增行程" }).last();
+  await waiting.getByRole("button", { name: "拒絕" }).waitFor({ timeout: 3000 });
+  assert.match(await waiting.textContent(), /確認.*拒絕/s);
+  assert.match(await waiting.locator("dl").textContent(), /^標題Unwanted時間/);
+  await page.selectOption("#language", "en");
   await card.getByRole("button", { name: "Decline" }).click();
   await card.getByText("Declined").waitFor();
   const calls = await claude.waitForCalls(turns + 2);

@@ -18,18 +18,23 @@ const TITLE_KEY = {
 };
 
 // entry: a parsed block. env: { api, language, knownEvent(url), defaultCalendarName(),
-// onResult(name, payload, result) }. onSettled(outcome) is called exactly once.
+// onResult(name, payload, result), onLanguageChange(listener) }. onSettled(outcome)
+// is called exactly once.
 export function createCard(entry, env, onSettled) {
   const title = entry.error ? at("ai_card_bad") : at(TITLE_KEY[entry.name]);
   const status = h("p", { class: "card-status", role: "status" });
   const buttons = h("div", { class: "actions" });
+  const heading = h("h3", { class: "card-title" }, title);
+  let body = describe(entry, env);
   const card = h("section", { class: "action-card " + (entry.name || "malformed"), role: "group", "aria-label": title },
-    h("h3", { class: "card-title" }, title), describe(entry, env), status, buttons);
+    heading, body, status, buttons);
   let settled = false;
+  let stopFollowingLanguage = () => {};
 
   const finish = (outcome) => {
     if (settled) return;
     settled = true;
+    stopFollowingLanguage();
     buttons.replaceChildren();
     card.classList.add(outcome.ok ? "done" : outcome.declined ? "declined" : "failed");
     status.textContent = outcome.declined ? at("ai_declined")
@@ -65,9 +70,22 @@ export function createCard(entry, env, onSettled) {
   } else if (entry.name === "query_events") {
     queueMicrotask(run);
   } else {
-    buttons.append(
-      h("button", { type: "button", class: entry.name === "delete_event" ? "danger" : "primary", onclick: run }, at("ai_confirm")),
-      h("button", { type: "button", onclick: () => { if (!started) finish({ declined: true }); } }, at("ai_decline")));
+    const confirm = h("button", { type: "button", class: entry.name === "delete_event" ? "danger" : "primary", onclick: run }, at("ai_confirm"));
+    const decline = h("button", { type: "button", onclick: () => { if (!started) finish({ declined: true }); } }, at("ai_decline"));
+    buttons.append(confirm, decline);
+    // While it waits for the person, the card speaks the language they switch to.
+    stopFollowingLanguage = env.onLanguageChange?.(() => {
+      if (!card.isConnected) { stopFollowingLanguage(); return; }  // its conversation was cleared
+      const title = at(TITLE_KEY[entry.name]);
+      heading.textContent = title;
+      card.setAttribute("aria-label", title);
+      const fresh = describe(entry, env);
+      body.replaceWith(fresh);
+      body = fresh;
+      confirm.textContent = at("ai_confirm");
+      decline.textContent = at("ai_decline");
+      if (started) status.textContent = at("ai_running");
+    }) ?? (() => {});
   }
   return card;
 }

@@ -154,6 +154,7 @@ export function createChat(ctx) {
       knownEvent: (url) => knownEvents.get(url) || calendarRecord(url),
       defaultCalendarName,
       onResult: remember,
+      onLanguageChange: ctx.onLanguageChange,
     };
     for (const part of parts) {
       if (part.kind === "text") node.append(h("div", { class: "markdown" }, renderMarkdown(part.text, { openUrl })));
