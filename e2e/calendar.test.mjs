@@ -430,6 +430,32 @@ test("holidays and events of read-only calendars open read-only", async () => {
   assert.deepEqual(page.problems, []);
 });
 
+test("an event opened again before its saved change is fetched shows that change, and the next save keeps it", async () => {
+  await showMonth(page, 2027, 1);
+  const trip = page.locator(".fc-event", { hasText: "台南之旅 Trip" }).first();
+  await trip.click();
+  let dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Notes", { exact: true }).fill("Bring the tickets");
+  // The calendar's refetch is slow to come back, as over a slow connection.
+  let release;
+  const slow = new Promise((resolve) => { release = resolve; });
+  await page.route("**/api/get_events", async (route) => { await slow; await route.continue(); });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await trip.click();
+  release();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Notes", { exact: true }).inputValue(), "Bring the tickets");
+  await dialog.getByLabel("Location", { exact: true }).fill("台南");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.unroute("**/api/get_events");
+  const stored = await serverEvents(calendars.work);
+  assert.match(stored, /DESCRIPTION:Bring the tickets/);
+  assert.match(stored, /LOCATION:台南/);
+  assert.deepEqual(page.problems, []);
+});
+
 test("an event saved from the keyboard keeps the focus once the calendar is redrawn", async () => {
   await showMonth(page, 2027, 1);
   await page.locator('td[data-date="2027-01-07"] .fc-event', { hasText: "Company offsite" }).focus();

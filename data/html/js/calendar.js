@@ -35,6 +35,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   let fetches = 0;
   const order = answerOrder();
+  // Events this page wrote: their records carry the server's new ETag (so a
+  // next edit is not refused) but still their old fields until the refetch
+  // lands; `landing` is that refetch.
+  const written = new Set();
+  let landing = Promise.resolve();
 
   // The view asks for its range on every change of dates; a range inside the
   // one already fetched (a week of the month on screen) needs no request.
@@ -50,6 +55,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
           Object.assign(cache, { start, end, records: answer.events || [], stale: false });
+          written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
       }
@@ -75,11 +81,26 @@ export function createCalendar({ element, store, ctx, openEditor }) {
              classNames: ["more-events"], extendedProps: { moreDate: date, listedLast: 1 } };
   }
 
-  function clickEvent(info) {
+  async function clickEvent(info) {
     info.jsEvent.preventDefault();
     const { record, moreDate } = info.event.extendedProps;
     if (moreDate) fc.changeView(VIEWS.day, moreDate);
-    else openEditor({ record });
+    else openEditor({ record: await currentRecord(record) });
+  }
+
+  // An editor opened on a record with a new ETag and old fields would send
+  // the old fields back and the server would take them, undoing the change
+  // just saved; it waits for the refetch and opens on what it brought.
+  async function currentRecord(record) {
+    if (!record.url || !written.has(record.url)) return record;
+    await landing;
+    const same = (other) => other.url === record.url && (other.recurrence_id || "") === (record.recurrence_id || "");
+    return cache.records.find(same) || record;
+  }
+
+  function noteWrite(answer) {
+    noteOwnWrite(cache.records, answer);
+    if (answer && answer.ok === true && answer.url) written.add(answer.url);
   }
 
   function selectSlot(info) {
@@ -98,7 +119,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);
-      noteOwnWrite(cache.records, answer);
+      noteWrite(answer);
       await refetch();
     } catch (error) {
       info.revert();
@@ -198,19 +219,20 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // open dialogs stay as they are.
   function refetch() {
     cache.stale = true;
-    return new Promise((resolve) => {
+    landing = new Promise((resolve) => {
       if (!fc) { resolve(); return; }
       const done = () => { fc.off("eventsSet", done); resolve(); };
       fc.on("eventsSet", done);
       fc.refetchEvents();
       setTimeout(done, 10000);
     });
+    return landing;
   }
 
   return {
     start,
     refetch,
-    noteOwnWrite: (answer) => noteOwnWrite(cache.records, answer),
+    noteOwnWrite: noteWrite,
     today: () => fc.today(),
     prev: () => fc.prev(),
     next: () => fc.next(),
