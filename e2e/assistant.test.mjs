@@ -191,8 +191,11 @@ test("a query runs without a click; an update and a delete of the event it found
   assert.match(rows[0], /Title\s*Dentist 牙醫\s*Dentist \(moved\)/);
   assert.match(rows[1], /When.*10:00–11:00.*14:00–15:00/);
   await screenshot(page, "assistant-update-card");
-  await update.getByRole("button", { name: "Confirm" }).click();
+  // Confirmed from the keyboard: the card keeps the focus once its buttons go.
+  await update.getByRole("button", { name: "Confirm" }).focus();
+  await page.keyboard.press("Enter");
   await update.getByText("Done").waitFor();
+  assert.equal(await page.evaluate(() => document.activeElement.matches(".action-card.update_event")), true);
   await waitForServer((text) => /SUMMARY:Dentist \(moved\)/.test(text), "the changed title");
   await page.locator("#calendar").getByText("Dentist (moved)").waitFor();
   let after = await claude.waitForCalls(turns + 2);

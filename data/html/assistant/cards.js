@@ -26,8 +26,8 @@ export function createCard(entry, env, onSettled) {
   const buttons = h("div", { class: "actions" });
   const heading = h("h3", { class: "card-title" }, title);
   let body = describe(entry, env);
-  const card = h("section", { class: "action-card " + (entry.name || "malformed"), role: "group", "aria-label": title },
-    heading, body, status, buttons);
+  const card = h("section", { class: "action-card " + (entry.name || "malformed"), role: "group", "aria-label": title,
+                              tabindex: "-1" }, heading, body, status, buttons);
   let settled = false;
   let stopFollowingLanguage = () => {};
 
@@ -35,7 +35,10 @@ export function createCard(entry, env, onSettled) {
     if (settled) return;
     settled = true;
     stopFollowingLanguage();
+    // The buttons go; a keyboard user who pressed one stays on the card.
+    const hadFocus = pressedWithFocus || buttons.contains(document.activeElement);
     buttons.replaceChildren();
+    if (hadFocus) card.focus();
     card.classList.add(outcome.ok ? "done" : outcome.declined ? "declined" : "failed");
     status.textContent = outcome.declined ? at("ai_declined")
       : outcome.ok ? at("ai_done") : at("ai_failed", { error: outcome.error });
@@ -43,9 +46,11 @@ export function createCard(entry, env, onSettled) {
   };
 
   let started = false;
+  let pressedWithFocus = false;
   const run = async () => {
     if (started || settled) return;
     started = true;
+    pressedWithFocus = buttons.contains(document.activeElement);
     for (const button of buttons.querySelectorAll("button")) button.disabled = true;
     status.textContent = at("ai_running");
     let outcome;
