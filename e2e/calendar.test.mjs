@@ -580,3 +580,23 @@ test("a calendar that fails shows a badge with its error while the others still 
   await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
   assert.deepEqual(page.problems, []);
 });
+
+test("a save on its way cannot be closed away, so its failure is still seen", async () => {
+  let answer;
+  const answered = new Promise((resolve) => { answer = resolve; });
+  await page.route("**/api/create_event", async (route) => route.fulfill({ json: { result: await answered } }));
+  await page.getByRole("button", { name: "New event", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "New event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Never saved");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.getByText("Saving…").waitFor();
+  await page.keyboard.press("Escape");
+  assert.equal(await dialog.isVisible(), true, "Esc waits for the answer");
+  assert.equal(await dialog.getByRole("button", { name: "Cancel", exact: true }).isDisabled(), true);
+  answer({ ok: false, error: "The calendar refused the event." });
+  await dialog.getByText("The calendar refused the event.").waitFor();
+  await page.unroute("**/api/create_event");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  assert.deepEqual(page.problems, []);
+});
