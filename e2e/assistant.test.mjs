@@ -3,7 +3,7 @@
 // proposes reach a real Radicale only after a click.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
-import { mkdirSync, writeFileSync } from "node:fs";
+import { mkdirSync, writeFileSync, rmSync } from "node:fs";
 import { join } from "node:path";
 import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
 import { startRadicale } from "./radicale.mjs";
@@ -295,5 +295,29 @@ test("the settings offer the assistant's choices and apply them at once", async 
   await dialog.getByRole("button", { name: "Close" }).click();
   await page.getByRole("button", { name: "Assistant", exact: true }).click();
   assert.equal(await panel().locator(".bubble").count(), 0, "the conversation starts anew");
+  assert.deepEqual(page.problems, []);
+});
+
+test("a sign-in on its way is started once, however often Sign in is pressed", async () => {
+  // Signed out: no credentials file and no key.
+  await page.evaluate(() => window.wrenfold.api.set_claude_api_key(""));
+  rmSync(join(program.home, ".claude", ".credentials.json"));
+  await page.evaluate(() => window.wrenfold.api.reset_ai_setup());
+  let logins = 0;
+  await page.route("**/api/start_claude_login", (route) => { logins++; return route.fulfill({ json: { result: { ok: true } } }); });
+  if (await panel().isVisible()) await panel().getByRole("button", { name: "Close assistant" }).click();
+  await page.getByRole("button", { name: "Assistant", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "Set up the assistant" });
+  const signIn = dialog.getByRole("button", { name: "Sign in" });
+  await signIn.click();
+  await dialog.getByText(/Finish the sign-in/).waitFor();
+  await signIn.click({ force: true, timeout: 1000 }).catch(() => {});
+  assert.equal(logins, 1, "one sign-in window");
+  await dialog.getByRole("button", { name: "Stop waiting" }).click();
+  assert.equal(await signIn.isEnabled(), true, "after waiting stops, a sign-in can be started again");
+  await dialog.getByRole("button", { name: "Later" }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.unroute("**/api/start_claude_login");
+  writeFileSync(join(program.home, ".claude", ".credentials.json"), "{}");
   assert.deepEqual(page.problems, []);
 });
