@@ -516,6 +516,8 @@ test("the language switches without a reload, with Monday weeks and 24-hour time
   await screenshot(page, "day-zh");
   await page.getByRole("button", { name: "議程", exact: true }).click();
   await waitForTitle(page, "晚餐 Dinner");
+  const listHeads = () => page.locator(".fc-list-table thead").first().textContent();
+  assert.doesNotMatch(await listHeads(), /[A-Za-z]/, "the list's column names, read by screen readers, are Chinese");
   await screenshot(page, "agenda-zh");
 
   await page.locator(".fc-list-event", { hasText: "晚餐 Dinner" }).click();
@@ -529,6 +531,7 @@ test("the language switches without a reload, with Monday weeks and 24-hour time
   await page.getByRole("button", { name: "議程", exact: true, pressed: true }).waitFor();
   await page.getByLabel("語言", { exact: true }).selectOption("en");
   await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.match(await listHeads(), /Time.*Event/);
   assert.deepEqual(page.problems, []);
 });
 

@@ -25,6 +25,9 @@ function localeOptions(language) {
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
     noEventsText: "",
+    // The agenda's column names, read out by screen readers.
+    timeHint: t("list_time"),
+    eventHint: t("list_event"),
   };
 }
 
