@@ -51,6 +51,13 @@ test("the setup dialog offers its choices, and Later puts it aside for the run",
   await panel.getByText("The assistant is not set up for this run.").waitFor();
   assert.equal(await page.getByRole("dialog").count(), 0, "no dialog again after Later");
   assert.equal((await page.evaluate(() => window.wrenfold.api.claude_ai_state())).session_dismissed, true);
+  // The panel's notice speaks the language the page switches to while it is open.
+  await page.selectOption("#language", "zh-Hant");
+  const chinesePanel = page.getByRole("complementary", { name: "助理" });
+  await chinesePanel.getByText("這次執行尚未設定助理。").waitFor({ timeout: 5000 });
+  await chinesePanel.getByRole("button", { name: "再試一次" }).waitFor({ timeout: 5000 });
+  await page.selectOption("#language", "en");
+  await panel.getByText("The assistant is not set up for this run.").waitFor();
   await panel.getByRole("button", { name: "Try again" }).click();
   await page.getByRole("dialog", { name: "Set up the assistant" }).waitFor();
   assert.deepEqual(page.problems, []);
@@ -95,6 +102,9 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   assert.equal(await dialog.getByLabel("服務提供者").inputValue(), "deepseek");
   assert.equal(await dialog.getByLabel("DeepSeek 模型").inputValue(), "deepseek-v9");
   assert.equal(await dialog.getByLabel("模型", { exact: true }).isVisible(), false, "Anthropic's choices are hidden");
+  const efforts = await dialog.getByLabel("思考程度").locator("option").allTextContents();
+  assert.equal(efforts.length, 5);
+  assert.deepEqual(efforts.filter((name) => /[a-z]/i.test(name)), [], "the effort levels are named in Chinese");
   await dialog.getByRole("switch", { name: "顯示台灣節日" }).uncheck();
   await dialog.getByText("已儲存。").waitFor();
   assert.equal(await page.getByRole("switch", { name: "台灣節日", exact: true }).isChecked(), false, "the sidebar switch follows");
@@ -108,6 +118,11 @@ test("the settings work in Traditional Chinese and the licence list never breaks
   await licences.locator(".licence-list:not([aria-busy])").waitFor();
   const shown = await licences.locator("details").count();
   if (shown) {
+    // Tab goes round the dialog, from Close back to the first notice.
+    await licences.getByRole("button", { name: "關閉" }).focus();
+    await page.keyboard.press("Tab");
+    assert.equal(await page.evaluate(() => document.activeElement.closest("dialog") &&
+      document.activeElement === document.querySelector("dialog[open] summary")), true);
     await licences.locator("summary").first().click();
     assert.ok((await licences.locator("pre").first().textContent()).length > 0);
   } else {

@@ -3,7 +3,7 @@
 // proposes reach a real Radicale only after a click.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
-import { mkdirSync, writeFileSync } from "node:fs";
+import { mkdirSync, writeFileSync, rmSync } from "node:fs";
 import { join } from "node:path";
 import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
 import { startRadicale } from "./radicale.mjs";
@@ -82,6 +82,13 @@ test("a chat turn shows the answer as Markdown; the panel keeps the conversation
   assert.equal(claude.calls().length, 1);
   await box.fill("");
 
+  // Esc closes the panel from wherever the focus is inside it, and the focus
+  // goes back to the button that opens it.
+  await panel().getByRole("log", { name: "Conversation" }).focus();
+  await page.keyboard.press("Escape");
+  await panel().waitFor({ state: "hidden", timeout: 3000 });
+  assert.equal(await page.evaluate(() => document.activeElement.id), "assistant");
+  await page.getByRole("button", { name: "Assistant", exact: true }).click();
   await panel().getByRole("button", { name: "Close assistant" }).click();
   assert.equal(await panel().count(), 0);
   await page.getByRole("button", { name: "Assistant", exact: true }).click();
@@ -140,6 +147,14 @@ test("a declined create creates nothing and the decline is reported", async () =
   claude.script(actionBlock({ action: "create_event", summary: "Unwanted", start: `${today}T12:00:00` }), "Understood.");
   await say("Add something I will refuse");
   const card = panel().getByRole("group", { name: "New event" }).last();
+  await card.getByRole("button", { name: "Decline" }).waitFor();
+  // A card that waits for the person speaks the language they switch to.
+  await page.selectOption("#language", "zh-Hant");
+  const waiting = page.getByRole("complementary", { name: "助理" }).getByRole("group", { name: "新增行程" }).last();
+  await waiting.getByRole("button", { name: "拒絕" }).waitFor({ timeout: 3000 });
+  assert.match(await waiting.textContent(), /確認.*拒絕/s);
+  assert.match(await waiting.locator("dl").textContent(), /^標題Unwanted時間/);
+  await page.selectOption("#language", "en");
   await card.getByRole("button", { name: "Decline" }).click();
   await card.getByText("Declined").waitFor();
   const calls = await claude.waitForCalls(turns + 2);
@@ -176,8 +191,11 @@ test("a query runs without a click; an update and a delete of the event it found
   assert.match(rows[0], /Title\s*Dentist 牙醫\s*Dentist \(moved\)/);
   assert.match(rows[1], /When.*10:00–11:00.*14:00–15:00/);
   await screenshot(page, "assistant-update-card");
-  await update.getByRole("button", { name: "Confirm" }).click();
+  // Confirmed from the keyboard: the card keeps the focus once its buttons go.
+  await update.getByRole("button", { name: "Confirm" }).focus();
+  await page.keyboard.press("Enter");
   await update.getByText("Done").waitFor();
+  assert.equal(await page.evaluate(() => document.activeElement.matches(".action-card.update_event")), true);
   await waitForServer((text) => /SUMMARY:Dentist \(moved\)/.test(text), "the changed title");
   await page.locator("#calendar").getByText("Dentist (moved)").waitFor();
   let after = await claude.waitForCalls(turns + 2);
@@ -207,6 +225,7 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
     "Look <img src=x onerror=alert(1)> and <script>alert(2)</script>",
     "[click me](javascript:alert(3)) ![remote](https://example.com/track.png)",
     '<a href="https://example.com" onclick="alert(4)">plain</a>',
+    "[write to us](mailto:someone@example.com?body=your%20calendar) or someone@example.com",
     "```wrenfold-action", '{"action": "delete_event", "url": ', "```",
   ].join("\n"), "Sorry.");
   await say("Show me something odd");
@@ -216,6 +235,8 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
   assert.equal(await bubble.locator("img, script, [onerror], [onclick]").count(), 0);
   assert.match(await bubble.textContent(), /Look <img src=x onerror=alert\(1\)> and <script>/, "markup is shown as text");
   assert.equal(await bubble.getByText("click me").getAttribute("href"), null);
+  assert.equal(await bubble.locator("a[href]").count(), 0, "only web links are links; mail links stay text");
+  assert.match(await bubble.textContent(), /write to us or someone@example\.com/);
   const broken = panel().getByRole("group", { name: "Unreadable action" });
   await broken.getByText(/not a valid action/).waitFor();
   assert.equal(await broken.getByRole("button").count(), 0, "a broken block cannot be confirmed");
@@ -274,5 +295,29 @@ test("the settings offer the assistant's choices and apply them at once", async 
   await dialog.getByRole("button", { name: "Close" }).click();
   await page.getByRole("button", { name: "Assistant", exact: true }).click();
   assert.equal(await panel().locator(".bubble").count(), 0, "the conversation starts anew");
+  assert.deepEqual(page.problems, []);
+});
+
+test("a sign-in on its way is started once, however often Sign in is pressed", async () => {
+  // Signed out: no credentials file and no key.
+  await page.evaluate(() => window.wrenfold.api.set_claude_api_key(""));
+  rmSync(join(program.home, ".claude", ".credentials.json"));
+  await page.evaluate(() => window.wrenfold.api.reset_ai_setup());
+  let logins = 0;
+  await page.route("**/api/start_claude_login", (route) => { logins++; return route.fulfill({ json: { result: { ok: true } } }); });
+  if (await panel().isVisible()) await panel().getByRole("button", { name: "Close assistant" }).click();
+  await page.getByRole("button", { name: "Assistant", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "Set up the assistant" });
+  const signIn = dialog.getByRole("button", { name: "Sign in" });
+  await signIn.click();
+  await dialog.getByText(/Finish the sign-in/).waitFor();
+  await signIn.click({ force: true, timeout: 1000 }).catch(() => {});
+  assert.equal(logins, 1, "one sign-in window");
+  await dialog.getByRole("button", { name: "Stop waiting" }).click();
+  assert.equal(await signIn.isEnabled(), true, "after waiting stops, a sign-in can be started again");
+  await dialog.getByRole("button", { name: "Later" }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.unroute("**/api/start_claude_login");
+  writeFileSync(join(program.home, ".claude", ".credentials.json"), "{}");
   assert.deepEqual(page.problems, []);
 });

@@ -193,6 +193,35 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
   assert.deepEqual(page.problems, []);
 });
 
+test("the sidebar's controls keep the keyboard focus when the sidebar redraws", async () => {
+  await showMonth(page, 2027, 1);
+  const focusedName = () => page.evaluate(() => {
+    const node = document.activeElement;
+    return node.getAttribute("aria-label") || node.closest("label")?.textContent || node.textContent;
+  });
+  const family = page.getByRole("checkbox", { name: "家庭" });
+  await family.focus();
+  for (const checked of [false, true]) {
+    const saved = page.waitForResponse((response) => response.url().endsWith("/api/set_calendar_visible"));
+    await page.keyboard.press("Space");
+    await saved;
+    assert.equal(await family.isChecked(), checked);
+    assert.equal(await focusedName(), "家庭", "the switch keeps the focus, so Space toggles it again");
+  }
+
+  const nextMonth = page.locator("#mini-month").getByRole("button", { name: "Next month" });
+  await nextMonth.focus();
+  await page.keyboard.press("Enter");
+  await page.keyboard.press("Enter");
+  assert.match(await page.locator(".mini-title").textContent(), /March 2027/);
+  assert.equal(await focusedName(), "Next month");
+  await page.locator("#mini-month").getByRole("button", { name: /March 3, 2027/ }).focus();
+  await page.keyboard.press("Enter");
+  await page.waitForSelector('td[data-date="2027-03-15"]');
+  assert.match(await focusedName(), /March 3, 2027/, "the day picked keeps the focus");
+  assert.deepEqual(page.problems, []);
+});
+
 // The point in the week view where a slot of a day begins.
 async function slotPoint(page, date, time) {
   const column = await boxOf(page.locator(`td.fc-timegrid-col[data-date="${date}"]`));
@@ -401,6 +430,50 @@ test("holidays and events of read-only calendars open read-only", async () => {
   assert.deepEqual(page.problems, []);
 });
 
+test("an event opened again before its saved change is fetched shows that change, and the next save keeps it", async () => {
+  await showMonth(page, 2027, 1);
+  const trip = page.locator(".fc-event", { hasText: "台南之旅 Trip" }).first();
+  await trip.click();
+  let dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Notes", { exact: true }).fill("Bring the tickets");
+  // The calendar's refetch is slow to come back, as over a slow connection.
+  let release;
+  const slow = new Promise((resolve) => { release = resolve; });
+  await page.route("**/api/get_events", async (route) => { await slow; await route.continue(); });
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await trip.click();
+  release();
+  dialog = page.getByRole("dialog", { name: "Edit event" });
+  assert.equal(await dialog.getByLabel("Notes", { exact: true }).inputValue(), "Bring the tickets");
+  await dialog.getByLabel("Location", { exact: true }).fill("台南");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.unroute("**/api/get_events");
+  const stored = await serverEvents(calendars.work);
+  assert.match(stored, /DESCRIPTION:Bring the tickets/);
+  assert.match(stored, /LOCATION:台南/);
+  assert.deepEqual(page.problems, []);
+});
+
+test("an event saved from the keyboard keeps the focus once the calendar is redrawn", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-07"] .fc-event', { hasText: "Company offsite" }).focus();
+  await page.keyboard.press("Enter");
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Location", { exact: true }).fill("Hall 2");
+  const refetched = page.waitForResponse((response) => response.url().endsWith("/api/get_events"));
+  await page.keyboard.press("Enter");
+  await dialog.waitFor({ state: "detached" });
+  await refetched;
+  // Redrawn: its tooltip names the new place.
+  await page.locator('.fc-event[title*="Hall 2"]').waitFor();
+  await page.waitForFunction(() => document.activeElement?.matches(".fc-event") &&
+    document.activeElement.textContent.includes("Company offsite"), null, { timeout: 5000 });
+  assert.match(await serverEvents(calendars.work), /LOCATION:Hall 2/);
+  assert.deepEqual(page.problems, []);
+});
+
 // The box of an element that the next refetch may redraw at any moment.
 async function boxOf(locator) {
   let box = null;
@@ -443,6 +516,8 @@ test("the language switches without a reload, with Monday weeks and 24-hour time
   await screenshot(page, "day-zh");
   await page.getByRole("button", { name: "議程", exact: true }).click();
   await waitForTitle(page, "晚餐 Dinner");
+  const listHeads = () => page.locator(".fc-list-table thead").first().textContent();
+  assert.doesNotMatch(await listHeads(), /[A-Za-z]/, "the list's column names, read by screen readers, are Chinese");
   await screenshot(page, "agenda-zh");
 
   await page.locator(".fc-list-event", { hasText: "晚餐 Dinner" }).click();
@@ -456,6 +531,7 @@ test("the language switches without a reload, with Monday weeks and 24-hour time
   await page.getByRole("button", { name: "議程", exact: true, pressed: true }).waitFor();
   await page.getByLabel("語言", { exact: true }).selectOption("en");
   await page.getByRole("button", { name: "New event", exact: true }).waitFor();
+  assert.match(await listHeads(), /Time.*Event/);
   assert.deepEqual(page.problems, []);
 });
 
@@ -505,5 +581,25 @@ test("a calendar that fails shows a badge with its error while the others still 
   assert.equal(await dialog.getByRole("button", { name: "Save", exact: true }).isEnabled(), true);
   await screenshot(page, "save-failed");
   await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("a save on its way cannot be closed away, so its failure is still seen", async () => {
+  let answer;
+  const answered = new Promise((resolve) => { answer = resolve; });
+  await page.route("**/api/create_event", async (route) => route.fulfill({ json: { result: await answered } }));
+  await page.getByRole("button", { name: "New event", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "New event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Never saved");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.getByText("Saving…").waitFor();
+  await page.keyboard.press("Escape");
+  assert.equal(await dialog.isVisible(), true, "Esc waits for the answer");
+  assert.equal(await dialog.getByRole("button", { name: "Cancel", exact: true }).isDisabled(), true);
+  answer({ ok: false, error: "The calendar refused the event." });
+  await dialog.getByText("The calendar refused the event.").waitFor();
+  await page.unroute("**/api/create_event");
+  await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
   assert.deepEqual(page.problems, []);
 });

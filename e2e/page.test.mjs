@@ -47,6 +47,15 @@ test("the page loads through the bridge, shows the logo and switches language", 
   assert.doesNotMatch(page.url(), /token=/);
   const settings = JSON.parse(readFileSync(join(program.home, ".local/share/kelvane/Wrenfold/settings.json"), "utf8"));
   assert.equal(settings.language, "zh-Hant", "saved at once");
+
+  // A program that stops answering is reported in the page's language, and
+  // the report goes once it answers again.
+  await page.route("**/api/get_runtime_state", (route) => route.abort("aborted"));
+  const banner = page.getByRole("alert").filter({ hasText: /\S/ });
+  await banner.waitFor();
+  assert.match(await banner.textContent(), /^無法連線到 Wrenfold/);
+  await page.unroute("**/api/get_runtime_state");
+  await banner.waitFor({ state: "hidden" });
   await page.getByLabel("語言", { exact: true }).selectOption("en");
   await page.getByRole("heading", { name: "Calendars" }).waitFor();
   assert.deepEqual(page.problems, []);

@@ -18,19 +18,27 @@ const TITLE_KEY = {
 };
 
 // entry: a parsed block. env: { api, language, knownEvent(url), defaultCalendarName(),
-// onResult(name, payload, result) }. onSettled(outcome) is called exactly once.
+// onResult(name, payload, result), onLanguageChange(listener) }. onSettled(outcome)
+// is called exactly once.
 export function createCard(entry, env, onSettled) {
   const title = entry.error ? at("ai_card_bad") : at(TITLE_KEY[entry.name]);
   const status = h("p", { class: "card-status", role: "status" });
   const buttons = h("div", { class: "actions" });
-  const card = h("section", { class: "action-card " + (entry.name || "malformed"), role: "group", "aria-label": title },
-    h("h3", { class: "card-title" }, title), describe(entry, env), status, buttons);
+  const heading = h("h3", { class: "card-title" }, title);
+  let body = describe(entry, env);
+  const card = h("section", { class: "action-card " + (entry.name || "malformed"), role: "group", "aria-label": title,
+                              tabindex: "-1" }, heading, body, status, buttons);
   let settled = false;
+  let stopFollowingLanguage = () => {};
 
   const finish = (outcome) => {
     if (settled) return;
     settled = true;
+    stopFollowingLanguage();
+    // The buttons go; a keyboard user who pressed one stays on the card.
+    const hadFocus = pressedWithFocus || buttons.contains(document.activeElement);
     buttons.replaceChildren();
+    if (hadFocus) card.focus();
     card.classList.add(outcome.ok ? "done" : outcome.declined ? "declined" : "failed");
     status.textContent = outcome.declined ? at("ai_declined")
       : outcome.ok ? at("ai_done") : at("ai_failed", { error: outcome.error });
@@ -38,9 +46,11 @@ export function createCard(entry, env, onSettled) {
   };
 
   let started = false;
+  let pressedWithFocus = false;
   const run = async () => {
     if (started || settled) return;
     started = true;
+    pressedWithFocus = buttons.contains(document.activeElement);
     for (const button of buttons.querySelectorAll("button")) button.disabled = true;
     status.textContent = at("ai_running");
     let outcome;
@@ -65,9 +75,22 @@ export function createCard(entry, env, onSettled) {
   } else if (entry.name === "query_events") {
     queueMicrotask(run);
   } else {
-    buttons.append(
-      h("button", { type: "button", class: entry.name === "delete_event" ? "danger" : "primary", onclick: run }, at("ai_confirm")),
-      h("button", { type: "button", onclick: () => { if (!started) finish({ declined: true }); } }, at("ai_decline")));
+    const confirm = h("button", { type: "button", class: entry.name === "delete_event" ? "danger" : "primary", onclick: run }, at("ai_confirm"));
+    const decline = h("button", { type: "button", onclick: () => { if (!started) finish({ declined: true }); } }, at("ai_decline"));
+    buttons.append(confirm, decline);
+    // While it waits for the person, the card speaks the language they switch to.
+    stopFollowingLanguage = env.onLanguageChange?.(() => {
+      if (!card.isConnected) { stopFollowingLanguage(); return; }  // its conversation was cleared
+      const title = at(TITLE_KEY[entry.name]);
+      heading.textContent = title;
+      card.setAttribute("aria-label", title);
+      const fresh = describe(entry, env);
+      body.replaceWith(fresh);
+      body = fresh;
+      confirm.textContent = at("ai_confirm");
+      decline.textContent = at("ai_decline");
+      if (started) status.textContent = at("ai_running");
+    }) ?? (() => {});
   }
   return card;
 }

@@ -33,6 +33,7 @@ export function createChat(ctx) {
   log.append(emptyNote);
 
   let running = false;
+  let shownNotice = null;  // kept as text keys, so that a language switch redraws it
   let queue = Promise.resolve();
 
   function applyTexts() {
@@ -45,13 +46,18 @@ export function createChat(ctx) {
     sendButton.textContent = at("ai_send");
     stopButton.textContent = at("ai_stop");
     emptyNote.textContent = at("ai_empty");
+    drawNotice();
   }
   applyTexts();
   ctx.onLanguageChange(applyTexts);
 
   input.addEventListener("keydown", (event) => {
     if (event.key === "Enter" && !event.shiftKey && !event.isComposing) { event.preventDefault(); submit(); }
-    if (event.key === "Escape") { event.preventDefault(); hide(); }
+  });
+  // Esc closes the panel from any of its controls, not only from the message
+  // box; an Esc that ends an input method's composition stays with it.
+  panel.addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && !event.isComposing && !event.defaultPrevented) { event.preventDefault(); hide(); }
   });
   input.addEventListener("paste", (event) => pasteFallback(event));
   input.addEventListener("input", () => { composerNote.textContent = ""; });
@@ -73,10 +79,19 @@ export function createChat(ctx) {
     }
   }
 
-  function showNotice(text, actionLabel, action) {
-    notice.replaceChildren(h("p", {}, text));
-    if (actionLabel) notice.append(h("button", { type: "button", onclick: action }, actionLabel));
+  function showNotice(textKey, actionKey, action) {
+    shownNotice = { textKey, actionKey, action };
+    drawNotice();
     notice.hidden = false;
+  }
+
+  function drawNotice() {
+    if (!shownNotice) return;
+    const { textKey, actionKey, action } = shownNotice;
+    const hadFocus = notice.contains(document.activeElement);
+    notice.replaceChildren(h("p", {}, at(textKey)));
+    if (actionKey) notice.append(h("button", { type: "button", onclick: action }, at(actionKey)));
+    if (hadFocus) notice.querySelector("button")?.focus();
   }
 
   function bubble(role, ...content) {
@@ -139,6 +154,7 @@ export function createChat(ctx) {
       knownEvent: (url) => knownEvents.get(url) || calendarRecord(url),
       defaultCalendarName,
       onResult: remember,
+      onLanguageChange: ctx.onLanguageChange,
     };
     for (const part of parts) {
       if (part.kind === "text") node.append(h("div", { class: "markdown" }, renderMarkdown(part.text, { openUrl })));
@@ -207,7 +223,7 @@ export function createChat(ctx) {
     hide,
     get visible() { return !panel.hidden; },
     showNotice,
-    clearNotice: () => { notice.hidden = true; notice.replaceChildren(); },
+    clearNotice: () => { shownNotice = null; notice.hidden = true; notice.replaceChildren(); },
     newConversation() {
       knownEvents.clear();
       log.replaceChildren(emptyNote);

@@ -36,7 +36,7 @@ export async function openAssistant(ctx) {
   panel.clearNotice();
   if (state && !state.ready) {
     const now = await readiness(ctx);
-    if (!now?.ready) panel.showNotice(at("ai_unavailable"), at("ai_try_again"), async () => {
+    if (!now?.ready) panel.showNotice("ai_unavailable", "ai_try_again", async () => {
       await ctx.api.reset_ai_setup().catch(() => {});
       panel.hide();
       openAssistant(ctx);

@@ -8,6 +8,12 @@ import { openLicences } from "./licences.js";
 
 const CUSTOM = "__custom__";
 
+// A level the page has no name for is shown as the program calls it.
+function effortName(level) {
+  const name = at("effort_" + level);
+  return name === "effort_" + level ? level : name;
+}
+
 export function openSettings(ctx, options) {
   const { api } = ctx;
   const { onNewConversation } = options;
@@ -83,7 +89,7 @@ export function openSettings(ctx, options) {
         model.value = models.is_custom ? CUSTOM : models.current;
         customModel.value = models.is_custom ? models.current : "";
         customRow.hidden = !models.is_custom;
-        effort.replaceChildren(...models.effort_levels.map((level) => h("option", { value: level }, level)));
+        effort.replaceChildren(...models.effort_levels.map((level) => h("option", { value: level }, effortName(level))));
         effort.value = models.effort;
         provider.value = models.provider === "deepseek" ? "deepseek" : "claude";
         showProvider();

@@ -50,18 +50,23 @@ export function openSetup(ctx, state) {
       });
 
       const login = h("button", { type: "button", class: "primary" }, at("setup_login"));
+      // One sign-in at a time: each start opens its own sign-in window.
       login.addEventListener("click", async () => {
         error.textContent = "";
+        login.disabled = true;
         let answer;
         try { answer = await api.start_claude_login(); } catch (failure) { answer = { ok: false, error: failure.message }; }
         if (!answer?.ok) {
+          login.disabled = false;
           error.textContent = answer?.error === "claude_not_installed" ? at("setup_login_not_installed") : String(answer?.error ?? "");
           return;
         }
         status.textContent = at("setup_login_started");
         const stop = h("button", { type: "button" }, at("setup_stop_waiting"));
         let timer = null;
-        stopWaiting = () => { clearTimeout(timer); stop.remove(); status.textContent = ""; stopWaiting = null; };
+        stopWaiting = () => {
+          clearTimeout(timer); stop.remove(); status.textContent = ""; stopWaiting = null; login.disabled = false;
+        };
         stop.addEventListener("click", () => stopWaiting?.());
         extra.replaceChildren(stop);
         const poll = async () => {

@@ -25,6 +25,9 @@ function localeOptions(language) {
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
     noEventsText: "",
+    // The agenda's column names, read out by screen readers.
+    timeHint: t("list_time"),
+    eventHint: t("list_event"),
   };
 }
 
@@ -35,6 +38,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   let fetches = 0;
   const order = answerOrder();
+  // Events this page wrote: their records carry the server's new ETag (so a
+  // next edit is not refused) but still their old fields until the refetch
+  // lands; `landing` is that refetch.
+  const written = new Set();
+  let landing = Promise.resolve();
 
   // The view asks for its range on every change of dates; a range inside the
   // one already fetched (a week of the month on screen) needs no request.
@@ -50,6 +58,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
           Object.assign(cache, { start, end, records: answer.events || [], stale: false });
+          written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
       }
@@ -75,11 +84,26 @@ export function createCalendar({ element, store, ctx, openEditor }) {
              classNames: ["more-events"], extendedProps: { moreDate: date, listedLast: 1 } };
   }
 
-  function clickEvent(info) {
+  async function clickEvent(info) {
     info.jsEvent.preventDefault();
     const { record, moreDate } = info.event.extendedProps;
     if (moreDate) fc.changeView(VIEWS.day, moreDate);
-    else openEditor({ record });
+    else openEditor({ record: await currentRecord(record) });
+  }
+
+  // An editor opened on a record with a new ETag and old fields would send
+  // the old fields back and the server would take them, undoing the change
+  // just saved; it waits for the refetch and opens on what it brought.
+  async function currentRecord(record) {
+    if (!record.url || !written.has(record.url)) return record;
+    await landing;
+    const same = (other) => other.url === record.url && (other.recurrence_id || "") === (record.recurrence_id || "");
+    return cache.records.find(same) || record;
+  }
+
+  function noteWrite(answer) {
+    noteOwnWrite(cache.records, answer);
+    if (answer && answer.ok === true && answer.url) written.add(answer.url);
   }
 
   function selectSlot(info) {
@@ -98,7 +122,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);
-      noteOwnWrite(cache.records, answer);
+      noteWrite(answer);
       await refetch();
     } catch (error) {
       info.revert();
@@ -107,11 +131,29 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function decorate(info) {
+    if (info.event.id) info.el.dataset.eventKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
     const parts = [record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
+  }
+
+  // A refetch draws every event anew, the one holding the focus included (as
+  // it does when an editor closes); its new element takes the focus back so
+  // that a keyboard user keeps their place.
+  let focusedKey = null;
+  function keepFocus(info) {
+    if (!info.event.id || !info.el.contains(document.activeElement)) return;
+    focusedKey = info.event.id;
+    setTimeout(restoreFocus);
+  }
+
+  function restoreFocus() {
+    const key = focusedKey;
+    focusedKey = null;
+    if (!key || (document.activeElement && document.activeElement !== document.body)) return;
+    [...element.querySelectorAll(".fc-event[data-event-key]")].find((node) => node.dataset.eventKey === key)?.focus();
   }
 
   function datesSet(info) {
@@ -145,6 +187,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       eventDrop: moveInView,
       eventResize: moveInView,
       eventDidMount: decorate,
+      eventWillUnmount: keepFocus,
       // A day cell named by its number alone would hide the events inside it
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
@@ -179,19 +222,20 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // open dialogs stay as they are.
   function refetch() {
     cache.stale = true;
-    return new Promise((resolve) => {
+    landing = new Promise((resolve) => {
       if (!fc) { resolve(); return; }
       const done = () => { fc.off("eventsSet", done); resolve(); };
       fc.on("eventsSet", done);
       fc.refetchEvents();
       setTimeout(done, 10000);
     });
+    return landing;
   }
 
   return {
     start,
     refetch,
-    noteOwnWrite: (answer) => noteOwnWrite(cache.records, answer),
+    noteOwnWrite: noteWrite,
     today: () => fc.today(),
     prev: () => fc.prev(),
     next: () => fc.next(),

@@ -4,7 +4,7 @@
 import { h } from "./dom.js";
 import { t } from "./i18n.js";
 
-const FOCUSABLE = "button, [href], input, select, textarea, [tabindex]:not([tabindex='-1'])";
+const FOCUSABLE = "button, [href], input, select, textarea, summary, [tabindex]:not([tabindex='-1'])";
 
 // Opens a dialog. `build(close)` returns the body; close(value) ends it.
 // Resolves with the value given to close, or null when cancelled.

@@ -20,3 +20,14 @@ export function h(tag, props = {}, ...children) {
 
 export const $ = (selector, root = document) => root.querySelector(selector);
 export const $$ = (selector, root = document) => [...root.querySelectorAll(selector)];
+
+// Replaces the children of `container`; when one of its controls held the
+// focus, the new control with the same data-focus-key takes it over, so a
+// redraw does not throw a keyboard user back to the start of the page.
+export function replaceKeepingFocus(container, ...children) {
+  const active = document.activeElement;
+  const key = active && container.contains(active) ? active.dataset.focusKey : undefined;
+  container.replaceChildren(...children);
+  if (key === undefined) return;
+  [...container.querySelectorAll("[data-focus-key]")].find((node) => node.dataset.focusKey === key)?.focus();
+}

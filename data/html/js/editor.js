@@ -50,9 +50,12 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
   const initial = record ? formFromRecord(record) : formFromSlot(slot || { start: new Date(), end: new Date(Date.now() + 3600e3), allDay: false });
   const title = record ? (readOnly ? t("show_event_title") : t("edit_event_title")) : t("new_event_title");
 
+  let busyNow = false;
   return openDialog({
     title,
     className: "editor",
+    // Closing while the program saves would hide a failure, as if it had saved.
+    onCancel: () => !busyNow,
     build: (close) => buildForm(close),
   });
 
@@ -105,7 +108,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     form.addEventListener("submit", (event) => { event.preventDefault(); saveEvent(); });
 
     function busy(on, text = "") {
-      for (const button of [save, remove]) if (button) button.disabled = on;
+      busyNow = on;
+      for (const button of [save, remove, cancel]) if (button) button.disabled = on;
       status.textContent = text;
     }
 

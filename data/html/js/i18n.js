@@ -36,6 +36,8 @@ const TEXTS = {
     untitled: "(No title)", more: "+{n} more",
     end_before_start: "The end lies before the start.",
     title_needed: "Please enter a title.",
+    unreachable: "Wrenfold is not reachable: {error}",
+    list_time: "Time", list_event: "Event",
   },
   "zh-Hant": {
     today: "今天", previous: "上一頁", next: "下一頁", view: "檢視",
@@ -72,6 +74,8 @@ const TEXTS = {
     untitled: "（無標題）", more: "還有 {n} 個",
     end_before_start: "結束時間早於開始時間。",
     title_needed: "請輸入標題。",
+    unreachable: "無法連線到 Wrenfold：{error}",
+    list_time: "時間", list_event: "行程",
   },
 };
 

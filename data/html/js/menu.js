@@ -25,10 +25,10 @@ export function afterMenuCloses(callback) {
   afterClose.add(callback);
 }
 
-// items: [{ label, action, disabled }]
-export function menuButton({ label, text = "⋯", items }) {
+// items: [{ label, action, disabled }]; focusKey names the button across redraws.
+export function menuButton({ label, text = "⋯", items, focusKey }) {
   const button = h("button", { type: "button", class: "icon menu-button", "aria-label": label, title: label,
-                               "aria-haspopup": "menu", "aria-expanded": "false" }, text);
+                               "aria-haspopup": "menu", "aria-expanded": "false", "data-focus-key": focusKey }, text);
   button.addEventListener("click", (event) => {
     event.stopPropagation();
     if (openMenu?.button === button) { closeMenu(); return; }

@@ -1,6 +1,6 @@
 // The small month in the sidebar: a grid of days to jump to, following the
 // main view's date.
-import { h } from "./dom.js";
+import { h, replaceKeepingFocus } from "./dom.js";
 import { t, currentLanguage } from "./i18n.js";
 import { dateOnly } from "./events.js";
 
@@ -35,18 +35,20 @@ export function createMiniMonth({ element, onPick }) {
         if (key === today) classes.push("today");
         if (range && key >= range.start && key < range.end) classes.push("in-view");
         cells.push(h("td", {}, h("button", {
-          type: "button", class: classes.join(" "), "aria-label": full.format(day),
+          type: "button", class: classes.join(" "), "aria-label": full.format(day), "data-focus-key": key,
           "aria-current": key === today ? "date" : false,
           onclick: () => onPick(day),
         }, String(day.getDate()))));
       }
       rows.push(h("tr", {}, ...cells));
     }
-    element.replaceChildren(
+    replaceKeepingFocus(element,
       h("div", { class: "mini-head" },
         h("span", { class: "mini-title" }, title),
-        h("button", { type: "button", class: "icon", "aria-label": t("mini_prev"), title: t("mini_prev"), onclick: () => step(-1) }, "‹"),
-        h("button", { type: "button", class: "icon", "aria-label": t("mini_next"), title: t("mini_next"), onclick: () => step(1) }, "›")),
+        h("button", { type: "button", class: "icon", "aria-label": t("mini_prev"), title: t("mini_prev"), "data-focus-key": "previous",
+                      onclick: () => step(-1) }, "‹"),
+        h("button", { type: "button", class: "icon", "aria-label": t("mini_next"), title: t("mini_next"), "data-focus-key": "next",
+                      onclick: () => step(1) }, "›")),
       h("table", { class: "mini-grid", "aria-label": t("mini_month") }, h("thead", {}, head), h("tbody", {}, ...rows)));
   }
 

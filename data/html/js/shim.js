@@ -1,6 +1,8 @@
 // window.wrenfold.api.<method>(...args) calls the native method and returns a
 // promise of its result. In the desktop window the call goes through the web
 // view's message handler; in a browser, to the local host with this run's token.
+import { t } from "./i18n.js";
+
 const desktop = window.webkit?.messageHandlers?.wrenfold;
 const pending = new Map();
 let nextId = 1;
@@ -26,7 +28,7 @@ async function callOverHttp(method, args) {
       body: JSON.stringify(args),
     });
   } catch (error) {
-    throw new Error("Wrenfold is not reachable: " + error.message);
+    throw new Error(t("unreachable", { error: error.message }));
   }
   let body = null;
   try { body = await response.json(); } catch { /* answered without JSON */ }

@@ -1,7 +1,7 @@
 // The sidebar: the small month, every account with its calendars (colour,
 // visibility, default, read-only, fetch errors), the holiday switch and the
 // account actions.
-import { h, $ } from "./dom.js";
+import { h, $, replaceKeepingFocus } from "./dom.js";
 import { t, onLanguageChange, currentLanguage } from "./i18n.js";
 import { cssColor } from "./events.js";
 import { confirmDialog } from "./dialog.js";
@@ -27,7 +27,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
     const readOnly = cal.read_only === true;
     const error = store.state.errors.get(cal.name);
     const failing = error !== undefined && syncStatus[cal.url] !== "ok";
-    const box = h("input", { type: "checkbox", checked: cal.visible !== false });
+    const box = h("input", { type: "checkbox", checked: cal.visible !== false, "data-focus-key": "visible " + cal.url });
     box.addEventListener("change", () => store.setVisible(account.id, cal.url, box.checked).catch(showBanner));
     return h("li", { class: "calendar-row" },
       h("label", { class: "calendar-label" }, box,
@@ -39,6 +39,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
                              title: t("calendar_error", { name, error }) }, "!"),
       menuButton({
         label: t("calendar_menu", { name }),
+        focusKey: "calendar menu " + cal.url,
         items: () => [{ label: t("make_default"), disabled: readOnly || isDefault, action: () => store.setDefault(cal.url).catch(showBanner) }],
       }));
   }
@@ -49,6 +50,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
         h("span", { class: "apple-id", title: account.apple_id }, account.apple_id),
         menuButton({
           label: t("account_menu", { name: account.apple_id }),
+          focusKey: "account menu " + account.id,
           items: () => [
             { label: t("refresh_account"), action: () => refreshAccount(account) },
             { label: t("remove_account"), action: () => removeAccount(account) },
@@ -68,7 +70,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
     if (showing === shown) return;
     if (menuOpenIn(list)) { afterMenuCloses(render); return; }
     shown = showing;
-    list.replaceChildren(...(accounts.length ? accounts.map(accountBlock) : [h("p", { class: "empty" }, t("no_accounts"))]));
+    replaceKeepingFocus(list, ...(accounts.length ? accounts.map(accountBlock) : [h("p", { class: "empty" }, t("no_accounts"))]));
   }
 
   async function refreshAccount(account) {
