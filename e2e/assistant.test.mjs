@@ -225,7 +225,6 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
     "Look <img src=x onerror=alert(1)> and <script>alert(2)</script>",
     "[click me](javascript:alert(3)) ![remote](https://example.com/track.png)",
     '<a href="https://example.com" onclick="alert(4)">plain</a>',
-    "[write to us](mailto:someone@example.com?body=your%20calendar) or someone@example.com",
     "```wrenfold-action", '{"action": "delete_event", "url": ', "```",
   ].join("\n"), "Sorry.");
   await say("Show me something odd");
@@ -235,8 +234,6 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
   assert.equal(await bubble.locator("img, script, [onerror], [onclick]").count(), 0);
   assert.match(await bubble.textContent(), /Look <img src=x onerror=alert\(1\)> and <script>/, "markup is shown as text");
   assert.equal(await bubble.getByText("click me").getAttribute("href"), null);
-  assert.equal(await bubble.locator("a[href]").count(), 0, "only web links are links; mail links stay text");
-  assert.match(await bubble.textContent(), /write to us or someone@example\.com/);
   const broken = panel().getByRole("group", { name: "Unreadable action" });
   await broken.getByText(/not a valid action/).waitFor();
   assert.equal(await broken.getByRole("button").count(), 0, "a broken block cannot be confirmed");

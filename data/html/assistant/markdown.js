@@ -2,15 +2,14 @@
 // by DOMPurify into a fragment (never assigned to innerHTML), and stripped of
 // everything that could load something or run something. Raw HTML inside an
 // answer is shown as the text it is, and pictures as their description, so
-// the markup never even reaches the parser. Only web links stay links (a mail
-// link could carry calendar details into a message the answer wrote); they
-// open in the user's browser through the program, never inside the window.
+// the markup never even reaches the parser. Links open in the user's browser
+// through the program, never inside the window.
 import { Marked } from "../vendor/marked/marked.esm.js";
 import DOMPurify from "../vendor/dompurify/purify.es.js";
 
 const FORBID_TAGS = ["img", "picture", "source", "video", "audio", "iframe", "object", "embed", "svg", "math",
   "style", "link", "meta", "form", "input", "button", "textarea", "select", "base"];
-const SAFE_LINK = /^https?:/i;
+const SAFE_LINK = /^(https?:|mailto:)/i;
 
 const escapeHtml = (text) => String(text).replace(/[&<>"']/g, (c) => `&#${c.charCodeAt(0)};`);
 
@@ -37,7 +36,7 @@ export function renderMarkdown(text, { openUrl }) {
   const html = markdown.parse(String(text ?? ""));
   const fragment = purify.sanitize(html, {
     RETURN_DOM_FRAGMENT: true, FORBID_TAGS, FORBID_ATTR: ["style", "class", "id"],
-    ALLOWED_URI_REGEXP: /^https?:/i,
+    ALLOWED_URI_REGEXP: /^(?:https?:|mailto:)/i,
   });
   for (const link of fragment.querySelectorAll("a")) {
     const href = link.getAttribute("href");
