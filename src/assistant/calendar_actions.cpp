@@ -5,6 +5,7 @@
 #include "app/wrenfold_app.h"
 
 #include "assistant/action_payload.h"
+#include "assistant/calendar_choice.h"
 #include "assistant/exe_discovery.h"
 #include "caldav/engine.h"
 #include "core/bridge_answer.h"
@@ -108,6 +109,19 @@ bool holds(const std::optional<Calendar>& current_calendar, const Calendar& targ
     return current_calendar && current_calendar->url == target.url;
 }
 
+// Whether the payload names, by name alone, the calendar the event is in. The
+// lookup by name would pick the first account's calendar of that name, and
+// another account listed first may have one: the event would leave its
+// account although the user saw the same calendar name before and after.
+bool names_own_calendar(const std::optional<Calendar>& current_calendar, const Account& account,
+                        const std::string& target_url, const std::string& target_name, const std::string& account_hint)
+{
+    if (!current_calendar || !target_url.empty() || target_name.empty() ||
+        !same_name(target_name, current_calendar->name))
+        return false;
+    return trim(account_hint).empty() || account_matches(account, account_hint);
+}
+
 Json in_place_result(const Json& fields, const Json& url, const Json& etag)
 {
     return ok_answer({ { "summary", fields["summary"] },
@@ -204,10 +218,13 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
 
         auto target_url = trim(payload_text(payload, "calendar_url"));
         auto target_name = trim(payload_text(payload, "calendar"));
-        if (!target_url.empty() || !target_name.empty()) {
-            auto target = _resolve_calendar(target_name, payload_text(payload, "account"), target_url);
+        auto account_hint = payload_text(payload, "account");
+        auto current_calendar = _calendar_for_url(account, url);
+        if ((!target_url.empty() || !target_name.empty()) &&
+            !names_own_calendar(current_calendar, account, target_url, target_name, account_hint)) {
+            auto target = _resolve_calendar(target_name, account_hint, target_url);
             if (target && is_requested_calendar(target->calendar, target_url, target_name) &&
-                !holds(_calendar_for_url(account, url), target->calendar)) {
+                !holds(current_calendar, target->calendar)) {
                 caldav::WriteResult moved = _move_event(account, url, etag, target->account, target->calendar.url,
                                                         engine_fields(fields, payload));
                 _bump_refresh();

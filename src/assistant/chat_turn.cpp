@@ -53,13 +53,13 @@ bool claim_slot(TurnSlot& slot, const std::shared_ptr<platform::ChildProcess>& c
             child->kill_tree();
             return false;
         }
-        turn.child = child;
+        turn.children.push_back(child);
         return true;
     });
 }
 
-// Whatever happens while the child runs, it leaves the in-flight slot; a newer
-// turn's child is left alone.
+// Whatever happens while the child runs, it leaves the in-flight slot; other
+// turns' children are left alone.
 class SlotRelease {
 public:
     SlotRelease(TurnSlot& slot, std::shared_ptr<platform::ChildProcess> mine)
@@ -71,10 +71,7 @@ public:
     SlotRelease& operator=(const SlotRelease&) = delete;
     ~SlotRelease()
     {
-        m_slot.with_locked([&](TurnInFlight& turn) {
-            if (turn.child == m_mine)
-                turn.child = nullptr;
-        });
+        m_slot.with_locked([&](TurnInFlight& turn) { std::erase(turn.children, m_mine); });
     }
 
 private:

@@ -40,7 +40,7 @@ bool claude_signed_in(const std::string& home)
 void store_claude_api_key(const std::string& home, const std::string& api_key)
 {
     auto path = claude_settings_path(home);
-    Json settings = read_json_object_or_empty(path);
+    Json settings = read_json_object_for_rewrite(path);
     auto key = trim(api_key);
     if (key.empty())
         settings.erase("primaryApiKey");

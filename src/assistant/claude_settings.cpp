@@ -104,11 +104,13 @@ Json WrenfoldApp::claude_reset_session()
 {
     auto running = _claude_inflight_lock.with_locked([](TurnInFlight& turn) {
         ++turn.generation;
-        return std::exchange(turn.child, nullptr);
+        return std::exchange(turn.children, {});
     });
-    if (running && !running->has_exited()) {
+    for (const auto& child : running) {
+        if (child->has_exited())
+            continue;
         try {
-            running->kill_tree();
+            child->kill_tree();
         } catch (const std::exception& error) {
             log_line("[claude]", std::string("terminate inflight failed: ") + error.what());
         }

@@ -28,7 +28,7 @@ Json WrenfoldApp::set_claude_deepseek_credentials(const Json& api_key, const Jso
         if (text && has_control_characters(trim(*text)))
             return failed_answer(_t("err.key.control_chars"), Json { { "path", path } });
     }
-    Json file = with_deepseek_credentials(read_json_object_or_empty(path), key_text, base_url_text, model_text);
+    Json file = with_deepseek_credentials(read_json_object_for_rewrite(path), key_text, base_url_text, model_text);
     try {
         write_private_json(path, file);
     } catch (const std::exception& error) {

@@ -24,6 +24,25 @@ Json read_json_object_or_empty(const std::string& path)
     }
 }
 
+Json read_json_object_for_rewrite(const std::string& path)
+{
+    if (!platform::is_regular_file(path))
+        return Json::object();
+    try {
+        std::string text = read_file(path);
+        try {
+            Json value = parse_json(text);
+            if (value.is_object())
+                return value;
+        } catch (const std::exception&) {
+        }
+        atomic_write_text(path + ".unreadable", text);
+    } catch (const std::exception&) {
+        // Nothing more can be saved of it.
+    }
+    return Json::object();
+}
+
 namespace {
 
 // Where a write of `path` must land: the file a symbolic link (or a chain of

@@ -15,6 +15,11 @@ Json read_json_file(const std::string& path);
 // unreadable, not JSON or not an object: what a rewrite starts from.
 Json read_json_object_or_empty(const std::string& path);
 
+// What a rewrite of `path` starts from, as read_json_object_or_empty; a file
+// that is there but unusable (a stray comma from a hand edit) is first kept
+// beside it as "<path>.unreadable" (mode 0600), since the rewrite replaces it.
+Json read_json_object_for_rewrite(const std::string& path);
+
 // Writes a file that holds keys through the atomic store write (mode 0600,
 // temporary file and rename), creating its folder (0700) when missing. A
 // symbolic link is written through: its target is replaced, the link stays.

@@ -28,6 +28,33 @@ std::string join(const std::vector<std::string>& parts, const std::string& separ
     return joined;
 }
 
+// Names come from the server, and a shared calendar is named by someone
+// else: each stays on its own line of the block, so that none can pass for
+// a line of instructions. Control characters and the Unicode line and
+// paragraph separators become spaces.
+std::string on_one_line(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            out += ' ';
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += ' ';
+            i += 1;
+        } else if (byte == 0xE2 && next == 0x80 && i + 2 < text.size() &&
+                   (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+            out += ' ';
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string time_line(const std::tm& now, const std::string& zone)
 {
     static const std::array<const char*, 7> weekdays { "一", "二", "三", "四", "五", "六", "日" };
@@ -84,7 +111,7 @@ std::string calendar_context_block(const std::tm& now, const std::vector<Account
     std::string zone(kDefaultHomeTzid);
     if (!accounts.empty() && !accounts.front().home_tzid.empty())
         zone = accounts.front().home_tzid;
-    std::vector<std::string> lines { time_line(now, zone) };
+    std::vector<std::string> lines { time_line(now, on_one_line(zone)) };
 
     bool multi = accounts.size() >= 2;
     std::vector<std::string> entries;
@@ -93,8 +120,8 @@ std::string calendar_context_block(const std::tm& now, const std::vector<Account
             if (calendar.read_only)
                 continue;
             bool is_default = default_calendar && calendar.url == default_calendar->url;
-            std::string tag = multi ? "〔帳號：" + account.apple_id + "〕" : "";
-            entries.push_back("  • " + calendar.name + (is_default ? "（預設）" : "") + tag);
+            std::string tag = multi ? "〔帳號：" + on_one_line(account.apple_id) + "〕" : "";
+            entries.push_back("  • " + on_one_line(calendar.name) + (is_default ? "（預設）" : "") + tag);
         }
     }
     if (entries.empty()) {

@@ -30,11 +30,16 @@ TurnAnswer failed_run(int exit_code, std::string_view out, std::string_view err,
     // A provider error comes as Claude Code's JSON answer, which always names
     // its "session_id": it must not pass for a stale session, or every API
     // error would drop the conversation and be sent a second time.
-    if (auto parsed = parse_answer(out); parsed && is_error_object(*parsed))
+    auto parsed = parse_answer(out);
+    if (parsed && is_error_object(*parsed))
         return { TurnAnswer::Kind::ApiError, "", *parsed, std::nullopt };
 
+    // Any other answer object means the turn ran in its conversation: what it
+    // did must not be done a second time by a retry.
+    bool answered = parsed && parsed->is_object();
     auto lower = to_lower_ascii(error_text);
-    if (had_session && (lower.find("resume") != std::string::npos || lower.find("session") != std::string::npos))
+    if (had_session && !answered &&
+        (lower.find("resume") != std::string::npos || lower.find("session") != std::string::npos))
         return { TurnAnswer::Kind::StaleSession, error_text, {}, std::nullopt };
     return { TurnAnswer::Kind::Failure, error_text, {}, std::nullopt };
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace wrenfold::assistant {
 
@@ -27,13 +28,31 @@ std::vector<std::string> turn_arguments(const TurnCommand& turn)
     return args;
 }
 
+namespace {
+
+constexpr std::string_view kApiKeyEntry = "ANTHROPIC_API_KEY=";
+constexpr std::string_view kOauthTokenEntry = "CLAUDE_CODE_OAUTH_TOKEN=";
+
+void drop_entries(std::vector<std::string>& environment, std::string_view prefix)
+{
+    std::erase_if(environment, [&](const std::string& entry) { return entry.starts_with(prefix); });
+}
+
+}  // namespace
+
 std::vector<std::string> turn_environment(std::vector<std::string> inherited, const TurnCommand& turn)
 {
-    if (turn.provider == "deepseek" || turn.anthropic_api_key.empty())
+    if (turn.provider == "deepseek") {
+        // Claude Code would send these to whatever endpoint the settings file
+        // names, beside the DeepSeek token.
+        drop_entries(inherited, kApiKeyEntry);
+        drop_entries(inherited, kOauthTokenEntry);
         return inherited;
-    constexpr std::string_view name = "ANTHROPIC_API_KEY=";
-    std::erase_if(inherited, [&](const std::string& entry) { return entry.starts_with(name); });
-    inherited.push_back(std::string(name) + turn.anthropic_api_key);
+    }
+    if (turn.anthropic_api_key.empty())
+        return inherited;
+    drop_entries(inherited, kApiKeyEntry);
+    inherited.push_back(std::string(kApiKeyEntry) + turn.anthropic_api_key);
     return inherited;
 }
 

@@ -29,7 +29,8 @@ std::vector<std::string> turn_arguments(const TurnCommand& turn);
 // The child's environment ("NAME=value" entries): `inherited`, plus
 // ANTHROPIC_API_KEY when an Anthropic turn has a stored key, since Claude Code
 // reads a key from its environment but not from its settings file. The key
-// never goes on the command line, which other users can read.
+// never goes on the command line, which other users can read. A DeepSeek turn
+// gets no Anthropic key or sign-in token at all, inherited or stored.
 std::vector<std::string> turn_environment(std::vector<std::string> inherited, const TurnCommand& turn);
 
 // A turn's time limit in seconds as a duration, held between 1 second and 24

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::platform {
 class ChildProcess;
@@ -11,11 +12,12 @@ class ChildProcess;
 
 namespace wrenfold::assistant {
 
-// The conversation and the chat turn running in it. A reset bumps the
-// generation, so a turn that started before it knows it was cancelled.
+// The conversation and the chat turns running in it (the page runs one at a
+// time, but two pages may overlap). A reset bumps the generation, so a turn
+// that started before it knows it was cancelled, and ends every child.
 struct TurnInFlight {
     std::optional<std::string> session_id;
-    std::shared_ptr<platform::ChildProcess> child;
+    std::vector<std::shared_ptr<platform::ChildProcess>> children;
     std::int64_t generation { 0 };
 };
 

@@ -249,6 +249,30 @@ TEST(CalendarActions, UpdateMovesWithinAndAcrossAccounts)
     EXPECT_EQ(fake.refresh_token(), after_moves);
 }
 
+TEST(CalendarActions, UpdateNamingTheEventsOwnCalendarStaysInItsAccount)
+{
+    // Bob's event, in Bob's "Work"; Ann, listed first, has a "Work" too. The
+    // card shows "Work" on both sides: nothing may move.
+    TwoAccounts fake;
+    const std::string url = "https://q/work/gym.ics";
+    fake.bob_server->put_stored_event(url, Json::parse(R"({"uid": "g-1", "summary": "Gym",
+        "start": "2025-10-06T18:00:00", "end": "2025-10-06T19:00:00", "all_day": false, "etag": "\"b\""})"));
+    for (const char* payload : { R"({"url": "https://q/work/gym.ics", "calendar": "Work", "summary": "Gym!"})",
+                                 R"({"url": "https://q/work/gym.ics", "calendar": " work", "account": "bob"})" }) {
+        Json updated = fake.app->claude_update_event(Json::parse(payload));
+        EXPECT_FALSE(updated.contains("moved")) << payload << " -> " << updated.dump();
+        EXPECT_EQ(updated["url"], url) << payload;
+        EXPECT_EQ(fake.bob_server->calls().back().operation, "update_event") << payload;
+    }
+    EXPECT_EQ(fake.ann_server->calls().size(), 2u);  // sign-in and discovery only
+
+    // Naming Ann's account is asking for her "Work": that is a move.
+    Json moved = fake.app->claude_update_event(
+        Json::parse(R"({"url": "https://q/work/gym.ics", "calendar": "Work", "account": "ann"})"));
+    EXPECT_EQ(moved["moved"], true) << moved.dump();
+    EXPECT_EQ(fake.ann_server->calls().back().operation, "import_event");
+}
+
 TEST(CalendarActions, DeleteThroughTheBridge)
 {
     TwoAccounts fake;

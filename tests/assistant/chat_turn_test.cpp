@@ -197,6 +197,28 @@ TEST(ChatTurn, AResetCancelsTheRunningTurnEvenAfterItPrintedItsAnswer)
     EXPECT_FALSE(has_flag(folders.calls()[1]["argv"], "--resume"));
 }
 
+TEST(ChatTurn, AResetStopsEveryRunningTurnNotOnlyTheLatest)
+{
+    // Two pages (browser tabs) may each run a turn; "new conversation" in
+    // one must stop both children.
+    AssistantFolders folders;
+    folders.install_fake_claude(Json::array({ { { "sleep", 60 }, { "stdout", "never" } } }));
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+
+    auto first = std::async(std::launch::async, [&] { return send(bridge, Json::array({ "one" })); });
+    folders.wait_for_calls(1);
+    auto second = std::async(std::launch::async, [&] { return send(bridge, Json::array({ "two" })); });
+    folders.wait_for_calls(2);
+    ASSERT_EQ(folders.calls().size(), 2u);
+    EXPECT_EQ(bridge.call("claude_reset_session", Json::array()).result, true);
+    const Json cancelled = Json::parse(R"({"ok": false, "cancelled": true, "error": "", "reply": ""})");
+    for (auto* turn : { &first, &second }) {
+        ASSERT_EQ(turn->wait_for(10s), std::future_status::ready);
+        EXPECT_EQ(turn->get(), cancelled);
+    }
+}
+
 TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
 {
     AssistantFolders folders;

@@ -61,3 +61,22 @@ TEST(ClaudeCodeFiles, ApiKeyIsStoredPrivatelyBesideTheOtherKeys)
         EXPECT_THROW(store_claude_api_key(locked.path().string(), "k"), std::system_error);
     }
 }
+
+TEST(ClaudeCodeFiles, ASettingsFileThatCannotBeReadIsKeptBesideTheRewrittenOne)
+{
+    // A stray comma from a hand edit: the rewrite starts afresh, but the
+    // user's own settings behind it are not thrown away.
+    TempDir home;
+    auto path = (home / ".claude/settings.json").string();
+    const std::string hand_edited = R"j({"permissions": {"allow": ["Bash(ls)"]},})j";
+    wrenfold::testing::write_text(path, hand_edited);
+    store_claude_api_key(home.path().string(), "sk-ant-2");
+    EXPECT_EQ(read_json_file(path), (Json { { "primaryApiKey", "sk-ant-2" } }));
+    EXPECT_EQ(wrenfold::testing::read_text(path + ".unreadable"), hand_edited);
+    EXPECT_EQ(mode_of(path + ".unreadable"), 0600);
+
+    // A readable file leaves nothing beside it.
+    std::filesystem::remove(path + ".unreadable");
+    store_claude_api_key(home.path().string(), "sk-ant-3");
+    EXPECT_FALSE(std::filesystem::exists(path + ".unreadable"));
+}

@@ -29,3 +29,15 @@ TEST(DeepSeekProvider, CredentialsAndModelsThroughTheBridge)
     EXPECT_EQ(folders.http->urls.back(), "http://127.0.0.1:9/models");
     EXPECT_EQ(call(bridge, "claude_get_models")["has_custom_settings"], true);
 }
+
+TEST(DeepSeekProvider, ASettingsFileThatCannotBeReadIsKeptBesideTheRewrittenOne)
+{
+    AssistantFolders folders;
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+    auto path = folders.data() / "deepseek-settings.json";
+    const std::string hand_edited = R"({"env": {"ANTHROPIC_AUTH_TOKEN": "sk-old"}, "permissions": {},})";
+    write_text(path, hand_edited);
+    EXPECT_EQ(call(bridge, "set_claude_deepseek_credentials", Json::array({ "sk-new" }))["ok"], true);
+    EXPECT_EQ(read_text(path.string() + ".unreadable"), hand_edited);
+}

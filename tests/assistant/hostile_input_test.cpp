@@ -96,9 +96,10 @@ TEST_F(AssistantTurnKeys, AnAnthropicTurnGetsTheStoredKeyThroughItsEnvironmentOn
     EXPECT_EQ(turn["argv"].dump().find("sk-ant-secret"), std::string::npos);
 }
 
-TEST_F(AssistantTurnKeys, ADeepSeekTurnDoesNotGetTheStoredAnthropicKey)
+TEST_F(AssistantTurnKeys, ADeepSeekTurnDoesNotGetTheStoredOrInheritedAnthropicKey)
 {
     call(*bridge, "set_claude_api_key", { "sk-ant-secret" });
+    folders.env->set("ANTHROPIC_API_KEY", "sk-ant-from-the-shell");
     // DeepSeek turns take their key from their own settings file.
     call(*bridge, "set_claude_deepseek_credentials", { "sk-deepseek" });
     call(*bridge, "set_claude_provider", { "deepseek" });

@@ -53,3 +53,14 @@ TEST(TurnAnswer, NonZeroExits)
     EXPECT_EQ(interpret_turn_output(7, "", "", false).text, "claude exit code 7");
     EXPECT_EQ(interpret_turn_output(-9, "", "", false).text, "claude exit code -9");
 }
+
+TEST(TurnAnswer, ARunThatAnsweredIsNeverTakenForAStaleSession)
+{
+    // The answer names the session the turn ran in: the work is done, and
+    // running the message again without the conversation would do it twice.
+    auto ran = interpret_turn_output(
+        1, R"({"type":"result","is_error":false,"session_id":"s1","result":"Done, I looked the place up."})",
+        "warning: could not write the session file", true);
+    EXPECT_EQ(ran.kind, Kind::Failure);
+    EXPECT_EQ(ran.text, "warning: could not write the session file");
+}

@@ -27,3 +27,22 @@ TEST(TurnCommand, ArgumentsForEachProviderAndSessionState)
     EXPECT_EQ(args[4], "--model");
     EXPECT_EQ(args[5], "deepseek-reasoner");
 }
+
+TEST(TurnCommand, ADeepSeekTurnCarriesNoAnthropicCredentialFromTheEnvironment)
+{
+    // A key exported in the user's shell would otherwise go out to DeepSeek's
+    // endpoint beside the DeepSeek token.
+    std::vector<std::string> inherited { "PATH=/bin", "ANTHROPIC_API_KEY=sk-ant-shell", "HOME=/h",
+                                         "CLAUDE_CODE_OAUTH_TOKEN=oauth-shell" };
+    TurnCommand turn;
+    turn.provider = "deepseek";
+    turn.anthropic_api_key = "sk-ant-stored";
+    EXPECT_EQ(turn_environment(inherited, turn), (std::vector<std::string> { "PATH=/bin", "HOME=/h" }));
+
+    turn.provider = "claude";
+    EXPECT_EQ(turn_environment(inherited, turn),
+              (std::vector<std::string> { "PATH=/bin", "HOME=/h", "CLAUDE_CODE_OAUTH_TOKEN=oauth-shell",
+                                          "ANTHROPIC_API_KEY=sk-ant-stored" }));
+    turn.anthropic_api_key = "";
+    EXPECT_EQ(turn_environment(inherited, turn), inherited);
+}
