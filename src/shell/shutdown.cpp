@@ -28,6 +28,12 @@ void wake_queue(const platform::QueueMap& queues, const std::string& name)
 void WrenfoldApp::_shutdown()
 {
     _stop = true;
+    // A chat turn still running would hold the exit up to its time limit and
+    // leave its claude child behind; it ends as a cancelled turn.
+    try {
+        claude_reset_session();
+    } catch (...) {
+    }
     bool saved = _save_settings();
     // The end signals go out even when the save failed: a full disk must not
     // leave the sync worker running after the application has gone.

@@ -219,6 +219,20 @@ TEST(ChatTurn, AResetStopsEveryRunningTurnNotOnlyTheLatest)
     }
 }
 
+TEST(ChatTurn, ShutdownEndsARunningTurnAndItsChild)
+{
+    AssistantFolders folders;
+    folders.install_fake_claude(Json::array({ { { "sleep", 60 }, { "stdout", "never" } } }));
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+
+    auto turn = std::async(std::launch::async, [&] { return send(bridge, Json::array({ "hi" })); });
+    folders.wait_for_calls(1);
+    app->_shutdown();
+    ASSERT_EQ(turn.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(turn.get(), Json::parse(R"({"ok": false, "cancelled": true, "error": "", "reply": ""})"));
+}
+
 TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
 {
     AssistantFolders folders;
