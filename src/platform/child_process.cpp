@@ -109,6 +109,10 @@ std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     posix_spawn_file_actions_adddup2(&spawn.m_actions, in_read.get(), 0);
     posix_spawn_file_actions_adddup2(&spawn.m_actions, out_write.get(), 1);
     posix_spawn_file_actions_adddup2(&spawn.m_actions, err_write.get(), 2);
+    // Not every descriptor of ours closes on exec (the browser host's sockets
+    // do not): a child that kept one would hold the port and the page's
+    // connections open for as long as it runs.
+    posix_spawn_file_actions_addclosefrom_np(&spawn.m_actions, 3);
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);

@@ -5,8 +5,11 @@
 #include "support/temp_dir.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace wrenfold::platform;
 using wrenfold::testing::TempDir;
@@ -113,6 +116,19 @@ TEST(ChildProcess, SurvivesAChildThatIgnoresItsInput)
     auto result = child->communicate(std::string(1 << 20, 'y'), 10s);  // the reader is gone: EPIPE, not SIGPIPE
     ASSERT_TRUE(result);
     EXPECT_EQ(result->exit_code, 0);
+}
+
+TEST(ChildProcess, KeepsOnlyItsThreeStreamsOfOurDescriptors)
+{
+    // The browser host's sockets are opened without close-on-exec; a chat
+    // turn that kept one would hold the port and the page's connection.
+    wrenfold::UniqueFd socket(::socket(AF_INET, SOCK_STREAM, 0));
+    ASSERT_TRUE(socket.valid());
+    std::string fd = std::to_string(socket.get());
+    auto result = run_process({ "sh", "-c", "[ -e /proc/$$/fd/" + fd + " ] && echo kept || echo closed; echo in >&2" },
+                              plain_environment(), 10s);
+    EXPECT_EQ(result.out, "closed\n");
+    EXPECT_EQ(result.err, "in\n");
 }
 
 TEST(RunProcess, ThrowsOnTimeOut)
