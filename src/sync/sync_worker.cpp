@@ -59,7 +59,8 @@ SyncWorker::Watched& SyncWorker::watched_for(const std::string& account_id)
 {
     auto& slot = m_watched[account_id];
     if (!slot)
-        slot = std::make_unique<Watched>(Watched { {}, {}, nullptr, nullptr, AccountWatch(m_settings.interval) });
+        slot = std::make_unique<Watched>(
+            Watched { {}, {}, nullptr, nullptr, AccountWatch(m_settings.interval, m_settings.catch_up) });
     return *slot;
 }
 
@@ -151,6 +152,7 @@ Clock::time_point SyncWorker::run_cycle(const std::vector<Account>& accounts, Cl
             add_traffic(m_traffic_of_dropped, it->second->meter->traffic());
         it = m_watched.erase(it);
     }
+    m_settings.catch_up = false;  // accounts added from now on were seen whole by the application
     Clock::time_point next = now + m_settings.interval;
     for (const auto& [id, watched] : m_watched)
         next = std::min(next, std::max(watched->watch.next_look(), now));

@@ -21,6 +21,9 @@ struct SyncSettings {
     std::chrono::seconds interval { 30 };
     std::string server_root;  // where each account's discovery begins
     TransportFactory make_transport;
+    // Started again after a crash: the accounts of the first cycle report
+    // every calendar, for the changes made while no worker watched.
+    bool catch_up { false };
 };
 
 // Watches every account of the account list: one PROPFIND on each calendar

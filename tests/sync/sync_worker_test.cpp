@@ -209,6 +209,25 @@ TEST_F(SyncWorkerTest, FailuresAreReportedOnceBackedOffAndRecoveryMarksEveryCale
     EXPECT_EQ(sent[0]["type"], "sync_error");
 }
 
+TEST_F(SyncWorkerTest, AWorkerStartedAgainReportsEveryCalendarOnceForWhatChangedMeanwhile)
+{
+    SyncWorker restarted({ 30s, kRoot, [this] { return std::make_unique<ServerTransport>(server); }, true }, reports);
+    restarted.run_cycle(accounts(), start);
+    auto sent = reports.get(0ms);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ((*sent)["urls"], Json({ kHome + "home/", kHome + "work/" }));
+    EXPECT_EQ((*sent)["list_changed_accounts"], Json::array());
+
+    restarted.run_cycle(accounts(), start + 30s);
+    EXPECT_FALSE(reports.get(0ms));
+    // An account added later was read whole by the application when it was added.
+    auto with_another = accounts();
+    with_another.push_back(with_another.front());
+    with_another.back().id = "acc2";
+    restarted.run_cycle(with_another, start + 60s);
+    EXPECT_FALSE(reports.get(0ms));
+}
+
 TEST(WatchableAccounts, NeedAnIdAnAppleIdAndAPassword)
 {
     Json document = Json::parse(R"({"accounts": [
