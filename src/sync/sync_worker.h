@@ -46,7 +46,7 @@ private:
 
     Watched& watched_for(const std::string& account_id);
     void ensure_engine(Watched& watched, const Account& account);
-    void look_at(const std::string& account_id, Watched& watched, Clock::time_point now);
+    void look_at(const std::string& account_id, Watched& watched, Clock::time_point now, Clock::time_point began);
     void report_failure(const std::string& account_id, Watched& watched, const std::string& error,
                         Clock::time_point now);
     bool send(const std::vector<Json>& messages);
