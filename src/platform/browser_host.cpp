@@ -1,7 +1,9 @@
 #include "platform/browser_host.h"
 
+#include "platform/page_files.h"
 #include "platform/platform_error.h"
 
+#include "core/atomic_store.h"
 #include "core/random.h"
 
 #include <httplib.h>
@@ -95,8 +97,16 @@ void BrowserHost::install_routes()
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    if (std::error_code error; std::filesystem::is_directory(m_page_directory, error))
-        m_server->set_mount_point("/", m_page_directory.string());
+    // The files of the page's folder, and nothing a link in it points at elsewhere.
+    m_server->Get(R"(/.+)", [this](const httplib::Request& request, httplib::Response& response) {
+        auto file = page_file_for(m_page_directory, request.target);
+        try {
+            if (file)
+                return response.set_content(read_file(*file), page_content_type(*file));
+        } catch (const std::exception&) {
+        }
+        response.status = 404;
+    });
 
     m_server->Post(R"(/api/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
         if (!tokens_match(request.get_header_value("X-Wrenfold-Token"), m_token))

@@ -27,8 +27,15 @@ bool open_in_default_browser(const std::string& url)
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // Nor our descriptors: a browser started now outlives us, and with the
+    // browser host's socket (which does not close on exec) it would keep the
+    // port taken.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    int spawned = ::posix_spawnp(&pid, "xdg-open", nullptr, &attributes, argv, environ);
+    int spawned = ::posix_spawnp(&pid, "xdg-open", &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0)
         return false;

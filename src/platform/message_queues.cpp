@@ -14,12 +14,16 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace wrenfold::platform {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Far beyond any message (those of the sync worker fit in PIPE_BUF).
+constexpr std::size_t kMaxLineBytes = 1 << 20;
 
 [[noreturn]] void throw_errno(const char* what)
 {
@@ -92,12 +96,23 @@ PipeQueue::PipeQueue(UniqueFd read_end, UniqueFd write_end)
 std::optional<Json> PipeQueue::next_buffered_line()
 {
     std::size_t newline;
-    while ((newline = m_buffer.find('\n')) != std::string::npos) {
+    while ((newline = m_buffer.find('\n', m_scanned)) != std::string::npos) {
         std::string line = m_buffer.substr(0, newline);
         m_buffer.erase(0, newline + 1);
+        m_scanned = 0;
+        if (std::exchange(m_dropping_line, false))
+            continue;
         Json value = Json::parse(line, nullptr, false);
         if (!value.is_discarded())
             return value;
+    }
+    // Each byte is looked at once, however long the line grows; a line that
+    // grows past any message is dropped rather than kept to its end.
+    m_scanned = m_buffer.size();
+    if (m_buffer.size() > kMaxLineBytes) {
+        m_buffer.clear();
+        m_scanned = 0;
+        m_dropping_line = true;
     }
     return std::nullopt;
 }
@@ -126,7 +141,7 @@ std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
         } else if (errno != EAGAIN && errno != EINTR) {
             throw_errno("reading a queue");
         }
-        if (Clock::now() >= deadline && m_buffer.find('\n') == std::string::npos)
+        if (Clock::now() >= deadline && m_buffer.find('\n', m_scanned) == std::string::npos)
             return std::nullopt;
     }
 }

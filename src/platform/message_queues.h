@@ -65,8 +65,8 @@ private:
 // A queue between processes: one JSON value per line on a pipe. A process may
 // hold the reading end, the writing end or both (the application holds both
 // ends of "get_receipt" so that it can wake its own reader). Lines that are
-// not JSON are skipped. A line of at most PIPE_BUF bytes arrives whole even
-// with several writers.
+// not JSON are skipped, and so are lines longer than a mebibyte. A line of at
+// most PIPE_BUF bytes arrives whole even with several writers.
 class PipeQueue final : public MessageQueue {
 public:
     PipeQueue(UniqueFd read_end, UniqueFd write_end);
@@ -85,6 +85,8 @@ private:
     UniqueFd m_write;
     std::mutex m_read_mutex;
     std::string m_buffer;
+    std::size_t m_scanned { 0 };     // bytes of m_buffer known to hold no newline
+    bool m_dropping_line { false };  // the rest of a line too long to keep
     std::mutex m_write_mutex;
 };
 

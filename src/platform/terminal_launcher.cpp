@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <system_error>
@@ -56,6 +57,10 @@ void start_detached(const std::vector<std::string>& argv, const std::vector<std:
     // it, only async-signal-safe calls are allowed.
     auto args = c_strings(argv);
     auto env = c_strings(environment);
+    sigset_t no_signals;
+    sigemptyset(&no_signals);
+    struct sigaction default_action { };
+    default_action.sa_handler = SIG_DFL;
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
         throw std::system_error(errno, std::generic_category(), "pipe");
@@ -69,6 +74,13 @@ void start_detached(const std::vector<std::string>& argv, const std::vector<std:
         ::setsid();
         pid_t grandchild = ::fork();
         if (grandchild == 0) {
+            // The terminal outlives us: it gets the signals a desktop start
+            // gives (Ctrl+C and a logout must reach it) and none of our
+            // descriptors; the report pipe already closes on exec.
+            for (int signal = 1; signal < NSIG; ++signal)
+                ::sigaction(signal, &default_action, nullptr);
+            ::sigprocmask(SIG_SETMASK, &no_signals, nullptr);
+            ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
             ::execve(args[0], args.data(), env.data());
             int error = errno;
             [[maybe_unused]] auto ignored = ::write(report[1], &error, sizeof error);

@@ -141,6 +141,8 @@ private:
         for (int fd : { handoff.end_event, handoff.end_queue, handoff.receipt_queue })
             ::fcntl(fd, F_SETFD, 0);
         ::setenv(sync::kWorkerMarker, sync::handoff_text(handoff).c_str(), 1);
+        if (m_last_restart)
+            ::setenv(sync::kWorkerRestartMarker, "1", 1);
         char name[] = "wrenfold";
         char* argv[] = { name, nullptr };
         // By its path, so that the worker is listed under the program's name;

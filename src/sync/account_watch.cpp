@@ -4,14 +4,15 @@
 
 namespace wrenfold::sync {
 
-AccountWatch::AccountWatch(std::chrono::seconds interval)
-    : m_interval(std::max(interval, std::chrono::seconds(1)))
+AccountWatch::AccountWatch(std::chrono::seconds interval, bool catch_up)
+    : m_interval(std::max(interval, std::chrono::seconds(1))),
+      m_catch_up(catch_up)
 {
 }
 
 Changes AccountWatch::changes_in(const CalendarStates& current) const
 {
-    if (m_failing) {
+    if (m_failing || (m_catch_up && !m_known)) {
         Changes recovered = m_known ? compare_states(*m_known, current) : Changes {};
         recovered.changed_urls.clear();
         for (const CalendarState& state : current)

@@ -15,7 +15,9 @@ using Clock = std::chrono::steady_clock;
 // asked for with Retry-After.
 class AccountWatch {
 public:
-    explicit AccountWatch(std::chrono::seconds interval);
+    // `catch_up`: what changed before the first look is unknown (a worker
+    // started again after a crash), so the first look reports every calendar.
+    explicit AccountWatch(std::chrono::seconds interval, bool catch_up = false);
 
     bool due(Clock::time_point now) const { return now >= m_next_look; }
     Clock::time_point next_look() const { return m_next_look; }
@@ -36,6 +38,7 @@ private:
     std::chrono::seconds m_interval;
     std::optional<CalendarStates> m_known;
     bool m_failing { false };
+    bool m_catch_up { false };
     int m_failures_in_a_row { 0 };
     Clock::time_point m_next_look {};
 };

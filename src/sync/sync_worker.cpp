@@ -18,6 +18,14 @@ bool is_watchable(const Account& account)
     return !account.id.empty() && !account.apple_id.empty() && !account.app_password.empty();
 }
 
+// `now` moved on by the whole seconds a look took since `began`: the next look
+// counts from the end of this one, so that a slow server is not asked again
+// the moment it has answered, nor the next account's look started late.
+Clock::time_point after_look(Clock::time_point now, Clock::time_point began)
+{
+    return now + std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
+}
+
 void add_traffic(TrafficCount& total, const TrafficCount& more)
 {
     total.requests += more.requests;
@@ -59,7 +67,8 @@ SyncWorker::Watched& SyncWorker::watched_for(const std::string& account_id)
 {
     auto& slot = m_watched[account_id];
     if (!slot)
-        slot = std::make_unique<Watched>(Watched { {}, {}, nullptr, nullptr, AccountWatch(m_settings.interval) });
+        slot = std::make_unique<Watched>(
+            Watched { {}, {}, nullptr, nullptr, AccountWatch(m_settings.interval, m_settings.catch_up) });
     return *slot;
 }
 
@@ -106,10 +115,12 @@ void SyncWorker::report_failure(const std::string& account_id, Watched& watched,
     }
 }
 
-void SyncWorker::look_at(const std::string& account_id, Watched& watched, Clock::time_point now)
+void SyncWorker::look_at(const std::string& account_id, Watched& watched, Clock::time_point now,
+                         Clock::time_point began)
 {
     watched.meter->clear_last_answer();
     CalendarStates current = calendar_states(watched.engine->discover());
+    now = after_look(now, began);
     Changes changes = watched.watch.changes_in(current);
     bool recovered = watched.watch.failing();
     // Unsent news is found again by the next look, since the state it came
@@ -135,11 +146,12 @@ Clock::time_point SyncWorker::run_cycle(const std::vector<Account>& accounts, Cl
         Watched& watched = watched_for(id);
         if (!watched.watch.due(now))
             continue;
+        auto began = Clock::now();
         try {
             ensure_engine(watched, account);
-            look_at(id, watched, now);
+            look_at(id, watched, now, began);
         } catch (const std::exception& error) {
-            report_failure(id, watched, error.what(), now);
+            report_failure(id, watched, error.what(), after_look(now, began));
         }
     }
     for (auto it = m_watched.begin(); it != m_watched.end();) {
@@ -151,6 +163,7 @@ Clock::time_point SyncWorker::run_cycle(const std::vector<Account>& accounts, Cl
             add_traffic(m_traffic_of_dropped, it->second->meter->traffic());
         it = m_watched.erase(it);
     }
+    m_settings.catch_up = false;  // accounts added from now on were seen whole by the application
     Clock::time_point next = now + m_settings.interval;
     for (const auto& [id, watched] : m_watched)
         next = std::min(next, std::max(watched->watch.next_look(), now));

@@ -21,6 +21,9 @@ struct SyncSettings {
     std::chrono::seconds interval { 30 };
     std::string server_root;  // where each account's discovery begins
     TransportFactory make_transport;
+    // Started again after a crash: the accounts of the first cycle report
+    // every calendar, for the changes made while no worker watched.
+    bool catch_up { false };
 };
 
 // Watches every account of the account list: one PROPFIND on each calendar
@@ -43,7 +46,7 @@ private:
 
     Watched& watched_for(const std::string& account_id);
     void ensure_engine(Watched& watched, const Account& account);
-    void look_at(const std::string& account_id, Watched& watched, Clock::time_point now);
+    void look_at(const std::string& account_id, Watched& watched, Clock::time_point now, Clock::time_point began);
     void report_failure(const std::string& account_id, Watched& watched, const std::string& error,
                         Clock::time_point now);
     bool send(const std::vector<Json>& messages);

@@ -206,7 +206,8 @@ int sync_worker_main(const std::string& handoff_value)
     const char* server = std::getenv("WRENFOLD_CALDAV_URL");
     SyncSettings settings { sync_interval_from(std::getenv("WRENFOLD_SYNC_INTERVAL")),
                             server && *server ? server : kDefaultServer,
-                            [] { return std::make_unique<caldav::CurlTransport>(); } };
+                            [] { return std::make_unique<caldav::CurlTransport>(); },
+                            std::getenv(kWorkerRestartMarker) != nullptr };
     std::filesystem::path accounts_file;
     try {
         accounts_file = AppPaths::for_this_process().data_directory / "accounts.json";

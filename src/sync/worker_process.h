@@ -13,6 +13,8 @@ namespace wrenfold::sync {
 // The environment variable that starts the program as the sync worker; its
 // value names the inherited descriptors of the shared mappings.
 inline constexpr const char* kWorkerMarker = "WRENFOLD_SYNC_WORKER";
+// Set for a worker started in place of one that died.
+inline constexpr const char* kWorkerRestartMarker = "WRENFOLD_SYNC_RESTARTED";
 
 struct WorkerHandoff {
     int end_event { -1 };      // eventfd of the "end" event

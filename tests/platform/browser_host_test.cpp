@@ -269,3 +269,20 @@ TEST_F(BrowserHostPage, ServesItsAssetsFromTheFolder)
     EXPECT_EQ(script->status, 200);
     EXPECT_EQ(script->body, "export {};");
 }
+
+TEST_F(BrowserHostPage, ServesNothingFromOutsideItsFolder)
+{
+    // A link in the folder that points elsewhere, as a package or a user may
+    // leave one, must not hand out what it points at.
+    wrenfold::testing::TempDir elsewhere;
+    wrenfold::testing::write_text(elsewhere / "accounts.json", "{\"app_password\": \"secret\"}");
+    std::filesystem::create_symlink(elsewhere / "accounts.json", folder / "linked.json");
+    std::filesystem::create_directory_symlink(elsewhere.path(), folder / "linked");
+    for (const char* path : { "/linked.json", "/linked/accounts.json", "/../accounts.json", "/%2e%2e/accounts.json" }) {
+        SCOPED_TRACE(path);
+        auto served = get(path);
+        ASSERT_TRUE(served);
+        EXPECT_EQ(served->status, 404);
+        EXPECT_EQ(served->body.find("secret"), std::string::npos);
+    }
+}

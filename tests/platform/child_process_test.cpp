@@ -5,8 +5,12 @@
 #include "support/temp_dir.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace wrenfold::platform;
 using wrenfold::testing::TempDir;
@@ -113,6 +117,46 @@ TEST(ChildProcess, SurvivesAChildThatIgnoresItsInput)
     auto result = child->communicate(std::string(1 << 20, 'y'), 10s);  // the reader is gone: EPIPE, not SIGPIPE
     ASSERT_TRUE(result);
     EXPECT_EQ(result->exit_code, 0);
+}
+
+TEST(ChildProcess, KeepsOnlyItsThreeStreamsOfOurDescriptors)
+{
+    // The browser host's sockets are opened without close-on-exec; a chat
+    // turn that kept one would hold the port and the page's connection.
+    wrenfold::UniqueFd socket(::socket(AF_INET, SOCK_STREAM, 0));
+    ASSERT_TRUE(socket.valid());
+    std::string fd = std::to_string(socket.get());
+    auto result = run_process({ "sh", "-c", "[ -e /proc/$$/fd/" + fd + " ] && echo kept || echo closed; echo in >&2" },
+                              plain_environment(), 10s);
+    EXPECT_EQ(result.out, "closed\n");
+    EXPECT_EQ(result.err, "in\n");
+}
+
+TEST(EndAllChildProcesses, EndsEveryRunningChildAndStartsNoMore)
+{
+    // This ends the process's children for good: done in a process of its own.
+    pid_t tester = ::fork();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        auto first = ChildProcess::start({ "sleep", "60" }, plain_environment());
+        auto second = ChildProcess::start({ "sh", "-c", "sleep 60; :" }, plain_environment());
+        end_all_child_processes();
+        bool ended = true;
+        for (auto* child : { first.get(), second.get() }) {
+            auto result = child->communicate({}, 5s);
+            ended = ended && result && result->exit_code == -SIGKILL;
+        }
+        bool refused = false;
+        try {
+            ChildProcess::start({ "true" }, plain_environment());
+        } catch (const std::system_error&) {
+            refused = true;
+        }
+        ::_exit(ended && refused ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(tester, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(RunProcess, ThrowsOnTimeOut)

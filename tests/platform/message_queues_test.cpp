@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
 using namespace std::chrono_literals;
 using namespace wrenfold;
 
@@ -83,6 +85,34 @@ TEST(PipeQueue, AFullPipeRefusesAtOnceAndLeavesOnlyWholeLines)
         ++taken;
     }
     EXPECT_EQ(taken, put);
+}
+
+TEST(PipeQueue, SkipsALineThatNeverEndsAndGoesOnWithTheNext)
+{
+    // A broken peer writing without end must cost neither all our memory
+    // nor minutes of reading before the next message.
+    QueueBetweenProcesses queue;
+    std::thread peer([&] {
+        std::string endless = "[\"" + std::string(64 << 20, 'x') + "\"]\n";
+        std::string next = "{\"type\":\"calendars_changed\"}\n";
+        auto give_up = std::chrono::steady_clock::now() + 40s;
+        for (const std::string* line : { &endless, &next }) {
+            for (std::size_t done = 0; done < line->size();) {
+                ssize_t wrote = ::write(queue.raw_write, line->data() + done, line->size() - done);
+                if (wrote > 0)
+                    done += static_cast<std::size_t>(wrote);
+                else if (std::chrono::steady_clock::now() > give_up)
+                    return;
+                else
+                    std::this_thread::sleep_for(1ms);
+            }
+        }
+    });
+    std::optional<Json> got;
+    for (int i = 0; i < 300 && !got; ++i)
+        got = queue.reader->get(100ms);
+    peer.join();
+    EXPECT_EQ(got, Json({ { "type", "calendars_changed" } }));
 }
 
 // A reading end whose writers are all gone.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Json = nlohmann::ordered_json;
@@ -122,6 +123,30 @@ TEST_F(ProgramTest, InterruptEndsCleanlyAndTheNextStartKeepsTheSettings)
 
     start_serving();
     EXPECT_EQ(initial_state()["language"], "zh-Hant");
+}
+
+TEST_F(ProgramTest, TerminateDuringAChatTurnEndsAtOnceAndTakesTheTurnAlong)
+{
+    // A Claude Code that never answers, and tells where it runs.
+    wrenfold::testing::write_text_with_mode(home / ".local/bin/claude",
+                                            "#!/bin/sh\necho $$ > \"$HOME/claude.pid.part\"\n"
+                                            "mv \"$HOME/claude.pid.part\" \"$HOME/claude.pid\"\nexec sleep 300\n",
+                                            std::filesystem::perms(0755));
+    start_serving();
+    std::thread turn(
+        [&] { wrenfold::testing::post_bridge_call(running_at, "claude_send", R"(["hello", "", null, 600])", 60s); });
+    for (int i = 0; i < 2000 && !std::filesystem::exists(home / "claude.pid"); ++i)
+        std::this_thread::sleep_for(10ms);
+    std::string claude_pid = read_text(home / "claude.pid");
+    ASSERT_FALSE(claude_pid.empty());
+
+    running->send_signal(SIGTERM);
+    auto status = running->wait(8s);
+    turn.join();
+    EXPECT_EQ(status, 0);
+    // Gone, or a zombie of init's at most.
+    std::string stat = read_text("/proc/" + std::to_string(std::stoi(claude_pid)) + "/stat");
+    EXPECT_TRUE(stat.empty() || stat.find(") Z") != std::string::npos) << stat;
 }
 
 TEST_F(ProgramTest, StartsFromTheStoredSettingsAndSavesAnUnknownLanguageAsEnglish)

@@ -204,6 +204,24 @@ TEST_F(SyncProgramTest, AKilledWorkerIsReplacedAndTerminationEndsEveryProcess)
     program.reset();
 }
 
+TEST_F(SyncProgramTest, AChangeMadeWhileNoWorkerWatchedArrivesAfterTheRestart)
+{
+    int worker = worker_pid();
+    ASSERT_NE(worker, 0);
+    // The worker hangs, a change is made, then the worker dies: no look of
+    // the old worker saw the change, and its replacement's first look
+    // finds it already there.
+    ::kill(worker, SIGSTOP);
+    Json start = call("get_runtime_state");
+    ASSERT_EQ(server->put_resource(home_calendar + "phone-3.ics", event_ics("phone-3", "While it hung")), 201);
+    ::kill(worker, SIGKILL);
+    EXPECT_TRUE(state_becomes(
+        [&](const Json& state) {
+            return state["refresh_token"] > start["refresh_token"] && status_of(state, home_calendar) == "ok";
+        },
+        8s));
+}
+
 TEST_F(SyncProgramTest, AKilledApplicationEndsTheWorkerAndTheLauncher)
 {
     int worker = worker_pid();

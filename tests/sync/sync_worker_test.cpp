@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 using namespace std::chrono_literals;
 using namespace wrenfold;
@@ -55,6 +56,7 @@ std::string calendar_response(const RecordedCalendar& calendar)
 struct RecordedServer {
     std::mutex lock;
     caldav::HttpResponse home_answer;
+    std::chrono::milliseconds home_delay { 0 };  // how long the calendar home takes to answer
     std::vector<caldav::HttpRequest> requests;
 
     void calendars(const std::vector<RecordedCalendar>& list)
@@ -83,8 +85,10 @@ struct RecordedServer {
                                kHome +
                                "</href></C:calendar-home-set></prop><status>HTTP/1.1 200 OK</status>"
                                "</propstat></response>");
-        if (request.url == kHome)
+        if (request.url == kHome) {
+            std::this_thread::sleep_for(home_delay);
             return home_answer;
+        }
         return { 404, {}, "" };
     }
 };
@@ -207,6 +211,45 @@ TEST_F(SyncWorkerTest, FailuresAreReportedOnceBackedOffAndRecoveryMarksEveryCale
     sent = cycle(780s);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0]["type"], "sync_error");
+}
+
+TEST_F(SyncWorkerTest, AWorkerStartedAgainReportsEveryCalendarOnceForWhatChangedMeanwhile)
+{
+    SyncWorker restarted({ 30s, kRoot, [this] { return std::make_unique<ServerTransport>(server); }, true }, reports);
+    restarted.run_cycle(accounts(), start);
+    auto sent = reports.get(0ms);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ((*sent)["urls"], Json({ kHome + "home/", kHome + "work/" }));
+    EXPECT_EQ((*sent)["list_changed_accounts"], Json::array());
+
+    restarted.run_cycle(accounts(), start + 30s);
+    EXPECT_FALSE(reports.get(0ms));
+    // An account added later was read whole by the application when it was added.
+    auto with_another = accounts();
+    with_another.push_back(with_another.front());
+    with_another.back().id = "acc2";
+    restarted.run_cycle(with_another, start + 60s);
+    EXPECT_FALSE(reports.get(0ms));
+}
+
+TEST_F(SyncWorkerTest, TheNextLookCountsFromTheEndOfASlowOne)
+{
+    // A server that takes a second or more must not be asked again the
+    // moment it has answered.
+    server->home_delay = 1100ms;
+    cycle(0s);
+    std::size_t asked = server->requests.size();
+    EXPECT_TRUE(cycle(30s).empty());
+    EXPECT_EQ(server->requests.size(), asked);
+    EXPECT_EQ(next, start + 31s);
+    cycle(31s);
+    EXPECT_EQ(server->requests.size(), asked + 1);
+
+    server->answer({ 500, {}, "" });
+    cycle(62s);  // fails after a second: the wait counts from then
+    asked = server->requests.size();
+    EXPECT_TRUE(cycle(92s).empty());
+    EXPECT_EQ(server->requests.size(), asked);
 }
 
 TEST(WatchableAccounts, NeedAnIdAnAppleIdAndAPassword)
