@@ -8,7 +8,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <set>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -68,19 +67,6 @@ ssize_t write_without_sigpipe(int fd, const char* data, std::size_t size)
     return written;
 }
 
-// The children that are running, for end_all_child_processes.
-struct RunningChildren {
-    std::mutex lock;
-    std::set<ChildProcess*> children;
-    bool ending { false };
-};
-
-RunningChildren& running_children()
-{
-    static RunningChildren running;
-    return running;
-}
-
 class SpawnAttributes {
 public:
     SpawnAttributes()
@@ -137,17 +123,13 @@ std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
 
     auto args = c_strings(argv);
     auto env = c_strings(environment);
-    std::shared_ptr<ChildProcess> child(new ChildProcess());
-    RunningChildren& running = running_children();
-    std::lock_guard registered(running.lock);
-    if (running.ending)
-        throw std::system_error(ECANCELED, std::generic_category(), program);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, program.c_str(), &spawn.m_actions, &spawn.m_attr, args.data(), env.data());
     if (rc != 0)
         throw std::system_error(rc, std::generic_category(), program);
+
+    std::shared_ptr<ChildProcess> child(new ChildProcess());
     child->m_pid = pid;
-    running.children.insert(child.get());
     child->m_stdin = std::move(in_write);
     child->m_stdout = std::move(out_read);
     child->m_stderr = std::move(err_read);
@@ -159,13 +141,6 @@ std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
 
 ChildProcess::~ChildProcess()
 {
-    {
-        RunningChildren& running = running_children();
-        std::lock_guard registered(running.lock);
-        running.children.erase(this);
-    }
-    if (m_pid < 0)
-        return;
     kill_tree();
     auto give_up = Clock::now() + std::chrono::seconds(5);
     while (!try_reap() && Clock::now() < give_up)
@@ -251,15 +226,6 @@ std::optional<ProcessResult> ChildProcess::communicate(std::string_view input, s
     }
     std::lock_guard guard(m_lock);
     return ProcessResult { m_exit_code, decode_utf8_replacing(m_out_bytes), decode_utf8_replacing(m_err_bytes) };
-}
-
-void end_all_child_processes()
-{
-    RunningChildren& running = running_children();
-    std::lock_guard registered(running.lock);
-    running.ending = true;
-    for (ChildProcess* child : running.children)
-        child->kill_tree();
 }
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,

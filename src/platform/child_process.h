@@ -71,11 +71,6 @@ private:
     int m_exit_code { 0 };
 };
 
-// For a program about to end: ends the whole group of every child still
-// running, and refuses to start any more (start then throws), so that
-// nothing it started outlives it and no call is left waiting on one.
-void end_all_child_processes();
-
 // Starts argv, feeds it no input and waits at most timeout for it. On expiry
 // the tree is killed, given two seconds to go, and ProcessTimeout is thrown.
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,

@@ -3,7 +3,6 @@
 #include "app/wrenfold_app.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
-#include "platform/child_process.h"
 #include "platform/single_instance.h"
 #include "platform/toolkit.h"
 #include "platform/tray_indicator.h"
@@ -46,7 +45,6 @@ void wait_for_end_signal()
 // The tray's quit: the process ends at once, whatever other threads are doing.
 void end_process_now(int status)
 {
-    platform::end_all_child_processes();
     std::cout.flush();
     std::fflush(nullptr);
     std::_Exit(status);
@@ -133,9 +131,9 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
     _start_poll_queue();
 
     wait_for_end_signal();
-    // A chat turn or an installer still running would hold its bridge call,
-    // and so the host's stop, until its time limit.
-    platform::end_all_child_processes();
+    // A chat turn still running would hold its bridge call, and so the
+    // host's stop, until its time limit.
+    claude_reset_session();
     if (options.instance)
         options.instance->stop_serving();
     host.stop();
@@ -184,7 +182,6 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
         });
 
     window->run_event_loop();
-    platform::end_all_child_processes();
 
     if (options.instance)
         options.instance->stop_serving();

@@ -132,33 +132,6 @@ TEST(ChildProcess, KeepsOnlyItsThreeStreamsOfOurDescriptors)
     EXPECT_EQ(result.err, "in\n");
 }
 
-TEST(EndAllChildProcesses, EndsEveryRunningChildAndStartsNoMore)
-{
-    // This ends the process's children for good: done in a process of its own.
-    pid_t tester = ::fork();
-    ASSERT_GE(tester, 0);
-    if (tester == 0) {
-        auto first = ChildProcess::start({ "sleep", "60" }, plain_environment());
-        auto second = ChildProcess::start({ "sh", "-c", "sleep 60; :" }, plain_environment());
-        end_all_child_processes();
-        bool ended = true;
-        for (auto* child : { first.get(), second.get() }) {
-            auto result = child->communicate({}, 5s);
-            ended = ended && result && result->exit_code == -SIGKILL;
-        }
-        bool refused = false;
-        try {
-            ChildProcess::start({ "true" }, plain_environment());
-        } catch (const std::system_error&) {
-            refused = true;
-        }
-        ::_exit(ended && refused ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(tester, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
 TEST(RunProcess, ThrowsOnTimeOut)
 {
     EXPECT_THROW(run_process({ "sleep", "30" }, plain_environment(), 200ms), ProcessTimeout);
