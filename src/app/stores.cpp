@@ -17,18 +17,6 @@ bool store_file_exists(const fs::path& path)
     return fs::is_regular_file(path, error);
 }
 
-// A store that cannot be read is replaced whole by the next save; its text,
-// the user's accounts or settings behind a stray comma, is kept beside it
-// ("<name>.unreadable", mode 0600) so that it can still be mended by hand.
-void keep_unreadable_store(const fs::path& path)
-{
-    try {
-        atomic_write_text(path.string() + ".unreadable", read_file(path));
-    } catch (const std::exception&) {
-        // Nothing more can be saved of it.
-    }
-}
-
 }  // namespace
 
 void WrenfoldApp::_load_accounts()
@@ -39,7 +27,7 @@ void WrenfoldApp::_load_accounts()
             loaded = accounts_from_store(parse_json(read_file(ACCOUNTS_FILE)));
         } catch (const std::exception& error) {
             log_line("load_accounts:", load_error_text(error));
-            keep_unreadable_store(ACCOUNTS_FILE);
+            keep_unreadable_copy(ACCOUNTS_FILE);
             loaded = Json::array();
         }
     }
@@ -71,7 +59,7 @@ void WrenfoldApp::_load_settings()
         });
     } catch (const std::exception& error) {
         log_line("load_settings:", load_error_text(error));
-        keep_unreadable_store(SETTINGS_FILE);
+        keep_unreadable_copy(SETTINGS_FILE);
     }
 }
 

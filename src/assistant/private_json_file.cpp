@@ -29,17 +29,12 @@ Json read_json_object_for_rewrite(const std::string& path)
     if (!platform::is_regular_file(path))
         return Json::object();
     try {
-        std::string text = read_file(path);
-        try {
-            Json value = parse_json(text);
-            if (value.is_object())
-                return value;
-        } catch (const std::exception&) {
-        }
-        atomic_write_text(path + ".unreadable", text);
+        Json value = read_json_file(path);
+        if (value.is_object())
+            return value;
     } catch (const std::exception&) {
-        // Nothing more can be saved of it.
     }
+    keep_unreadable_copy(path);
     return Json::object();
 }
 

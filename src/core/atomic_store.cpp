@@ -106,6 +106,14 @@ std::string read_file(const fs::path& path)
     return data;
 }
 
+void keep_unreadable_copy(const fs::path& path) noexcept
+{
+    try {
+        atomic_write_text(path.string() + ".unreadable", read_file(path));
+    } catch (...) {
+    }
+}
+
 std::string load_error_text(const std::exception& error)
 {
     std::string text = error.what();

@@ -26,6 +26,12 @@ void remove_stale_store_temps(const std::filesystem::path& directory);
 // Reads a whole file as bytes; throws std::system_error naming the file.
 std::string read_file(const std::filesystem::path& path);
 
+// Keeps the file at `path`, which could not be used and which the next write
+// replaces whole (a stray comma from a hand edit), beside it as
+// "<path>.unreadable" (mode 0600), so that it can still be mended by hand.
+// Never throws: when even that fails, nothing more can be saved of it.
+void keep_unreadable_copy(const std::filesystem::path& path) noexcept;
+
 // The text of an error met while loading a store, fit for a log line: the
 // parser quotes the last token it read ("; last read: '...'"), which may be
 // a password, so that quotation is left out.
