@@ -1,5 +1,7 @@
 #include "assistant/prompts.h"
 
+#include "core/unicode_text.h"
+
 #include <array>
 #include <cstdio>
 #include <vector>
@@ -26,33 +28,6 @@ std::string join(const std::vector<std::string>& parts, const std::string& separ
         joined += parts[i];
     }
     return joined;
-}
-
-// Names come from the server, and a shared calendar is named by someone
-// else: each stays on its own line of the block, so that none can pass for
-// a line of instructions. Control characters and the Unicode line and
-// paragraph separators become spaces.
-std::string on_one_line(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if (byte < 0x20 || byte == 0x7F) {
-            out += ' ';
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            out += ' ';
-            i += 1;
-        } else if (byte == 0xE2 && next == 0x80 && i + 2 < text.size() &&
-                   (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-            out += ' ';
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 std::string time_line(const std::tm& now, const std::string& zone)
@@ -111,6 +86,9 @@ std::string calendar_context_block(const std::tm& now, const std::vector<Account
     std::string zone(kDefaultHomeTzid);
     if (!accounts.empty() && !accounts.front().home_tzid.empty())
         zone = accounts.front().home_tzid;
+    // Names come from the server, and a shared calendar is named by someone
+    // else: each stays on its own line of the block, so that none can pass
+    // for a line of instructions.
     std::vector<std::string> lines { time_line(now, on_one_line(zone)) };
 
     bool multi = accounts.size() >= 2;

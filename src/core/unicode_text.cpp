@@ -109,20 +109,57 @@ bool equal_ignoring_case(std::string_view a, std::string_view b)
     return a == b || fold_case(a) == fold_case(b);
 }
 
+namespace {
+
+// The bytes of the control character that starts at text[i], 0 when none
+// does: U+0000-U+001F, U+007F, and the C1 controls U+0080-U+009F (C2 80 to C2 9F).
+std::size_t control_character_at(std::string_view text, std::size_t i)
+{
+    auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F)
+        return 1;
+    if (byte == 0xC2 && i + 1 < text.size()) {
+        auto next = static_cast<unsigned char>(text[i + 1]);
+        if (next >= 0x80 && next <= 0x9F)
+            return 2;
+    }
+    return 0;
+}
+
+// The bytes of U+2028 or U+2029 (E2 80 A8, E2 80 A9) at text[i], 0 when neither is there.
+std::size_t line_separator_at(std::string_view text, std::size_t i)
+{
+    bool separator = text.substr(i, 3) == "\xE2\x80\xA8" || text.substr(i, 3) == "\xE2\x80\xA9";
+    return separator ? 3 : 0;
+}
+
+}  // namespace
+
 bool has_control_characters(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F)
+        if (control_character_at(text, i) > 0)
             return true;
-        // C1 controls are U+0080-U+009F, encoded C2 80 to C2 9F.
-        if (byte == 0xC2 && i + 1 < text.size()) {
-            auto next = static_cast<unsigned char>(text[i + 1]);
-            if (next >= 0x80 && next <= 0x9F)
-                return true;
-        }
     }
     return false;
+}
+
+std::string on_one_line(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t breaking = control_character_at(text, i);
+        if (breaking == 0)
+            breaking = line_separator_at(text, i);
+        if (breaking > 0) {
+            out += ' ';
+            i += breaking;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 }  // namespace wrenfold

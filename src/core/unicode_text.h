@@ -31,4 +31,8 @@ bool equal_ignoring_case(std::string_view a, std::string_view b);
 // variable or a command line, where a line break starts something new.
 bool has_control_characters(std::string_view text);
 
+// The text with every control character and the Unicode line and paragraph
+// separators (U+2028, U+2029) replaced by a space, so that it stays on one line.
+std::string on_one_line(std::string_view text);
+
 }  // namespace wrenfold

@@ -68,3 +68,10 @@ TEST(UnicodeText, TextWithoutControlCharactersPasses)
     EXPECT_FALSE(has_control_characters("sk-ant-é金鑰\u00a0"));
     EXPECT_FALSE(has_control_characters(""));
 }
+
+TEST(UnicodeText, OnOneLineTurnsEveryLineBreakIntoOneSpace)
+{
+    EXPECT_EQ(on_one_line("a\r\nb\u0085c\u2028d\u2029e\x7f"), "a  b c d e ");
+    EXPECT_EQ(on_one_line("金鑰\u00a0é\u2027"), "金鑰\u00a0é\u2027");  // U+2027 is no separator
+    EXPECT_EQ(on_one_line("\xE2\x80"), "\xE2\x80");                    // a separator cut short stays as it is
+}
