@@ -565,16 +565,7 @@ void change_series_kind(icalcomponent* calendar, icalcomponent* master, const Sp
 {
     icaltimezone* old_zone = series_zone(current, context);
     icalproperty* dtstart = icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY);
-    const icaltimetype day = day_in(current.start, old_zone, context.home);
-    if (wanted.is_date) {
-        write_time(dtstart, day, dtstart, calendar, context);
-    } else {
-        icaltimetype start = wanted;
-        start.year = day.year;
-        start.month = day.month;
-        start.day = day.day;
-        write_time(dtstart, start, nullptr, calendar, context);
-    }
+    write_time(dtstart, in_kind_of(current.start, wanted, old_zone, context.home), nullptr, calendar, context);
     remove_all(master, ICAL_DTEND_PROPERTY);
     remove_all(master, ICAL_DURATION_PROPERTY);
     const icaltimetype new_start = read_time(dtstart, calendar, context.home);
