@@ -397,9 +397,14 @@ std::vector<EventRecord> ICloudCalDAV::list_events(const std::string& calendar_u
     return events;
 }
 
+HttpResponse ICloudCalDAV::get(const Url& url)
+{
+    return send({ "GET", to_string(url), { { "Accept", "text/calendar" } }, "", std::nullopt });
+}
+
 ICloudCalDAV::Stored ICloudCalDAV::fetch(const Url& url)
 {
-    HttpResponse response = send({ "GET", to_string(url), { { "Accept", "text/calendar" } }, "", std::nullopt });
+    HttpResponse response = get(url);
     if (response.status != 200)
         fail_status("GET", response.status);
     std::string etag = response.header("etag");
@@ -467,7 +472,7 @@ void ICloudCalDAV::remove(const Url& url, const std::string& etag)
 std::optional<bool> ICloudCalDAV::exists(const Url& url)
 {
     try {
-        HttpResponse response = send({ "GET", to_string(url), { { "Accept", "text/calendar" } }, "", std::nullopt });
+        HttpResponse response = get(url);
         if (response.status == 200)
             return true;
         if (response.status == 404 || response.status == 410)

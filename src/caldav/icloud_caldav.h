@@ -67,6 +67,8 @@ private:
     std::string put(const Url& url, const std::string& ics, const std::string& condition_header,
                     const std::string& condition);
     void remove(const Url& url, const std::string& etag);
+    // The GET of one calendar object, whatever its status.
+    HttpResponse get(const Url& url);
     // Whether the resource is there; nothing when the server does not tell.
     std::optional<bool> exists(const Url& url);
 
