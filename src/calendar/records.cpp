@@ -16,6 +16,20 @@ bool flag_of(const Json& object, const char* key, bool fallback)
     return found == object.end() ? fallback : truthy(*found);
 }
 
+// The records read from the objects among the elements of `list`; anything
+// but a list holds none.
+template <typename Record> std::vector<Record> parse_objects(const Json& list, Record (*parse)(const Json&))
+{
+    std::vector<Record> records;
+    if (!list.is_array())
+        return records;
+    for (const Json& element : list) {
+        if (element.is_object())
+            records.push_back(parse(element));
+    }
+    return records;
+}
+
 }  // namespace
 
 Calendar calendar_from_discovery(const caldav::DiscoveredCalendar& discovered)
@@ -56,14 +70,7 @@ Calendar parse_calendar(const Json& object)
 
 std::vector<Calendar> parse_calendars(const Json& list)
 {
-    std::vector<Calendar> calendars;
-    if (!list.is_array())
-        return calendars;
-    for (const Json& element : list) {
-        if (element.is_object())
-            calendars.push_back(parse_calendar(element));
-    }
-    return calendars;
+    return parse_objects(list, parse_calendar);
 }
 
 Account parse_account(const Json& object)
@@ -86,14 +93,7 @@ Account parse_account(const Json& object)
 
 std::vector<Account> parse_accounts(const Json& list)
 {
-    std::vector<Account> accounts;
-    if (!list.is_array())
-        return accounts;
-    for (const Json& element : list) {
-        if (element.is_object())
-            accounts.push_back(parse_account(element));
-    }
-    return accounts;
+    return parse_objects(list, parse_account);
 }
 
 std::vector<Json> calendar_records(const std::vector<Calendar>& calendars)
