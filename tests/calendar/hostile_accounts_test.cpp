@@ -13,10 +13,6 @@ using wrenfold::testing::calendars;
 using wrenfold::testing::call;
 using wrenfold::testing::FakeApp;
 
-namespace {
-
-}  // namespace
-
 TEST(HostileAccounts, UnicodeBlanksAreTrimmedAndLetterCaseFoldedBeyondAscii)
 {
     FakeApp fake;
