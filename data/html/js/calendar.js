@@ -1,6 +1,7 @@
 // The calendar itself: FullCalendar's month, week, day and agenda views over
 // the events of the visible range, fetched once with the hidden calendars
 // included so that showing or hiding a calendar needs no request.
+import { focusKeyed } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
 import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
@@ -131,7 +132,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function decorate(info) {
-    if (info.event.id) info.el.dataset.eventKey = info.event.id;
+    if (info.event.id) info.el.dataset.focusKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
     const parts = [record.summary || t("untitled")];
@@ -153,7 +154,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const key = focusedKey;
     focusedKey = null;
     if (!key || (document.activeElement && document.activeElement !== document.body)) return;
-    [...element.querySelectorAll(".fc-event[data-event-key]")].find((node) => node.dataset.eventKey === key)?.focus();
+    focusKeyed(element, key);
   }
 
   function datesSet(info) {

@@ -28,6 +28,10 @@ export function replaceKeepingFocus(container, ...children) {
   const active = document.activeElement;
   const key = active && container.contains(active) ? active.dataset.focusKey : undefined;
   container.replaceChildren(...children);
-  if (key === undefined) return;
+  if (key !== undefined) focusKeyed(container, key);
+}
+
+// Focuses the first element in `container` whose data-focus-key is `key`.
+export function focusKeyed(container, key) {
   [...container.querySelectorAll("[data-focus-key]")].find((node) => node.dataset.focusKey === key)?.focus();
 }
