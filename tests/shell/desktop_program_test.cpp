@@ -158,7 +158,7 @@ TEST_F(DesktopProgramWithoutDisplay, OnlyWebAndMailLinksAreHandedToTheDesktopWit
     start_serving();
     const std::pair<const char*, bool> links[] = {
         { "https://example.org/a?b=1", true },
-        { "mailto:someone@example.org", true },
+        { "mailto:someone@example.org?attach=/etc/passwd", true },
         { "javascript:alert(1)", false },
         { "file:///etc/passwd", false },
         { "", false },
