@@ -111,6 +111,8 @@ void BrowserHost::install_routes()
     m_server->Post(R"(/api/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
         if (!tokens_match(request.get_header_value("X-Wrenfold-Token"), m_token))
             return send_json(response, 403, { { "error", "forbidden" } });
+        if (m_first_token_use)
+            std::call_once(m_token_used, m_first_token_use);
         const std::string method = request.matches[1];
         if (method.starts_with("_") || !m_bridge.has_method(method))
             return send_json(response, 404, { { "error", "no such method" } });
@@ -127,6 +129,11 @@ void BrowserHost::install_routes()
             return send_json(response, 404, { { "error", "no such method" } });
         }
     });
+}
+
+void BrowserHost::on_first_token_use(std::function<void()> first_use)
+{
+    m_first_token_use = std::move(first_use);
 }
 
 void BrowserHost::start(int port)

@@ -3,7 +3,9 @@
 #include "core/bridge_call.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -33,6 +35,9 @@ public:
     // threads. Throws when the port cannot be bound.
     void start(int port);
     void stop();
+    // Runs `first_use` once, on the thread of the first call that carries the
+    // token (the browser has the address by then). Set before `start`.
+    void on_first_token_use(std::function<void()> first_use);
 
     int port() const { return m_port; }
     const std::string& token() const { return m_token; }
@@ -46,6 +51,8 @@ private:
     std::filesystem::path m_page_directory;
     BridgeTarget& m_bridge;
     std::string m_token;
+    std::function<void()> m_first_token_use;
+    std::once_flag m_token_used;
     int m_port { 0 };
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_listener;
