@@ -155,18 +155,14 @@ long peak_resident_kb(int pid)
     return -1;
 }
 
-// The processes whose parent is `pid`.
-std::vector<int> children_of(int pid)
+// `pid` and its children.
+std::vector<int> with_children(int pid)
 {
-    std::vector<int> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream status(entry.path() / "status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.starts_with("PPid:") && std::stoi(line.substr(5)) == pid)
-                children.push_back(std::stoi(entry.path().filename().string()));
-    }
-    return children;
+    std::vector<int> processes { pid };
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    for (int child = 0; children >> child;)
+        processes.push_back(child);
+    return processes;
 }
 
 }  // namespace
@@ -177,14 +173,12 @@ TEST(HostileServer, AnEntityBombAndAnInflatingBodyFailTheAccountCheckWithMemoryB
     const std::string inflating = multistatus_answer(gzipped_zeros(256u << 20), "Content-Encoding: gzip\r\n");
     ASSERT_LT(inflating.size(), 1u << 20);
     const std::string bomb_user = basic_authorization("bomb@example.com", "pw");
-    CannedServer server([&](const std::string& head) {
-        return head.find(bomb_user) != std::string::npos ? bomb : inflating;
-    });
+    CannedServer server(
+        [&](const std::string& head) { return head.find(bomb_user) != std::string::npos ? bomb : inflating; });
     TempDir home;
-    RunningProgram program(WRENFOLD_BINARY, { "--browser", "--no-open" },
-                           { { "HOME", home.path().string() },
-                             { "XDG_DATA_HOME", "" },
-                             { "WRENFOLD_CALDAV_URL", server.root() } });
+    RunningProgram program(
+        WRENFOLD_BINARY, { "--browser", "--no-open" },
+        { { "HOME", home.path().string() }, { "XDG_DATA_HOME", "" }, { "WRENFOLD_CALDAV_URL", server.root() } });
     auto address = wrenfold::testing::read_address(program, 20s);
     ASSERT_TRUE(address);
 
@@ -194,15 +188,15 @@ TEST(HostileServer, AnEntityBombAndAnInflatingBodyFailTheAccountCheckWithMemoryB
     };
     for (auto [user, why] : refused) {
         SCOPED_TRACE(user);
-        auto response = wrenfold::testing::post_bridge_call(*address, "add_account", Json::array({ user, "pw" }).dump(),
-                                                            60s);
+        auto response =
+            wrenfold::testing::post_bridge_call(*address, "add_account", Json::array({ user, "pw" }).dump(), 60s);
         ASSERT_TRUE(response);
         Json answer = Json::parse(response->body)["result"];
         EXPECT_EQ(answer["ok"], false) << answer;
         EXPECT_NE(answer.value("error", "").find(why), std::string::npos) << answer;
     }
-    auto processes = children_of(program.pid());
-    processes.push_back(program.pid());
+    auto processes = with_children(program.pid());
+    EXPECT_EQ(processes.size(), 3u) << "the launcher, the application and the sync worker";
     for (int pid : processes) {
         long peak = peak_resident_kb(pid);
         EXPECT_GT(peak, 0) << pid;
