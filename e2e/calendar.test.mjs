@@ -69,6 +69,9 @@ before(async () => {
   await radicale.put(calendars.work + "xss.ics", ics(
     "BEGIN:VEVENT", "UID:xss", stamp, "DTSTART:20270108T090000", "DTEND:20270108T093000",
     "SUMMARY:<img src=x onerror=alert(1)>", "END:VEVENT"));
+  await radicale.put(calendars.work + "bidi.ics", ics(
+    "BEGIN:VEVENT", "UID:bidi", stamp, "DTSTART:20270128T090000", "DTEND:20270128T093000",
+    "SUMMARY:Invoice \u202Efdp.exe", "END:VEVENT"));
   await radicale.put(calendars.family + "dinner.ics", ics(
     "BEGIN:VEVENT", "UID:dinner", stamp, "DTSTART:20270106T190000", "DTEND:20270106T210000",
     "SUMMARY:晚餐 Dinner", "LOCATION:台北", "END:VEVENT"));
@@ -161,6 +164,23 @@ test("a title made of markup is shown as text and runs nothing", async () => {
   await event.click();
   const dialog = page.getByRole("dialog", { name: "Edit event" });
   assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "<img src=x onerror=alert(1)>");
+  await dialog.getByRole("button", { name: "Cancel" }).click();
+  assert.deepEqual(page.problems, []);
+});
+
+test("text with bidi controls is isolated in the calendar, the sidebar and the editor", async () => {
+  await showMonth(page, 2027, 1);
+  await waitForTitle(page, "Invoice \u202Efdp.exe");
+  const isolation = (locator) => locator.evaluate((node) => getComputedStyle(node).unicodeBidi);
+  const title = page.locator('td[data-date="2027-01-28"] .fc-event-title');
+  assert.equal(await isolation(title), "isolate");
+  assert.equal(await isolation(page.locator(".calendar-name").first()), "isolate");
+  await screenshot(page, "bidi-title-isolated");
+  await title.click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  const input = dialog.getByLabel("Title", { exact: true });
+  assert.equal(await input.inputValue(), "Invoice \u202Efdp.exe");
+  assert.equal(await isolation(input), "isolate");
   await dialog.getByRole("button", { name: "Cancel" }).click();
   assert.deepEqual(page.problems, []);
 });

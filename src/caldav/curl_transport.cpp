@@ -10,7 +10,11 @@
 namespace wrenfold::caldav {
 namespace {
 
-constexpr size_t kMaxBodyBytes = 256u * 1024u * 1024u;
+// Counted on the decoded bytes as they arrive, so that a small compressed
+// answer cannot inflate without bound. The largest honest answers, a range
+// query over a calendar with thousands of repeating series, come to a few MB;
+// the sync worker and an event query fetch up to 8 calendars at once.
+constexpr size_t kMaxBodyBytes = 16u * 1024u * 1024u;
 
 void global_init_once()
 {

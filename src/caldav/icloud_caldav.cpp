@@ -47,6 +47,23 @@ std::string resource_name(const std::string& uid)
     return (plain ? uid : new_uuid()) + ".ics";
 }
 
+bool is_icloud_host(const std::string& host)
+{
+    return host == "icloud.com" || host.ends_with(".icloud.com");
+}
+
+// Where discovery may lead from the root, before the account's password goes
+// there: from iCloud, to iCloud's own https hosts only; from any other server
+// (a test server on loopback), nowhere beyond the root's own origin.
+void check_discovered(const Url& root, const Url& found, const char* what)
+{
+    bool allowed = is_icloud_host(root.host) ? found.scheme == "https" && is_icloud_host(found.host)
+                                             : origin_of(found) == origin_of(root);
+    if (!allowed)
+        throw CalDavError(std::string("discovery failed: the ") + what + " lies on " + found.host +
+                          ", which is not a server of this account");
+}
+
 Url collection(Url url)
 {
     if (url.path.empty() || url.path.back() != '/')
@@ -223,12 +240,11 @@ ICloudCalDAV::Home ICloudCalDAV::home()
     auto principal = resolve_href(m_root, principal_href);
     if (!principal)
         throw CalDavError("discovery failed: invalid principal address");
+    check_discovered(m_root, *principal, "principal");
     {
         std::lock_guard lock(m_state_lock);
         m_origins.insert(origin_of(*principal));
     }
-    if (principal->scheme != "https" && !is_loopback_host(principal->host))
-        throw CalDavError("discovery failed: the principal lies on plain http at " + principal->host);
     std::string home_href =
         first_href(propfind(*principal, 0, { { kCalDavNs, "calendar-home-set" } }), kCalDavNs, "calendar-home-set");
     if (home_href.empty())
@@ -236,6 +252,7 @@ ICloudCalDAV::Home ICloudCalDAV::home()
     auto calendars = resolve_href(*principal, home_href);
     if (!calendars)
         throw CalDavError("discovery failed: invalid calendar home address");
+    check_discovered(m_root, *calendars, "calendar home");
     std::lock_guard lock(m_state_lock);
     m_origins.insert(origin_of(*calendars));
     m_home = Home { *principal, collection(*calendars) };

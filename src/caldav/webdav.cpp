@@ -20,6 +20,10 @@ struct DocDeleter {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 
+struct ParserDeleter {
+    void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+
 std::string as_text(const xmlChar* text)
 {
     return text ? reinterpret_cast<const char*>(text) : "";
@@ -38,6 +42,46 @@ bool is(const xmlNode* node, const char* ns, const char* name)
     return node->type == XML_ELEMENT_NODE && node->ns && as_text(node->ns->href) == ns && as_text(node->name) == name;
 }
 
+// The attribute's own text, without expanding any entity reference in it.
+std::string attribute_text(const xmlAttr* attr)
+{
+    std::string text;
+    for (const xmlNode* part = attr->children; part; part = part->next)
+        if (part->type == XML_TEXT_NODE)
+            text += as_text(part->content);
+    return text;
+}
+
+// A document type is where entities are declared, and entities are how a
+// small answer grows into gigabytes: a server answer has no use for either.
+void refuse_document_type(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+{
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    *static_cast<bool*>(parser->_private) = true;
+    xmlStopParser(parser);
+}
+
+std::unique_ptr<xmlDoc, DocDeleter> read_untrusted_xml(const std::string& body)
+{
+    std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
+    if (!parser)
+        throw CalDavError("malformed server answer: out of memory");
+    bool has_document_type = false;
+    parser->_private = &has_document_type;
+    parser->sax->internalSubset = refuse_document_type;
+    parser->sax->externalSubset = refuse_document_type;
+    // No network, no DTD loading, no entity substitution, and libxml2's own
+    // limits on sizes and depth kept (no XML_PARSE_HUGE).
+    std::unique_ptr<xmlDoc, DocDeleter> doc(
+        xmlCtxtReadMemory(parser.get(), body.data(), static_cast<int>(body.size()), "multistatus.xml", nullptr,
+                          XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (has_document_type)
+        throw CalDavError("malformed server answer: a document type or entity declaration is not accepted");
+    if (!doc)
+        throw CalDavError("malformed server answer: not XML");
+    return doc;
+}
+
 XmlElement copy_element(const xmlNode* node, int depth)
 {
     if (depth > kMaxDepth)
@@ -45,11 +89,8 @@ XmlElement copy_element(const xmlNode* node, int depth)
     XmlElement element;
     element.ns = node->ns ? as_text(node->ns->href) : "";
     element.name = as_text(node->name);
-    for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
-        xmlChar* value = xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attr));
-        element.attributes.emplace_back(as_text(attr->name), as_text(value));
-        xmlFree(value);
-    }
+    for (const xmlAttr* attr = node->properties; attr; attr = attr->next)
+        element.attributes.emplace_back(as_text(attr->name), attribute_text(attr));
     for (const xmlNode* child = node->children; child; child = child->next) {
         if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE)
             element.text += as_text(child->content);
@@ -168,13 +209,7 @@ std::vector<DavResponse> parse_multistatus(const std::string& body)
     (void)parser_ready;
     if (body.size() > INT_MAX)
         throw CalDavError("malformed server answer: too large");
-    // No network access, no entity expansion, no DTD loading: server answers
-    // are untrusted.
-    std::unique_ptr<xmlDoc, DocDeleter> doc(
-        xmlReadMemory(body.data(), static_cast<int>(body.size()), "multistatus.xml", nullptr,
-                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
-    if (!doc)
-        throw CalDavError("malformed server answer: not XML");
+    auto doc = read_untrusted_xml(body);
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (!root || !is(root, kDavNs, "multistatus"))
         throw CalDavError("malformed server answer: no multistatus");

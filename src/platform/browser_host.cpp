@@ -1,5 +1,6 @@
 #include "platform/browser_host.h"
 
+#include "platform/connection_watch.h"
 #include "platform/page_files.h"
 #include "platform/platform_error.h"
 
@@ -25,6 +26,9 @@ constexpr std::size_t kMaxRequestBody = 16 * 1024 * 1024;
 // the page's polling is always answered at once.
 constexpr std::size_t kWorkerThreads = 64;
 constexpr time_t kKeepAliveSeconds = 5;
+// A request's head and body come within 10 s of its connection (or of the
+// last answer on it), and at most half the workers wait for requests at once.
+constexpr ConnectionWatch::Limits kWaitingLimits { std::chrono::seconds(10), kWorkerThreads / 2 };
 
 bool is_page_request(const httplib::Request& request)
 {
@@ -37,6 +41,29 @@ void send_json(httplib::Response& response, int status, const Json& body)
     response.status = status;
     response.set_content(dump_compact(body), "application/json; charset=utf-8");
 }
+
+std::string peer_of(const httplib::Request& request)
+{
+    return request.remote_addr + ":" + std::to_string(request.remote_port);
+}
+
+// Marks a connection busy while a whole request it sent is answered.
+class Answering {
+public:
+    Answering(ConnectionWatch& watch, std::string peer)
+        : m_watch(watch),
+          m_peer(std::move(peer))
+    {
+        m_watch.request_started(m_peer);
+    }
+    ~Answering() { m_watch.request_ended(m_peer); }
+    Answering(const Answering&) = delete;
+    Answering& operator=(const Answering&) = delete;
+
+private:
+    ConnectionWatch& m_watch;
+    std::string m_peer;
+};
 
 void add_safety_headers(httplib::Response& response)
 {
@@ -86,6 +113,7 @@ void BrowserHost::install_routes()
     // Runs before the page's folder is looked at, so the page itself is always
     // the copy read at start, whatever the folder holds now.
     m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        Answering answering(*m_watch, peer_of(request));
         add_safety_headers(response);
         if (!is_own_host_header(request.get_header_value("Host"), m_port)) {
             send_json(response, 403, { { "error", "forbidden" } });
@@ -99,6 +127,7 @@ void BrowserHost::install_routes()
     });
     // The files of the page's folder, and nothing a link in it points at elsewhere.
     m_server->Get(R"(/.+)", [this](const httplib::Request& request, httplib::Response& response) {
+        Answering answering(*m_watch, peer_of(request));
         auto file = page_file_for(m_page_directory, request.target);
         try {
             if (file)
@@ -109,8 +138,11 @@ void BrowserHost::install_routes()
     });
 
     m_server->Post(R"(/api/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
+        Answering answering(*m_watch, peer_of(request));
         if (!tokens_match(request.get_header_value("X-Wrenfold-Token"), m_token))
             return send_json(response, 403, { { "error", "forbidden" } });
+        if (m_first_token_use)
+            std::call_once(m_token_used, m_first_token_use);
         const std::string method = request.matches[1];
         if (method.starts_with("_") || !m_bridge.has_method(method))
             return send_json(response, 404, { { "error", "no such method" } });
@@ -129,6 +161,11 @@ void BrowserHost::install_routes()
     });
 }
 
+void BrowserHost::on_first_token_use(std::function<void()> first_use)
+{
+    m_first_token_use = std::move(first_use);
+}
+
 void BrowserHost::start(int port)
 {
     if (port == 0) {
@@ -140,6 +177,7 @@ void BrowserHost::start(int port)
             throw PlatformError("cannot bind 127.0.0.1:" + std::to_string(port));
         m_port = port;
     }
+    m_watch = std::make_unique<ConnectionWatch>(m_port, kWaitingLimits);
     m_listener = std::thread([this] { m_server->listen_after_bind(); });
 }
 
@@ -149,6 +187,7 @@ void BrowserHost::stop()
         m_server->stop();
     if (m_listener.joinable())
         m_listener.join();
+    m_watch.reset();
 }
 
 std::string BrowserHost::address() const

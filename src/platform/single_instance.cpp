@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace wrenfold::platform {
@@ -22,15 +25,57 @@ using namespace std::chrono_literals;
 
 namespace {
 
-sockaddr_un socket_address(const fs::path& data_directory, socklen_t& length)
+std::string directory_key(const fs::path& data_directory)
+{
+    std::error_code ignored;
+    std::string path = fs::weakly_canonical(fs::absolute(data_directory, ignored), ignored).string();
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// A folder of this user's that no one else can enter: made 0700 when missing,
+// taken as it is only when it is a real folder (no link) of ours with no
+// rights for anyone else.
+bool make_private_folder(const fs::path& folder)
+{
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info { };
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+        (info.st_mode & 077) == 0;
+}
+
+// The socket's address through an open descriptor of its folder, so that a
+// long folder path still fits in sun_path.
+sockaddr_un socket_address(int folder_fd, const std::string& name, socklen_t& length)
 {
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
-    std::string name = instance_socket_name(data_directory);
-    // Abstract namespace: a leading NUL, then the name.
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    std::string path = "/proc/self/fd/" + std::to_string(folder_fd) + "/" + name;
+    std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path - 1));
+    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
     return address;
+}
+
+std::string socket_file_name(const fs::path& data_directory)
+{
+    return "instance-" + directory_key(data_directory) + ".sock";
+}
+
+std::string lock_file_name(const fs::path& data_directory)
+{
+    return "instance-" + directory_key(data_directory) + ".lock";
+}
+
+UniqueFd open_folder(const fs::path& folder)
+{
+    return UniqueFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool peer_is_same_user(int fd)
@@ -75,34 +120,47 @@ std::optional<std::string> read_line(int fd, std::chrono::milliseconds limit)
 
 }  // namespace
 
-std::string instance_socket_name(const fs::path& data_directory)
+fs::path instance_folder(const fs::path& data_directory)
 {
-    std::error_code ignored;
-    std::string path = fs::weakly_canonical(fs::absolute(data_directory, ignored), ignored).string();
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime == '/') {
+        fs::path folder = fs::path(runtime) / "wrenfold";
+        if (make_private_folder(folder))
+            return folder;
     }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return "wrenfold/" + std::to_string(::getuid()) + "/" + text;
+    std::error_code ignored;
+    fs::create_directories(data_directory, ignored);
+    fs::permissions(data_directory, fs::perms::owner_all, fs::perm_options::replace, ignored);
+    return data_directory;
 }
 
 std::unique_ptr<InstanceChannel> InstanceChannel::claim(const fs::path& data_directory)
 {
+    UniqueFd folder = open_folder(instance_folder(data_directory));
+    if (!folder.valid())
+        return nullptr;
+    // The lock says who holds the directory; the kernel lets it go when the
+    // holder ends, however it ends. A socket file left by an ended holder is
+    // then taken over.
+    UniqueFd lock(::openat(folder.get(), lock_file_name(data_directory).c_str(),
+                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!lock.valid() || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return nullptr;
+    std::string socket_name = socket_file_name(data_directory);
+    ::unlinkat(folder.get(), socket_name.c_str(), 0);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0)
+    if (!fd.valid())
         return nullptr;
     socklen_t length = 0;
-    sockaddr_un address = socket_address(data_directory, length);
+    sockaddr_un address = socket_address(folder.get(), socket_name, length);
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd.get(), 8) != 0)
         return nullptr;
-    return std::unique_ptr<InstanceChannel>(new InstanceChannel(fd.release()));
+    return std::unique_ptr<InstanceChannel>(new InstanceChannel(fd.release(), std::move(lock)));
 }
 
-InstanceChannel::InstanceChannel(int socket_fd)
-    : m_socket(socket_fd)
+InstanceChannel::InstanceChannel(int socket_fd, UniqueFd lock)
+    : m_socket(socket_fd),
+      m_lock(std::move(lock))
 {
 }
 
@@ -158,8 +216,11 @@ void InstanceChannel::stop_serving()
 std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit)
 {
     auto deadline = std::chrono::steady_clock::now() + limit;
+    UniqueFd folder = open_folder(instance_folder(data_directory));
+    if (!folder.valid())
+        return std::nullopt;
     socklen_t length = 0;
-    sockaddr_un address = socket_address(data_directory, length);
+    sockaddr_un address = socket_address(folder.get(), socket_file_name(data_directory), length);
     // The holder may still be starting; it answers once it serves.
     while (std::chrono::steady_clock::now() < deadline) {
         UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));

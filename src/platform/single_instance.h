@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/unique_fd.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -11,10 +13,12 @@
 
 namespace wrenfold::platform {
 
-// One application process per data directory. The first start claims an
-// abstract Unix socket named after the directory (the kernel frees it when
-// the process ends, however it ends); a later start finds the name taken and
-// talks to the holder instead of opening the stores a second time.
+// One application process per data directory. The first start takes a lock
+// named after the directory (the kernel frees it when the process ends,
+// however it ends) and listens on a Unix socket beside it, both in a folder
+// only this user can enter, so that no one else can take the name first; a
+// later start finds the lock taken and talks to the holder instead of opening
+// the stores a second time.
 class InstanceChannel {
 public:
     // The claim, or nothing when another process holds the directory.
@@ -30,8 +34,9 @@ public:
     void stop_serving();
 
 private:
-    explicit InstanceChannel(int socket_fd);
+    InstanceChannel(int socket_fd, UniqueFd lock);
     int m_socket { -1 };
+    UniqueFd m_lock;
     int m_wake[2] { -1, -1 };
     std::thread m_server;
 };
@@ -47,8 +52,9 @@ inline std::string address_answer(const std::string& address)
     return std::string(kAddressAnswerPrefix) + address;
 }
 
-// The abstract socket name of a data directory (without its leading NUL).
-std::string instance_socket_name(const std::filesystem::path& data_directory);
+// The folder of the lock and socket of a data directory: $XDG_RUNTIME_DIR/wrenfold
+// (0700) when XDG_RUNTIME_DIR is set, else the data directory itself (0700).
+std::filesystem::path instance_folder(const std::filesystem::path& data_directory);
 
 // Asks the process that holds `data_directory` to come forward; its answer
 // line, or nothing when no process of this user answered within `limit`.

@@ -13,10 +13,13 @@ using namespace std::chrono_literals;
 
 Json WrenfoldApp::open_url(const Json& url)
 {
-    if (!url.is_string() || !is_openable_link(url.get<std::string>()))
+    if (!url.is_string())
+        return false;
+    auto link = link_to_open(url.get<std::string>());
+    if (!link)
         return false;
     try {
-        return platform::open_in_default_browser(url.get<std::string>());
+        return platform::open_in_default_browser(*link);
     } catch (...) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include "app/wrenfold_app.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
+#include "platform/launch_page.h"
 #include "platform/single_instance.h"
 #include "platform/toolkit.h"
 #include "platform/tray_indicator.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -54,6 +56,31 @@ bool developer_tools_asked()
 {
     const char* value = std::getenv("WRENFOLD_DEVTOOLS");
     return value && std::string_view(value) == "1";
+}
+
+// The browser is handed a page in a private folder that forwards to the
+// address: the address holds the token, and a command line is readable by
+// every user of the machine. The page goes once the token is first used, or
+// at the end.
+std::shared_ptr<platform::LaunchPage> prepare_launch_page(platform::BrowserHost& host)
+{
+    try {
+        auto page = std::make_shared<platform::LaunchPage>();
+        host.on_first_token_use([page] { page->remove(); });
+        return page;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void open_through_launch_page(platform::LaunchPage& page, const platform::BrowserHost& host)
+{
+    try {
+        page.write(host.address());
+        platform::open_in_default_browser(page.path().string());
+    } catch (const std::exception&) {
+        // Opening the browser only helps; the printed address still works.
+    }
 }
 
 // SIGINT and SIGTERM end the toolkit's loop, and run shuts down as after any
@@ -122,12 +149,13 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
     _set_clipboard_available(toolkit != nullptr);
 
     platform::BrowserHost host(html_content, MODULE_DIR / "html", bridge);
+    auto launch_page = options.open_browser ? prepare_launch_page(host) : nullptr;
     host.start(options.port);
     std::cout << "Wrenfold is running at " << host.address() << std::endl;
     if (options.instance)
         options.instance->serve([address = host.address()] { return platform::address_answer(address); });
-    if (options.open_browser)
-        platform::open_in_default_browser(host.address());
+    if (launch_page)
+        open_through_launch_page(*launch_page, host);
     _start_poll_queue();
 
     wait_for_end_signal();

@@ -157,6 +157,56 @@ TEST_F(RecordedICloudTest, CredentialsStayWithTheAccountsHosts)
         EXPECT_EQ(request.url.find("collector"), std::string::npos);
 }
 
+TEST(ICloudDiscovery, LeadsOnlyToICloudsHttpsHostsOrStaysOnTheTestServersOrigin)
+{
+    auto principal_answer = [](const std::string& href) {
+        return multistatus("<response><href>/</href><propstat><prop><current-user-principal><href>" + href +
+                           "</href></current-user-principal></prop><status>HTTP/1.1 200 OK</status></propstat>"
+                           "</response>");
+    };
+    auto home_answer = [](const std::string& href) {
+        return multistatus("<response><href>/p/</href><propstat><prop><calendar-home-set "
+                           "xmlns=\"urn:ietf:params:xml:ns:caldav\"><href xmlns=\"DAV:\">" +
+                           href +
+                           "</href></calendar-home-set></prop><status>HTTP/1.1 200 OK</status></propstat>"
+                           "</response>");
+    };
+    struct Case {
+        const char* root;
+        const char* principal;
+        const char* home;
+        bool followed;
+    };
+    const Case cases[] = {
+        { kRoot, "https://evil.example.com/p/", "https://evil.example.com/c/", false },
+        { kRoot, "https://caldav.icloud.com/p/", "https://icloud.com.evil.example/c/", false },
+        { kRoot, "https://caldav.icloud.com/p/", "http://p42-caldav.icloud.com/c/", false },
+        { kRoot, "https://caldav.icloud.com/p/", "https://p42-caldavicloud.com/c/", false },
+        { kRoot, "https://p07-caldav.icloud.com/p/", "https://p42-caldav.icloud.com/c/", true },
+        { "http://127.0.0.1:5232/", "http://127.0.0.1:5233/p/", "http://127.0.0.1:5233/c/", false },
+        { "http://127.0.0.1:5232/", "http://127.0.0.1:5232/p/", "https://p42-caldav.icloud.com/c/", false },
+        { "http://127.0.0.1:5232/", "http://127.0.0.1:5232/p/", "http://127.0.0.1:5232/c/", true },
+    };
+    for (const auto& [root, principal, home, followed] : cases) {
+        SCOPED_TRACE(std::string(principal) + " " + home);
+        auto log = std::make_shared<ScriptedTransport::Log>();
+        log->answers[std::string("PROPFIND ") + root] = principal_answer(principal);
+        log->answers[std::string("PROPFIND ") + principal] = home_answer(home);
+        log->answers[std::string("PROPFIND ") + home] = multistatus("");
+        ICloudCalDAV engine("alice@example.com", "pw", "Asia/Taipei", root, std::make_unique<ScriptedTransport>(log));
+        if (followed) {
+            EXPECT_NO_THROW(engine.discover());
+            EXPECT_EQ(log->requests.back().url, home);
+            continue;
+        }
+        EXPECT_THROW(engine.discover(), CalDavError);
+        for (const auto& request : log->requests) {
+            EXPECT_NE(request.url, home);
+            EXPECT_EQ(request.url.find("evil"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(RecordedICloudTest, ReadsSloppyICloudEvents)
 {
     std::string ics =

@@ -6,9 +6,18 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "core/unique_fd.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using wrenfold::BridgeReply;
@@ -225,6 +234,66 @@ TEST_F(BrowserHostTest, PollsAnswerWhileLongCallsAndIdleConnectionsHoldTheirThre
     EXPECT_EQ(poll->body, R"({"result":[7]})");
     for (auto& call : long_calls)
         EXPECT_EQ(call.get()->status, 200);
+}
+
+TEST_F(BrowserHostTest, ClientsThatNeverFinishARequestStarveNoCallAndAreEndedAtTheDeadline)
+{
+    // More connections than the host has workers, each sending a header byte
+    // every second and never the end of the head.
+    std::vector<wrenfold::UniqueFd> slow;
+    for (int i = 0; i < 70; ++i) {
+        wrenfold::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(host.port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        std::string head = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(host.port()) + "\r\nX-Slow: ";
+        ::send(fd.get(), head.data(), head.size(), MSG_NOSIGNAL);
+        slow.push_back(std::move(fd));
+    }
+    std::atomic<bool> stop { false };
+    std::thread trickle([&] {
+        for (int second = 0; second < 30 && !stop; ++second) {
+            for (auto& fd : slow)
+                ::send(fd.get(), "a", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+    });
+    struct StopOnExit {
+        std::atomic<bool>& stop;
+        std::thread& thread;
+        ~StopOnExit()
+        {
+            stop = true;
+            thread.join();
+        }
+    } stop_on_exit { stop, trickle };
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+
+    auto call = post("echo", "[7]", host.token());
+    ASSERT_TRUE(call) << "a real call got no answer while slow clients held the host";
+    EXPECT_EQ(call->body, R"({"result":[7]})");
+
+    // Still sending, yet every slow connection is ended once the deadline passes.
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    int ended = 0;
+    for (auto& fd : slow) {
+        char buffer[512];
+        pollfd entry { fd.get(), POLLIN, 0 };
+        auto left = [&] {
+            auto rest =
+                std::chrono::duration_cast<std::chrono::milliseconds>(give_up - std::chrono::steady_clock::now());
+            return static_cast<int>(std::max<long long>(0, rest.count()));
+        };
+        while (::poll(&entry, 1, left()) == 1) {
+            if (::recv(fd.get(), buffer, sizeof buffer, MSG_DONTWAIT) <= 0) {
+                ++ended;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(ended, 70);
 }
 
 namespace {

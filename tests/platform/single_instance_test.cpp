@@ -3,7 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "core/unique_fd.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 using namespace std::chrono_literals;
 using wrenfold::platform::ask_running_instance;
@@ -76,4 +88,71 @@ TEST(SingleInstance, AHolderThatDoesNotServeYetIsWaitedForWithinTheLimit)
     auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(ask_running_instance(home.path(), 400ms));
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+}
+
+namespace {
+
+// The abstract socket name an earlier version claimed for a data directory,
+// which any user of the machine could bind first.
+std::string old_abstract_name(const std::filesystem::path& data_directory)
+{
+    std::string path = std::filesystem::weakly_canonical(data_directory).string();
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return "wrenfold/" + std::to_string(::getuid()) + "/" + text;
+}
+
+// A listener on a name that never answers.
+wrenfold::UniqueFd squat(const std::string& abstract_name)
+{
+    wrenfold::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, abstract_name.data(), abstract_name.size());
+    auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + abstract_name.size());
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd.get(), 8) != 0)
+        ADD_FAILURE() << "cannot squat " << abstract_name;
+    return fd;
+}
+
+}  // namespace
+
+TEST(SingleInstance, LivesInAPrivateFolderThatNoSquattedNameOrForeignFolderStops)
+{
+    TempDir home;
+    auto data = home / "data";
+    auto squatter = squat(old_abstract_name(data));
+    std::filesystem::create_directories(home / "run");
+    struct Case {
+        std::filesystem::path runtime;  // "" for none
+        std::filesystem::path folder;   // where the claim must lie
+    };
+    // A runtime folder whose "wrenfold" folder others may enter is not used.
+    std::filesystem::create_directories(home / "shared" / "wrenfold");
+    std::filesystem::permissions(home / "shared" / "wrenfold", std::filesystem::perms::all);
+    const Case cases[] = {
+        { home / "run", home / "run" / "wrenfold" },
+        { home / "shared", data },
+        { "", data },
+    };
+    for (const auto& [runtime, folder] : cases) {
+        SCOPED_TRACE(runtime.string());
+        if (runtime.empty())
+            ::unsetenv("XDG_RUNTIME_DIR");
+        else
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        EXPECT_EQ(wrenfold::platform::instance_folder(data), folder);
+        auto first = InstanceChannel::claim(data);
+        ASSERT_TRUE(first);
+        first->serve([] { return wrenfold::platform::window_shown_answer(); });
+        EXPECT_FALSE(InstanceChannel::claim(data));
+        EXPECT_EQ(ask_running_instance(data, 5s), "shown");
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+    }
+    ::unsetenv("XDG_RUNTIME_DIR");
 }

@@ -45,6 +45,7 @@ protected:
             environment["DISPLAY"] = "";
             environment["WAYLAND_DISPLAY"] = "";
         }
+        environment.insert(extra_environment.begin(), extra_environment.end());
         return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args, environment);
     }
 
@@ -74,6 +75,7 @@ protected:
     }
 
     TempDir home;
+    std::map<std::string, std::string> extra_environment;
 };
 
 // The program where no display is; skipped in the run on a display.
@@ -158,7 +160,7 @@ TEST_F(DesktopProgramWithoutDisplay, OnlyWebAndMailLinksAreHandedToTheDesktopWit
     start_serving();
     const std::pair<const char*, bool> links[] = {
         { "https://example.org/a?b=1", true },
-        { "mailto:someone@example.org", true },
+        { "mailto:someone@example.org?attach=/etc/passwd", true },
         { "javascript:alert(1)", false },
         { "file:///etc/passwd", false },
         { "", false },
@@ -177,6 +179,63 @@ TEST_F(DesktopProgramWithoutDisplay, OnlyWebAndMailLinksAreHandedToTheDesktopWit
                 opened == "mailto:someone@example.org\nhttps://example.org/a?b=1\n")
         << opened;
     EXPECT_EQ(read_text(home / "signals.txt"), "SigBlk:\t0000000000000000\nSigBlk:\t0000000000000000\n");
+}
+
+namespace {
+
+// The command lines of every process of the machine, NULs made blanks.
+std::vector<std::string> every_command_line()
+{
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string text = read_text(entry.path() / "cmdline");
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        if (!text.empty())
+            lines.push_back(text);
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(DesktopProgramWithoutDisplay, TheBrowserIsHandedAPrivatePageAndTheTokenStandsOnNoCommandLine)
+{
+    // A browser that notes what it was given and stays open until released.
+    write_text_with_mode(home / "bin/xdg-open",
+                         "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$HOME/opened.tmp\"\n"
+                         "mv \"$HOME/opened.tmp\" \"$HOME/opened.txt\"\n"
+                         "for i in $(seq 200); do [ -e \"$HOME/release\" ] && exit 0; sleep 0.1; done\n",
+                         std::filesystem::perms(0755));
+    std::filesystem::create_directories(home / "run");
+    extra_environment["XDG_RUNTIME_DIR"] = (home / "run").string();
+    running = start({}, false);
+    running_at = address_of(*running);
+    for (int i = 0; i < 100 && !std::filesystem::exists(home / "opened.txt"); ++i)
+        std::this_thread::sleep_for(100ms);
+    std::string handed = read_text(home / "opened.txt");
+    ASSERT_FALSE(handed.empty()) << "the browser was not started";
+    std::filesystem::path page = handed.substr(0, handed.size() - 1);
+
+    auto lines = every_command_line();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(page.string()) != std::string::npos;
+    })) << "the browser still runs";
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find(running_at.token), std::string::npos) << line;
+
+    EXPECT_EQ(page.parent_path().parent_path(), home / "run");
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(page.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(page).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    std::smatch forwarded;
+    std::string text = read_text(page);
+    ASSERT_TRUE(std::regex_search(text, forwarded, std::regex(R"(url=(http://[^"]+))"))) << text;
+    EXPECT_EQ(forwarded[1], "http://127.0.0.1:" + std::to_string(running_at.port) + "/#token=" + running_at.token);
+
+    // The page forwarded to works, and once it has been used the launch page is gone.
+    EXPECT_TRUE(call(running_at, "get_initial_state", Json::array()).is_object());
+    EXPECT_FALSE(fs::exists(page.parent_path()));
+    wrenfold::testing::write_text(home / "release", "");
 }
 
 TEST_F(DesktopProgramWithoutDisplay, TheLicenceNoticesCoverEveryLinkedLibrary)
