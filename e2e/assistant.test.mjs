@@ -246,6 +246,26 @@ test("an answer carrying markup, a script link or a broken block runs nothing", 
   assert.deepEqual(page.problems, [], "no script ran, nothing remote was loaded");
 });
 
+test("an assistant that keeps querying by itself is held after three turns until the person writes", async () => {
+  // Text in a calendar could keep the assistant asking: each query's results
+  // would otherwise start the next turn without anyone's click.
+  const turns = claude.calls().length;
+  const query = actionBlock({ action: "query_events", start: today, end: inDays(1) });
+  claude.script(query, query, query, query, "Here you are.");
+  await say("What is on my calendar?");
+  await panel().getByText(/looked things up 3 times in a row/).waitFor();
+  await new Promise((resolve) => setTimeout(resolve, 1000));
+  assert.equal(claude.calls().length, turns + 4, "the person's turn and three automatic ones, no fourth");
+  await screenshot(page, "assistant-results-held");
+
+  await say("Go on");
+  const calls = await claude.waitForCalls(turns + 5);
+  assert.match(calls[turns + 4].input, /^Go on\n\n```wrenfold-result\n/, "the held results go with the message");
+  assert.equal(resultBlocks(calls[turns + 4].input)[0].action, "query_events");
+  await lastBubble().getByText("Here you are.").waitFor();
+  assert.deepEqual(page.problems, []);
+});
+
 test("a failed turn shows the program's text with Retry, and Stop ends a running turn", async () => {
   claude.script({ exit: 1, stderr: "something broke upstream" }, "Recovered.");
   await say("Try this");

@@ -39,7 +39,8 @@ struct ProcessResult;
 }  // namespace platform
 namespace assistant {
 struct TurnCommand;
-}
+class TurnFolders;
+}  // namespace assistant
 
 // Makes the CalDAV engine of one account; without a time zone the engine
 // takes its own default.
@@ -254,8 +255,10 @@ public:
     std::string _read_text_safe(const std::filesystem::path& path) const;
     std::string _lang_directive() const;
     std::string _build_claude_system_prompt() const;
-    // The folder and name of the runtime prompt file written, or nothing.
-    std::optional<std::pair<std::filesystem::path, std::string>> _write_claude_runtime_system_prompt() const;
+    // The folder and name of the runtime prompt file written, or nothing;
+    // `private_folder` is where it goes when the rules folder cannot be written.
+    std::optional<std::pair<std::filesystem::path, std::string>>
+    _write_claude_runtime_system_prompt(const std::filesystem::path& private_folder) const;
     std::string _calendar_context_block() const;
 
     // Calendar actions the assistant proposes (calendar_actions.cpp). Each
@@ -325,6 +328,9 @@ private:
     Guarded<assistant::TurnInFlight> _claude_inflight_lock;
     Guarded<assistant::AssistantSettingsInForce> m_claude_settings;
     Guarded<std::optional<std::string>> m_claude_exe;
+    // This run's private folders of chat turns, made at the first turn.
+    Guarded<std::shared_ptr<const assistant::TurnFolders>> m_turn_folders;
+    std::shared_ptr<const assistant::TurnFolders> _claude_turn_folders();
 
     // One chat turn, run again (without the session) while it only finds the
     // conversation it resumed expired (chat_turn.cpp).

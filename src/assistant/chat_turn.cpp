@@ -5,6 +5,7 @@
 #include "assistant/prompts.h"
 #include "assistant/turn_answer.h"
 #include "assistant/turn_command.h"
+#include "assistant/turn_folders.h"
 #include "core/bridge_answer.h"
 #include "core/bridge_call.h"
 #include "platform/child_process.h"
@@ -13,6 +14,7 @@
 namespace wrenfold {
 
 using namespace assistant;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -80,6 +82,7 @@ private:
 };
 
 // The child's output, or nothing when it ran out of time (it is then ended).
+// A child that prints past its output limit is ended and throws.
 std::optional<platform::ProcessResult> wait_for(TurnSlot& slot, const std::shared_ptr<platform::ChildProcess>& child,
                                                 const std::string& message, std::chrono::milliseconds time_limit)
 {
@@ -124,7 +127,13 @@ std::optional<Json> WrenfoldApp::_claude_send_once(const Json& user_text, const 
         return failed_answer(_t("err.claude_not_found"), empty_reply());
 
     std::string message = (user_text.is_null() ? "" : text_form(user_text)) + _calendar_context_block();
-    auto runtime_file = _write_claude_runtime_system_prompt();
+    std::shared_ptr<const TurnFolders> folders;
+    try {
+        folders = _claude_turn_folders();
+    } catch (const std::exception& error) {
+        return failed_answer(_t("err.claude_exec_fail", Json { { "err", error.what() } }), empty_reply());
+    }
+    auto runtime_file = _write_claude_runtime_system_prompt(folders->prompt());
     std::string system_prompt =
         runtime_file ? pointer_system_prompt(_lang_directive(), runtime_file->second) : _build_claude_system_prompt();
     auto provider = claude_provider();
@@ -137,22 +146,45 @@ std::optional<Json> WrenfoldApp::_claude_send_once(const Json& user_text, const 
     auto command = _claude_turn_command(*exe, provider, runtime_file, session_id);
     command.system_prompt = std::move(system_prompt);
 
+    platform::ChildOptions options;
+    options.working_directory = folders->working();
+    options.end_with_starter = true;  // this thread waits for it below
     std::shared_ptr<platform::ChildProcess> child;
     try {
-        child = platform::ChildProcess::start(turn_arguments(command),
-                                              turn_environment(m_assistant_platform.environment->snapshot(), command));
+        child = platform::ChildProcess::start(
+            turn_arguments(command), turn_environment(m_assistant_platform.environment->snapshot(), command), options);
     } catch (const std::exception& error) {
         return failed_answer(_t("err.claude_exec_fail", Json { { "err", error.what() } }), empty_reply());
     }
     if (!claim_slot(_claude_inflight_lock, child, generation))
         return cancelled();
 
-    auto result = wait_for(_claude_inflight_lock, child, message, time_limit);
+    std::optional<platform::ProcessResult> result;
+    try {
+        result = wait_for(_claude_inflight_lock, child, message, time_limit);
+    } catch (const platform::ProcessOutputTooLarge& error) {
+        if (!is_current(_claude_inflight_lock, generation))
+            return cancelled();
+        return failed_answer(_t("err.claude_exec_fail", Json { { "err", error.what() } }), empty_reply());
+    }
     if (!result)
         return failed_answer(_t("err.claude_timeout", Json { { "n", timeout } }), empty_reply());
     if (!is_current(_claude_inflight_lock, generation))
         return cancelled();
     return _claude_turn_answer(*result, !session_id.empty(), generation);
+}
+
+// The turns' private folders, made again when a temp cleaner took them.
+std::shared_ptr<const TurnFolders> WrenfoldApp::_claude_turn_folders()
+{
+    auto temp_root = m_assistant_platform.environment->get_or_empty("TMPDIR");
+    if (temp_root.empty() || !fs::path(temp_root).is_absolute())
+        temp_root = "/tmp";
+    return m_turn_folders.with_locked([&](std::shared_ptr<const TurnFolders>& folders) {
+        if (!folders || !folders->intact())
+            folders = std::make_shared<const TurnFolders>(temp_root);
+        return folders;
+    });
 }
 
 // Everything of the turn's command but its system prompt, which the caller builds first.
@@ -172,6 +204,11 @@ WrenfoldApp::_claude_turn_command(const std::string& exe, const std::string& pro
     command.deepseek_settings_path = _claude_custom_settings_path.string();
     command.architecture_dir = _claude_arch_dir.string();
     command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
+    command.readable_files = { (_claude_arch_dir / kRulesDocumentName).string(),
+                               (_claude_arch_dir / kIndexDocumentName).string() };
+    if (runtime_file)
+        command.readable_files.push_back((runtime_file->first / runtime_file->second).string());
+    command.data_dir = fs::absolute(APP_DIR).string();
     if (provider != "deepseek")
         command.anthropic_api_key = stored_claude_api_key(_claude_home_folder());
     return command;

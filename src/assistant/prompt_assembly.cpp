@@ -75,14 +75,17 @@ std::string WrenfoldApp::_build_claude_system_prompt() const
 }
 
 // The documents go to a file the assistant reads, so the command line stays
-// short however long they grow; the data directory is the second choice.
-std::optional<std::pair<fs::path, std::string>> WrenfoldApp::_write_claude_runtime_system_prompt() const
+// short however long they grow. The second choice is a private folder that
+// holds only this file: the assistant may read where it lies, so never the
+// data folder with the accounts and keys.
+std::optional<std::pair<fs::path, std::string>>
+WrenfoldApp::_write_claude_runtime_system_prompt(const fs::path& private_folder) const
 {
     auto content = documents_section(_read_text_safe(_claude_arch_dir / kRulesDocumentName),
                                      _read_text_safe(_claude_arch_dir / kIndexDocumentName));
     if (content.empty())
         return std::nullopt;
-    for (const fs::path& directory : { _claude_arch_dir, APP_DIR }) {
+    for (const fs::path& directory : { _claude_arch_dir, private_folder }) {
         std::error_code error;
         fs::create_directories(directory, error);
         if (error)

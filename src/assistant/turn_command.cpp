@@ -6,6 +6,16 @@
 
 namespace wrenfold::assistant {
 
+namespace {
+
+// Claude Code's path rules take an absolute path with a doubled leading slash.
+std::string read_rule(const std::string& path)
+{
+    return "Read(/" + path + ")";
+}
+
+}  // namespace
+
 std::vector<std::string> turn_arguments(const TurnCommand& turn)
 {
     bool deepseek = turn.provider == "deepseek";
@@ -22,7 +32,15 @@ std::vector<std::string> turn_arguments(const TurnCommand& turn)
         args.insert(args.end(), { "--effort", turn.effort });
     if (!turn.runtime_prompt_dir.empty() && turn.runtime_prompt_dir != turn.architecture_dir)
         args.insert(args.end(), { "--add-dir", turn.runtime_prompt_dir });
-    args.insert(args.end(), { "--permission-mode", "bypassPermissions", "--output-format", "json" });
+    args.insert(args.end(), { "--permission-mode", "dontAsk", "--tools", "Read,WebFetch", "--allowedTools" });
+    for (const auto& file : turn.readable_files)
+        args.push_back(read_rule(file));
+    args.push_back("WebFetch");
+    // Refused even if a later Claude Code offers them, or a settings file allows them.
+    args.insert(args.end(), { "--disallowedTools", "Bash", "Edit", "Write", "NotebookEdit" });
+    if (!turn.data_dir.empty())
+        args.push_back(read_rule(turn.data_dir + "/**"));
+    args.insert(args.end(), { "--setting-sources", "", "--strict-mcp-config", "--output-format", "json" });
     if (!turn.session_id.empty())
         args.insert(args.end(), { "--resume", turn.session_id });
     return args;
@@ -31,29 +49,68 @@ std::vector<std::string> turn_arguments(const TurnCommand& turn)
 namespace {
 
 constexpr std::string_view kApiKeyEntry = "ANTHROPIC_API_KEY=";
-constexpr std::string_view kOauthTokenEntry = "CLAUDE_CODE_OAUTH_TOKEN=";
 
-void drop_entries(std::vector<std::string>& environment, std::string_view prefix)
+// What any turn's child may see of our environment.
+bool passes_to_every_turn(std::string_view name)
 {
-    std::erase_if(environment, [&](const std::string& entry) { return entry.starts_with(prefix); });
+    static constexpr std::string_view kNames[] = {
+        "PATH",
+        "HOME",
+        "USER",
+        "LOGNAME",
+        "LANG",
+        "LANGUAGE",
+        "TZ",
+        "TMPDIR",
+        "http_proxy",
+        "https_proxy",
+        "no_proxy",
+        "all_proxy",
+        "HTTP_PROXY",
+        "HTTPS_PROXY",
+        "NO_PROXY",
+        "ALL_PROXY",
+        "SSL_CERT_FILE",
+        "SSL_CERT_DIR",
+        "NODE_EXTRA_CA_CERTS",
+        "DISPLAY",
+        "WAYLAND_DISPLAY",
+        "XAUTHORITY",
+        "XDG_RUNTIME_DIR",
+        "DBUS_SESSION_BUS_ADDRESS",
+        "BROWSER",
+        "CLAUDE_CONFIG_DIR",
+        "DISABLE_TELEMETRY",
+        "DISABLE_AUTOUPDATER",
+        "DISABLE_ERROR_REPORTING",
+        "DISABLE_BUG_COMMAND",
+        "CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC",
+    };
+    return name.starts_with("LC_") || std::ranges::find(kNames, name) != std::end(kNames);
+}
+
+bool passes_to_anthropic_turns(std::string_view name)
+{
+    return name.starts_with("ANTHROPIC_") || name == "CLAUDE_CODE_OAUTH_TOKEN";
 }
 
 }  // namespace
 
-std::vector<std::string> turn_environment(std::vector<std::string> inherited, const TurnCommand& turn)
+std::vector<std::string> turn_environment(const std::vector<std::string>& inherited, const TurnCommand& turn)
 {
-    if (turn.provider == "deepseek") {
-        // Claude Code would send these to whatever endpoint the settings file
-        // names, beside the DeepSeek token.
-        drop_entries(inherited, kApiKeyEntry);
-        drop_entries(inherited, kOauthTokenEntry);
-        return inherited;
+    bool anthropic = turn.provider != "deepseek";
+    bool stored_key = anthropic && !turn.anthropic_api_key.empty();
+    std::vector<std::string> chosen;
+    for (const auto& entry : inherited) {
+        std::string_view name = std::string_view(entry).substr(0, entry.find('='));
+        if (stored_key && entry.starts_with(kApiKeyEntry))
+            continue;
+        if (passes_to_every_turn(name) || (anthropic && passes_to_anthropic_turns(name)))
+            chosen.push_back(entry);
     }
-    if (turn.anthropic_api_key.empty())
-        return inherited;
-    drop_entries(inherited, kApiKeyEntry);
-    inherited.push_back(std::string(kApiKeyEntry) + turn.anthropic_api_key);
-    return inherited;
+    if (stored_key)
+        chosen.push_back(std::string(kApiKeyEntry) + turn.anthropic_api_key);
+    return chosen;
 }
 
 std::chrono::milliseconds clamped_turn_time_limit(double seconds)

@@ -8,10 +8,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace wrenfold::platform {
 
@@ -67,29 +68,62 @@ ssize_t write_without_sigpipe(int fd, const char* data, std::size_t size)
     return written;
 }
 
-class SpawnAttributes {
-public:
-    SpawnAttributes()
-    {
-        posix_spawnattr_init(&m_attr);
-        posix_spawn_file_actions_init(&m_actions);
-    }
-    ~SpawnAttributes()
-    {
-        posix_spawnattr_destroy(&m_attr);
-        posix_spawn_file_actions_destroy(&m_actions);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    posix_spawnattr_t m_attr;
-    posix_spawn_file_actions_t m_actions;
+// Everything the forked child needs, prepared before the fork: after it,
+// only async-signal-safe calls are allowed.
+struct ForkPlan {
+    const char* program;
+    std::vector<char*> args;
+    std::vector<char*> env;
+    int streams[3];                 // become the child's 0, 1 and 2
+    int report;                     // write end of the pipe that carries a failed exec's errno
+    const char* working_directory;  // nullptr: stay where we are
+    bool end_with_starter;
+    pid_t parent;
 };
+
+[[noreturn]] void fail_in_child(int report)
+{
+    int error = errno;
+    [[maybe_unused]] auto ignored = ::write(report, &error, sizeof error);
+    ::_exit(127);
+}
+
+[[noreturn]] void become_child(const ForkPlan& plan)
+{
+    if (plan.end_with_starter) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != plan.parent)
+            ::_exit(127);  // the parent died before the death signal was armed
+    }
+    ::setpgid(0, 0);
+    struct sigaction default_action { };
+    default_action.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::sigaction(signal, &default_action, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int target = 0; target < 3; ++target) {
+        // dup2 onto itself would keep close-on-exec set.
+        if (plan.streams[target] == target ? ::fcntl(target, F_SETFD, 0) != 0
+                                           : ::dup2(plan.streams[target], target) < 0)
+            fail_in_child(plan.report);
+    }
+    if (plan.working_directory && ::chdir(plan.working_directory) != 0)
+        fail_in_child(plan.report);
+    // Not every descriptor of ours closes on exec (the browser host's sockets
+    // do not): a child that kept one would hold the port and the page's
+    // connections open for as long as it runs.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    ::execve(plan.program, plan.args.data(), plan.env.data());
+    fail_in_child(plan.report);
+}
 
 }  // namespace
 
 std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
-                                                  const std::vector<std::string>& environment)
+                                                  const std::vector<std::string>& environment,
+                                                  const ChildOptions& options)
 {
     if (argv.empty() || argv.front().empty())
         throw std::invalid_argument("empty command line");
@@ -104,35 +138,37 @@ std::shared_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     auto [in_read, in_write] = make_pipe();
     auto [out_read, out_write] = make_pipe();
     auto [err_read, err_write] = make_pipe();
+    auto [report_read, report_write] = make_pipe();
+    std::string working_directory = options.working_directory.string();
 
-    SpawnAttributes spawn;
-    posix_spawn_file_actions_adddup2(&spawn.m_actions, in_read.get(), 0);
-    posix_spawn_file_actions_adddup2(&spawn.m_actions, out_write.get(), 1);
-    posix_spawn_file_actions_adddup2(&spawn.m_actions, err_write.get(), 2);
-    // Not every descriptor of ours closes on exec (the browser host's sockets
-    // do not): a child that kept one would hold the port and the page's
-    // connections open for as long as it runs.
-    posix_spawn_file_actions_addclosefrom_np(&spawn.m_actions, 3);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setflags(&spawn.m_attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&spawn.m_attr, 0);
-    posix_spawnattr_setsigmask(&spawn.m_attr, &none);
-    posix_spawnattr_setsigdefault(&spawn.m_attr, &all);
+    ForkPlan plan { program.c_str(),          c_strings(argv),
+                    c_strings(environment),   { in_read.get(), out_write.get(), err_write.get() },
+                    report_write.get(),       working_directory.empty() ? nullptr : working_directory.c_str(),
+                    options.end_with_starter, ::getpid() };
+    pid_t pid = ::fork();
+    if (pid < 0)
+        throw os_error("fork");
+    if (pid == 0)
+        become_child(plan);
+    ::setpgid(pid, pid);  // also here, so that a kill_tree right away finds the group
+    report_write.reset();
 
-    auto args = c_strings(argv);
-    auto env = c_strings(environment);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, program.c_str(), &spawn.m_actions, &spawn.m_attr, args.data(), env.data());
-    if (rc != 0)
-        throw std::system_error(rc, std::generic_category(), program);
+    // The report pipe closes on a successful exec; an error number arrives otherwise.
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(report_read.get(), &error, sizeof error)) < 0 && errno == EINTR) { }
+    if (got == sizeof error) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+        throw std::system_error(error, std::generic_category(), program);
+    }
 
     std::shared_ptr<ChildProcess> child(new ChildProcess());
     child->m_pid = pid;
     child->m_stdin = std::move(in_write);
     child->m_stdout = std::move(out_read);
     child->m_stderr = std::move(err_read);
+    child->m_output_limit = options.output_limit;
     set_nonblocking(child->m_stdin.get());
     set_nonblocking(child->m_stdout.get());
     set_nonblocking(child->m_stderr.get());
@@ -213,6 +249,8 @@ std::optional<ProcessResult> ChildProcess::communicate(std::string_view input, s
             if (!outputs[i]->valid() || !fds[i + 1].revents)
                 continue;
             ssize_t n = ::read(outputs[i]->get(), buffer, sizeof buffer);
+            if (n > 0 && sinks[i]->size() + static_cast<std::size_t>(n) > m_output_limit)
+                end_for_too_much_output();
             if (n > 0)
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
             else if (n == 0 || (errno != EAGAIN && errno != EINTR))
@@ -226,6 +264,20 @@ std::optional<ProcessResult> ChildProcess::communicate(std::string_view input, s
     }
     std::lock_guard guard(m_lock);
     return ProcessResult { m_exit_code, decode_utf8_replacing(m_out_bytes), decode_utf8_replacing(m_err_bytes) };
+}
+
+void ChildProcess::end_for_too_much_output()
+{
+    kill_tree();
+    m_stdin.reset();
+    m_stdout.reset();
+    m_stderr.reset();
+    m_out_bytes.clear();
+    m_err_bytes.clear();
+    auto give_up = Clock::now() + std::chrono::seconds(2);
+    while (!try_reap() && Clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    throw ProcessOutputTooLarge("the output passed " + std::to_string(m_output_limit / (1024 * 1024)) + " MB");
 }
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,

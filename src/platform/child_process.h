@@ -4,6 +4,8 @@
 #include "platform/platform_error.h"
 
 #include <chrono>
+#include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,6 +28,25 @@ public:
     using PlatformError::PlatformError;
 };
 
+// A child printed more than its output limit; it has been ended.
+class ProcessOutputTooLarge : public PlatformError {
+public:
+    using PlatformError::PlatformError;
+};
+
+struct ChildOptions {
+    // How much of each of standard output and error is kept. A child that
+    // prints more is ended, so that a runaway cannot fill our memory.
+    static constexpr std::size_t kDefaultOutputLimit = 8 * 1024 * 1024;
+    std::size_t output_limit { kDefaultOutputLimit };
+    // The child's working folder; empty keeps ours.
+    std::filesystem::path working_directory;
+    // The child is killed when the thread that started it ends, which covers
+    // our own death by SIGKILL. Only for children whose starting thread waits
+    // for them (it is the thread, not the process, that the kernel watches).
+    bool end_with_starter { false };
+};
+
 // One child process started from an argument vector (no shell), with pipes on
 // its three standard streams, in a process group of its own so that the
 // whole tree it starts can be ended together. The owner talks to it with
@@ -36,7 +57,8 @@ public:
     // Throws std::system_error (or std::invalid_argument for an empty argv)
     // when the child cannot be started.
     static std::shared_ptr<ChildProcess> start(const std::vector<std::string>& argv,
-                                               const std::vector<std::string>& environment);
+                                               const std::vector<std::string>& environment,
+                                               const ChildOptions& options = {});
 
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -48,7 +70,9 @@ public:
     // Writes input to the child's standard input and closes it, reads both
     // outputs to their ends and reaps the child, all within timeout. Returns
     // nothing when the time ran out first; the child is then still there and
-    // a later call (after kill_tree) collects what is left. Owner thread only.
+    // a later call (after kill_tree) collects what is left. Throws
+    // ProcessOutputTooLarge, with the child ended and reaped, when either
+    // output passes the limit. Owner thread only.
     std::optional<ProcessResult> communicate(std::string_view input, std::chrono::milliseconds timeout);
 
     // Ends the child's whole process group; harmless once it has been reaped.
@@ -58,6 +82,7 @@ public:
 private:
     ChildProcess() = default;
     bool try_reap();
+    void end_for_too_much_output();
 
     pid_t m_pid { -1 };
     UniqueFd m_stdin;
@@ -65,6 +90,7 @@ private:
     UniqueFd m_stderr;
     std::string m_out_bytes;
     std::string m_err_bytes;
+    std::size_t m_output_limit { ChildOptions::kDefaultOutputLimit };
 
     std::mutex m_lock;  // guards the reaping against kill_tree from other threads
     bool m_reaped { false };

@@ -72,9 +72,10 @@ struct AssistantFolders : AppFolders {
     }
 
     // The stand-in: each run appends {"argv", "stdin", "api_key" (its
-    // ANTHROPIC_API_KEY, null when unset)} to calls.jsonl and
+    // ANTHROPIC_API_KEY, null when unset), "cwd", "env" (the variables' names)}
+    // to calls.jsonl and
     // plays the next step of script.json (the last one repeats): optional
-    // "sleep" before answering, "stdout", "stderr", "exit", and "linger"
+    // "sleep" before answering, "stdout", "flood_mb" megabytes more of it, "stderr", "exit", and "linger"
     // seconds after the answer is printed.
     void install_fake_claude(const Json& steps) const
     {
@@ -84,14 +85,16 @@ import json, os, sys, time
 here = os.path.dirname(os.path.abspath(__file__))
 data = sys.stdin.read()
 with open(os.path.join(here, "calls.jsonl"), "a") as f:
-    f.write(json.dumps({"argv": sys.argv[1:], "stdin": data,
-                        "api_key": os.environ.get("ANTHROPIC_API_KEY")}) + "\n")
+    f.write(json.dumps({"argv": sys.argv[1:], "stdin": data, "api_key": os.environ.get("ANTHROPIC_API_KEY"),
+                        "cwd": os.getcwd(), "env": sorted(os.environ)}) + "\n")
 with open(os.path.join(here, "calls.jsonl")) as f:
     run = sum(1 for _ in f) - 1
 steps = json.load(open(os.path.join(here, "script.json")))
 step = steps[min(run, len(steps) - 1)]
 time.sleep(step.get("sleep", 0))
 sys.stdout.write(step.get("stdout", ""))
+for _ in range(step.get("flood_mb", 0)):
+    sys.stdout.write("x" * 1048576)
 sys.stderr.write(step.get("stderr", ""))
 sys.stdout.flush()
 time.sleep(step.get("linger", 0))

@@ -38,7 +38,7 @@ TEST(ChatTurn, AnthropicTurnsSendTheMessageOnStdinAndResumeTheSession)
     EXPECT_TRUE(has_option(first, "--model", "claude-opus-4-8"));
     EXPECT_TRUE(has_option(first, "--effort", "xhigh"));
     EXPECT_TRUE(has_option(first, "--add-dir", fs::absolute(folders.arch()).string()));
-    EXPECT_TRUE(has_option(first, "--permission-mode", "bypassPermissions"));
+    EXPECT_TRUE(has_option(first, "--permission-mode", "dontAsk"));
     EXPECT_TRUE(has_option(first, "--output-format", "json"));
     EXPECT_FALSE(has_flag(first, "--resume"));
     EXPECT_FALSE(has_flag(first, "--settings"));
@@ -233,8 +233,10 @@ TEST(ChatTurn, ShutdownEndsARunningTurnAndItsChild)
     EXPECT_EQ(turn.get(), Json::parse(R"({"ok": false, "cancelled": true, "error": "", "reply": ""})"));
 }
 
-TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
+TEST(ChatTurn, TheRuntimePromptFallsBackToAPrivateFolderNeverTheDataFolder)
 {
+    // The assistant may read the folder the file lies in; the data folder
+    // holds the accounts and their passwords.
     AssistantFolders folders;
     wrenfold::testing::write_text(folders.arch() / "架構說明目錄.md", "INDEX");
     fs::create_directories(folders.arch() / "_runtime_system_prompt.md");  // cannot be written as a file
@@ -244,10 +246,62 @@ TEST(ChatTurn, TheRuntimePromptFallsBackToTheDataDirectory)
     send(bridge, Json::array({ "hi" }));
 
     auto argv = folders.calls()[0]["argv"];
-    EXPECT_TRUE(has_option(argv, "--add-dir", fs::absolute(folders.arch()).string()));
-    EXPECT_TRUE(has_option(argv, "--add-dir", folders.data().string()));
-    EXPECT_EQ(wrenfold::testing::read_text(folders.data() / "_runtime_system_prompt.md"),
+    std::vector<fs::path> added;
+    for (std::size_t i = 0; i + 1 < argv.size(); ++i)
+        if (argv[i] == "--add-dir")
+            added.push_back(argv[i + 1].get<std::string>());
+    ASSERT_EQ(added.size(), 2u);
+    EXPECT_EQ(added[0], fs::absolute(folders.arch()));
+    const fs::path& private_folder = added[1];
+    EXPECT_EQ(std::distance(fs::directory_iterator(private_folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(wrenfold::testing::read_text(private_folder / "_runtime_system_prompt.md"),
               "===== 架構說明目錄.md =====\nINDEX");
+    EXPECT_EQ(fs::status(private_folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(folders.data() / "_runtime_system_prompt.md"));
+    EXPECT_TRUE(has_flag(argv, "Read(/" + (private_folder / "_runtime_system_prompt.md").string() + ")"));
+    for (const auto& arg : argv)
+        EXPECT_EQ(arg.get<std::string>().find(folders.data().string() + "/_"), std::string::npos) << arg;
+}
+
+TEST(ChatTurn, TheChildStartsInAnEmptyPrivateFolderWithoutTheProgramsSecrets)
+{
+    AssistantFolders folders;
+    folders.env->set("GITHUB_TOKEN", "ghp-secret");
+    folders.env->set("SSH_AUTH_SOCK", "/run/agent");
+    folders.install_fake_claude(Json::array({ claude_answer("s", "one"), claude_answer("s", "two") }));
+    auto app = folders.make_assistant_app();
+    {
+        AppBridge bridge(*app);
+        send(bridge, Json::array({ "hi" }));
+        send(bridge, Json::array({ "again" }));
+    }
+
+    auto calls = folders.calls();
+    fs::path working = calls[0]["cwd"].get<std::string>();
+    // The same folder every turn: Claude Code finds the conversation it resumes by it.
+    EXPECT_EQ(calls[1]["cwd"], calls[0]["cwd"]);
+    EXPECT_TRUE(fs::is_empty(working));
+    EXPECT_EQ(fs::status(working).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_NE(working.string().rfind(folders.data().string(), 0), 0u) << working;
+    const Json& names = calls[0]["env"];
+    for (const char* name : { "HOME", "PATH" })
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    for (const char* name : { "GITHUB_TOKEN", "SSH_AUTH_SOCK" })
+        EXPECT_EQ(std::find(names.begin(), names.end(), name), names.end()) << name;
+
+    app.reset();  // the run's private folders go with it
+    EXPECT_FALSE(fs::exists(working));
+}
+
+TEST(ChatTurn, AChildFloodingItsOutputIsEndedAndTheTurnFails)
+{
+    AssistantFolders folders;
+    folders.install_fake_claude(Json::array({ { { "flood_mb", 64 } } }));
+    auto app = folders.make_assistant_app();
+    AppBridge bridge(*app);
+    EXPECT_EQ(
+        send(bridge, Json::array({ "hi" })),
+        Json::parse(R"({"ok": false, "error": "Failed to execute claude: the output passed 8 MB", "reply": ""})"));
 }
 
 TEST(ChatTurn, WithoutDocumentsThePromptIsPassedInline)

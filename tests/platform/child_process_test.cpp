@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -98,6 +99,70 @@ TEST(ChildProcess, AnotherThreadCanEndAChildWhileItsOwnerWaits)
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     EXPECT_TRUE(child->has_exited());
     child->kill_tree();  // after the reap this must not signal anyone
+}
+
+// The highest resident size since the last reset of the mark.
+long peak_resident_kb()
+{
+    std::string status = wrenfold::testing::read_text("/proc/self/status");
+    auto at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::stol(status.substr(at + 6));
+}
+
+TEST(ChildProcess, AChildPrintingPastItsLimitIsEndedWithoutFillingOurMemory)
+{
+    for (const char* stream : { "", ">&2" }) {
+        {
+            std::ofstream reset("/proc/self/clear_refs");
+            reset << "5";  // restarts the peak mark
+        }
+        long before = peak_resident_kb();
+        ChildOptions options;
+        options.output_limit = 4 * 1024 * 1024;
+        auto child = ChildProcess::start({ "sh", "-c", std::string("head -c 1000000000 /dev/zero ") + stream },
+                                         plain_environment(), options);
+        EXPECT_THROW(child->communicate({}, 60s), ProcessOutputTooLarge) << stream;
+        EXPECT_TRUE(child->has_exited());
+        EXPECT_LT(peak_resident_kb() - before, 64 * 1024) << stream;
+    }
+}
+
+TEST(ChildProcess, StartsInTheFolderItIsGivenAndReportsOneThatIsMissing)
+{
+    TempDir dir;
+    auto child = ChildProcess::start({ "pwd" }, plain_environment(), { .working_directory = dir.path() });
+    auto result = child->communicate({}, 10s);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->out, std::filesystem::canonical(dir.path()).string() + "\n");
+    EXPECT_THROW(ChildProcess::start({ "pwd" }, plain_environment(), { .working_directory = dir / "missing" }),
+                 std::system_error);
+}
+
+TEST(ChildProcess, AChildThatEndsWithItsStarterDiesWhenTheStarterIsKilled)
+{
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    pid_t starter = ::fork();
+    ASSERT_GE(starter, 0);
+    if (starter == 0) {
+        ChildOptions options;
+        options.end_with_starter = true;
+        auto child = ChildProcess::start({ "sleep", "60" }, plain_environment(), options);
+        pid_t pid = child->pid();
+        [[maybe_unused]] auto ignored = ::write(report[1], &pid, sizeof pid);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    pid_t child = -1;
+    ASSERT_EQ(::read(report[0], &child, sizeof child), static_cast<ssize_t>(sizeof child));
+    ::close(report[0]);
+    EXPECT_TRUE(process_alive(child));
+    ::kill(starter, SIGKILL);
+    ::waitpid(starter, nullptr, 0);
+    for (int i = 0; i < 500 && process_alive(child); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(process_alive(child));
 }
 
 TEST(ChildProcess, AProgramThatCannotBeFoundIsASystemError)

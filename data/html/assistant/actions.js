@@ -76,6 +76,9 @@ export function resultBlock(action, outcome) {
   return FENCE + "wrenfold-result\n" + JSON.stringify(value) + "\n" + FENCE;
 }
 
+// Whether any of an answer's actions waited for the person's Confirm or Decline.
+export const askedForAClick = (actions) => actions.some((entry) => !entry.error && CONFIRMED_ACTIONS.has(entry.name));
+
 export const resultsMessage = (settled) => settled.map(({ action, outcome }) => resultBlock(action, outcome)).join("\n\n");
 
 // "2025-06-03", "2025-06-03T15:00:00", with or without seconds or an offset.

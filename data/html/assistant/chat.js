@@ -3,11 +3,15 @@
 // The conversation lives as long as the page; closing the panel only hides it.
 import { h } from "../js/dom.js";
 import { at } from "./texts.js";
-import { parseAnswer, resultsMessage } from "./actions.js";
+import { parseAnswer, resultsMessage, askedForAClick } from "./actions.js";
 import { renderMarkdown } from "./markdown.js";
 import { createCard } from "./cards.js";
 
 const TURN_TIMEOUT_SECONDS = 180;
+// Results that went back without anyone's click (queries) start a turn of
+// their own; text in the calendar could keep the assistant going round by
+// itself, so after this many in a row the next results wait for the person.
+export const AUTOMATIC_TURNS_IN_A_ROW = 3;
 
 export function createChat(ctx) {
   const { api } = ctx;
@@ -35,6 +39,8 @@ export function createChat(ctx) {
   let running = false;
   let shownNotice = null;  // kept as text keys, so that a language switch redraws it
   let queue = Promise.resolve();
+  let automaticTurns = 0;
+  let heldResults = "";  // results that wait for the person's next message
 
   function applyTexts() {
     heading.textContent = at("ai_panel");
@@ -108,7 +114,10 @@ export function createChat(ctx) {
     if (!text.trim() || running) return;
     input.value = "";
     bubble("user", h("p", { class: "plain" }, text));
-    enqueue(text, false);
+    const message = heldResults ? text + "\n\n" + heldResults : text;
+    heldResults = "";
+    automaticTurns = 0;
+    enqueue(message, false);
   }
 
   // Turns never overlap: a follow-up that becomes ready while a turn runs waits for it.
@@ -168,6 +177,12 @@ export function createChat(ctx) {
 
   function sendResults(actions, outcomes) {
     const settled = actions.map((entry, i) => ({ action: entry.name ?? "unknown", outcome: outcomes[i] }));
+    automaticTurns = askedForAClick(actions) ? 0 : automaticTurns + 1;
+    if (automaticTurns > AUTOMATIC_TURNS_IN_A_ROW) {
+      heldResults = resultsMessage(settled);
+      bubble("system", h("p", {}, at("ai_results_held", { n: AUTOMATIC_TURNS_IN_A_ROW })));
+      return;
+    }
     bubble("system", h("p", {}, at("ai_results_sent")));
     enqueue(resultsMessage(settled), true);
   }
@@ -226,6 +241,8 @@ export function createChat(ctx) {
     clearNotice: () => { shownNotice = null; notice.hidden = true; notice.replaceChildren(); },
     newConversation() {
       knownEvents.clear();
+      automaticTurns = 0;
+      heldResults = "";
       log.replaceChildren(emptyNote);
     },
   };
