@@ -7,22 +7,41 @@ import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRep
 import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
 import { askSeries } from "./series.js";
-import { sliceMonth } from "./month-slice.js";
+import { sliceMonth, daysOf } from "./month-slice.js";
+import { h } from "./dom.js";
+import { openPopover, closePopover } from "./popover.js";
 
-export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listMonth" };
-// Entries a month day cell holds, its "+n more" entry included.
-const MONTH_ROWS = 4;
+export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
+// Heights in pixels of a month entry, of a day cell's number and of the row
+// of weekday names, as calendar.css draws them: a cell holds as many entries
+// as its height leaves room for.
+const MONTH_ENTRY = 22;
+const MONTH_DAY_HEAD = 30;
+const MONTH_COLUMN_HEAD = 34;
+// Where a week opens when neither now nor an event says otherwise.
+const MORNING = "07:00:00";
+// The agenda shows two weeks before the day it opens on and two months after.
+const AGENDA_BEFORE = 14;
+const AGENDA_AFTER = 61;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 function localeOptions(language) {
   const chinese = language === "zh-Hant";
   const time = chinese ? { hour: "2-digit", minute: "2-digit", hour12: false }
                        : { hour: "numeric", minute: "2-digit", meridiem: "short" };
+  // In a month cell the time only leads the title; the short form leaves it the width.
+  const monthTime = chinese ? { hour: "numeric", minute: "2-digit", hour12: false }
+                            : { hour: "numeric", minute: "2-digit", omitZeroMinute: true, meridiem: "narrow" };
   return {
     locale: chinese ? "zh-tw" : "en",
     firstDay: chinese ? 1 : 0,
     eventTimeFormat: time,
     slotLabelFormat: time,
+    views: {
+      dayGridMonth: { displayEventEnd: false, eventTimeFormat: monthTime },
+      timeGrid: { displayEventEnd: true },
+      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 } },
+    },
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
     noEventsText: "",
@@ -32,8 +51,20 @@ function localeOptions(language) {
   };
 }
 
+// Two weeks before the day the agenda opens on, so the days just past are
+// one scroll up, and two months after it.
+function agendaRange(current) {
+  const day = new Date(current.getFullYear(), current.getMonth(), current.getDate());
+  return { start: new Date(day.getFullYear(), day.getMonth(), day.getDate() - AGENDA_BEFORE),
+           end: new Date(day.getFullYear(), day.getMonth(), day.getDate() + AGENDA_AFTER) };
+}
+
+const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start)) / 86400000);
+
 export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
+  let monthRowsShown = 0;
+  let scrollPending = false;
   const cache = { start: "", end: "", records: [], stale: true };
   const dateListeners = new Set();
 
@@ -70,16 +101,58 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
   }
 
+  function shownRecords() {
+    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
+  }
+
   function viewEvents(range) {
-    const records = visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
-    if (fc?.view.type !== VIEWS.month) return records.map(toViewEvent);
-    const { shown, more } = sliceMonth(records, range, MONTH_ROWS);
+    const records = shownRecords();
+    const type = fc?.view.type;
+    if (type === VIEWS.week || type === VIEWS.day) return records.map(toGridEvent);
+    if (type !== VIEWS.month) return records.map(toViewEvent);
+    monthRowsShown = monthRows(range);
+    const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
     return [...shown.map((record) => listedFirst(toViewEvent(record))), ...more.map(moreEntry)];
   }
 
+  // In the week and day grids a timed event that runs into another day is
+  // drawn once, as a bar across its days in the all-day row, not as a slab
+  // in every column. Dragging it there would turn it into an all-day event,
+  // so it is changed in the editor.
+  function toGridEvent(record) {
+    const event = toViewEvent(record);
+    if (record.all_day === true) return event;
+    const { first, last } = daysOf(record);
+    if (first === last) return event;
+    return { ...event, allDay: true, start: first, end: addDays(last, 1), editable: false,
+             classNames: [...event.classNames, "spanning"] };
+  }
+
+  // How many entries a day cell of the month holds, its "+n more" included:
+  // the weeks share the height of the calendar.
+  function monthRows({ start, end }) {
+    const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
+    const head = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || MONTH_COLUMN_HEAD;
+    const cell = (element.clientHeight - head) / weeks;
+    return Math.max(1, Math.floor((cell - MONTH_DAY_HEAD) / MONTH_ENTRY));
+  }
+
+  // A window made taller or shorter changes what a cell holds.
+  function followHeight() {
+    let timer = 0;
+    new ResizeObserver(() => {
+      clearTimeout(timer);
+      timer = setTimeout(() => {
+        if (fc?.view.type !== VIEWS.month) return;
+        const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
+        if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+      }, 80);
+    }).observe(element);
+  }
+
   // The "+n more" of a crowded day: an entry listed after the day's events
-  // that opens the day.
+  // that lists the whole day beside it.
   function moreEntry({ date, count }) {
     return { id: "more:" + date, title: t("more", { n: count }), start: date, allDay: true, editable: false,
              classNames: ["more-events"], extendedProps: { moreDate: date, listedLast: 1 } };
@@ -88,8 +161,41 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   async function clickEvent(info) {
     info.jsEvent.preventDefault();
     const { record, moreDate } = info.event.extendedProps;
-    if (moreDate) fc.changeView(VIEWS.day, moreDate);
+    if (moreDate) showDay(moreDate, info.el);
     else openEditor({ record: await currentRecord(record) });
+  }
+
+  // Every event of a day, in a small panel beside the cell.
+  function showDay(date, anchor) {
+    const records = shownRecords().filter((record) => {
+      const days = daysOf(record);
+      return days.first <= date && date <= days.last;
+    }).sort((a, b) => Number(b.all_day === true) - Number(a.all_day === true) || String(a.start).localeCompare(String(b.start)));
+    const [y, m, d] = date.split("-").map(Number);
+    const title = new Intl.DateTimeFormat(currentLanguage() === "zh-Hant" ? "zh-TW" : "en", { dateStyle: "full" })
+      .format(new Date(y, m - 1, d));
+    const list = h("ul", { class: "day-list" }, ...records.map((record) => h("li", {},
+      h("button", { type: "button", class: "day-entry", onclick: () => { closePopover(); openRecord(record); } },
+        h("span", { class: "dot", style: { background: toViewEvent(record).backgroundColor } }),
+        h("span", { class: "day-entry-time" }, entryTime(record, date)),
+        h("span", { class: "day-entry-title" }, record.summary || t("untitled"))))));
+    openPopover({ anchor, title, body: list });
+  }
+
+  async function openRecord(record) {
+    openEditor({ record: await currentRecord(record) });
+  }
+
+  // "All day", or the start time on the day the event starts and the end
+  // time on the day it ends.
+  function entryTime(record, date) {
+    if (record.all_day === true) return t("all_day");
+    const { first } = daysOf(record);
+    const clock = first === date ? String(record.start).slice(11, 16) : "00:00";
+    const [hours, minutes] = clock.split(":").map(Number);
+    const chinese = currentLanguage() === "zh-Hant";
+    return new Intl.DateTimeFormat(chinese ? "zh-TW" : "en", chinese ? { hour: "2-digit", minute: "2-digit", hourCycle: "h23" }
+      : { hour: "numeric", minute: "2-digit" }).format(new Date(2000, 0, 1, hours || 0, minutes || 0));
   }
 
   // An editor opened on a record with a new ETag and old fields would send
@@ -135,7 +241,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     if (info.event.id) info.el.dataset.focusKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
-    const parts = [record.summary || t("untitled")];
+    const parts = [info.timeText ? `${info.timeText} ${record.summary || t("untitled")}` : record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
   }
@@ -157,7 +263,77 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     focusKeyed(element, key);
   }
 
+  // In the week and day grids the title comes first, so that a short event
+  // shows what it is; the time follows on the same line or below.
+  function eventContent(arg) {
+    if (arg.view.type === VIEWS.agenda) return listContent(arg);
+    if (!arg.view.type.startsWith("timeGrid") || arg.event.allDay) return true;
+    const minutes = arg.event.end ? (arg.event.end - arg.event.start) / 60000 : 60;
+    return { domNodes: [h("div", { class: "grid-event" + (minutes < 45 ? " short" : "") },
+      h("span", { class: "fc-event-title" }, arg.event.title || t("untitled")),
+      h("span", { class: "fc-event-time" }, arg.timeText))] };
+  }
+
+  // An agenda entry: its title and, below it, its place.
+  function listContent(arg) {
+    const record = arg.event.extendedProps.record;
+    const nodes = [h("span", { class: "fc-event-title" }, arg.event.title || t("untitled"))];
+    if (record?.location) nodes.push(h("span", { class: "list-place" }, record.location));
+    return { domNodes: nodes };
+  }
+
+  // Weeks open on now, or on another week's first event, or on the morning;
+  // the agenda on the day it was opened on.
+  function scrollIntoPlace() {
+    if (!scrollPending || !fc) return;
+    scrollPending = false;
+    const type = fc.view.type;
+    if (type === VIEWS.agenda) { scrollAgenda(); return; }
+    if (type !== VIEWS.week && type !== VIEWS.day) return;
+    fc.scrollToTime(gridOpening(fc.view.activeStart, fc.view.activeEnd));
+  }
+
+  function gridOpening(start, end) {
+    const now = new Date();
+    const hour = (date) => `${String(Math.max(0, date.getHours() - 1)).padStart(2, "0")}:00:00`;
+    if (now >= start && now < end) return hour(now);
+    const first = fc.getEvents().filter((event) => !event.allDay && event.start >= start && event.start < end)
+      .sort((a, b) => (a.start.getHours() * 60 + a.start.getMinutes()) - (b.start.getHours() * 60 + b.start.getMinutes()))[0];
+    return first ? hour(first.start) : MORNING;
+  }
+
+  // The day it opened on goes to the top; a short list gets room below it so
+  // that it can.
+  function scrollAgenda() {
+    const from = dateOnly(fc.getDate());
+    const row = [...element.querySelectorAll(".fc-list-day[data-date]")].find((node) => node.dataset.date >= from);
+    const scroller = row?.closest(".fc-scroller");
+    if (!scroller) return;
+    const table = row.closest("table");
+    table.style.marginBottom = "";
+    const offset = row.getBoundingClientRect().top - scroller.getBoundingClientRect().top + scroller.scrollTop;
+    const missing = scroller.clientHeight - (scroller.scrollHeight - offset);
+    if (missing > 0) table.style.marginBottom = missing + "px";
+    scroller.scrollTop = offset;
+  }
+
+  // A title that does not fit beside its time keeps the width and the time
+  // steps aside (it stays in the entry's tooltip).
+  function fitMonthTitles() {
+    if (fc?.view.type !== VIEWS.month) return;
+    const crowded = [...element.querySelectorAll(".fc-daygrid-dot-event:not(.time-aside)")]
+      .filter((entry) => { const title = entry.querySelector(".fc-event-title"); return title && title.scrollWidth > title.clientWidth; });
+    for (const entry of crowded) entry.classList.add("time-aside");
+  }
+
+  // The agenda's day of today says so in words too.
+  function markToday(info) {
+    if (info.view.type !== VIEWS.agenda || !info.isToday) return;
+    info.el.querySelector(".fc-list-day-cushion")?.append(h("span", { class: "today-mark" }, t("today")));
+  }
+
   function datesSet(info) {
+    scrollPending = true;
     document.getElementById("title").textContent = info.view.title;
     const name = VIEW_NAMES[info.view.type];
     for (const button of document.querySelectorAll("#views [data-view]"))
@@ -174,11 +350,15 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       editable: true,
       selectable: true,
       selectMirror: true,
-      dayMaxEvents: 4,
+      fixedWeekCount: false,
       navLinks: true,
-      scrollTime: "08:00:00",
-      eventDisplay: "block",
-      views: { dayGridMonth: { displayEventEnd: false }, timeGrid: { displayEventEnd: true } },
+      scrollTime: MORNING,
+      scrollTimeReset: false,
+      slotEventOverlap: false,
+      eventDisplay: "auto",
+      eventContent,
+      dayHeaderDidMount: markToday,
+      eventsSet: () => setTimeout(() => { fitMonthTitles(); scrollIntoPlace(); }),
       progressiveEventRendering: false,
       events: fetchRange,
       select: selectSlot,
@@ -196,6 +376,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       ...localeOptions(currentLanguage()),
     });
     fc.render();
+    followHeight();
     // Showing or hiding calendars or holidays filters the cached events again.
     let shownSignature = visibilitySignature();
     store.subscribe(() => {
@@ -245,6 +426,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     viewName: () => VIEW_NAMES[fc.view.type],
     async changeView(name) {
       if (!VIEWS[name]) return;
+      closePopover();
       fc.changeView(VIEWS[name]);
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },

@@ -12,6 +12,7 @@ import { openAddAccount } from "./add-account.js";
 import { startPolling } from "./poll.js";
 import { bindKeys } from "./keys.js";
 import { showBanner, clearBanner } from "./banner.js";
+import "./theme.js";
 
 const store = createStore(api);
 

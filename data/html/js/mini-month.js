@@ -61,7 +61,8 @@ export function createMiniMonth({ element, onPick }) {
     render,
     follow(date, viewStart, viewEnd) {
       shown = new Date(date.getFullYear(), date.getMonth(), 1);
-      range = { start: dateOnly(viewStart), end: dateOnly(viewEnd) };
+      // A week or a day on screen is marked; a whole month needs no mark.
+      range = viewEnd - viewStart <= 7 * 86400000 ? { start: dateOnly(viewStart), end: dateOnly(viewEnd) } : null;
       render();
     },
   };
