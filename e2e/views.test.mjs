@@ -2,17 +2,20 @@
 // titles in the month, the week opened at now, the agenda from today.
 import { test, before, after, afterEach } from "node:test";
 import assert from "node:assert/strict";
-import { startProgram, startBrowser, openPage, screenshot, addAccount } from "./support.mjs";
+import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
 import { startRadicale, ics } from "./radicale.mjs";
 
 const ZONE = "Asia/Taipei";
 let radicale, program, browser, page;
 
 const pad = (n) => String(n).padStart(2, "0");
+function wallClock(zone) {
+  return Object.fromEntries(new Intl.DateTimeFormat("en-US", { timeZone: zone, hourCycle: "h23", year: "numeric", month: "numeric",
+    day: "numeric", hour: "numeric", minute: "numeric" }).formatToParts(new Date()).map((part) => [part.type, Number(part.value)]));
+}
 // Today in the calendar's zone, and the days around it, as YYYY-MM-DD.
-function zoneDay(offsetDays = 0) {
-  const parts = Object.fromEntries(new Intl.DateTimeFormat("en-CA", { timeZone: ZONE, year: "numeric", month: "2-digit", day: "2-digit" })
-    .formatToParts(new Date()).map((part) => [part.type, part.value]));
+function zoneDay(offsetDays = 0, zone = ZONE) {
+  const parts = wallClock(zone);
   const day = new Date(Date.UTC(+parts.year, +parts.month - 1, +parts.day + offsetDays));
   return `${day.getUTCFullYear()}-${pad(day.getUTCMonth() + 1)}-${pad(day.getUTCDate())}`;
 }
@@ -80,7 +83,7 @@ test("a realistic month at 1280 px shows every title whole, only its own weeks, 
   await page.locator(".fc-event-title", { hasText: "Quarterly planning" }).waitFor();
   await screenshot(page, "views-month-1280-en");
   const month = await page.evaluate(() => ({
-    cut: [...document.querySelectorAll(".fc-daygrid-event .fc-event-title")]
+    cut: [...document.querySelectorAll(".fc-daygrid-event:not(.holiday) .fc-event-title")]
       .filter((title) => title.scrollWidth > title.clientWidth + 1).map((title) => title.textContent),
     weeks: document.querySelectorAll(".fc-daygrid-body tr[role=row]").length,
     lastRowBottom: [...document.querySelectorAll(".fc-daygrid-body tr[role=row]")].at(-1).getBoundingClientRect().bottom,
@@ -142,4 +145,175 @@ test("the agenda starts today, marked, with the days before it one scroll up", a
   assert.ok(places.today >= 0 && places.today <= 12, `today's row is at the top (${places.today})`);
   assert.ok(places.earlier < 0, "earlier days are above");
   assert.match(await page.locator(".fc-list-event", { hasText: "Today's errand" }).textContent(), /Main Street 3/);
+});
+
+// Where the now-line sits, as minutes of the day read off the grid's hour lines.
+function nowLineMinutes(page) {
+  return page.evaluate(() => {
+    const line = document.querySelector(".fc-timegrid-now-indicator-line").getBoundingClientRect().top;
+    const top = (hour) => document.querySelector(`td.fc-timegrid-slot-lane[data-time="${String(hour).padStart(2, "0")}:00:00"]`)
+      .getBoundingClientRect().top;
+    const hourHeight = top(1) - top(0);
+    return Math.round(((line - top(0)) / hourHeight) * 60);
+  });
+}
+
+test("today and the now-line are the chosen zone's, with the browser's clock in another zone", async () => {
+  const away = await openPage(browser, program.address, { viewport: { width: 1280, height: 720 }, timezoneId: "America/New_York" });
+  try {
+    await away.getByRole("button", { name: "Week", exact: true }).click();
+    await away.getByRole("button", { name: "Today", exact: true }).click();
+    await away.locator(".fc-timegrid-now-indicator-line").waitFor();
+    const minutes = (zone) => { const c = wallClock(zone); return c.hour * 60 + c.minute; };
+    assert.ok(Math.abs((await nowLineMinutes(away)) - minutes(ZONE)) <= 5, "the line is at Taipei's time");
+    assert.equal(await away.locator("td.fc-timegrid-col.fc-day-today").getAttribute("data-date"), zoneDay(0));
+
+    await away.getByText("Display", { exact: true }).click();
+    const zone = away.getByLabel("Time zone", { exact: true });
+    assert.equal(await zone.locator("option").first().textContent(), "America/New_York (this computer)");
+    await zone.selectOption("Europe/London");
+    await away.waitForFunction(() => document.querySelector("td.fc-timegrid-col.fc-day-today"));
+    await away.waitForFunction((expected) => {
+      const line = document.querySelector(".fc-timegrid-now-indicator-line")?.getBoundingClientRect().top;
+      const lane = (hour) => document.querySelector(`td.fc-timegrid-slot-lane[data-time="${String(hour).padStart(2, "0")}:00:00"]`).getBoundingClientRect().top;
+      return line !== undefined && Math.abs(((line - lane(0)) / (lane(1) - lane(0))) * 60 - expected) <= 5;
+    }, minutes("Europe/London"));
+    assert.equal(await away.locator("td.fc-timegrid-col.fc-day-today").getAttribute("data-date"), zoneDay(0, "Europe/London"));
+    await screenshot(away, "views-week-zone-london");
+    await zone.selectOption("Asia/Taipei");
+    assert.deepEqual(away.problems, []);
+  } finally {
+    await away.context().close();
+  }
+});
+
+test("holidays carry their English names on the English page, red day numbers, and a click names them", async () => {
+  await goToMarch2027("Month");
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  await page.getByRole("button", { name: "Previous", exact: true }).click();
+  const holiday = page.locator('td[data-date="2027-01-01"] .fc-event.holiday');
+  await holiday.waitFor();
+  assert.equal(await holiday.locator(".fc-event-title").textContent(), "Founding Day of the Republic of China");
+  const colours = await page.evaluate(() => {
+    const css = getComputedStyle(document.documentElement);
+    const probe = document.createElement("span");
+    probe.style.color = css.getPropertyValue("--holiday");
+    document.body.append(probe);
+    const red = getComputedStyle(probe).color;
+    probe.remove();
+    return { red, number: getComputedStyle(document.querySelector('td[data-date="2027-01-01"] .fc-daygrid-day-number')).color,
+             border: getComputedStyle(document.querySelector('td[data-date="2027-01-01"] .fc-event.holiday')).borderTopStyle };
+  });
+  assert.equal(colours.number, colours.red, "the day number is red");
+  assert.equal(colours.border, "dashed", "a look no calendar has");
+  await holiday.click();
+  const named = page.getByRole("dialog", { name: "Founding Day of the Republic of China" });
+  await named.waitFor();
+  assert.equal(await page.getByRole("dialog", { name: "Event" }).count(), 0, "no editor opens");
+  await page.keyboard.press("Escape");
+  await named.waitFor({ state: "detached" });
+});
+
+test("the Chinese page shows the lunar date under each day, the month's name on its first day and the solar terms", async () => {
+  await page.getByLabel("Language").selectOption("zh-Hant");
+  try {
+    await page.getByRole("button", { name: "月", exact: true }).click();
+    await page.getByRole("button", { name: "今天", exact: true }).click();
+    for (let i = 0; i < 36 && !(await page.locator('td[data-date="2027-02-15"]').count()); i++)
+      await page.getByRole("button", { name: "下一頁", exact: true }).click();
+    const lunar = (date) => page.locator(`td[data-date="${date}"] .lunar`).textContent();
+    await page.locator('td[data-date="2027-02-06"] .lunar').waitFor();
+    assert.deepEqual([await lunar("2027-02-04"), await lunar("2027-02-06"), await lunar("2027-02-10"), await lunar("2027-02-15")],
+                     ["立春", "正月", "初五", "初十"]);
+    assert.equal(await page.locator('td[data-date="2027-02-06"] .fc-event.holiday .fc-event-title').first().textContent(), "春節");
+    await screenshot(page, "views-month-lunar-zh");
+  } finally {
+    await page.getByLabel("語言").selectOption("en");
+  }
+});
+
+test("at 800×600 the sidebar slides over from its toggle and Esc closes it; the header's controls never overlap", async () => {
+  await page.setViewportSize({ width: 800, height: 600 });
+  const toggle = page.getByRole("button", { name: "Calendars and settings" });
+  const home = page.getByRole("checkbox", { name: "Home" });
+  await page.waitForFunction(() => getComputedStyle(document.getElementById("sidebar")).visibility === "hidden");
+  await toggle.click();
+  await home.waitFor({ state: "visible" });
+  assert.equal(await toggle.getAttribute("aria-expanded"), "true");
+  await screenshot(page, "views-narrow-sidebar");
+  await page.keyboard.press("Escape");
+  await home.waitFor({ state: "hidden" });
+  assert.equal(await page.evaluate(() => document.activeElement.id), "sidebar-toggle");
+  const layout = await page.evaluate(() => {
+    const boxes = [...document.querySelectorAll(".topbar button, .topbar h2")].filter((node) => node.offsetParent)
+      .map((node) => ({ name: node.textContent || node.getAttribute("aria-label"), box: node.getBoundingClientRect() }));
+    const overlaps = [];
+    for (const [i, a] of boxes.entries())
+      for (const b of boxes.slice(i + 1))
+        if (a.box.left < b.box.right - 1 && b.box.left < a.box.right - 1 && a.box.top < b.box.bottom - 1 && b.box.top < a.box.bottom - 1)
+          overlaps.push(`${a.name} / ${b.name}`);
+    return { overlaps, outside: boxes.filter(({ box }) => box.right > innerWidth).map(({ name }) => name),
+             calendar: document.getElementById("calendar").getBoundingClientRect().height };
+  });
+  assert.deepEqual(layout.overlaps, []);
+  assert.deepEqual(layout.outside, []);
+  assert.ok(layout.calendar > 300, "the calendar keeps most of the height");
+  await screenshot(page, "views-narrow-800x600");
+});
+
+test("the display settings set the week's first day, the clock and week numbers; ? lists the shortcuts", async () => {
+  await page.getByText("Display", { exact: true }).click();
+  try {
+    await page.getByLabel("Week starts on").selectOption("monday");
+    await page.getByLabel("Time format").selectOption("24");
+    await page.getByRole("switch", { name: "Week numbers" }).check();
+    await goToMarch2027("Month");
+    await page.waitForFunction(() => /Mon/.test(document.querySelector(".fc-col-header-cell")?.textContent));
+    assert.equal(await page.locator(".fc-daygrid-week-number").first().textContent(), "W9");
+    await page.getByRole("button", { name: "Week", exact: true }).click();
+    assert.equal(await page.locator('.fc-timegrid-slot-label[data-time="13:00:00"]').textContent(), "13:00");
+  } finally {
+    await page.getByLabel("Week starts on").selectOption("system");
+    await page.getByLabel("Time format").selectOption("language");
+    await page.getByRole("switch", { name: "Week numbers" }).uncheck();
+  }
+  await page.locator("#calendar").click({ position: { x: 5, y: 5 } });
+  await page.keyboard.press("?");
+  const list = page.getByRole("dialog", { name: "Keyboard shortcuts" });
+  await list.getByText("Go to today").waitFor();
+  await page.keyboard.press("Escape");
+  await list.waitFor({ state: "detached" });
+  assert.deepEqual(page.problems, []);
+});
+
+// Every view, in both languages and both themes, at the two common window
+// sizes, kept for a person to look at; the theme follows the system.
+test("every view in both themes and languages; the system's preference picks the theme and axe finds nothing serious", async () => {
+  const views = { en: ["Month", "Week", "Day", "Agenda"], "zh-Hant": ["月", "週", "日", "議程"] };
+  await goToMarch2027("Month");
+  try {
+    for (const scheme of ["light", "dark"]) {
+      await page.emulateMedia({ colorScheme: scheme });
+      await page.waitForFunction((wanted) => document.documentElement.dataset.theme === wanted, scheme);
+      assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor),
+                   scheme === "dark" ? "rgb(13, 15, 20)" : "rgb(255, 255, 255)");
+      for (const language of ["en", "zh-Hant"]) {
+        await page.locator("#language").selectOption(language);
+        for (const [width, height] of [[1280, 720], [1920, 1080]]) {
+          await page.setViewportSize({ width, height });
+          for (const view of views[language]) {
+            await page.getByRole("button", { name: view, exact: true }).click();
+            await page.locator(".fc-event").first().waitFor();
+            await screenshot(page, `views-${language === "en" ? "en" : "zh"}-${scheme}-${width}x${height}-${views.en[views[language].indexOf(view)].toLowerCase()}`);
+            if (language === "en" && width === 1280 && view !== "Day")
+              assert.deepEqual(await axeScan(page), [], `${view} in the ${scheme} theme`);
+          }
+          await page.getByRole("button", { name: views[language][0], exact: true }).click();
+        }
+      }
+    }
+  } finally {
+    await page.emulateMedia({ colorScheme: "light" });
+    await page.locator("#language").selectOption("en");
+  }
 });

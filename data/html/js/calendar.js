@@ -3,13 +3,16 @@
 // included so that showing or hiding a calendar needs no request.
 import { focusKeyed } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
-import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope, noteOwnWrite } from "./events.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
 import { askSeries } from "./series.js";
 import { sliceMonth, daysOf } from "./month-slice.js";
 import { h } from "./dom.js";
 import { openPopover, closePopover } from "./popover.js";
+import { zoneNow, calendarZone } from "./zone.js";
+import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
+import { setTheme } from "./theme.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
 // Heights in pixels of a month entry, of a day cell's number and of the row
@@ -17,6 +20,7 @@ export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGr
 // as its height leaves room for.
 const MONTH_ENTRY = 22;
 const MONTH_DAY_HEAD = 30;
+const MONTH_DAY_HEAD_LUNAR = 44;
 const MONTH_COLUMN_HEAD = 34;
 // Where a week opens when neither now nor an event says otherwise.
 const MORNING = "07:00:00";
@@ -25,16 +29,18 @@ const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
-function localeOptions(language) {
+function localeOptions(language, reading) {
   const chinese = language === "zh-Hant";
-  const time = chinese ? { hour: "2-digit", minute: "2-digit", hour12: false }
-                       : { hour: "numeric", minute: "2-digit", meridiem: "short" };
+  const twelve = twelveHourOf(reading, language);
+  const time = twelve ? { hour: "numeric", minute: "2-digit", meridiem: "short", hour12: true }
+                      : { hour: "2-digit", minute: "2-digit", hour12: false };
   // In a month cell the time only leads the title; the short form leaves it the width.
-  const monthTime = chinese ? { hour: "numeric", minute: "2-digit", hour12: false }
-                            : { hour: "numeric", minute: "2-digit", omitZeroMinute: true, meridiem: "narrow" };
+  const monthTime = twelve ? { hour: "numeric", minute: "2-digit", omitZeroMinute: true, meridiem: "narrow", hour12: true }
+                           : { hour: "numeric", minute: "2-digit", hour12: false };
   return {
     locale: chinese ? "zh-tw" : "en",
-    firstDay: chinese ? 1 : 0,
+    firstDay: firstDayOf(reading, language, navigator.language),
+    weekNumbers: reading.week_numbers === true,
     eventTimeFormat: time,
     slotLabelFormat: time,
     views: {
@@ -65,7 +71,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
   let monthRowsShown = 0;
   let scrollPending = false;
-  const cache = { start: "", end: "", records: [], stale: true };
+  const cache = { start: "", end: "", records: [], stale: true, holidayNames: {}, lunar: new Map() };
   const dateListeners = new Set();
 
   let fetches = 0;
@@ -85,11 +91,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       await null;  // the view asks while it is being switched; its type is settled after that
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
-        const answer = await ctx.api.get_events(start, end, true);
+        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
+                                                          lunarDates(start, end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-          Object.assign(cache, { start, end, records: answer.events || [], stale: false });
+          Object.assign(cache, { start, end, records: answer.events || [], stale: false, holidayNames: names, lunar });
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
@@ -101,19 +108,43 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
   }
 
+  // The names of the range's holidays in both languages; the events carry
+  // the Chinese one only. Without them the page still shows that one.
+  async function holidayNames(start, end) {
+    try { return (await ctx.api.get_holiday_names(start, end)).names || {}; } catch { return {}; }
+  }
+
+  async function lunarDates(start, end) {
+    if (!lunarOf(store.state.reading, currentLanguage())) return new Map();
+    try { return new Map(((await ctx.api.get_lunar_dates(start, end)).days || []).map((day) => [day.date, day])); }
+    catch { return new Map(); }
+  }
+
+  // A holiday named in the page's language.
+  function holidayName(record) {
+    return cache.holidayNames[String(record.start).slice(0, 10)]?.[currentLanguage()] || record.summary || "";
+  }
+
   function shownRecords() {
-    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
+    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
+      .map((record) => (isHoliday(record) ? { ...record, summary: holidayName(record) } : record));
+  }
+
+  // Holidays have a look of their own (calendar.css) instead of a calendar colour.
+  function viewEvent(record) {
+    const event = toViewEvent(record);
+    return isHoliday(record) ? { ...event, backgroundColor: "", borderColor: "", textColor: "" } : event;
   }
 
   function viewEvents(range) {
     const records = shownRecords();
     const type = fc?.view.type;
     if (type === VIEWS.week || type === VIEWS.day) return records.map(toGridEvent);
-    if (type !== VIEWS.month) return records.map(toViewEvent);
+    if (type !== VIEWS.month) return records.map(viewEvent);
     monthRowsShown = monthRows(range);
     const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
-    return [...shown.map((record) => listedFirst(toViewEvent(record))), ...more.map(moreEntry)];
+    return [...shown.map((record) => listedFirst(viewEvent(record))), ...more.map(moreEntry)];
   }
 
   // In the week and day grids a timed event that runs into another day is
@@ -121,7 +152,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // in every column. Dragging it there would turn it into an all-day event,
   // so it is changed in the editor.
   function toGridEvent(record) {
-    const event = toViewEvent(record);
+    const event = viewEvent(record);
     if (record.all_day === true) return event;
     const { first, last } = daysOf(record);
     if (first === last) return event;
@@ -135,15 +166,23 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
     const head = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || MONTH_COLUMN_HEAD;
     const cell = (element.clientHeight - head) / weeks;
-    return Math.max(1, Math.floor((cell - MONTH_DAY_HEAD) / MONTH_ENTRY));
+    const dayHead = lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD;
+    return Math.max(1, Math.floor((cell - dayHead) / MONTH_ENTRY));
   }
 
-  // A window made taller or shorter changes what a cell holds.
-  function followHeight() {
+  // A window made taller or shorter changes what a cell holds; the
+  // assistant's panel or the sidebar taking or giving back width changes the
+  // calendar's size without the window's.
+  function followSize() {
     let timer = 0;
+    let size = `${element.clientWidth}x${element.clientHeight}`;
     new ResizeObserver(() => {
+      const now = `${element.clientWidth}x${element.clientHeight}`;
+      if (now === size) return;
+      size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
+        fc?.updateSize();
         if (fc?.view.type !== VIEWS.month) return;
         const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
         if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
@@ -162,6 +201,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     info.jsEvent.preventDefault();
     const { record, moreDate } = info.event.extendedProps;
     if (moreDate) showDay(moreDate, info.el);
+    else if (isHoliday(record)) showHoliday(record, info.el);
     else openEditor({ record: await currentRecord(record) });
   }
 
@@ -183,7 +223,29 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   async function openRecord(record) {
-    openEditor({ record: await currentRecord(record) });
+    if (isHoliday(record)) showHoliday(record, document.activeElement);
+    else openEditor({ record: await currentRecord(record) });
+  }
+
+  // A holiday cannot be edited: a click names it.
+  function showHoliday(record, anchor) {
+    openPopover({ anchor, title: holidayName(record), body: h("p", { class: "note" }, t("holiday_note")) });
+  }
+
+  // Red numbers on holidays, and the lunar date under each day number.
+  function decorateDays() {
+    const holidays = new Set(store.state.showHolidays
+      ? cache.records.filter(isHoliday).map((record) => String(record.start).slice(0, 10)) : []);
+    const lunarShown = fc?.view.type === VIEWS.month && cache.lunar.size > 0;
+    element.classList.toggle("lunar-on", lunarShown);
+    for (const cell of element.querySelectorAll(".fc-daygrid-day[data-date], .fc-col-header-cell[data-date]")) {
+      cell.classList.toggle("holiday-day", holidays.has(cell.dataset.date));
+      const top = cell.querySelector(".fc-daygrid-day-top");
+      if (!top) continue;
+      top.querySelector(".lunar")?.remove();
+      const lunar = lunarShown && cache.lunar.get(cell.dataset.date);
+      if (lunar) top.append(h("span", { class: "lunar " + lunar.kind }, lunar.label));
+    }
   }
 
   // "All day", or the start time on the day the event starts and the end
@@ -294,7 +356,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function gridOpening(start, end) {
-    const now = new Date();
+    const now = zoneNow();
     const hour = (date) => `${String(Math.max(0, date.getHours() - 1)).padStart(2, "0")}:00:00`;
     if (now >= start && now < end) return hour(now);
     const first = fc.getEvents().filter((event) => !event.allDay && event.start >= start && event.start < end)
@@ -358,7 +420,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       eventDisplay: "auto",
       eventContent,
       dayHeaderDidMount: markToday,
-      eventsSet: () => setTimeout(() => { fitMonthTitles(); scrollIntoPlace(); }),
+      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); }),
+      // Today and the now-line are those of the calendar's zone, like the events.
+      now: () => zoneNow(),
       progressiveEventRendering: false,
       events: fetchRange,
       select: selectSlot,
@@ -373,13 +437,23 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
-      ...localeOptions(currentLanguage()),
+      ...localeOptions(currentLanguage(), store.state.reading),
     });
     fc.render();
-    followHeight();
+    followSize();
     // Showing or hiding calendars or holidays filters the cached events again.
     let shownSignature = visibilitySignature();
+    let readingSignature = JSON.stringify([store.state.reading, calendarZone()]);
+    setTheme(store.state.reading.theme);
     store.subscribe(() => {
+      const reading = JSON.stringify([store.state.reading, calendarZone()]);
+      if (reading !== readingSignature) {
+        readingSignature = reading;
+        setTheme(store.state.reading.theme);
+        applyLocale(currentLanguage());
+        refetch();  // lunar dates on or off, or another zone's times
+        return;
+      }
       const signature = visibilitySignature();
       if (signature === shownSignature) return;
       shownSignature = signature;
@@ -387,7 +461,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     });
     onLanguageChange((language) => {
       applyLocale(language);
-      fc.getEventSources().forEach((source) => source.refetch());  // the "+n more" texts
+      refetch();  // the "+n more" texts, the holidays' names, the lunar dates
     });
   }
 
@@ -397,7 +471,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function applyLocale(language) {
-    for (const [key, value] of Object.entries(localeOptions(language))) fc.setOption(key, value);
+    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading))) fc.setOption(key, value);
   }
 
   // Asks the program again for the range on screen; view, scroll position and
@@ -431,7 +505,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },
     newEvent() {
-      const now = new Date();
+      const now = zoneNow();
       const day = fc.getDate();
       const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
       openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });

@@ -7,6 +7,9 @@ import { $ } from "./dom.js";
 import { createStore } from "./store.js";
 import { createCalendar } from "./calendar.js";
 import { createSidebar } from "./sidebar.js";
+import { createReadingSettings } from "./reading.js";
+import { bindSidebarToggle } from "./sidebar-toggle.js";
+import { showShortcuts } from "./shortcuts.js";
 import { openEventEditor } from "./editor.js";
 import { openAddAccount } from "./add-account.js";
 import { startPolling } from "./poll.js";
@@ -47,6 +50,7 @@ function bindHeader() {
   $("#refresh-all").addEventListener("click", () => sidebar.refreshAll());
   $("#assistant").addEventListener("click", () => openAssistantModule("openAssistant"));
   $("#settings").addEventListener("click", () => openAssistantModule("openSettings"));
+  bindSidebarToggle({ toggle: $("#sidebar-toggle"), sidebar: $("#sidebar") });
   $("#language").addEventListener("change", (event) => ctx.setLanguage(event.target.value).catch(showBanner));
 }
 
@@ -72,6 +76,7 @@ async function start() {
     const state = await store.loadInitial();
     setLanguage(state.language);
     sidebar.render();
+    createReadingSettings({ element: $("#reading"), store }).render();
     calendar.start(state.view);
     clearBanner();
   } catch (error) {
@@ -79,7 +84,7 @@ async function start() {
     return;
   }
   loadImages().catch(showBanner);
-  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
+  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant"), showShortcuts });
   openAssistantModule("checkAtStart");
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
 }

@@ -19,10 +19,19 @@ export function systemZone() {
   return Intl.DateTimeFormat().resolvedOptions().timeZone || "UTC";
 }
 
+// Making a formatter is slow and the calendar asks for now many times a
+// render, so there is one per zone.
+const formatters = new Map();
+function formatterFor(name) {
+  if (!formatters.has(name))
+    formatters.set(name, new Intl.DateTimeFormat("en-US", { timeZone: name, hourCycle: "h23", year: "numeric", month: "numeric",
+      day: "numeric", hour: "numeric", minute: "numeric", second: "numeric" }));
+  return formatters.get(name);
+}
+
 // The wall clock of an instant in a zone, as numbers.
 export function wallClock(instant = new Date(), name = zone) {
-  const parts = new Intl.DateTimeFormat("en-US", { timeZone: name, hourCycle: "h23", year: "numeric", month: "numeric",
-    day: "numeric", hour: "numeric", minute: "numeric", second: "numeric" }).formatToParts(instant);
+  const parts = formatterFor(name).formatToParts(instant);
   const value = Object.fromEntries(parts.map((part) => [part.type, Number(part.value)]));
   return { year: value.year, month: value.month, day: value.day, hour: value.hour % 24, minute: value.minute, second: value.second };
 }
