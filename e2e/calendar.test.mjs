@@ -494,7 +494,7 @@ test("the language switches without a reload, with Monday weeks and 24-hour time
   await page.getByRole("switch", { name: "台灣節日" }).waitFor();
   assert.match(await page.locator('td[data-date="2027-01-01"] .fc-event.holiday').textContent(), /開國紀念日|元旦/);
   const notice = page.getByRole("region", { name: "設定助理" });
-  await notice.getByText("這次執行尚未設定助理。").waitFor();
+  await notice.getByText("助理尚未設定。").waitFor();
   await notice.getByRole("button", { name: "稍後", exact: true }).waitFor();
   await screenshot(page, "month-zh");
 
