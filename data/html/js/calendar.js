@@ -139,8 +139,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function viewEvents(range) {
     const records = shownRecords();
     const type = fc?.view.type;
-    if (type === VIEWS.week || type === VIEWS.day) return records.map(toGridEvent);
-    if (type !== VIEWS.month) return records.map(viewEvent);
+    // A week of a fetched month is handed its own events only, not the month's.
+    const inRange = (record) => { const days = daysOf(record); return days.last >= range.start && days.first < range.end; };
+    if (type === VIEWS.week || type === VIEWS.day) return records.filter(inRange).map(toGridEvent);
+    if (type !== VIEWS.month) return records.filter(inRange).map(viewEvent);
     monthRowsShown = monthRows(range);
     const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
