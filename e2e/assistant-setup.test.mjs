@@ -48,16 +48,18 @@ test("the setup dialog offers its choices, and Later puts it aside for the run",
 
   await page.keyboard.press("i");
   const panel = page.getByRole("complementary", { name: "Assistant" });
-  await panel.getByText("The assistant is not set up for this run.").waitFor();
+  await panel.getByText("The assistant is not set up yet.").waitFor();
   assert.equal(await page.getByRole("dialog").count(), 0, "no dialog again after Later");
+  await page.waitForFunction(() => document.getElementById("calendar").getBoundingClientRect().right <=
+    document.querySelector(".assistant-panel").getBoundingClientRect().left, null, { timeout: 5000 });  // docked beside it
   assert.equal((await page.evaluate(() => window.wrenfold.api.claude_ai_state())).session_dismissed, true);
   // The panel's notice speaks the language the page switches to while it is open.
   await page.selectOption("#language", "zh-Hant");
   const chinesePanel = page.getByRole("complementary", { name: "助理" });
-  await chinesePanel.getByText("這次執行尚未設定助理。").waitFor({ timeout: 5000 });
+  await chinesePanel.getByText("助理尚未設定。").waitFor({ timeout: 5000 });
   await chinesePanel.getByRole("button", { name: "再試一次" }).waitFor({ timeout: 5000 });
   await page.selectOption("#language", "en");
-  await panel.getByText("The assistant is not set up for this run.").waitFor();
+  await panel.getByText("The assistant is not set up yet.").waitFor();
   await panel.getByRole("button", { name: "Try again" }).click();
   await page.getByRole("dialog", { name: "Set up the assistant" }).waitFor();
   assert.deepEqual(page.problems, []);

@@ -48,8 +48,9 @@ export async function startBrowser() {
 
 // A page of the program that keeps every console error and failed request,
 // so that a test can assert there were none.
-export async function openPage(browser, address, { viewport = { width: 1360, height: 860 }, locale = "en-US" } = {}) {
-  const context = await browser.newContext({ viewport, locale, timezoneId: "Asia/Taipei" });
+export async function openPage(browser, address, { viewport = { width: 1360, height: 860 }, locale = "en-US", timezoneId = "Asia/Taipei",
+                                                 colorScheme = "light" } = {}) {
+  const context = await browser.newContext({ viewport, locale, timezoneId, colorScheme });
   const page = await context.newPage();
   page.problems = [];
   page.on("console", (message) => { if (message.type() === "error") page.problems.push("console: " + message.text()); });

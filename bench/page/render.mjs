@@ -4,6 +4,7 @@
 // answer for the month is enlarged on its way to the page with 2,000 events
 // shaped like the engine's own (a server with that many takes minutes to
 // fill and seconds to answer, which is not what is measured here).
+// It also measures switching between the month and its weeks once fetched.
 //   node bench/page/render.mjs        (after scripts/setup and npm ci in e2e/)
 import { startProgram, startBrowser, openPage, addAccount } from "../../e2e/support.mjs";
 import { startRadicale } from "../../e2e/radicale.mjs";
@@ -69,6 +70,25 @@ try {
   const median = durations[Math.floor(durations.length / 2)];
   console.log(`answer to painted month, ${EVENTS} events: median ${median.toFixed(0)} ms, ` +
               `min ${durations[0].toFixed(0)} ms, max ${durations.at(-1).toFixed(0)} ms (${ROUNDS} rounds)`);
+
+  // Switching views and weeks inside the range already fetched asks the
+  // program nothing: from the click to the next painted frame.
+  const switchTimes = [];
+  const timedClick = async (name, selector) => {
+    await page.evaluate(() => { window.benchClick = performance.now(); });
+    await page.getByRole("button", { name, exact: true }).click();
+    await page.waitForSelector(selector);
+    switchTimes.push(await page.evaluate(() => new Promise((resolve) =>
+      requestAnimationFrame(() => setTimeout(() => resolve(performance.now() - window.benchClick), 0)))));
+  };
+  for (let round = 0; round < ROUNDS; round++) {
+    await timedClick("Week", ".fc-timeGridWeek-view");
+    await timedClick("Next", ".fc-timeGridWeek-view");
+    await timedClick("Month", ".fc-dayGridMonth-view");
+  }
+  switchTimes.sort((a, b) => a - b);
+  console.log(`view and week switches within the fetched month: median ${switchTimes[Math.floor(switchTimes.length / 2)].toFixed(0)} ms, ` +
+              `max ${switchTimes.at(-1).toFixed(0)} ms (${switchTimes.length} switches)`);
   if (page.problems.length) console.log("page problems:", page.problems);
 } finally {
   await browser.close();

@@ -67,6 +67,18 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         // Taiwan holidays
         { "set_tw_holidays",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_tw_holidays(args.required(0)); } },
+        { "get_holiday_names",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.get_holiday_names(args.required(0), args.required(1));
+          } },
+        { "get_lunar_dates",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.get_lunar_dates(args.required(0), args.required(1));
+          } },
+        { "set_reading_settings",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_reading_settings(args.required(0)); } },
+        { "set_time_zone",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_time_zone(args.required(0)); } },
 
         // Desktop utilities
         { "open_url", [](WrenfoldApp& app, const BridgeArgs& args) { return app.open_url(args.value(0, "")); } },

@@ -1,6 +1,8 @@
 // What the page asks for when it has loaded: its pictures and its starting state.
 #include "app/wrenfold_app.h"
 
+#include "app/settings_rules.h"
+#include "core/bridge_answer.h"
 #include "core/page_assets.h"
 
 namespace wrenfold {
@@ -27,7 +29,17 @@ Json WrenfoldApp::get_initial_state()
         { "show_tw_holidays", current.value("show_tw_holidays", Json(true)) },
         { "accounts_file", ACCOUNTS_FILE.string() },
         { "language", current.value("language", Json(DEFAULT_LANG)) },
+        { "time_zone", time_zone() },
+        { "reading", reading_settings_in_force(current) },
     });
+}
+
+Json WrenfoldApp::set_reading_settings(const Json& changes)
+{
+    Json reading = reading_settings_changed(settings_snapshot(), changes);
+    put_setting("reading", reading);
+    _save_settings();
+    return ok_answer({ { "reading", std::move(reading) } });
 }
 
 }  // namespace wrenfold

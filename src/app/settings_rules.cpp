@@ -22,7 +22,46 @@ Json stored(const Json& settings, const char* key)
     return settings.is_object() && settings.contains(key) ? settings.at(key) : Json();
 }
 
+struct ReadingChoice {
+    const char* key;
+    std::array<std::string_view, 3> choices;
+};
+
+constexpr std::array<ReadingChoice, 4> kReadingChoices = { {
+    { "theme", { "system", "light", "dark" } },
+    { "week_start", { "system", "sunday", "monday" } },
+    { "clock", { "language", "12", "24" } },
+    { "lunar", { "language", "on", "off" } },
+} };
+
+// The valid reading entries of `given` laid over `base`.
+Json with_reading_entries(Json base, const Json& given)
+{
+    if (!given.is_object())
+        return base;
+    for (const ReadingChoice& choice : kReadingChoices)
+        if (given.contains(choice.key) && is_one_of(given.at(choice.key), choice.choices))
+            base[choice.key] = given.at(choice.key);
+    if (given.contains("week_numbers") && given.at("week_numbers").is_boolean())
+        base["week_numbers"] = given.at("week_numbers");
+    return base;
+}
+
 }  // namespace
+
+Json reading_settings_in_force(const Json& settings)
+{
+    Json defaults = Json::object();
+    for (const ReadingChoice& choice : kReadingChoices)
+        defaults[choice.key] = choice.choices.front();
+    defaults["week_numbers"] = false;
+    return with_reading_entries(std::move(defaults), stored(settings, "reading"));
+}
+
+Json reading_settings_changed(const Json& settings, const Json& changes)
+{
+    return with_reading_entries(reading_settings_in_force(settings), changes);
+}
 
 bool is_supported_language(const Json& value)
 {

@@ -21,6 +21,14 @@ std::string claude_provider_in_force(const Json& settings);
 // "claude_deepseek_model": any stored text, "" included; else "".
 std::string claude_deepseek_model_in_force(const Json& settings);
 
+// "reading": how the page shows the calendar, every key with its value in
+// force: "theme" ("system", "light", "dark"), "week_start" ("system",
+// "sunday", "monday"), "clock" ("language", "12", "24"), "week_numbers"
+// (boolean), "lunar" ("language", "on", "off"). Unknown keys are dropped.
+Json reading_settings_in_force(const Json& settings);
+// The stored "reading" with the valid entries of `changes` laid over it.
+Json reading_settings_changed(const Json& settings, const Json& changes);
+
 bool is_supported_language(const Json& value);
 bool is_effort_level(const Json& value);
 

@@ -202,6 +202,18 @@ public:
     // Holiday records of the dates start <= d < end; never fails.
     Json _tw_holidays(std::chrono::year_month_day start, std::chrono::year_month_day end) const;
     Json set_tw_holidays(const Json& visible);
+    // Both languages' names of the holidays of start <= d < end, by date.
+    Json get_holiday_names(const Json& start, const Json& end) const;
+
+    // ---- Lunar dates (calendar/lunar_days.cpp) ----
+    Json get_lunar_dates(const Json& start, const Json& end) const;
+
+    // ---- The calendar's time zone (calendar/time_zone.cpp) ----
+    std::string time_zone() const;
+    Json set_time_zone(const Json& zone);
+
+    // ---- How the page reads: theme, week start, clock, week numbers, lunar dates (app/page_bootstrap.cpp) ----
+    Json set_reading_settings(const Json& changes);
 
     // ---- Assistant settings in force ----
     std::string claude_model() const;

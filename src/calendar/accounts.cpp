@@ -90,7 +90,7 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
     std::vector<Calendar> discovered;
     std::shared_ptr<caldav::CalendarEngine> engine;
     try {
-        engine = m_make_engine(apple_id, app_password, std::nullopt);
+        engine = m_make_engine(apple_id, app_password, time_zone());
         if (!engine)
             throw std::runtime_error("no CalDAV engine could be made for this account");
         caldav::AuthResult auth = engine->check_auth();
@@ -110,7 +110,7 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
     Account record = parse_account(Json::object({ { "id", id },
                                                   { "apple_id", apple_id },
                                                   { "app_password", app_password },
-                                                  { "home_tzid", kDefaultHomeTzid },
+                                                  { "home_tzid", time_zone() },
                                                   { "calendars", calendar_records(calendars) } }));
     // Another call may have added the same Apple ID while this one was on the
     // network; the check and the append are one step under the lock.

@@ -176,6 +176,33 @@ std::optional<year_month_day> lunar_to_gregorian(int year, unsigned month, unsig
     return year_month_day { date + days { day - 1 } };
 }
 
+std::optional<LunarDate> gregorian_to_lunar(year_month_day date)
+{
+    if (!date.ok())
+        return std::nullopt;
+    sys_days const day { date };
+    int year = int(date.year());
+    // A day before its year's lunar new year (or in the January after the
+    // table's last year) belongs to the lunar year before.
+    auto info = lunar_year(year);
+    if (!info || day < info->new_year)
+        info = lunar_year(--year);
+    if (!info)
+        return std::nullopt;
+    sys_days start = info->new_year;
+    unsigned const months = info->leap_month != 0 ? 13 : 12;
+    for (unsigned index = 0; index < months; ++index) {
+        sys_days const next = start + days { month_length(*info, index) };
+        if (day < next) {
+            bool const leap = info->leap_month != 0 && index == info->leap_month;
+            unsigned const month = info->leap_month != 0 && index >= info->leap_month ? index : index + 1;
+            return LunarDate { year, month, unsigned((day - start).count()) + 1, leap };
+        }
+        start = next;
+    }
+    return std::nullopt;  // after the last month of the table's last year
+}
+
 unsigned lunar_leap_month(int year)
 {
     auto const info = lunar_year(year);

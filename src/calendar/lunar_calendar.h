@@ -18,6 +18,17 @@ std::optional<std::chrono::year_month_day> lunar_new_year(int year);
 // when the year is outside the table or the month has no such day.
 std::optional<std::chrono::year_month_day> lunar_to_gregorian(int year, unsigned month, unsigned day);
 
+struct LunarDate {
+    int year = 0;
+    unsigned month = 0;  // 1..12; a leap month has the number of the month it repeats
+    unsigned day = 0;    // 1..30
+    bool leap = false;
+    bool operator==(LunarDate const&) const = default;
+};
+
+// The lunar date of a Gregorian day; nullopt outside the table.
+std::optional<LunarDate> gregorian_to_lunar(std::chrono::year_month_day date);
+
 // The leap month of lunar year `year` repeats this month number; 0 when the year has none or is
 // outside the table.
 unsigned lunar_leap_month(int year);

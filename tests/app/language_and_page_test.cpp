@@ -44,14 +44,18 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
 {
     AppFolders folders;
     auto first = folders.make_app();
-    EXPECT_EQ(first->get_initial_state().dump(),
-              Json::object({ { "accounts", Json::array() },
-                             { "default_calendar", "" },
-                             { "view", "month" },
-                             { "show_tw_holidays", true },
-                             { "accounts_file", (folders.data() / "accounts.json").string() },
-                             { "language", "en" } })
-                  .dump());
+    EXPECT_EQ(
+        first->get_initial_state().dump(),
+        Json::object({ { "accounts", Json::array() },
+                       { "default_calendar", "" },
+                       { "view", "month" },
+                       { "show_tw_holidays", true },
+                       { "accounts_file", (folders.data() / "accounts.json").string() },
+                       { "language", "en" },
+                       { "time_zone", "Asia/Taipei" },
+                       { "reading", Json::parse(R"({"theme": "system", "week_start": "system", "clock": "language",
+                                                          "lunar": "language", "week_numbers": false})") } })
+            .dump());
 
     folders.store_settings(R"({"view": "day", "show_tw_holidays": false, "default_calendar": "https://c/1/",)"
                            R"( "language": "zh-Hant"})");
@@ -67,4 +71,21 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
         state["accounts"].dump(),
         R"([{"id":"a","apple_id":"x@y","home_tzid":"Asia/Taipei","calendars":[{"url":"https://c/1/","name":"Home"}]}])");
     EXPECT_EQ(state.dump().find("secret"), std::string::npos) << "passwords never reach the page";
+}
+
+TEST(ReadingSettings, OnlyKnownChoicesAreStoredAndTheyOutliveARestart)
+{
+    AppFolders folders;
+    folders.store_settings(R"({"reading": {"theme": "dark", "clock": "13", "week_numbers": "yes", "font": "huge"}})");
+    auto app = folders.make_app();
+    EXPECT_EQ(app->get_initial_state()["reading"], Json::parse(R"({"theme": "dark", "week_start": "system",
+        "clock": "language", "lunar": "language", "week_numbers": false})"));
+
+    Json answer = app->set_reading_settings(Json::parse(R"({"week_start": "monday", "lunar": "off", "theme": 1,
+                                                             "week_numbers": true, "clock": "24"})"));
+    Json expected = Json::parse(R"({"theme": "dark", "week_start": "monday", "clock": "24", "lunar": "off",
+                                    "week_numbers": true})");
+    EXPECT_EQ(answer, Json::object({ { "ok", true }, { "reading", expected } }));
+    EXPECT_EQ(folders.make_app()->get_initial_state()["reading"], expected);
+    EXPECT_EQ(app->set_reading_settings("dark")["reading"], expected) << "anything but an object changes nothing";
 }

@@ -22,7 +22,7 @@ TEST(Accounts, AddStoresTheTrimmedAccountAndReusesTheVerifiedEngine)
               Json::parse(R"({"url": "https://p/w/", "name": "Mine", "color": "#00FF00", "read_only": false,
                               "visible": true})"));
     EXPECT_EQ(added["default_calendar"], "https://p/w/");  // the first writable one
-    EXPECT_EQ(fake.engines.zones(), std::vector<std::string> { "(none)" });
+    EXPECT_EQ(fake.engines.zones(), std::vector<std::string> { "Asia/Taipei" });
 
     auto account = fake.app->_account_by_id(id);
     ASSERT_TRUE(account);

@@ -97,5 +97,21 @@ TEST(LunarCalendar, RejectsWhatTheTableDoesNotHold)
     EXPECT_EQ(lunar_to_gregorian(2024, 12, 29), ymd(2025, 1, 28));
 }
 
+TEST(LunarCalendar, GregorianDaysReadBackAsTheLunarDatesTheyCameFrom)
+{
+    EXPECT_EQ(gregorian_to_lunar(ymd(2025, 1, 28)), (LunarDate { 2024, 12, 29, false }))
+        << "New Year's Eve on the 29th";
+    EXPECT_EQ(gregorian_to_lunar(ymd(2025, 7, 25)), (LunarDate { 2025, 6, 1, true })) << "the leap sixth month";
+    EXPECT_EQ(gregorian_to_lunar(ymd(2025, 8, 23)), (LunarDate { 2025, 7, 1, false }));
+    EXPECT_FALSE(gregorian_to_lunar(ymd(first_lunar_year, 1, 1)));
+    for (int y = first_lunar_year; y <= last_lunar_year; ++y)
+        for (unsigned m = 1; m <= 12; ++m)
+            for (unsigned d : { 1u, 15u, 29u }) {
+                auto const date = lunar_to_gregorian(y, m, d);
+                ASSERT_TRUE(date) << y << "/" << m;
+                EXPECT_EQ(gregorian_to_lunar(*date), (LunarDate { y, m, d, false })) << y << "/" << m << "/" << d;
+            }
+}
+
 }  // namespace
 }  // namespace wrenfold

@@ -106,10 +106,11 @@ function setBusy(container, busy) {
   for (const button of container.querySelectorAll("button")) button.disabled = busy;
 }
 
-// The hint texts carry an address; it opens in the user's browser.
+// The hint texts carry an address, which opens in the user's browser, and
+// commands in backticks, shown as code.
 function linkified(text, ctx) {
   const pieces = String(text).split(/(https?:\/\/[^\s)）]+)/);
-  return pieces.map((piece, i) => (i % 2 === 1
-    ? h("a", { href: piece, onclick: (event) => { event.preventDefault(); ctx.api.open_url(piece).catch(() => {}); } }, piece)
-    : piece));
+  return pieces.flatMap((piece, i) => (i % 2 === 1
+    ? [h("a", { href: piece, onclick: (event) => { event.preventDefault(); ctx.api.open_url(piece).catch(() => {}); } }, piece)]
+    : piece.split(/`([^`]+)`/).map((part, j) => (j % 2 === 1 ? h("code", {}, part) : part))));
 }

@@ -3,26 +3,51 @@
 // included so that showing or hiding a calendar needs no request.
 import { focusKeyed } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
-import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, addDays, withScope, noteOwnWrite } from "./events.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
 import { askSeries } from "./series.js";
-import { sliceMonth } from "./month-slice.js";
+import { sliceMonth, daysOf } from "./month-slice.js";
+import { h } from "./dom.js";
+import { openPopover, closePopover } from "./popover.js";
+import { zoneNow, calendarZone } from "./zone.js";
+import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
+import { setTheme } from "./theme.js";
 
-export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listMonth" };
-// Entries a month day cell holds, its "+n more" entry included.
-const MONTH_ROWS = 4;
+export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
+// Heights in pixels of a month entry, of a day cell's number and of the row
+// of weekday names, as calendar.css draws them: a cell holds as many entries
+// as its height leaves room for.
+const MONTH_ENTRY = 22;
+const MONTH_DAY_HEAD = 30;
+const MONTH_DAY_HEAD_LUNAR = 44;
+const MONTH_COLUMN_HEAD = 34;
+// Where a week opens when neither now nor an event says otherwise.
+const MORNING = "07:00:00";
+// The agenda shows two weeks before the day it opens on and two months after.
+const AGENDA_BEFORE = 14;
+const AGENDA_AFTER = 61;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
-function localeOptions(language) {
+function localeOptions(language, reading) {
   const chinese = language === "zh-Hant";
-  const time = chinese ? { hour: "2-digit", minute: "2-digit", hour12: false }
-                       : { hour: "numeric", minute: "2-digit", meridiem: "short" };
+  const twelve = twelveHourOf(reading, language);
+  const time = twelve ? { hour: "numeric", minute: "2-digit", meridiem: "short", hour12: true }
+                      : { hour: "2-digit", minute: "2-digit", hour12: false };
+  // In a month cell the time only leads the title; the short form leaves it the width.
+  const monthTime = twelve ? { hour: "numeric", minute: "2-digit", omitZeroMinute: true, meridiem: "narrow", hour12: true }
+                           : { hour: "numeric", minute: "2-digit", hour12: false };
   return {
     locale: chinese ? "zh-tw" : "en",
-    firstDay: chinese ? 1 : 0,
+    firstDay: firstDayOf(reading, language, navigator.language),
+    weekNumbers: reading.week_numbers === true,
     eventTimeFormat: time,
     slotLabelFormat: time,
+    views: {
+      dayGridMonth: { displayEventEnd: false, eventTimeFormat: monthTime },
+      timeGrid: { displayEventEnd: true },
+      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 } },
+    },
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
     noEventsText: "",
@@ -32,9 +57,21 @@ function localeOptions(language) {
   };
 }
 
+// Two weeks before the day the agenda opens on, so the days just past are
+// one scroll up, and two months after it.
+function agendaRange(current) {
+  const day = new Date(current.getFullYear(), current.getMonth(), current.getDate());
+  return { start: new Date(day.getFullYear(), day.getMonth(), day.getDate() - AGENDA_BEFORE),
+           end: new Date(day.getFullYear(), day.getMonth(), day.getDate() + AGENDA_AFTER) };
+}
+
+const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start)) / 86400000);
+
 export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
-  const cache = { start: "", end: "", records: [], stale: true };
+  let monthRowsShown = 0;
+  let scrollPending = false;
+  const cache = { start: "", end: "", records: [], stale: true, holidayNames: {}, lunar: new Map() };
   const dateListeners = new Set();
 
   let fetches = 0;
@@ -54,11 +91,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       await null;  // the view asks while it is being switched; its type is settled after that
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
-        const answer = await ctx.api.get_events(start, end, true);
+        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
+                                                          lunarDates(start, end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-          Object.assign(cache, { start, end, records: answer.events || [], stale: false });
+          Object.assign(cache, { start, end, records: answer.events || [], stale: false, holidayNames: names, lunar });
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
@@ -70,16 +108,92 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
   }
 
+  // The names of the range's holidays in both languages; the events carry
+  // the Chinese one only. Without them the page still shows that one.
+  async function holidayNames(start, end) {
+    try { return (await ctx.api.get_holiday_names(start, end)).names || {}; } catch { return {}; }
+  }
+
+  async function lunarDates(start, end) {
+    if (!lunarOf(store.state.reading, currentLanguage())) return new Map();
+    try { return new Map(((await ctx.api.get_lunar_dates(start, end)).days || []).map((day) => [day.date, day])); }
+    catch { return new Map(); }
+  }
+
+  // A holiday named in the page's language.
+  function holidayName(record) {
+    return cache.holidayNames[String(record.start).slice(0, 10)]?.[currentLanguage()] || record.summary || "";
+  }
+
+  function shownRecords() {
+    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
+      .map((record) => (isHoliday(record) ? { ...record, summary: holidayName(record) } : record));
+  }
+
+  // Holidays have a look of their own (calendar.css) instead of a calendar colour.
+  function viewEvent(record) {
+    const event = toViewEvent(record);
+    return isHoliday(record) ? { ...event, backgroundColor: "", borderColor: "", textColor: "" } : event;
+  }
+
   function viewEvents(range) {
-    const records = visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays });
-    if (fc?.view.type !== VIEWS.month) return records.map(toViewEvent);
-    const { shown, more } = sliceMonth(records, range, MONTH_ROWS);
+    const records = shownRecords();
+    const type = fc?.view.type;
+    // A week of a fetched month is handed its own events only, not the month's.
+    const inRange = (record) => { const days = daysOf(record); return days.last >= range.start && days.first < range.end; };
+    if (type === VIEWS.week || type === VIEWS.day) return records.filter(inRange).map(toGridEvent);
+    if (type !== VIEWS.month) return records.filter(inRange).map(viewEvent);
+    monthRowsShown = monthRows(range);
+    const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
-    return [...shown.map((record) => listedFirst(toViewEvent(record))), ...more.map(moreEntry)];
+    return [...shown.map((record) => listedFirst(viewEvent(record))), ...more.map(moreEntry)];
+  }
+
+  // In the week and day grids a timed event that runs into another day is
+  // drawn once, as a bar across its days in the all-day row, not as a slab
+  // in every column. Dragging it there would turn it into an all-day event,
+  // so it is changed in the editor.
+  function toGridEvent(record) {
+    const event = viewEvent(record);
+    if (record.all_day === true) return event;
+    const { first, last } = daysOf(record);
+    if (first === last) return event;
+    return { ...event, allDay: true, start: first, end: addDays(last, 1), editable: false,
+             classNames: [...event.classNames, "spanning"] };
+  }
+
+  // How many entries a day cell of the month holds, its "+n more" included:
+  // the weeks share the height of the calendar.
+  function monthRows({ start, end }) {
+    const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
+    const head = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || MONTH_COLUMN_HEAD;
+    const cell = (element.clientHeight - head) / weeks;
+    const dayHead = lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD;
+    return Math.max(1, Math.floor((cell - dayHead) / MONTH_ENTRY));
+  }
+
+  // A window made taller or shorter changes what a cell holds; the
+  // assistant's panel or the sidebar taking or giving back width changes the
+  // calendar's size without the window's.
+  function followSize() {
+    let timer = 0;
+    let size = `${element.clientWidth}x${element.clientHeight}`;
+    new ResizeObserver(() => {
+      const now = `${element.clientWidth}x${element.clientHeight}`;
+      if (now === size) return;
+      size = now;
+      clearTimeout(timer);
+      timer = setTimeout(() => {
+        fc?.updateSize();
+        if (fc?.view.type !== VIEWS.month) return;
+        const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
+        if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+      }, 80);
+    }).observe(element);
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events
-  // that opens the day.
+  // that lists the whole day beside it.
   function moreEntry({ date, count }) {
     return { id: "more:" + date, title: t("more", { n: count }), start: date, allDay: true, editable: false,
              classNames: ["more-events"], extendedProps: { moreDate: date, listedLast: 1 } };
@@ -88,8 +202,64 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   async function clickEvent(info) {
     info.jsEvent.preventDefault();
     const { record, moreDate } = info.event.extendedProps;
-    if (moreDate) fc.changeView(VIEWS.day, moreDate);
+    if (moreDate) showDay(moreDate, info.el);
+    else if (isHoliday(record)) showHoliday(record, info.el);
     else openEditor({ record: await currentRecord(record) });
+  }
+
+  // Every event of a day, in a small panel beside the cell.
+  function showDay(date, anchor) {
+    const records = shownRecords().filter((record) => {
+      const days = daysOf(record);
+      return days.first <= date && date <= days.last;
+    }).sort((a, b) => Number(b.all_day === true) - Number(a.all_day === true) || String(a.start).localeCompare(String(b.start)));
+    const [y, m, d] = date.split("-").map(Number);
+    const title = new Intl.DateTimeFormat(currentLanguage() === "zh-Hant" ? "zh-TW" : "en", { dateStyle: "full" })
+      .format(new Date(y, m - 1, d));
+    const list = h("ul", { class: "day-list" }, ...records.map((record) => h("li", {},
+      h("button", { type: "button", class: "day-entry", onclick: () => { closePopover(); openRecord(record); } },
+        h("span", { class: "dot", style: { background: toViewEvent(record).backgroundColor } }),
+        h("span", { class: "day-entry-time" }, entryTime(record, date)),
+        h("span", { class: "day-entry-title" }, record.summary || t("untitled"))))));
+    openPopover({ anchor, title, body: list });
+  }
+
+  async function openRecord(record) {
+    if (isHoliday(record)) showHoliday(record, document.activeElement);
+    else openEditor({ record: await currentRecord(record) });
+  }
+
+  // A holiday cannot be edited: a click names it.
+  function showHoliday(record, anchor) {
+    openPopover({ anchor, title: holidayName(record), body: h("p", { class: "note" }, t("holiday_note")) });
+  }
+
+  // Red numbers on holidays, and the lunar date under each day number.
+  function decorateDays() {
+    const holidays = new Set(store.state.showHolidays
+      ? cache.records.filter(isHoliday).map((record) => String(record.start).slice(0, 10)) : []);
+    const lunarShown = fc?.view.type === VIEWS.month && cache.lunar.size > 0;
+    element.classList.toggle("lunar-on", lunarShown);
+    for (const cell of element.querySelectorAll(".fc-daygrid-day[data-date], .fc-col-header-cell[data-date]")) {
+      cell.classList.toggle("holiday-day", holidays.has(cell.dataset.date));
+      const top = cell.querySelector(".fc-daygrid-day-top");
+      if (!top) continue;
+      top.querySelector(".lunar")?.remove();
+      const lunar = lunarShown && cache.lunar.get(cell.dataset.date);
+      if (lunar) top.append(h("span", { class: "lunar " + lunar.kind }, lunar.label));
+    }
+  }
+
+  // "All day", or the start time on the day the event starts and the end
+  // time on the day it ends.
+  function entryTime(record, date) {
+    if (record.all_day === true) return t("all_day");
+    const { first } = daysOf(record);
+    const clock = first === date ? String(record.start).slice(11, 16) : "00:00";
+    const [hours, minutes] = clock.split(":").map(Number);
+    const chinese = currentLanguage() === "zh-Hant";
+    return new Intl.DateTimeFormat(chinese ? "zh-TW" : "en", chinese ? { hour: "2-digit", minute: "2-digit", hourCycle: "h23" }
+      : { hour: "numeric", minute: "2-digit" }).format(new Date(2000, 0, 1, hours || 0, minutes || 0));
   }
 
   // An editor opened on a record with a new ETag and old fields would send
@@ -135,7 +305,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     if (info.event.id) info.el.dataset.focusKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
-    const parts = [record.summary || t("untitled")];
+    const parts = [info.timeText ? `${info.timeText} ${record.summary || t("untitled")}` : record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
   }
@@ -157,7 +327,77 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     focusKeyed(element, key);
   }
 
+  // In the week and day grids the title comes first, so that a short event
+  // shows what it is; the time follows on the same line or below.
+  function eventContent(arg) {
+    if (arg.view.type === VIEWS.agenda) return listContent(arg);
+    if (!arg.view.type.startsWith("timeGrid") || arg.event.allDay) return true;
+    const minutes = arg.event.end ? (arg.event.end - arg.event.start) / 60000 : 60;
+    return { domNodes: [h("div", { class: "grid-event" + (minutes < 45 ? " short" : "") },
+      h("span", { class: "fc-event-title" }, arg.event.title || t("untitled")),
+      h("span", { class: "fc-event-time" }, arg.timeText))] };
+  }
+
+  // An agenda entry: its title and, below it, its place.
+  function listContent(arg) {
+    const record = arg.event.extendedProps.record;
+    const nodes = [h("span", { class: "fc-event-title" }, arg.event.title || t("untitled"))];
+    if (record?.location) nodes.push(h("span", { class: "list-place" }, record.location));
+    return { domNodes: nodes };
+  }
+
+  // Weeks open on now, or on another week's first event, or on the morning;
+  // the agenda on the day it was opened on.
+  function scrollIntoPlace() {
+    if (!scrollPending || !fc) return;
+    scrollPending = false;
+    const type = fc.view.type;
+    if (type === VIEWS.agenda) { scrollAgenda(); return; }
+    if (type !== VIEWS.week && type !== VIEWS.day) return;
+    fc.scrollToTime(gridOpening(fc.view.activeStart, fc.view.activeEnd));
+  }
+
+  function gridOpening(start, end) {
+    const now = zoneNow();
+    const hour = (date) => `${String(Math.max(0, date.getHours() - 1)).padStart(2, "0")}:00:00`;
+    if (now >= start && now < end) return hour(now);
+    const first = fc.getEvents().filter((event) => !event.allDay && event.start >= start && event.start < end)
+      .sort((a, b) => (a.start.getHours() * 60 + a.start.getMinutes()) - (b.start.getHours() * 60 + b.start.getMinutes()))[0];
+    return first ? hour(first.start) : MORNING;
+  }
+
+  // The day it opened on goes to the top; a short list gets room below it so
+  // that it can.
+  function scrollAgenda() {
+    const from = dateOnly(fc.getDate());
+    const row = [...element.querySelectorAll(".fc-list-day[data-date]")].find((node) => node.dataset.date >= from);
+    const scroller = row?.closest(".fc-scroller");
+    if (!scroller) return;
+    const table = row.closest("table");
+    table.style.marginBottom = "";
+    const offset = row.getBoundingClientRect().top - scroller.getBoundingClientRect().top + scroller.scrollTop;
+    const missing = scroller.clientHeight - (scroller.scrollHeight - offset);
+    if (missing > 0) table.style.marginBottom = missing + "px";
+    scroller.scrollTop = offset;
+  }
+
+  // A title that does not fit beside its time keeps the width and the time
+  // steps aside (it stays in the entry's tooltip).
+  function fitMonthTitles() {
+    if (fc?.view.type !== VIEWS.month) return;
+    const crowded = [...element.querySelectorAll(".fc-daygrid-dot-event:not(.time-aside)")]
+      .filter((entry) => { const title = entry.querySelector(".fc-event-title"); return title && title.scrollWidth > title.clientWidth; });
+    for (const entry of crowded) entry.classList.add("time-aside");
+  }
+
+  // The agenda's day of today says so in words too.
+  function markToday(info) {
+    if (info.view.type !== VIEWS.agenda || !info.isToday) return;
+    info.el.querySelector(".fc-list-day-cushion")?.append(h("span", { class: "today-mark" }, t("today")));
+  }
+
   function datesSet(info) {
+    scrollPending = true;
     document.getElementById("title").textContent = info.view.title;
     const name = VIEW_NAMES[info.view.type];
     for (const button of document.querySelectorAll("#views [data-view]"))
@@ -174,11 +414,17 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       editable: true,
       selectable: true,
       selectMirror: true,
-      dayMaxEvents: 4,
+      fixedWeekCount: false,
       navLinks: true,
-      scrollTime: "08:00:00",
-      eventDisplay: "block",
-      views: { dayGridMonth: { displayEventEnd: false }, timeGrid: { displayEventEnd: true } },
+      scrollTime: MORNING,
+      scrollTimeReset: false,
+      slotEventOverlap: false,
+      eventDisplay: "auto",
+      eventContent,
+      dayHeaderDidMount: markToday,
+      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); }),
+      // Today and the now-line are those of the calendar's zone, like the events.
+      now: () => zoneNow(),
       progressiveEventRendering: false,
       events: fetchRange,
       select: selectSlot,
@@ -193,12 +439,23 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
-      ...localeOptions(currentLanguage()),
+      ...localeOptions(currentLanguage(), store.state.reading),
     });
     fc.render();
+    followSize();
     // Showing or hiding calendars or holidays filters the cached events again.
     let shownSignature = visibilitySignature();
+    let readingSignature = JSON.stringify([store.state.reading, calendarZone()]);
+    setTheme(store.state.reading.theme);
     store.subscribe(() => {
+      const reading = JSON.stringify([store.state.reading, calendarZone()]);
+      if (reading !== readingSignature) {
+        readingSignature = reading;
+        setTheme(store.state.reading.theme);
+        applyLocale(currentLanguage());
+        refetch();  // lunar dates on or off, or another zone's times
+        return;
+      }
       const signature = visibilitySignature();
       if (signature === shownSignature) return;
       shownSignature = signature;
@@ -206,7 +463,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     });
     onLanguageChange((language) => {
       applyLocale(language);
-      fc.getEventSources().forEach((source) => source.refetch());  // the "+n more" texts
+      refetch();  // the "+n more" texts, the holidays' names, the lunar dates
     });
   }
 
@@ -216,7 +473,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function applyLocale(language) {
-    for (const [key, value] of Object.entries(localeOptions(language))) fc.setOption(key, value);
+    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading))) fc.setOption(key, value);
   }
 
   // Asks the program again for the range on screen; view, scroll position and
@@ -245,11 +502,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     viewName: () => VIEW_NAMES[fc.view.type],
     async changeView(name) {
       if (!VIEWS[name]) return;
+      closePopover();
       fc.changeView(VIEWS[name]);
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },
     newEvent() {
-      const now = new Date();
+      const now = zoneNow();
       const day = fc.getDate();
       const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
       openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });

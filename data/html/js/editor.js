@@ -8,6 +8,7 @@ import {
   REPEATS, fieldsFromForm, formFromRecord, endBeforeStart, writableCalendars, preferredCalendar,
   isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor, withScope, splitSeriesMove,
 } from "./events.js";
+import { zoneNow } from "./zone.js";
 import { askSeries } from "./series.js";
 
 let fieldCounter = 0;
@@ -47,7 +48,7 @@ function calendarSelect(accounts, chosen) {
 export function openEventEditor(ctx, { record = null, slot = null } = {}) {
   const { store } = ctx;
   const readOnly = record ? isReadOnly(record) : false;
-  const initial = record ? formFromRecord(record) : formFromSlot(slot || { start: new Date(), end: new Date(Date.now() + 3600e3), allDay: false });
+  const initial = record ? formFromRecord(record) : formFromSlot(slot || { start: zoneNow(), end: new Date(zoneNow().getTime() + 3600e3), allDay: false });
   const title = record ? (readOnly ? t("show_event_title") : t("edit_event_title")) : t("new_event_title");
 
   let busyNow = false;

@@ -1,6 +1,11 @@
 // Keyboard shortcuts of the main view. They stay quiet while a dialog is open
 // or while the user types in a field.
-export function bindKeys({ calendar, isDialogOpen, toggleAssistant = () => {} }) {
+export const SHORTCUTS = [
+  ["t", "key_today"], ["j / →", "key_next"], ["k / ←", "key_previous"], ["m", "key_month"], ["w", "key_week"],
+  ["d", "key_day"], ["a", "key_agenda"], ["c", "key_new"], ["i", "key_assistant"], ["?", "key_help"],
+];
+
+export function bindKeys({ calendar, isDialogOpen, toggleAssistant = () => {}, showShortcuts = () => {} }) {
   const actions = {
     t: () => calendar.today(),
     j: () => calendar.next(), ArrowRight: () => calendar.next(), ArrowDown: () => calendar.next(),
@@ -12,6 +17,7 @@ export function bindKeys({ calendar, isDialogOpen, toggleAssistant = () => {} })
     c: () => calendar.newEvent(),
     i: () => toggleAssistant(),
     "/": () => document.getElementById("search")?.focus(),
+    "?": () => showShortcuts(),
   };
   document.addEventListener("keydown", (event) => {
     if (event.ctrlKey || event.metaKey || event.altKey || event.defaultPrevented) return;

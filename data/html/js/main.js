@@ -7,11 +7,15 @@ import { $ } from "./dom.js";
 import { createStore } from "./store.js";
 import { createCalendar } from "./calendar.js";
 import { createSidebar } from "./sidebar.js";
+import { createReadingSettings } from "./reading.js";
+import { bindSidebarToggle } from "./sidebar-toggle.js";
+import { showShortcuts } from "./shortcuts.js";
 import { openEventEditor } from "./editor.js";
 import { openAddAccount } from "./add-account.js";
 import { startPolling } from "./poll.js";
 import { bindKeys } from "./keys.js";
 import { showBanner, clearBanner } from "./banner.js";
+import "./theme.js";
 
 const store = createStore(api);
 
@@ -46,6 +50,7 @@ function bindHeader() {
   $("#refresh-all").addEventListener("click", () => sidebar.refreshAll());
   $("#assistant").addEventListener("click", () => openAssistantModule("openAssistant"));
   $("#settings").addEventListener("click", () => openAssistantModule("openSettings"));
+  bindSidebarToggle({ toggle: $("#sidebar-toggle"), sidebar: $("#sidebar") });
   $("#language").addEventListener("change", (event) => ctx.setLanguage(event.target.value).catch(showBanner));
 }
 
@@ -71,6 +76,7 @@ async function start() {
     const state = await store.loadInitial();
     setLanguage(state.language);
     sidebar.render();
+    createReadingSettings({ element: $("#reading"), store }).render();
     calendar.start(state.view);
     clearBanner();
   } catch (error) {
@@ -78,7 +84,7 @@ async function start() {
     return;
   }
   loadImages().catch(showBanner);
-  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
+  bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant"), showShortcuts });
   openAssistantModule("checkAtStart");
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
 }

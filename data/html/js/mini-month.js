@@ -3,20 +3,22 @@
 import { h, replaceKeepingFocus } from "./dom.js";
 import { t, currentLanguage } from "./i18n.js";
 import { dateOnly } from "./events.js";
+import { zoneNow } from "./zone.js";
+import { firstDayOf } from "./reading-rules.js";
 
-export function createMiniMonth({ element, onPick }) {
-  let shown = new Date();
+export function createMiniMonth({ element, onPick, reading }) {
+  let shown = zoneNow();
   shown = new Date(shown.getFullYear(), shown.getMonth(), 1);
   let range = null;
 
   function render() {
     const language = currentLanguage();
     const locale = language === "zh-Hant" ? "zh-TW" : "en";
-    const firstDay = language === "zh-Hant" ? 1 : 0;
+    const firstDay = firstDayOf(reading(), language, navigator.language);
     const title = new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(shown);
     const full = new Intl.DateTimeFormat(locale, { dateStyle: "full" });
     const weekday = new Intl.DateTimeFormat(locale, { weekday: "narrow" });
-    const today = dateOnly(new Date());
+    const today = dateOnly(zoneNow());
     const lead = (shown.getDay() - firstDay + 7) % 7;
     const first = new Date(shown.getFullYear(), shown.getMonth(), 1 - lead);
 
@@ -61,7 +63,8 @@ export function createMiniMonth({ element, onPick }) {
     render,
     follow(date, viewStart, viewEnd) {
       shown = new Date(date.getFullYear(), date.getMonth(), 1);
-      range = { start: dateOnly(viewStart), end: dateOnly(viewEnd) };
+      // A week or a day on screen is marked; a whole month needs no mark.
+      range = viewEnd - viewStart <= 7 * 86400000 ? { start: dateOnly(viewStart), end: dateOnly(viewEnd) } : null;
       render();
     },
   };

@@ -13,10 +13,15 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
   const list = $("#accounts");
   const holidays = $("#holidays");
   let syncStatus = {};
-  const mini = createMiniMonth({ element: $("#mini-month"), onPick: (day) => calendar.gotoDate(day) });
+  const mini = createMiniMonth({ element: $("#mini-month"), onPick: (day) => calendar.gotoDate(day), reading: () => store.state.reading });
 
   calendar.onDatesSet((date, info) => mini.follow(date, info.view.currentStart, info.view.currentEnd));
-  store.subscribe(render);
+  let miniReading = JSON.stringify(store.state.reading);
+  store.subscribe(() => {
+    render();
+    const reading = JSON.stringify(store.state.reading);  // the week's first day
+    if (reading !== miniReading) { miniReading = reading; mini.render(); }
+  });
   onLanguageChange(() => { render(); mini.render(); });
   holidays.addEventListener("change", () => store.setHolidays(holidays.checked).catch(showBanner));
   $("#add-account").addEventListener("click", openAddAccount);

@@ -1,6 +1,9 @@
 // What the page knows of the program's state: accounts and their calendars,
 // the default calendar, the view and the holiday switch. Views subscribe to
 // changes instead of asking the program themselves.
+import { DEFAULT_READING } from "./reading-rules.js";
+import { DEFAULT_ZONE, setCalendarZone } from "./zone.js";
+
 export function createStore(api) {
   const listeners = new Set();
   const state = {
@@ -10,6 +13,8 @@ export function createStore(api) {
     showHolidays: true,
     language: "en",
     errors: new Map(),  // calendar URL → error text of its last fetch
+    timeZone: DEFAULT_ZONE,
+    reading: { ...DEFAULT_READING },
   };
   const changed = () => { for (const listener of listeners) listener(state); };
 
@@ -28,6 +33,9 @@ export function createStore(api) {
       state.view = initial.view;
       state.showHolidays = initial.show_tw_holidays !== false;
       state.language = initial.language;
+      state.timeZone = initial.time_zone || DEFAULT_ZONE;
+      setCalendarZone(state.timeZone);
+      state.reading = { ...DEFAULT_READING, ...(initial.reading || {}) };
       setAccounts(initial.accounts, initial.default_calendar);
       return initial;
     },
@@ -65,6 +73,19 @@ export function createStore(api) {
     async setView(view) {
       const answer = await api.set_view(view);
       state.view = answer.view;
+    },
+    async setReading(changes) {
+      state.reading = { ...state.reading, ...changes };
+      changed();
+      const answer = await api.set_reading_settings(changes);
+      if (answer?.reading) state.reading = { ...DEFAULT_READING, ...answer.reading };
+    },
+    async setTimeZone(zone) {
+      const answer = await api.set_time_zone(zone);
+      if (!answer || answer.ok !== true) throw new Error(answer?.error || zone);
+      state.timeZone = answer.time_zone;
+      setCalendarZone(state.timeZone);
+      changed();
     },
     setErrors(errorsByUrl) {
       state.errors = errorsByUrl;
