@@ -7,6 +7,7 @@
 #include "core/bridge_answer.h"
 
 #include <algorithm>
+#include <malloc.h>
 #include <thread>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace wrenfold {
 namespace {
 
 constexpr std::size_t kMaxFetchThreads = 8;
+constexpr std::size_t kTrimAfterEvents = 2000;
 
 // Runs `fetch` for every index below `count` on min(count, 8) threads, each
 // taking the next index until none is left; returns when all are done.
@@ -39,7 +41,7 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
 {
     std::vector<CalendarListing> listings;
     for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
-        listings.push_back(CalendarListing { std::move(task), {}, std::nullopt });
+        listings.push_back(CalendarListing { std::move(task), {}, std::nullopt, false, {} });
     run_in_parallel(listings.size(), [&](std::size_t index) {
         CalendarListing& listing = listings[index];
         const std::string& url = listing.source.calendar.url;
@@ -95,6 +97,11 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     }
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));
+    // The listings of a large range are gone by now; what they took from the
+    // allocator (much of it in the arenas of the fetch threads) goes back to
+    // the system instead of staying with the process.
+    if (events.size() > kTrimAfterEvents)
+        malloc_trim(0);
 
     return ok_answer({ { "events", std::move(events) },
                        { "errors", std::move(errors) },

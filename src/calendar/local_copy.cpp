@@ -278,12 +278,12 @@ Json WrenfoldApp::search_events(const Json& text, const Json& limit)
         Json events = Json::array();
         if (needle.empty() || !m_store)
             return ok_answer({ { "events", std::move(events) } });
-        std::vector<Account> accounts = accounts_snapshot();
+        std::vector<Account> listed = accounts_snapshot();
         std::vector<std::string> urls;
-        for (const FetchTask& task : event_fetch_tasks(accounts, true))
+        for (const FetchTask& task : event_fetch_tasks(listed, true))
             urls.push_back(task.calendar.url);
         for (const auto& [calendar_url, object] : m_store->search(urls, needle, wanted)) {
-            auto task = task_for_calendar(accounts, calendar_url);
+            auto task = task_for_calendar(listed, calendar_url);
             if (!task)
                 continue;
             try {

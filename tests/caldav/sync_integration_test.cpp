@@ -94,9 +94,11 @@ TEST_P(SyncAgainstServer, TokenSyncFetchesOnlyWhatAnotherClientChanged)
     change_elsewhere();
     SyncDelta delta = engine->sync_calendar(calendar, known);
     EXPECT_EQ(urls(delta.changed), (std::vector<std::string> { calendar + "a.ics", calendar + "d.ics" }));
-    for (const auto& object : delta.changed)
-        if (object.url == calendar + "a.ics")
+    for (const auto& object : delta.changed) {
+        if (object.url == calendar + "a.ics") {
             EXPECT_NE(object.ics.find("changed"), std::string::npos);
+        }
+    }
     EXPECT_EQ(delta.deleted, (std::vector<std::string> { calendar + "b.ics" }));
     EXPECT_FALSE(delta.full_listing);
     EXPECT_EQ(log->take(), (std::vector<std::string> { "REPORT sync-collection", "REPORT calendar-multiget" }));
@@ -121,7 +123,7 @@ TEST_P(SyncAgainstServer, RefusedOrMissingTokenComparesEtagsAndFindsTheSameChang
 
 INSTANTIATE_TEST_SUITE_P(Servers, SyncAgainstServer,
                          ::testing::Values(CalDavServerKind::Radicale, CalDavServerKind::Xandikos),
-                         [](const auto& info) { return std::string(testing::server_name(info.param)); });
+                         [](const auto& param_info) { return std::string(testing::server_name(param_info.param)); });
 
 }  // namespace
 }  // namespace wrenfold::caldav
