@@ -46,6 +46,11 @@ const TEXTS = {
     shortcuts: "Keyboard shortcuts", key_today: "Go to today", key_next: "Next period", key_previous: "Previous period",
     key_month: "Month view", key_week: "Week view", key_day: "Day view", key_agenda: "Agenda", key_new: "New event",
     key_assistant: "Open or close the assistant", key_help: "This list of shortcuts",
+    search: "Search events", search_placeholder: "Search  /", search_none: "No event found.",
+    offline_since: "The calendars could not be reached since {time}. The events shown are the last ones known.",
+    offline_trying: "Trying to reach the calendars…", try_again: "Try again",
+    new_password_for: "New password for {name}", new_password_title: "New app-specific password",
+    new_password_message: "iCloud refused the app-specific password of {name}. Create a new one and enter it here.",
   },
   "zh-Hant": {
     today: "今天", previous: "上一頁", next: "下一頁", view: "檢視",
@@ -92,6 +97,11 @@ const TEXTS = {
     shortcuts: "鍵盤快速鍵", key_today: "回到今天", key_next: "下一段期間", key_previous: "上一段期間",
     key_month: "月檢視", key_week: "週檢視", key_day: "日檢視", key_agenda: "議程", key_new: "新增行程",
     key_assistant: "開啟或關閉助理", key_help: "這份快速鍵清單",
+    search: "搜尋行程", search_placeholder: "搜尋  /", search_none: "找不到行程。",
+    offline_since: "自 {time} 起無法連線到行事曆，目前顯示的是最後已知的行程。",
+    offline_trying: "正在重新連線行事曆…", try_again: "再試一次",
+    new_password_for: "為 {name} 輸入新密碼", new_password_title: "新的 App 專用密碼",
+    new_password_message: "iCloud 拒絕了 {name} 的 App 專用密碼。請建立新的密碼並在此輸入。",
   },
 };
 
