@@ -4,6 +4,7 @@
 #include "caldav/ical_edit_steps.h"
 #include "caldav/ical_events.h"
 
+#include <map>
 #include <vector>
 
 namespace wrenfold::caldav {
@@ -12,8 +13,69 @@ using namespace edit;
 
 namespace {
 
-// RFC 5545 §3.8.7.4: a significant change raises SEQUENCE, so that
-// attendees' copies know the stored one is newer.
+// How each event read before the edit: as a whole, and its times and rule.
+struct EventBefore {
+    std::string whole;
+    std::string timing;
+};
+using EventsBefore = std::map<icalcomponent*, EventBefore>;
+
+std::string component_text(icalcomponent* component)
+{
+    char* text = icalcomponent_as_ical_string_r(component);
+    std::string out = text ? text : "";
+    icalmemory_free_buffer(text);
+    return out;
+}
+
+std::string texts_of(icalcomponent* event, std::initializer_list<icalproperty_kind> kinds)
+{
+    std::string out;
+    for (icalproperty_kind kind : kinds)
+        for (icalproperty* p : properties_of(event, kind)) {
+            char* text = icalproperty_as_ical_string_r(p);
+            out += text ? text : "";
+            icalmemory_free_buffer(text);
+        }
+    return out;
+}
+
+std::string timing_text(icalcomponent* event)
+{
+    return texts_of(event,
+                    { ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_DURATION_PROPERTY, ICAL_RRULE_PROPERTY,
+                      ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY, ICAL_EXRULE_PROPERTY, ICAL_RECURRENCEID_PROPERTY });
+}
+
+EventsBefore events_before(icalcomponent* calendar)
+{
+    EventsBefore before;
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        before[e] = { component_text(e), timing_text(e) };
+    return before;
+}
+
+// An override made by this edit: moved or resized against the occurrence it
+// was copied from.
+bool moved_from_its_occurrence(icalcomponent* calendar, icalcomponent* master, icalcomponent* event,
+                               const EditContext& context)
+{
+    icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+    auto own = span_of(event, calendar, context.home);
+    auto series = span_of(master, calendar, context.home);
+    if (!rid || !own || !series || event == master)
+        return true;
+    auto length = [&](const Span& span) {
+        return instant_of(span.end, context.home) - instant_of(span.start, context.home);
+    };
+    return !same_time(own->start, read_time(rid, calendar, context.home), context.home) ||
+        length(*own) != length(*series);
+}
+
+// RFC 5545 §3.8.7.4 and RFC 5546 §2.1.4: SEQUENCE rises for a significant
+// change (time or rule), so that attendees' copies know the stored one is
+// newer; a new title or note is no reason to ask them again.
 void raise_sequence(icalcomponent* event)
 {
     icalproperty* sequence = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);
@@ -22,37 +84,25 @@ void raise_sequence(icalcomponent* event)
     icalcomponent_add_property(event, icalproperty_new_sequence(next < 1 ? 1 : next));
 }
 
-void finish_edit(icalcomponent* calendar, icalcomponent* master, const EditContext& context)
+// Stamps the events that changed (an override gone changes no other);
+// events the edit left alone stay as written.
+void finish_edit(icalcomponent* calendar, icalcomponent* master, const EventsBefore& before, const EditContext& context)
 {
     add_home_timezone(calendar, context);
     for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
          e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        raise_sequence(e);
+        auto was = before.find(e);
+        bool added = was == before.end();
+        if (!added && was->second.whole == component_text(e))
+            continue;
+        if (added ? moved_from_its_occurrence(calendar, master, e, context) : was->second.timing != timing_text(e))
+            raise_sequence(e);
         set_stamp(e, ICAL_DTSTAMP_PROPERTY, context.now);
+        set_stamp(e, ICAL_LASTMODIFIED_PROPERTY, context.now);
     }
-    set_stamp(master, ICAL_LASTMODIFIED_PROPERTY, context.now);
 }
 
 }  // namespace
-
-std::string serialize(icalcomponent* calendar)
-{
-    std::vector<icalcomponent*> pending { calendar };
-    while (!pending.empty()) {
-        icalcomponent* component = pending.back();
-        pending.pop_back();
-        remove_all(component, ICAL_XLICERROR_PROPERTY);
-        for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
-             c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
-            pending.push_back(c);
-    }
-    char* text = icalcomponent_as_ical_string_r(calendar);
-    if (!text)
-        throw CalDavError("could not write the event");
-    std::string out(text);
-    icalmemory_free_buffer(text);
-    return out;
-}
 
 std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context)
 {
@@ -81,7 +131,9 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     icalcomponent* master = master_event(calendar);
     if (!master)
         throw CalDavError("the resource holds no event");
+    const EventsBefore before = events_before(calendar);
     bool series = repeats(master) && !icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY);
+    const std::string rule_before = texts_of(master, { ICAL_RRULE_PROPERTY });
     if (fields.recurrence_id && series) {
         auto span = span_of(master, calendar, context.home);
         if (!span)
@@ -96,7 +148,9 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     }
     if (series && !repeats(master))
         drop_occurrence_exceptions(calendar, master);
-    finish_edit(calendar, master, context);
+    else if (series && texts_of(master, { ICAL_RRULE_PROPERTY }) != rule_before)
+        drop_unproduced_exceptions(calendar, master, context);
+    finish_edit(calendar, master, before, context);
 }
 
 void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
@@ -110,6 +164,7 @@ void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
     if (!span)
         throw CalDavError("the event has no start time");
     Occurrence occurrence = find_occurrence(calendar, master, *span, recurrence_id, context);
+    const EventsBefore before = events_before(calendar);
     while (auto found = override_for(calendar, master, occurrence.original, context.home)) {
         icalcomponent_remove_component(calendar, *found);
         icalcomponent_free(*found);
@@ -121,7 +176,7 @@ void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
         icalproperty_add_parameter(exdate, icalparameter_new_clone(tzid));
     set_time_value(exdate, occurrence.original);
     icalcomponent_add_property(master, exdate);
-    finish_edit(calendar, master, context);
+    finish_edit(calendar, master, before, context);
 }
 
 }  // namespace wrenfold::caldav

@@ -4,6 +4,8 @@
 #include "caldav/ical_events.h"
 #include "caldav/series_shift.h"
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 namespace wrenfold::caldav::edit {
@@ -220,6 +222,51 @@ void drop_occurrence_exceptions(icalcomponent* calendar, icalcomponent* master)
     for (icalcomponent* e : overrides) {
         icalcomponent_remove_component(calendar, e);
         icalcomponent_free(e);
+    }
+}
+
+void drop_unproduced_exceptions(icalcomponent* calendar, icalcomponent* master, const EditContext& context)
+{
+    auto span = span_of(master, calendar, context.home);
+    if (!span)
+        return;
+    std::vector<std::pair<icalproperty*, icalcomponent*>> named;  // EXDATEs of the master, overrides' RECURRENCE-IDs
+    for (icalproperty* p : properties_of(master, ICAL_EXDATE_PROPERTY))
+        named.emplace_back(p, master);
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        if (icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY); rid && e != master)
+            named.emplace_back(rid, e);
+    auto last = instant_of(span->start, context.home);
+    for (const auto& [property, event] : named)
+        last = std::max(last, instant_of(read_time(property, calendar, context.home), context.home));
+
+    // The series as it will be read once stored (libical's iterator does not
+    // always take a rule changed in memory as it takes the same rule read
+    // from text), from its start on (a COUNT counts from there), nothing
+    // excluded, keyed as listed.
+    char* text = icalcomponent_as_ical_string_r(calendar);
+    IcalPtr plain = parse_calendar(text ? text : "");
+    icalmemory_free_buffer(text);
+    drop_occurrence_exceptions(plain.get(), master_event(plain.get()));
+    std::vector<EventRecord> listed;
+    const auto margin = std::chrono::hours(48);
+    expand_resource(plain.get(), { "", "" }, { instant_of(span->start, context.home) - margin, last + margin },
+                    context.home, listed);
+    std::set<std::string> produced;
+    for (const auto& record : listed)
+        produced.insert(record.recurrence_id);
+
+    for (const auto& [property, event] : named) {
+        icaltimetype value = read_time(property, calendar, context.home);
+        if (!icaltime_is_null_time(value) && produced.count(format_in_home(value, context.home)))
+            continue;
+        if (event == master) {
+            remove_property(master, property);
+        } else {
+            icalcomponent_remove_component(calendar, event);
+            icalcomponent_free(event);
+        }
     }
 }
 

@@ -56,5 +56,9 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
                     const EventFields& fields, const EditContext& context);
 void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventFields& fields, const EditContext& context);
 void drop_occurrence_exceptions(icalcomponent* calendar, icalcomponent* master);
+// After a new rule: the excluded dates and overrides that name none of its
+// occurrences go; an override of no occurrence would show as an event of
+// its own, and an excluded date would hide an occurrence the rule may gain.
+void drop_unproduced_exceptions(icalcomponent* calendar, icalcomponent* master, const EditContext& context);
 
 }  // namespace wrenfold::caldav::edit

@@ -3,6 +3,8 @@
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
 
+#include <strings.h>
+
 namespace wrenfold::caldav::edit {
 
 namespace {
@@ -63,6 +65,17 @@ bool set_rrule(icalcomponent* event, const std::string& raw)
     return true;
 }
 
+// Another program's rendering of a text (X-ALT-DESC, the HTML notes one
+// widely used mail client shows instead of DESCRIPTION) or of a place
+// (X-APPLE-STRUCTURED-LOCATION): after a change of that text it would show
+// the old one.
+void drop_renderings(icalcomponent* event, const char* name)
+{
+    for (icalproperty* p : properties_of(event, ICAL_X_PROPERTY))
+        if (const char* x_name = icalproperty_get_x_name(p); x_name && strcasecmp(x_name, name) == 0)
+            remove_property(event, p);
+}
+
 }  // namespace
 
 bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule)
@@ -70,10 +83,14 @@ bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule
     bool changed = false;
     if (fields.summary)
         changed |= set_text(event, ICAL_SUMMARY_PROPERTY, *fields.summary);
-    if (fields.location)
-        changed |= set_text(event, ICAL_LOCATION_PROPERTY, *fields.location);
-    if (fields.description)
-        changed |= set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description);
+    if (fields.location && set_text(event, ICAL_LOCATION_PROPERTY, *fields.location)) {
+        drop_renderings(event, "X-APPLE-STRUCTURED-LOCATION");
+        changed = true;
+    }
+    if (fields.description && set_text(event, ICAL_DESCRIPTION_PROPERTY, *fields.description)) {
+        drop_renderings(event, "X-ALT-DESC");
+        changed = true;
+    }
     if (with_rule && fields.rrule)
         changed |= set_rrule(event, *fields.rrule);
     return changed;

@@ -2,8 +2,6 @@
 // events that other calendar programs wrote, against Radicale and Xandikos.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
-#include "caldav/ical_edit.h"
-#include "caldav/ical_events.h"
 #include "support/caldav_server.h"
 #include "support/temp_dir.h"
 
@@ -80,17 +78,11 @@ std::vector<std::string> property_lines(std::string ics, const std::string& name
     return found;
 }
 
-// The object as the engine reads it (RRULE parts in one order, one
-// CATEGORIES value a line): what a faithful write-back is compared with.
-std::string as_read(const std::string& ics)
-{
-    caldav::IcalPtr calendar = caldav::parse_calendar(ics);
-    return caldav::serialize(calendar.get());
-}
-
-const char* const kKeptProperties[] = { "DTSTART",           "DTEND",      "RRULE",     "EXDATE",
-                                        "RECURRENCE-ID",     "CATEGORIES", "ORGANIZER", "ATTENDEE",
-                                        "X-OTHER-APP-COLOR", "TRIGGER",    "UID",       "ACTION" };
+// Lines kept as written. Not the RRULE: Xandikos writes its parts in an
+// order of its own; the listings compare what it says.
+const char* const kKeptProperties[] = { "DTSTART",    "DTEND",     "EXDATE",   "RECURRENCE-ID",
+                                        "CATEGORIES", "ORGANIZER", "ATTENDEE", "X-OTHER-APP-COLOR",
+                                        "TRIGGER",    "UID",       "ACTION" };
 
 // A listed time of March or April 2025, one day later.
 std::string a_day_later(const std::string& time)
@@ -202,8 +194,8 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
     EXPECT_EQ(occurrences(event_url), expected);
     std::string stored = alice->get_resource(event_url);
     for (const char* name : kKeptProperties)
-        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n"
-                                                                                               << stored;
+        EXPECT_EQ(property_lines(stored, name), property_lines(std::string(kForeignSeries), name)) << name << "\n"
+                                                                                                   << stored;
     EXPECT_EQ(property_lines(master_only(stored), "SUMMARY"),
               std::vector<std::string> { "SUMMARY;LANGUAGE=de:Meeting" });
     EXPECT_EQ(stored.find("X-LIC-ERROR"), std::string::npos) << stored;
@@ -233,10 +225,11 @@ TEST_P(EditsOnServers, TitleOccurrenceSeriesAndDeleteEditsKeepTheRestOfTheEvent)
               std::vector<std::string> { "RRULE:FREQ=WEEKLY;UNTIL=20250417T070000Z;BYDAY=TU,TH" });
     // The series keeps what it had; the new override is a full copy of the occurrence, alarm and attendees too.
     for (const char* name : { "ATTENDEE", "ORGANIZER", "CATEGORIES", "TRIGGER", "X-OTHER-APP-COLOR" }) {
-        EXPECT_EQ(property_lines(master_only(stored), name), property_lines(master_only(as_read(kForeignSeries)), name))
+        EXPECT_EQ(property_lines(master_only(stored), name),
+                  property_lines(master_only(std::string(kForeignSeries)), name))
             << name;
         EXPECT_EQ(property_lines(stored, name).size(),
-                  2 * property_lines(master_only(as_read(kForeignSeries)), name).size());
+                  2 * property_lines(master_only(std::string(kForeignSeries)), name).size());
     }
 
     // One occurrence deleted, then the moved one: both gone, nothing else.
@@ -270,9 +263,9 @@ TEST_P(EditsOnServers, OnlyEventsAreEditedAndMovesCarryTheWholeObject)
     ASSERT_EQ(across["ok"], true) << across.dump();
     std::string stored = bob->get_resource(across["url"]);
     for (const char* name : kKeptProperties)
-        EXPECT_EQ(property_lines(stored, name), property_lines(as_read(kForeignSeries), name)) << name << "\n"
-                                                                                               << stored;
-    EXPECT_EQ(property_lines(stored, "SUMMARY"), property_lines(as_read(kForeignSeries), "SUMMARY"));
+        EXPECT_EQ(property_lines(stored, name), property_lines(std::string(kForeignSeries), name)) << name << "\n"
+                                                                                                   << stored;
+    EXPECT_EQ(property_lines(stored, "SUMMARY"), property_lines(std::string(kForeignSeries), "SUMMARY"));
     EXPECT_EQ(occurrences(across["url"]).size(), 13u);
     EXPECT_TRUE(occurrences(event_url).empty());
     EXPECT_TRUE(occurrences(inside["url"]).empty());
