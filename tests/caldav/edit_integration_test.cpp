@@ -298,7 +298,8 @@ TEST_P(EditsOnServers, ASeriesMovedFromOneOfItsOccurrencesKeepsItsFirstDay)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, EditsOnServers,
-                         ::testing::Values(CalDavServerKind::Radicale, CalDavServerKind::Xandikos),
+                         ::testing::Values(CalDavServerKind::Radicale, CalDavServerKind::Xandikos,
+                                           CalDavServerKind::Exact),
                          [](const auto& server) { return std::string(wrenfold::testing::server_name(server.param)); });
 
 }  // namespace
