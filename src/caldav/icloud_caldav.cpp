@@ -393,6 +393,8 @@ std::vector<EventRecord> ICloudCalDAV::list_events(const std::string& calendar_u
         const auto* etag = resource.prop(kDavNs, "getetag");
         IcalPtr parsed = parse_calendar(data->text);
         expand_resource(parsed.get(), { to_string(*url), etag ? etag->text : "" }, range, m_home_zone, events);
+        if (events.size() > kMaxOccurrencesPerCalendar)
+            throw TooManyOccurrences();
     }
     return events;
 }
