@@ -74,11 +74,21 @@ void keep_side(icalcomponent* calendar, icalcomponent* master, const Cut& cut, b
 // The earlier part: every rule ends just before the cut.
 void end_before(icalcomponent* calendar, icalcomponent* master, const Cut& cut, const EditContext& context)
 {
+    // RFC 5545 §3.3.10: UNTIL is a date for a date start, floating for a
+    // floating one, UTC otherwise.
+    icalproperty* dtstart = icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY);
+    icaltimetype written = icalproperty_get_dtstart(dtstart);
+    const bool floating = !written.is_date && !icaltime_is_utc(written) &&
+        !icalproperty_get_first_parameter(dtstart, ICAL_TZID_PARAMETER);
     icaltimetype until = cut.at;
-    if (until.is_date)
+    if (until.is_date) {
         icaltime_adjust(&until, -1, 0, 0, 0);
-    else
+    } else if (floating) {
+        until.zone = nullptr;
+        icaltime_adjust(&until, 0, 0, 0, -1);
+    } else {
         until = utc_time(instant_of(cut.at, context.home) - std::chrono::seconds(1));
+    }
     for (icalproperty* p : properties_of(master, ICAL_RRULE_PROPERTY)) {
         icalrecurrencetype rule = icalproperty_get_rrule(p);
         if (rule.count == 0 && !icaltime_is_null_time(rule.until) && !cut.after_or_at(rule.until))
