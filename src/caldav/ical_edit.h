@@ -50,6 +50,7 @@ std::string serialize(icalcomponent* calendar);
 struct EditedObject {
     IcalPtr calendar;
     std::vector<RawComponent> written;
+    std::vector<std::string> as_read;  // libical's text of each written component, before the edit
 };
 EditedObject open_for_edit(const std::string& text);
 
