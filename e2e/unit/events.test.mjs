@@ -59,6 +59,13 @@ test("the editor sends only what changed and never rewrites a rule it cannot sho
   assert.deepEqual([fields.start, fields.end, fields.all_day], ["2027-01-26T11:00:00", "2027-01-26T12:00:00", false]);
   assert.equal("rrule" in fields, false);
 
+  // Another day, the same clock times: seconds the form cannot show stay; a changed time starts at :00.
+  const precise = { summary: "Sync", start: "2027-01-26T09:30:15", end: "2027-01-26T10:00:45", all_day: false };
+  fields = events.fieldsFromForm({ ...events.formFromRecord(precise), startDate: "2027-01-27", endDate: "2027-01-27" }, precise);
+  assert.deepEqual([fields.start, fields.end], ["2027-01-27T09:30:15", "2027-01-27T10:00:45"]);
+  fields = events.fieldsFromForm({ ...events.formFromRecord(precise), endTime: "11:00" }, precise);
+  assert.deepEqual([fields.start, fields.end], ["2027-01-26T09:30:15", "2027-01-26T11:00:00"]);
+
   const weekly = { ...series, rrule: "FREQ=WEEKLY" };
   assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "none" }, weekly).rrule, "");
   assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "monthly" }, weekly).rrule, "FREQ=MONTHLY");

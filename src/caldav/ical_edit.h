@@ -28,8 +28,19 @@ std::string new_event_ics(const EventFields& fields, const std::string& uid, con
 // whole_series to the series, whose occurrences then all move alike.
 void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context);
 
-// Takes one occurrence out of a series: an EXDATE, and its override gone.
-void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
+// Takes one occurrence out of a series: an EXDATE, and its override gone
+// unless it changes the later occurrences too (RANGE=THISANDFUTURE). In an
+// object of overrides only, the event of that recurrence id goes; true when
+// no event is left, and the object is to be deleted instead.
+bool remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
+
+// "This and following events": the series in `calendar` ends before the
+// occurrence (UNTIL), keeping its excluded dates and overrides before it;
+// the object returned is a series of its own with `new_uid` that starts at
+// that occurrence, with the later ones. Nothing when the occurrence is the
+// series' first (the change is then one of the whole series).
+IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, const std::string& new_uid,
+                     const EditContext& context);
 
 // The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);

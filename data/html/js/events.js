@@ -116,13 +116,20 @@ export function fieldsFromForm(form, original) {
     (!form.allDay && (form.startTime !== before.startTime || form.endTime !== before.endTime));
   if (timesChanged) {
     fields.all_day = form.allDay;
-    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}:00`;
-    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}:00`;
+    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}${secondsKept(form.startTime, original?.start)}`;
+    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}${secondsKept(form.endTime, original?.end)}`;
   }
   const repeatBefore = before ? before.repeat : "none";
   if (form.repeat !== "custom" && form.repeat !== repeatBefore) fields.rrule = ruleForChoice(form.repeat);
   if (original?.recurrence_id) fields.recurrence_id = original.recurrence_id;
   return fields;
+}
+
+// The form shows hours and minutes only: a time of day the user left as it
+// was keeps the seconds another program gave it.
+function secondsKept(time, originalText) {
+  const text = originalText || "";
+  return text.length >= 19 && text.slice(11, 16) === time ? text.slice(16, 19) : ":00";
 }
 
 // The editor's starting values for a record; all-day ends are shown as the
