@@ -60,6 +60,13 @@ public:
         (void)calendar_url, (void)ics, (void)fields;
         throw CalDavError("this calendar cannot take whole events");
     }
+    // Writes a stored object back as it was exported, for an undo: over the
+    // version `etag` names, or, with no ETag, where nothing is stored now.
+    virtual WriteResult restore_event(const std::string& event_url, const std::string& ics, const std::string& etag)
+    {
+        (void)event_url, (void)ics, (void)etag;
+        throw CalDavError("this calendar cannot write events back");
+    }
 };
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,

@@ -20,6 +20,9 @@ struct EventFields {
     std::optional<std::string> recurrence_id;  // one occurrence of a series, as listed
     bool whole_series = false;                 // scope "all" rather than "this"
     std::optional<bool> all_day;
+    // The zone a new event's wall times are given in and kept in; without
+    // it they are the account's home zone.
+    std::optional<std::string> tzid;
 };
 
 EventFields parse_fields(const Json& fields);

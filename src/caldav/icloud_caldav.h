@@ -37,6 +37,7 @@ public:
                                   const std::optional<std::string>& etag) override;
     std::string export_event(const std::string& event_url) override;
     WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
+    WriteResult restore_event(const std::string& event_url, const std::string& ics, const std::string& etag) override;
 
 private:
     struct Home {
