@@ -15,6 +15,6 @@ export async function askSeries(record, action, { onlyAll = false } = {}) {
     single ? { value: "this", label: t("this_event"), kind, focus: true } : null,
     { value: "all", label: t("all_events"), kind: single ? "" : kind, focus: !single },
   ].filter(Boolean);
-  const answer = await askDialog({ title: t("series_title"), message, choices });
+  const answer = await askDialog({ title: t("series_title"), message, choices, cancelFirst: action === "delete" });
   return answer === "this" || answer === "all" ? answer : null;
 }
