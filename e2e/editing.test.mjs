@@ -324,3 +324,56 @@ test("an event made at 09:00 New York time is stored in that zone and shown at t
   assert.deepEqual(page.problems, []);
 });
 
+// The name and colour the server keeps for a calendar, read as another client would.
+async function calendarProps(url) {
+  const response = await fetch(url, { method: "PROPFIND", headers: {
+    Authorization: "Basic " + Buffer.from(`${radicale.user}:${radicale.password}`).toString("base64"), Depth: "0",
+    "Content-Type": "application/xml" }, body: `<?xml version="1.0"?><d:propfind xmlns:d="DAV:" xmlns:a="http://apple.com/ns/ical/">
+<d:prop><d:displayname/><a:calendar-color/></d:prop></d:propfind>` });
+  const text = await response.text();
+  if (response.status !== 207) return null;
+  return { name: /displayname[^>]*>([^<]*)</.exec(text)?.[1], color: /calendar-color[^>]*>([^<]*)</.exec(text)?.[1] };
+}
+
+test("a calendar is made, renamed, recoloured and deleted from the sidebar's menus", async () => {
+  await page.getByRole("button", { name: `Actions for ${radicale.user}` }).click();
+  await page.getByRole("menuitem", { name: "New calendar…" }).click();
+  let dialog = page.getByRole("dialog", { name: "New calendar" });
+  await dialog.getByLabel("Name", { exact: true }).fill("Projects");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.getByRole("checkbox", { name: "Projects" }).waitFor();
+  const url = (await page.evaluate(() => window.wrenfold.api.list_accounts())).accounts[0].calendars
+    .find((calendar) => calendar.name === "Projects").url;
+  assert.deepEqual(await calendarProps(url), { name: "Projects", color: "#1BADF8FF" });
+
+  await page.getByRole("button", { name: "Options for Projects" }).click();
+  await page.getByRole("menuitem", { name: "Rename or recolour…" }).click();
+  dialog = page.getByRole("dialog", { name: "Calendar" });
+  await dialog.getByLabel("Name", { exact: true }).fill("Projects 2027");
+  await dialog.getByLabel("Colour", { exact: true }).fill("#34c759");
+  await screenshot(page, "calendar-dialog");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await page.getByRole("checkbox", { name: "Projects 2027" }).waitFor();
+  assert.deepEqual(await calendarProps(url), { name: "Projects 2027", color: "#34C759FF" });
+
+  // A calendar that holds an event asks a second time, saying so.
+  await radicale.put(url + "kickoff.ics", ics("BEGIN:VEVENT", "UID:kickoff", stamp, "DTSTART:20270401T100000",
+    "DTEND:20270401T110000", "SUMMARY:Kickoff", "END:VEVENT"));
+  await page.getByRole("button", { name: "Options for Projects 2027" }).click();
+  await page.getByRole("menuitem", { name: "Delete calendar…" }).click();
+  let confirm = page.getByRole("dialog", { name: "Delete calendar" });
+  await confirm.getByRole("button", { name: "Delete", exact: true }).click();
+  confirm = page.getByRole("dialog", { name: "Delete calendar" });
+  await confirm.getByText("“Projects 2027” holds 1 events.", { exact: false }).waitFor();
+  await confirm.getByRole("button", { name: "Cancel", exact: true }).click();
+  assert.ok(await calendarProps(url), "cancelled: still there");
+  await page.getByRole("button", { name: "Options for Projects 2027" }).click();
+  await page.getByRole("menuitem", { name: "Delete calendar…" }).click();
+  await page.getByRole("dialog", { name: "Delete calendar" }).getByRole("button", { name: "Delete", exact: true }).click();
+  await page.getByRole("dialog", { name: "Delete calendar" }).getByRole("button", { name: "Delete with its events" }).click();
+  await page.getByRole("checkbox", { name: "Projects 2027" }).waitFor({ state: "detached" });
+  assert.equal(await calendarProps(url), null);
+  assert.deepEqual(page.problems, []);
+});

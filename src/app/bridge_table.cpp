@@ -42,6 +42,18 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "set_default_calendar",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
         { "set_view", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_view(args.required(0)); } },
+        { "create_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.create_calendar(args.text(0), args.value(1, ""), args.value(2, ""));
+          } },
+        { "update_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.update_calendar(args.text(0), args.text(1), args.required(2));
+          } },
+        { "delete_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.delete_calendar(args.text(0), args.text(1), args.value(2, false));
+          } },
 
         // Events
         { "get_events",

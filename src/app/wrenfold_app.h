@@ -176,6 +176,12 @@ public:
     Json refresh_all_calendars();
     Json set_calendar_visible(const std::string& account_id, const std::string& calendar_url, const Json& visible);
     Json set_default_calendar(const std::string& calendar_url);
+    // Calendars made, renamed or recoloured ({"name"?, "color"?}) and deleted
+    // on the server (calendar/calendar_collections.cpp); a calendar that holds
+    // events is deleted only when `confirmed`.
+    Json create_calendar(const std::string& account_id, const Json& name, const Json& color);
+    Json update_calendar(const std::string& account_id, const std::string& calendar_url, const Json& changes);
+    Json delete_calendar(const std::string& account_id, const std::string& calendar_url, const Json& confirmed);
     Json set_view(const Json& view);
     void _set_sync_status(const std::string& calendar_url, std::string_view status);
 
