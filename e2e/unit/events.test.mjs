@@ -59,6 +59,13 @@ test("the editor sends only what changed and never rewrites a rule it cannot sho
   assert.deepEqual([fields.start, fields.end, fields.all_day], ["2027-01-26T11:00:00", "2027-01-26T12:00:00", false]);
   assert.equal("rrule" in fields, false);
 
+  // Another day, the same clock times: seconds the form cannot show stay; a changed time starts at :00.
+  const precise = { summary: "Sync", start: "2027-01-26T09:30:15", end: "2027-01-26T10:00:45", all_day: false };
+  fields = events.fieldsFromForm({ ...events.formFromRecord(precise), startDate: "2027-01-27", endDate: "2027-01-27" }, precise);
+  assert.deepEqual([fields.start, fields.end], ["2027-01-27T09:30:15", "2027-01-27T10:00:45"]);
+  fields = events.fieldsFromForm({ ...events.formFromRecord(precise), endTime: "11:00" }, precise);
+  assert.deepEqual([fields.start, fields.end], ["2027-01-26T09:30:15", "2027-01-26T11:00:00"]);
+
   const weekly = { ...series, rrule: "FREQ=WEEKLY" };
   assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "" }, weekly).rrule, "");
   assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "FREQ=MONTHLY" }, weekly).rrule, "FREQ=MONTHLY");
@@ -106,12 +113,14 @@ test("a change to one occurrence says which part of the series it is for, and a 
   assert.deepEqual(events.withScope({ summary: "Once" }, "all"), { summary: "Once" }, "no scope without an occurrence");
   assert.deepEqual(events.withScope(occurrence, ""), occurrence);
 
-  // Only texts travel with the move; times go after it, relative to the occurrence.
+  // Only texts travel with the move, read against the occurrence they came from;
+  // times go after it, relative to the occurrence.
   let split = events.splitSeriesMove({ ...occurrence, scope: "all" }, "series-1");
-  assert.deepEqual(split, { carried: { uid: "series-1", summary: "Team sync", location: "Room 5" }, reshape: null });
+  assert.deepEqual(split, { carried: { uid: "series-1", recurrence_id: occurrence.recurrence_id, scope: "all",
+                                      summary: "Team sync", location: "Room 5" }, reshape: null });
   split = events.splitSeriesMove({ summary: "Team sync", start: "2027-01-26T11:00:00", end: "2027-01-26T12:00:00",
                                    all_day: false, rrule: "FREQ=DAILY", recurrence_id: "2027-01-26T10:00:00", scope: "all" }, "series-1");
-  assert.deepEqual(split.carried, { uid: "series-1", summary: "Team sync" });
+  assert.deepEqual(split.carried, { uid: "series-1", recurrence_id: "2027-01-26T10:00:00", scope: "all", summary: "Team sync" });
   assert.deepEqual(split.reshape, { recurrence_id: "2027-01-26T10:00:00", scope: "all", start: "2027-01-26T11:00:00",
                                     end: "2027-01-26T12:00:00", all_day: false, rrule: "FREQ=DAILY" });
 });

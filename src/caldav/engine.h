@@ -19,6 +19,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A calendar whose events in a range are more than a listing gives, or a
+// series whose rule needs too much work to reach the range.
+class TooManyOccurrences : public CalDavError {
+public:
+    TooManyOccurrences()
+        : CalDavError("too many occurrences")
+    {
+    }
+};
+
+// The most occurrences one calendar gives one listing: a month of a busy
+// calendar holds a few thousand at most.
+inline constexpr std::size_t kMaxOccurrencesPerCalendar = 5000;
+
 struct AuthResult {
     bool accepted;
     int status;

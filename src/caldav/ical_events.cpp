@@ -12,8 +12,11 @@ namespace {
 using std::chrono::seconds;
 using std::chrono::sys_seconds;
 
-// A runaway rule (every second for centuries) must not stall a call.
-constexpr int kMaxInstancesPerSeries = 100000;
+// The iterations one series may take to reach the end of a range: a rule
+// that repeats within a day gets a small share, any other a large one for
+// long series walked from their start.
+constexpr int kSeriesBudget = 100000;
+constexpr int kSubDailySeriesBudget = 10000;
 
 struct CharFree {
     void operator()(char* text) const { icalmemory_free_buffer(text); }
@@ -50,6 +53,14 @@ long long occurrence_key(icaltimetype time, icaltimezone* home)
     return instant_of(time, home).time_since_epoch().count();
 }
 
+// An override with RANGE=THISANDFUTURE: the occurrences after it move by
+// the same shift, take its length and its texts.
+struct FromHereOn {
+    icalcomponent* event;
+    long long shift;   // seconds for timed series, days for all-day ones
+    long long length;  // the same units
+};
+
 struct Series {
     icalcomponent* calendar;
     icalcomponent* master;
@@ -58,6 +69,7 @@ struct Series {
     std::set<long long> excluded;
     std::set<long long> excluded_dates;  // DATE-valued EXDATEs of a timed series
     std::map<long long, icalcomponent*> overrides;
+    std::map<long long, FromHereOn> from_here_on;
 };
 
 EventRecord record(icalcomponent* event, const Span& span, const Series* series, const ResourceRef& ref,
@@ -97,19 +109,67 @@ bool is_excluded(const Series& series, icaltimetype instance, icaltimezone* home
     return series.excluded_dates.count((static_cast<long long>(local.year) * 13 + local.month) * 32 + local.day) != 0;
 }
 
-void emit_instance(const Series& series, icaltimetype instance, const ResourceRef& ref, const TimeRange& range,
-                   icaltimezone* home, std::vector<EventRecord>& out)
+icaltimezone* zone_of(icaltimetype time, icaltimezone* home)
+{
+    return time.zone ? const_cast<icaltimezone*>(time.zone) : home;
+}
+
+// `time` moved by `amount`: seconds of elapsed time, or days for a date.
+icaltimetype shifted(icaltimetype time, long long amount, icaltimezone* home)
+{
+    if (time.is_date) {
+        icaltime_adjust(&time, static_cast<int>(amount), 0, 0, 0);
+        return time;
+    }
+    icaltimetype moved = wall_in(instant_of(time, home) + seconds(amount), zone_of(time, home));
+    moved.zone = time.zone;
+    return moved;
+}
+
+// Seconds from `from` to `to`, or days between two dates.
+long long distance(icaltimetype from, icaltimetype to, icaltimezone* home)
+{
+    if (from.is_date && to.is_date)
+        return (wall_seconds(to) - wall_seconds(from)) / 86400;
+    return (instant_of(to, home) - instant_of(from, home)).count();
+}
+
+// The span of a generated occurrence: its own period for an RDATE that has
+// one, else the series' length, both moved by an earlier THISANDFUTURE
+// override; and the component whose texts it shows.
+std::pair<Span, icalcomponent*> instance_span(const Series& series, icaltimetype instance,
+                                              const std::optional<Span>& period, long long key, icaltimezone* home)
+{
+    Span span = period ? *period : occurrence_span(series.span, instance, home);
+    auto later = series.from_here_on.upper_bound(key);
+    if (later == series.from_here_on.begin())
+        return { span, series.master };
+    const FromHereOn& change = std::prev(later)->second;
+    span.start = shifted(instance, change.shift, home);
+    span.end = shifted(span.start, change.length, home);
+    return { span, change.event };
+}
+
+void emit_instance(const Series& series, icaltimetype instance, const std::optional<Span>& period,
+                   const ResourceRef& ref, const TimeRange& range, icaltimezone* home, std::vector<EventRecord>& out)
 {
     if (is_excluded(series, instance, home))
         return;
-    if (series.overrides.count(occurrence_key(instance, home)))
+    long long key = occurrence_key(instance, home);
+    if (series.overrides.count(key))
         return;  // emitted on its own
-    Span span = occurrence_span(series.span, instance);
-    emit_if_overlapping(series.master, span, &series, ref, format_in_home(instance, home), range, home, out);
+    auto [span, texts] = instance_span(series, instance, period, key, home);
+    emit_if_overlapping(texts, span, &series, ref, format_in_home(instance, home), range, home, out);
 }
 
-// The library restarts a sub-daily rule at the time it is given, not on the
-// rule's own grid: step back to the last time the interval reaches.
+bool repeats_within_a_day(const icalrecurrencetype& rule)
+{
+    return rule.freq == ICAL_HOURLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
+        rule.freq == ICAL_SECONDLY_RECURRENCE;
+}
+
+// The last time the interval of a sub-daily rule reaches at or before `from`,
+// counted from DTSTART.
 icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dtstart, icaltimetype from)
 {
     long long unit = rule.freq == ICAL_HOURLY_RECURRENCE ? 3600
@@ -128,13 +188,9 @@ icaltimetype aligned_to_interval(const icalrecurrencetype& rule, icaltimetype dt
     return aligned;
 }
 
-void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
-                  std::vector<EventRecord>& out)
+void expand_rule(const Series& series, const icalrecurrencetype& rule, int& budget, const ResourceRef& ref,
+                 const TimeRange& range, icaltimezone* home, std::vector<EventRecord>& out)
 {
-    icalproperty* rrule_property = icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY);
-    if (!rrule_property)
-        return;
-    icalrecurrencetype rule = icalproperty_get_rrule(rrule_property);
     if (rule.freq == ICAL_NO_RECURRENCE)
         return;
     icaltimetype dtstart = series.span.start;
@@ -152,16 +208,29 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
         from.zone = dtstart.zone;
         from.is_date = dtstart.is_date;
         from = aligned_to_interval(rule, dtstart, from);
-        if (!icalrecur_iterator_set_start(iterator.get(), from))
+        if (repeats_within_a_day(rule)) {
+            // Restarted with set_start, the library leaves the interval's grid
+            // (hours off in a zone like Asia/Kathmandu): a series that starts
+            // on the grid point instead has the same later occurrences.
+            if (!icaltime_is_null_time(rule.until) && icaltime_compare(from, rule.until) > 0)
+                return;
+            iterator.reset(icalrecur_iterator_new(rule, from));
+            if (!iterator)
+                return;
+        } else if (!icalrecur_iterator_set_start(iterator.get(), from)) {
             return;  // the rule ended before the range
+        }
     }
     // The library carries a time that a DST gap pushed forward into the
     // following days; a rule of whole days keeps the start's time of day.
-    const bool keeps_time_of_day = !dtstart.is_date && rule.freq != ICAL_HOURLY_RECURRENCE &&
-        rule.freq != ICAL_MINUTELY_RECURRENCE && rule.freq != ICAL_SECONDLY_RECURRENCE &&
+    const bool keeps_time_of_day = !dtstart.is_date && !repeats_within_a_day(rule) &&
         rule.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX && rule.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
         rule.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX;
-    for (int n = 0; n < kMaxInstancesPerSeries; ++n) {
+    if (repeats_within_a_day(rule))
+        budget = std::min(budget, kSubDailySeriesBudget);
+    for (;;) {
+        if (budget-- <= 0)
+            throw TooManyOccurrences();
         icaltimetype instance = icalrecur_iterator_next(iterator.get());
         if (icaltime_is_null_time(instance))
             break;
@@ -174,31 +243,56 @@ void expand_rrule(const Series& series, const ResourceRef& ref, const TimeRange&
         }
         if (instant_of(instance, home) >= range.end)
             break;
-        emit_instance(series, instance, ref, range, home, out);
+        emit_instance(series, instance, std::nullopt, ref, range, home, out);
     }
+}
+
+void expand_rrules(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
+                   std::vector<EventRecord>& out)
+{
+    int budget = kSeriesBudget;
+    for (icalproperty* p : properties_of(series.master, ICAL_RRULE_PROPERTY))
+        expand_rule(series, icalproperty_get_rrule(p), budget, ref, range, home, out);
+}
+
+// The span an RDATE;VALUE=PERIOD gives its occurrence: to its end, or for
+// its duration.
+std::optional<Span> period_span(const icalperiodtype& period, icalproperty* property, const Series& series,
+                                icaltimezone* home)
+{
+    Span span { attach_zone(period.start, property, series.calendar, home), icaltime_null_time() };
+    if (!icaltime_is_null_time(period.end) && icaltime_is_valid_time(period.end))
+        span.end = attach_zone(period.end, property, series.calendar, home);
+    else if (!icaldurationtype_is_bad_duration(period.duration) && !period.duration.is_neg)
+        span.end = icaltime_add(span.start, period.duration);
+    if (icaltime_is_null_time(span.end) || instant_of(span.end, home) < instant_of(span.start, home))
+        return std::nullopt;
+    return span;
 }
 
 void expand_rdates(const Series& series, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
                    std::vector<EventRecord>& out)
 {
     if (!icalcomponent_get_first_property(series.master, ICAL_RRULE_PROPERTY))
-        emit_instance(series, series.span.start, ref, range, home,
+        emit_instance(series, series.span.start, std::nullopt, ref, range, home,
                       out);  // DTSTART is the first occurrence (RFC 5545 §3.8.5.3)
     for (icalproperty* p : properties_of(series.master, ICAL_RDATE_PROPERTY)) {
         icaldatetimeperiodtype value = icalproperty_get_rdate(p);
-        icaltimetype time = icaltime_is_null_time(value.time) ? value.period.start : value.time;
+        const bool is_period = icaltime_is_null_time(value.time);
+        icaltimetype time = is_period ? value.period.start : value.time;
         if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time))
             continue;
         time = attach_zone(time, p, series.calendar, home);
         if (time.is_date != series.span.start.is_date)
             continue;
-        emit_instance(series, time, ref, range, home, out);
+        std::optional<Span> period = is_period ? period_span(value.period, p, series, home) : std::nullopt;
+        emit_instance(series, time, period, ref, range, home, out);
     }
 }
 
 Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& span, icaltimezone* home)
 {
-    Series series { calendar, master, span, text_of(master, ICAL_RRULE_PROPERTY), {}, {}, {} };
+    Series series { calendar, master, span, text_of(master, ICAL_RRULE_PROPERTY), {}, {}, {}, {} };
     for (icalproperty* p : properties_of(master, ICAL_EXDATE_PROPERTY)) {
         icaltimetype time = read_time(p, calendar, home);
         if (icaltime_is_null_time(time))
@@ -208,7 +302,62 @@ Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& s
         else
             series.excluded.insert(occurrence_key(time, home));
     }
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+        icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
+        if (!rid || e == master)
+            continue;
+        icaltimetype id = read_time(rid, calendar, home);
+        if (icaltime_is_null_time(id) || is_excluded(series, id, home))
+            continue;
+        long long key = occurrence_key(id, home);
+        series.overrides.emplace(key, e);
+        icalparameter* range = icalproperty_get_first_parameter(rid, ICAL_RANGE_PARAMETER);
+        auto moved = span_of(e, calendar, home);
+        if (range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE && moved &&
+            id.is_date == moved->start.is_date)
+            series.from_here_on.emplace(
+                key, FromHereOn { e, distance(id, moved->start, home), distance(moved->start, moved->end, home) });
+    }
     return series;
+}
+
+// The day an event whose start cannot be read was written (DTSTAMP,
+// LAST-MODIFIED or CREATED): where the user can still find it.
+std::optional<Span> best_effort_span(icalcomponent* event, icaltimezone* home)
+{
+    for (icalproperty_kind kind : { ICAL_DTSTAMP_PROPERTY, ICAL_LASTMODIFIED_PROPERTY, ICAL_CREATED_PROPERTY }) {
+        icalproperty* property = icalcomponent_get_first_property(event, kind);
+        icaltimetype written = property ? read_time(property, nullptr, home) : icaltime_null_time();
+        if (icaltime_is_null_time(written))
+            continue;
+        Span span { wall_in(instant_of(written, home), home), icaltime_null_time() };
+        span.start.is_date = 1;
+        span.start.zone = nullptr;
+        span.end = span.start;
+        icaltime_adjust(&span.end, 1, 0, 0, 0);
+        return span;
+    }
+    return std::nullopt;
+}
+
+// An event listed on its own: a single event, an override whose series the
+// object does not hold (addressed by its recurrence id), or one whose start
+// cannot be read.
+void emit_alone(icalcomponent* event, icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range,
+                icaltimezone* home, std::vector<EventRecord>& out)
+{
+    std::string recurrence_id;
+    if (icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY)) {
+        icaltimetype id = read_time(rid, calendar, home);
+        if (!icaltime_is_null_time(id))
+            recurrence_id = format_in_home(id, home);
+    }
+    auto span = span_of(event, calendar, home);
+    if (!span)
+        span = best_effort_span(event, home);
+    if (span)
+        emit_if_overlapping(event, *span, nullptr, ref, recurrence_id, range, home, out);
 }
 
 }  // namespace
@@ -255,11 +404,14 @@ std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icalt
     return span;
 }
 
-Span occurrence_span(const Span& series, icaltimetype instance)
+Span occurrence_span(const Span& series, icaltimetype instance, icaltimezone* home)
 {
     Span span { instance, icaltime_add(instance, icaltime_subtract(series.end, series.start)) };
     span.end.zone = instance.zone;
     span.end.is_date = instance.is_date;
+    icaltimezone* zone = zone_of(instance, home);
+    if (!instance.is_date && zone)
+        span.end = shifted(instance, distance(series.start, series.end, zone), zone);
     return span;
 }
 
@@ -302,24 +454,13 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     if (master_is_override || !master_span || !repeats(master)) {
         // Single events, or overrides whose series we were not given.
         for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-             e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-            if (auto span = span_of(e, calendar, home))
-                emit_if_overlapping(e, *span, nullptr, ref, "", range, home, out);
-        }
+             e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+            emit_alone(e, calendar, ref, range, home, out);
         return;
     }
     Series series = read_series(calendar, master, *master_span, home);
-    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
-         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-        icalproperty* rid = icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY);
-        if (!rid || e == master)
-            continue;
-        icaltimetype id = read_time(rid, calendar, home);
-        if (!icaltime_is_null_time(id) && !is_excluded(series, id, home))
-            series.overrides.emplace(occurrence_key(id, home), e);
-    }
     size_t first_new = out.size();
-    expand_rrule(series, ref, range, home, out);
+    expand_rrules(series, ref, range, home, out);
     expand_rdates(series, ref, range, home, out);
     for (const auto& [key, event] : series.overrides) {
         icaltimetype id =

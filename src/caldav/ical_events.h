@@ -27,8 +27,13 @@ struct ResourceRef {
 };
 
 // Every occurrence of the resource's events that overlaps the range, one
-// event record each, recurrences expanded (RRULE, RDATE, EXDATE, overrides
-// by RECURRENCE-ID). Appends to `out`.
+// event record each, recurrences expanded (every RRULE, RDATE with its
+// periods, EXDATE, overrides by RECURRENCE-ID, RANGE=THISANDFUTURE for the
+// occurrences after one). Overrides without their series are listed each with
+// its recurrence id; an event whose start cannot be read is listed as an
+// all-day event on the day it was written, so that it can be found and
+// deleted. Appends to `out`; throws TooManyOccurrences when a series needs
+// more work than a listing allows.
 void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
                      std::vector<EventRecord>& out);
 
@@ -47,8 +52,10 @@ struct Span {
 };
 std::optional<Span> span_of(icalcomponent* event, icalcomponent* calendar, icaltimezone* home);
 
-// An occurrence of a series that starts at `instance`: the series' length.
-Span occurrence_span(const Span& series, icaltimetype instance);
+// An occurrence of a series that starts at `instance`: the series' length, as
+// elapsed time for timed events (RFC 5545 §3.8.5.3), so an occurrence that a
+// DST gap moves forward keeps it; `home` places floating times.
+Span occurrence_span(const Span& series, icaltimetype instance, icaltimezone* home = nullptr);
 
 bool repeats(icalcomponent* event);
 

@@ -1,7 +1,9 @@
 #include "caldav/ical_time.h"
 
 #include "caldav/engine.h"
+#include "caldav/windows_zones.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -25,13 +27,18 @@ icaltimezone* builtin_zone_named(const char* tzid)
     return nullptr;
 }
 
+// A zone the object defines wins over a Windows name of the same text.
 icaltimezone* zone_for_tzid(const char* tzid, icalcomponent* calendar)
 {
     if (auto* zone = builtin_zone_named(tzid))
         return zone;
-    if (calendar && tzid)
-        return icalcomponent_get_timezone(calendar, tzid);
-    return nullptr;
+    if (!tzid)
+        return nullptr;
+    if (calendar)
+        if (auto* zone = icalcomponent_get_timezone(calendar, tzid))
+            return zone;
+    std::string_view iana = iana_for_windows_zone(tzid);
+    return iana.empty() ? nullptr : icaltimezone_get_builtin_timezone(std::string(iana).c_str());
 }
 
 // "+08:00", "+0800", "+08" or the same with "-"; seconds east of UTC.
@@ -56,7 +63,22 @@ std::optional<int> parse_utc_offset(const std::string& text)
     return (hours * 3600 + minutes * 60) * (text[0] == '-' ? -1 : 1);
 }
 
+// The parser takes any digits: a 13th month or a 32nd day is no time at all.
+bool is_calendar_time(icaltimetype time)
+{
+    return time.year >= 1 && time.month >= 1 && time.month <= 12 && time.day >= 1 &&
+        time.day <= icaltime_days_in_month(time.month, time.year) && time.hour >= 0 && time.hour <= 23 &&
+        time.minute >= 0 && time.minute <= 59 && time.second >= 0 && time.second <= 60;
+}
+
 }  // namespace
+
+std::string_view iana_for_windows_zone(std::string_view windows_name)
+{
+    auto found = std::lower_bound(kWindowsZones.begin(), kWindowsZones.end(), windows_name,
+                                  [](const WindowsZone& zone, std::string_view name) { return zone.windows < name; });
+    return found != kWindowsZones.end() && found->windows == windows_name ? found->iana : std::string_view {};
+}
 
 icaltimezone* home_zone_for(const std::string& tzid)
 {
@@ -91,7 +113,7 @@ icaltimetype read_time(icalproperty* property, icalcomponent* calendar, icaltime
     if (kind != ICAL_DATETIME_VALUE && kind != ICAL_DATE_VALUE)
         return icaltime_null_time();
     icaltimetype time = icalvalue_get_datetime(value);
-    if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time))
+    if (icaltime_is_null_time(time) || !icaltime_is_valid_time(time) || !is_calendar_time(time))
         return icaltime_null_time();
     return attach_zone(time, property, calendar, home);
 }

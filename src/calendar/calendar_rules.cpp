@@ -121,4 +121,19 @@ Json tagged_event(const caldav::EventRecord& record, const Account& account, con
     return event;
 }
 
+void cap_occurrences(std::vector<CalendarListing>& listings, std::size_t limit, const std::string& error)
+{
+    std::size_t total = 0;
+    for (CalendarListing& listing : listings) {
+        if (listing.error)
+            continue;
+        if (total + listing.events.size() > limit) {
+            listing.events.clear();
+            listing.error = error;
+            continue;
+        }
+        total += listing.events.size();
+    }
+}
+
 }  // namespace wrenfold

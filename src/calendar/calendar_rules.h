@@ -67,6 +67,11 @@ struct CalendarListing {
     std::optional<std::string> error;
 };
 
+// Keeps the listings within `limit` occurrences together: in order, a
+// calendar whose events would pass it gives `error` instead of its events,
+// and the later calendars still count.
+void cap_occurrences(std::vector<CalendarListing>& listings, std::size_t limit, const std::string& error);
+
 // The event's JSON form with the calendar's and account's tags after its own
 // keys; the calendar's "url", "color" and "read_only" win over the event's.
 Json tagged_event(const caldav::EventRecord& event, const Account& account, const Calendar& calendar);

@@ -15,6 +15,8 @@ namespace wrenfold {
 namespace {
 
 constexpr std::size_t kMaxFetchThreads = 8;
+// The most occurrences one query hands back, all calendars together.
+constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
 // Runs `fetch` for every index below `count` on min(count, 8) threads, each
 // taking the next index until none is left; returns when all are done.
@@ -46,6 +48,9 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
         try {
             listing.events = _engine_for(listing.source.account)->list_events(url, start, end);
             _set_sync_status(url, "ok");
+        } catch (const caldav::TooManyOccurrences&) {
+            listing.error = _t("err.events.too_many");
+            _set_sync_status(url, "error");
         } catch (const std::exception& error) {
             listing.error = error.what();
             _set_sync_status(url, "error");
@@ -54,6 +59,7 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
             _set_sync_status(url, "error");
         }
     });
+    cap_occurrences(listings, kMaxOccurrencesPerQuery, _t("err.events.too_many"));
     return listings;
 }
 

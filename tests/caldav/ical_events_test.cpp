@@ -94,5 +94,32 @@ TEST(IcalReading, EveryRdateRulesAlignedAndDaylightSavingGaps)
                                           "2025-03-31T08:30:00 2025-03-31T08:30:00 2025-03-31T09:00:00 Night" }));
 }
 
+TEST(IcalExpansion, AnEventWhoseStartCannotBeReadShowsOnTheDayItWasWritten)
+{
+    // The first start is not a date-time at all; the second names a 13th month.
+    const std::string ics =
+        wrap("BEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20250313T020000Z\r\nDTSTART;TZID=Europe/Berlin:2025031T0900\r\n"
+             "SUMMARY:Broken\r\nEND:VEVENT\r\n"
+             "BEGIN:VEVENT\r\nUID:b\r\nCREATED:20250314T200000Z\r\nDTSTART:20251340T090000\r\n"
+             "SUMMARY:Broken too\r\nEND:VEVENT\r\n");
+    EXPECT_EQ(occurrences(ics, year { 2025 } / 3 / 1, year { 2025 } / 4 / 1),
+              (std::vector<std::string> { " 2025-03-13 2025-03-14 Broken", " 2025-03-15 2025-03-16 Broken too" }));
+}
+
+TEST(IcalExpansion, RulesThatNeedTooMuchWorkAreRefusedNotCut)
+{
+    auto series = [](const std::string& rule) {
+        return wrap("BEGIN:VEVENT\r\nUID:f\r\nDTSTAMP:20250101T000000Z\r\nDTSTART:20250101T000000Z\r\n"
+                    "DURATION:PT1S\r\nRRULE:" +
+                    rule + "\r\nSUMMARY:F\r\nEND:VEVENT\r\n");
+    };
+    EXPECT_THROW(occurrences(series("FREQ=SECONDLY"), year { 2025 } / 3 / 1, year { 2025 } / 3 / 2),
+                 TooManyOccurrences);
+    EXPECT_THROW(occurrences(series("FREQ=MINUTELY"), year { 2025 } / 3 / 1, year { 2025 } / 4 / 1),
+                 TooManyOccurrences);
+    EXPECT_EQ(occurrences(series("FREQ=MINUTELY"), year { 2025 } / 3 / 1, year { 2025 } / 3 / 2).size(), 1440u);
+    EXPECT_EQ(occurrences(series("FREQ=HOURLY"), year { 2025 } / 3 / 1, year { 2025 } / 4 / 1).size(), 744u);
+}
+
 }  // namespace
 }  // namespace wrenfold::caldav

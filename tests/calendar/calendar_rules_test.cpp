@@ -168,3 +168,18 @@ TEST(ParseQueryDate, RejectsWhatIsNotAValidDate)
     for (Json bad : { Json("2025-02-29"), Json("2025/03/01"), Json("2025-3-1"), Json(""), Json(20250301), Json() })
         EXPECT_THROW(parse_query_date(bad), std::invalid_argument) << bad.dump();
 }
+
+TEST(CapOccurrences, CalendarsPastTheLimitBecomeErrorsAndLaterOnesStillFit)
+{
+    auto listing = [](std::size_t count, std::optional<std::string> error = std::nullopt) {
+        return CalendarListing { {}, std::vector<wrenfold::caldav::EventRecord>(count), std::move(error) };
+    };
+    std::vector<CalendarListing> listings { listing(3), listing(4), listing(0, "offline"), listing(3), listing(1) };
+    cap_occurrences(listings, 6, "too many");
+    std::vector<std::pair<std::size_t, std::string>> outcome;
+    for (const auto& l : listings)
+        outcome.emplace_back(l.events.size(), l.error.value_or(""));
+    EXPECT_EQ(outcome,
+              (std::vector<std::pair<std::size_t, std::string>> {
+                  { 3, "" }, { 0, "too many" }, { 0, "offline" }, { 3, "" }, { 0, "too many" } }));
+}

@@ -107,8 +107,8 @@ export function fieldsFromForm(form, original) {
     (!form.allDay && (form.startTime !== before.startTime || form.endTime !== before.endTime));
   if (timesChanged) {
     fields.all_day = form.allDay;
-    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}:00`;
-    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}:00`;
+    fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}${secondsKept(form.startTime, original?.start)}`;
+    fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}${secondsKept(form.endTime, original?.end)}`;
   }
   const repeatBefore = before ? before.repeat : "";
   if (form.repeat !== repeatBefore) fields.rrule = form.repeat;
@@ -124,6 +124,13 @@ export function userChanges(fields, original) {
   for (const [key, recordKey] of [["summary", "summary"], ["location", "location"], ["description", "description"]])
     if ((fields[key] ?? "") === (original[recordKey] ?? "")) delete changed[key];
   return changed;
+}
+
+// The form shows hours and minutes only: a time of day the user left as it
+// was keeps the seconds another program gave it.
+function secondsKept(time, originalText) {
+  const text = originalText || "";
+  return text.length >= 19 && text.slice(11, 16) === time ? text.slice(16, 19) : ":00";
 }
 
 // The editor's starting values for a record; all-day ends are shown as the
@@ -175,9 +182,11 @@ const SERIES_SHAPE = ["all_day", "start", "end", "rrule"];
 // A series moved to another calendar goes over as it is stored, with only
 // its texts changed on the way; new times or a new rule are applied in its
 // new place afterwards, relative to the occurrence that was opened, so the
-// series keeps its first day. `reshape` is null when nothing of that changed.
+// series keeps its first day. The texts go with the occurrence they were
+// read from: one the occurrence only shows (an override's own title) is no
+// change to the series. `reshape` is null when nothing of that changed.
 export function splitSeriesMove(fields, uid) {
-  const carried = { uid };
+  const carried = fields.recurrence_id ? { uid, recurrence_id: fields.recurrence_id, scope: "all" } : { uid };
   const reshape = { recurrence_id: fields.recurrence_id, scope: "all" };
   let reshaped = false;
   for (const [key, value] of Object.entries(fields)) {

@@ -1,0 +1,224 @@
+// What the page lists for objects written the way other calendar programs
+// write them: through the bridge, the application object and the real engine,
+// against Radicale. Expected times are worked out here without the
+// iCalendar library: by hand, or with fixed UTC offsets.
+#include "app/bridge_table.h"
+#include "app/wrenfold_app.h"
+#include "support/bridge_calls.h"
+#include "support/caldav_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+using namespace wrenfold;
+using namespace std::chrono;
+using wrenfold::testing::CalDavServerKind;
+using wrenfold::testing::CalDavTestServer;
+using wrenfold::testing::TempDir;
+
+namespace {
+
+std::string object(const std::string& events)
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//Calendar//EN\r\n" + events + "END:VCALENDAR\r\n";
+}
+
+std::string date_text(sys_days day)
+{
+    year_month_day date(day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return text;
+}
+
+// Wall-clock text of an instant at a fixed offset from UTC.
+std::string wall_at(sys_seconds instant, minutes offset)
+{
+    sys_seconds wall = instant + offset;
+    sys_days day = floor<days>(wall);
+    hh_mm_ss time(wall - day);
+    char text[16];
+    std::snprintf(text, sizeof text, "T%02d:%02d:%02d", static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()));
+    return date_text(day) + text;
+}
+
+// Every 5 hours since 2016-01-01 00:00 in Kathmandu (+05:45 all along), as
+// "recurrence_id start end summary" lines of one Taipei (+08:00) day.
+std::vector<std::string> every_fifth_hour_in_kathmandu(sys_days taipei_day)
+{
+    const sys_seconds first = sys_days { year { 2016 } / 1 / 1 } - hours(5) - minutes(45);
+    const sys_seconds from = taipei_day - hours(8), to = from + days(1);
+    std::vector<std::string> lines;
+    for (sys_seconds t = first + (from - first) / hours(5) * hours(5); t < to; t += hours(5)) {
+        if (t < from)
+            continue;
+        std::string start = wall_at(t, hours(8));
+        lines.push_back(start + " " + start + " " + wall_at(t + minutes(30), hours(8)) + " Shift");
+    }
+    return lines;
+}
+
+struct ListingCase {
+    const char* name;
+    std::string ics;
+    std::vector<std::string> expected;  // sorted "recurrence_id start end summary" lines of the range
+    const char* from = "2025-03-10";
+    const char* to = "2025-03-17";
+    // Radicale refuses RDATE periods and overrides without their series; Xandikos filters a range by the first RRULE
+    // only.
+    CalDavServerKind server = CalDavServerKind::Radicale;
+};
+
+std::vector<ListingCase> listing_cases()
+{
+    return {
+        { "every_rrule",
+          object("BEGIN:VEVENT\r\nUID:two-rules\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250101T090000\r\nDTEND;TZID=Asia/Taipei:20250101T100000\r\n"
+                 "RRULE:FREQ=MONTHLY;BYMONTHDAY=1\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=15\r\n"
+                 "SUMMARY:Pay\r\nEND:VEVENT\r\n"),
+          { "2025-03-15T09:00:00 2025-03-15T09:00:00 2025-03-15T10:00:00 Pay" } },
+        { "rdate_period_keeps_its_own_length",
+          object("BEGIN:VEVENT\r\nUID:period\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250310T090000\r\nDTEND;TZID=Asia/Taipei:20250310T093000\r\n"
+                 "RDATE;VALUE=PERIOD:20250312T020000Z/20250312T060000Z\r\n"
+                 "RDATE;VALUE=PERIOD:20250314T010000Z/PT2H\r\nSUMMARY:Lab\r\nEND:VEVENT\r\n"),
+          { "2025-03-10T09:00:00 2025-03-10T09:00:00 2025-03-10T09:30:00 Lab",
+            "2025-03-12T10:00:00 2025-03-12T10:00:00 2025-03-12T14:00:00 Lab",
+            "2025-03-14T09:00:00 2025-03-14T09:00:00 2025-03-14T11:00:00 Lab" },
+          "2025-03-10",
+          "2025-03-17",
+          CalDavServerKind::Xandikos },
+        { "windows_zone_name_without_vtimezone",
+          object("BEGIN:VEVENT\r\nUID:tokyo\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "DTSTART;TZID=Tokyo Standard Time:20250311T100000\r\n"
+                 "DTEND;TZID=Tokyo Standard Time:20250311T110000\r\nSUMMARY:Tokyo call\r\nEND:VEVENT\r\n"),
+          { " 2025-03-11T09:00:00 2025-03-11T10:00:00 Tokyo call" } },
+        { "spring_forward_gap_keeps_the_length",
+          // Berlin skips 02:00-03:00 on March 30: that day's 02:30 is 03:30 CEST (01:30 UTC).
+          object("BEGIN:VEVENT\r\nUID:gap\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "DTSTART;TZID=Europe/Berlin:20250329T023000\r\nDTEND;TZID=Europe/Berlin:20250329T031500\r\n"
+                 "RRULE:FREQ=DAILY;COUNT=2\r\nSUMMARY:Night job\r\nEND:VEVENT\r\n"),
+          // Taipei is 7 hours ahead of Berlin in winter, 6 in summer.
+          { "2025-03-29T09:30:00 2025-03-29T09:30:00 2025-03-29T10:15:00 Night job",
+            "2025-03-30T09:30:00 2025-03-30T09:30:00 2025-03-30T10:15:00 Night job" },
+          "2025-03-29",
+          "2025-04-01" },
+        { "this_and_future_override",
+          object("BEGIN:VEVENT\r\nUID:range\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250303T090000\r\nDTEND;TZID=Asia/Taipei:20250303T100000\r\n"
+                 "RRULE:FREQ=DAILY;COUNT=12\r\nSUMMARY:Standup\r\nEND:VEVENT\r\n"
+                 "BEGIN:VEVENT\r\nUID:range\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "RECURRENCE-ID;RANGE=THISANDFUTURE;TZID=Asia/Taipei:20250312T090000\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250312T113000\r\nDTEND;TZID=Asia/Taipei:20250312T114500\r\n"
+                 "SUMMARY:Standup (later)\r\nEND:VEVENT\r\n"),
+          { "2025-03-10T09:00:00 2025-03-10T09:00:00 2025-03-10T10:00:00 Standup",
+            "2025-03-11T09:00:00 2025-03-11T09:00:00 2025-03-11T10:00:00 Standup",
+            "2025-03-12T09:00:00 2025-03-12T11:30:00 2025-03-12T11:45:00 Standup (later)",
+            "2025-03-13T09:00:00 2025-03-13T11:30:00 2025-03-13T11:45:00 Standup (later)",
+            "2025-03-14T09:00:00 2025-03-14T11:30:00 2025-03-14T11:45:00 Standup (later)" } },
+        { "overrides_without_their_series",
+          object("BEGIN:VEVENT\r\nUID:invited\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "RECURRENCE-ID;TZID=Asia/Taipei:20250310T090000\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250310T090000\r\nDTEND;TZID=Asia/Taipei:20250310T100000\r\n"
+                 "SUMMARY:Review 1\r\nEND:VEVENT\r\n"
+                 "BEGIN:VEVENT\r\nUID:invited\r\nDTSTAMP:20240101T000000Z\r\n"
+                 "RECURRENCE-ID;TZID=Asia/Taipei:20250311T090000\r\n"
+                 "DTSTART;TZID=Asia/Taipei:20250312T150000\r\nDTEND;TZID=Asia/Taipei:20250312T160000\r\n"
+                 "SUMMARY:Review 2\r\nEND:VEVENT\r\n"),
+          { "2025-03-10T09:00:00 2025-03-10T09:00:00 2025-03-10T10:00:00 Review 1",
+            "2025-03-11T09:00:00 2025-03-12T15:00:00 2025-03-12T16:00:00 Review 2" },
+          "2025-03-10",
+          "2025-03-17",
+          CalDavServerKind::Xandikos },
+    };
+}
+
+class ListingOnRadicale : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folders = std::make_unique<TempDir>();
+        ::setenv("HOME", (folders->path() / "home").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (folders->path() / "xdg").c_str(), 1);
+        app =
+            std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
+                                          AppEnvironment { { folders->path() / "data", folders->path() / "module" } });
+        bridge = std::make_unique<AppBridge>(*app);
+        for (CalDavServerKind kind : { CalDavServerKind::Radicale, CalDavServerKind::Xandikos }) {
+            ASSERT_TRUE(wrenfold::testing::server_installed(kind));
+            auto& server = servers[kind];
+            server = std::make_unique<CalDavTestServer>(
+                kind, std::string(wrenfold::testing::server_name(kind)) + "@example.com");
+            calendars[kind] = server->create_calendar("work", "Work");
+            ::setenv("WRENFOLD_CALDAV_URL", server->root_url().c_str(), 1);
+            Json added =
+                wrenfold::testing::call(*bridge, "add_account", Json::array({ server->user(), server->password() }));
+            ::unsetenv("WRENFOLD_CALDAV_URL");
+            ASSERT_EQ(added["ok"], true) << added.dump();
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        bridge.reset();
+        app.reset();
+        servers.clear();
+        folders.reset();
+    }
+
+    // "recurrence_id start end summary" of every listed occurrence of `url`, sorted.
+    static std::vector<std::string> listed(const std::string& url, const char* from, const char* to)
+    {
+        Json answer = wrenfold::testing::call(*bridge, "get_events", Json::array({ from, to }));
+        EXPECT_EQ(answer["errors"], Json::array()) << answer.dump();
+        std::vector<std::string> lines;
+        for (const Json& e : answer["events"])
+            if (e.value("url", "") == url)
+                lines.push_back(e.value("recurrence_id", "") + " " + e.value("start", "") + " " + e.value("end", "") +
+                                " " + e.value("summary", ""));
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    static inline std::unique_ptr<TempDir> folders;
+    static inline std::map<CalDavServerKind, std::unique_ptr<CalDavTestServer>> servers;
+    static inline std::map<CalDavServerKind, std::string> calendars;
+    static inline std::unique_ptr<WrenfoldApp> app;
+    static inline std::unique_ptr<AppBridge> bridge;
+};
+
+TEST_F(ListingOnRadicale, ObjectsOfOtherProgramsListEveryOccurrenceAsWritten)
+{
+    for (const ListingCase& row : listing_cases()) {
+        std::string url = calendars[row.server] + row.name + ".ics";
+        ASSERT_EQ(servers[row.server]->put_resource(url, row.ics) / 100, 2) << row.name;
+        EXPECT_EQ(listed(url, row.from, row.to), row.expected) << row.name;
+    }
+}
+
+TEST_F(ListingOnRadicale, SubDailyRulesYearsOldStayOnTheirIntervalGrid)
+{
+    std::string url = calendars[CalDavServerKind::Radicale] + "kathmandu.ics";
+    ASSERT_EQ(servers[CalDavServerKind::Radicale]->put_resource(
+                  url,
+                  object("BEGIN:VEVENT\r\nUID:shift\r\nDTSTAMP:20160101T000000Z\r\n"
+                         "DTSTART;TZID=Asia/Kathmandu:20160101T000000\r\n"
+                         "DURATION:PT30M\r\nRRULE:FREQ=HOURLY;INTERVAL=5\r\n"
+                         "SUMMARY:Shift\r\nEND:VEVENT\r\n")) /
+                  100,
+              2);
+    for (sys_days day : { sys_days { year { 2025 } / 3 / 10 }, sys_days { year { 2026 } / 7 / 1 } }) {
+        std::string from = date_text(day), to = date_text(day + days(1));
+        EXPECT_EQ(listed(url, from.c_str(), to.c_str()), every_fifth_hour_in_kathmandu(day)) << from;
+    }
+}
+
+}  // namespace
