@@ -102,6 +102,31 @@ void finish_edit(icalcomponent* calendar, icalcomponent* master, const EventsBef
     }
 }
 
+// In an object that holds only overrides (an invitation to some occurrences
+// of a series kept elsewhere), the event listed with this recurrence id.
+icalcomponent* override_alone(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
+{
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+        if (!icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY))
+            return nullptr;
+    for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+        icaltimetype id =
+            read_time(icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY), calendar, context.home);
+        if (!icaltime_is_null_time(id) && format_in_home(id, context.home) == recurrence_id)
+            return e;
+    }
+    return nullptr;
+}
+
+bool changes_later_occurrences(icalcomponent* event)
+{
+    icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+    icalparameter* range = rid ? icalproperty_get_first_parameter(rid, ICAL_RANGE_PARAMETER) : nullptr;
+    return range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE;
+}
+
 }  // namespace
 
 std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context)
@@ -134,6 +159,9 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     const EventsBefore before = events_before(calendar);
     bool series = repeats(master) && !icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY);
     const std::string rule_before = texts_of(master, { ICAL_RRULE_PROPERTY });
+    if (!series && fields.recurrence_id)
+        if (icalcomponent* own = override_alone(calendar, *fields.recurrence_id, context))
+            master = own;
     if (fields.recurrence_id && series) {
         auto span = span_of(master, calendar, context.home);
         if (!span)
@@ -153,11 +181,16 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     finish_edit(calendar, master, before, context);
 }
 
-void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
+bool remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
 {
     icalcomponent* master = master_event(calendar);
     if (!master)
         throw CalDavError("the resource holds no event");
+    if (icalcomponent* own = override_alone(calendar, recurrence_id, context)) {
+        icalcomponent_remove_component(calendar, own);
+        icalcomponent_free(own);
+        return master_event(calendar) == nullptr;
+    }
     if (!repeats(master) || icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY))
         throw CalDavError("the event does not repeat");
     auto span = span_of(master, calendar, context.home);
@@ -165,7 +198,11 @@ void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
         throw CalDavError("the event has no start time");
     Occurrence occurrence = find_occurrence(calendar, master, *span, recurrence_id, context);
     const EventsBefore before = events_before(calendar);
+    // An override for this and the following occurrences still changes the
+    // later ones: only the occurrence itself is excluded.
     while (auto found = override_for(calendar, master, occurrence.original, context.home)) {
+        if (changes_later_occurrences(*found))
+            break;
         icalcomponent_remove_component(calendar, *found);
         icalcomponent_free(*found);
     }
@@ -177,6 +214,7 @@ void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
     set_time_value(exdate, occurrence.original);
     icalcomponent_add_property(master, exdate);
     finish_edit(calendar, master, before, context);
+    return false;
 }
 
 }  // namespace wrenfold::caldav

@@ -28,8 +28,11 @@ std::string new_event_ics(const EventFields& fields, const std::string& uid, con
 // whole_series to the series, whose occurrences then all move alike.
 void apply_fields(icalcomponent* calendar, const EventFields& fields, const EditContext& context);
 
-// Takes one occurrence out of a series: an EXDATE, and its override gone.
-void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
+// Takes one occurrence out of a series: an EXDATE, and its override gone
+// unless it changes the later occurrences too (RANGE=THISANDFUTURE). In an
+// object of overrides only, the event of that recurrence id goes; true when
+// no event is left, and the object is to be deleted instead.
+bool remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
 
 // The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);

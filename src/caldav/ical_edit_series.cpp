@@ -110,6 +110,65 @@ void change_series_kind(icalcomponent* calendar, icalcomponent* master, const Sp
     }
 }
 
+// A text that the occurrence already shows was not edited: the editor
+// sends every field, and an override's own title must not become the
+// series' title. A changed one goes to the series and this occurrence.
+void edit_series_texts(icalcomponent* master, const Occurrence& occurrence, const EventFields& fields)
+{
+    icalcomponent* shown = occurrence.override_event ? occurrence.override_event : master;
+    EventFields texts;
+    auto changed = [&](const std::optional<std::string>& given, icalproperty_kind kind) -> std::optional<std::string> {
+        if (!given)
+            return std::nullopt;
+        icalproperty* property = icalcomponent_get_first_property(shown, kind);
+        icalvalue* value = property ? icalproperty_get_value(property) : nullptr;
+        const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
+        if (*given == (current ? current : ""))
+            return std::nullopt;
+        return given;
+    };
+    texts.summary = changed(fields.summary, ICAL_SUMMARY_PROPERTY);
+    texts.location = changed(fields.location, ICAL_LOCATION_PROPERTY);
+    texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
+    texts.rrule = fields.rrule;
+    apply_texts(master, texts, true);
+    if (occurrence.override_event)
+        apply_texts(occurrence.override_event, texts, false);
+}
+
+// All-day or timed, asked from one occurrence for the whole series: the
+// series' first day moves by as many days as that occurrence's did, and
+// takes the time of day and the length asked for.
+void switch_series_kind(icalcomponent* calendar, icalcomponent* master, const Span& series,
+                        const Occurrence& occurrence, const Span& wanted, const EditContext& context)
+{
+    icaltimetype shown_day = day_in(occurrence.shown.start, context.home, context.home);
+    icaltimetype wanted_day = day_in(wanted.start, context.home, context.home);
+    icaltimetype first = day_in(series.start, series_zone(series, context), context.home);
+    icaltime_adjust(&first, static_cast<int>((wall_seconds(wanted_day) - wall_seconds(shown_day)) / 86400), 0, 0, 0);
+    EventFields whole;
+    whole.all_day = wanted.start.is_date == 1;
+    if (wanted.start.is_date) {
+        icaltimetype last = first;
+        icaltime_adjust(&last, static_cast<int>((wall_seconds(wanted.end) - wall_seconds(wanted.start)) / 86400), 0, 0,
+                        0);
+        whole.start = format_date(first);
+        whole.end = format_date(last);
+    } else {
+        icaltimetype start = wall_in(instant_of(wanted.start, context.home), context.home);
+        start.year = first.year;
+        start.month = first.month;
+        start.day = first.day;
+        auto length = instant_of(wanted.end, context.home) - instant_of(wanted.start, context.home);
+        whole.start = format_in_home(start, context.home);
+        whole.end = format_in_home(wall_in(instant_of(start, context.home) + length, context.home), context.home);
+    }
+    edit_whole(calendar, master, whole, context);
+    if (occurrence.override_event)
+        if (auto own = span_of(occurrence.override_event, calendar, context.home))
+            retime(calendar, occurrence.override_event, *own, wanted, context);
+}
+
 }  // namespace
 
 icaltimezone* series_zone(const Span& series, const EditContext& context)
@@ -126,8 +185,10 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
 {
     if (times_given(fields)) {
         Span wanted = resolve_times(fields, occurrence.shown, context);
-        if (wanted.start.is_date != series.start.is_date)
-            throw CalDavError("a repeating event turns all-day or timed only as a whole, not from one occurrence");
+        if (wanted.start.is_date != series.start.is_date) {
+            switch_series_kind(calendar, master, series, occurrence, wanted, context);
+            return edit_series_texts(master, occurrence, fields);
+        }
         icaltimezone* zone = series_zone(series, context);
         long long delta = wall_delta(occurrence.shown.start, wanted.start, zone, context.home);
         shift_series(calendar, master, { delta, zone, context.home });
@@ -149,28 +210,7 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
             }
         }
     }
-    // A text that the occurrence already shows was not edited: the editor
-    // sends every field, and an override's own title must not become the
-    // series' title. A changed one goes to the series and this occurrence.
-    icalcomponent* shown = occurrence.override_event ? occurrence.override_event : master;
-    EventFields texts;
-    auto changed = [&](const std::optional<std::string>& given, icalproperty_kind kind) -> std::optional<std::string> {
-        if (!given)
-            return std::nullopt;
-        icalproperty* property = icalcomponent_get_first_property(shown, kind);
-        icalvalue* value = property ? icalproperty_get_value(property) : nullptr;
-        const char* current = value && icalvalue_isa(value) == ICAL_TEXT_VALUE ? icalvalue_get_text(value) : nullptr;
-        if (*given == (current ? current : ""))
-            return std::nullopt;
-        return given;
-    };
-    texts.summary = changed(fields.summary, ICAL_SUMMARY_PROPERTY);
-    texts.location = changed(fields.location, ICAL_LOCATION_PROPERTY);
-    texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
-    texts.rrule = fields.rrule;
-    apply_texts(master, texts, true);
-    if (occurrence.override_event)
-        apply_texts(occurrence.override_event, texts, false);
+    edit_series_texts(master, occurrence, fields);
 }
 
 // The whole event. A repeating event's new start moves the series along

@@ -308,16 +308,18 @@ Series read_series(icalcomponent* calendar, icalcomponent* master, const Span& s
         if (!rid || e == master)
             continue;
         icaltimetype id = read_time(rid, calendar, home);
-        if (icaltime_is_null_time(id) || is_excluded(series, id, home))
+        if (icaltime_is_null_time(id))
             continue;
         long long key = occurrence_key(id, home);
-        series.overrides.emplace(key, e);
+        // Its own occurrence may be excluded; the later ones still change.
         icalparameter* range = icalproperty_get_first_parameter(rid, ICAL_RANGE_PARAMETER);
         auto moved = span_of(e, calendar, home);
         if (range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE && moved &&
             id.is_date == moved->start.is_date)
             series.from_here_on.emplace(
                 key, FromHereOn { e, distance(id, moved->start, home), distance(moved->start, moved->end, home) });
+        if (!is_excluded(series, id, home))
+            series.overrides.emplace(key, e);
     }
     return series;
 }

@@ -604,8 +604,11 @@ WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const 
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     EditedObject object = open_for_edit(stored.ics);
-    remove_occurrence(object.calendar.get(), recurrence_id, edit_context());
     std::string given = etag.value_or("");
+    if (remove_occurrence(object.calendar.get(), recurrence_id, edit_context())) {
+        remove(url, given.empty() ? stored.etag : given);
+        return {};
+    }
     std::string new_etag = put(url, write_back(object), "If-Match", given.empty() ? stored.etag : given);
     return { to_string(url), new_etag, std::nullopt };
 }

@@ -142,7 +142,7 @@ std::vector<ListingCase> listing_cases()
     };
 }
 
-class ListingOnRadicale : public ::testing::Test {
+class ListingOnServers : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -153,7 +153,8 @@ protected:
             std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
                                           AppEnvironment { { folders->path() / "data", folders->path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
-        for (CalDavServerKind kind : { CalDavServerKind::Radicale, CalDavServerKind::Xandikos }) {
+        for (CalDavServerKind kind :
+             { CalDavServerKind::Radicale, CalDavServerKind::Xandikos, CalDavServerKind::Exact }) {
             ASSERT_TRUE(wrenfold::testing::server_installed(kind));
             auto& server = servers[kind];
             server = std::make_unique<CalDavTestServer>(
@@ -188,6 +189,21 @@ protected:
         return lines;
     }
 
+    static Json edit(const std::string& method, const Json& args)
+    {
+        Json answer = wrenfold::testing::call(*bridge, method, args);
+        EXPECT_EQ(answer["ok"], true) << method << " " << answer.dump();
+        return answer;
+    }
+    static std::string account_of(CalDavServerKind kind)
+    {
+        Json accounts = wrenfold::testing::call(*bridge, "list_accounts");
+        for (const Json& account : accounts["accounts"])
+            if (account.value("apple_id", "") == servers[kind]->user())
+                return account.value("id", "");
+        return "";
+    }
+
     static inline std::unique_ptr<TempDir> folders;
     static inline std::map<CalDavServerKind, std::unique_ptr<CalDavTestServer>> servers;
     static inline std::map<CalDavServerKind, std::string> calendars;
@@ -195,7 +211,7 @@ protected:
     static inline std::unique_ptr<AppBridge> bridge;
 };
 
-TEST_F(ListingOnRadicale, ObjectsOfOtherProgramsListEveryOccurrenceAsWritten)
+TEST_F(ListingOnServers, ObjectsOfOtherProgramsListEveryOccurrenceAsWritten)
 {
     for (const ListingCase& row : listing_cases()) {
         std::string url = calendars[row.server] + row.name + ".ics";
@@ -204,7 +220,7 @@ TEST_F(ListingOnRadicale, ObjectsOfOtherProgramsListEveryOccurrenceAsWritten)
     }
 }
 
-TEST_F(ListingOnRadicale, SubDailyRulesYearsOldStayOnTheirIntervalGrid)
+TEST_F(ListingOnServers, SubDailyRulesYearsOldStayOnTheirIntervalGrid)
 {
     std::string url = calendars[CalDavServerKind::Radicale] + "kathmandu.ics";
     ASSERT_EQ(servers[CalDavServerKind::Radicale]->put_resource(
@@ -219,6 +235,59 @@ TEST_F(ListingOnRadicale, SubDailyRulesYearsOldStayOnTheirIntervalGrid)
         std::string from = date_text(day), to = date_text(day + days(1));
         EXPECT_EQ(listed(url, from.c_str(), to.c_str()), every_fifth_hour_in_kathmandu(day)) << from;
     }
+}
+
+// Edits of the shapes above, on a server that stores what it is sent, as
+// iCloud does: each lands on the event it came from and keeps what the
+// object says about the other occurrences.
+TEST_F(ListingOnServers, EditsLandOnTheEventTheyCameFromAndKeepTheRest)
+{
+    const CalDavServerKind exact = CalDavServerKind::Exact;
+    const std::string account = account_of(exact);
+    std::map<std::string, std::string> url_of;
+    for (const ListingCase& row : listing_cases()) {
+        url_of[row.name] = calendars[exact] + row.name + ".ics";
+        ASSERT_EQ(servers[exact]->put_resource(url_of[row.name], row.ics) / 100, 2) << row.name;
+    }
+
+    // Overrides without their series: a drag of the second moves only it; deleting both deletes the object.
+    const std::string invited = url_of["overrides_without_their_series"];
+    edit("update_event",
+         Json::array({ account, invited, "",
+                       Json { { "recurrence_id", "2025-03-11T09:00:00" },
+                              { "start", "2025-03-13T15:00:00" },
+                              { "end", "2025-03-13T16:00:00" } } }));
+    EXPECT_EQ(listed(invited, "2025-03-10", "2025-03-17"),
+              (std::vector<std::string> { "2025-03-10T09:00:00 2025-03-10T09:00:00 2025-03-10T10:00:00 Review 1",
+                                          "2025-03-11T09:00:00 2025-03-13T15:00:00 2025-03-13T16:00:00 Review 2" }));
+    edit("delete_event", Json::array({ account, invited, nullptr, "2025-03-10T09:00:00" }));
+    EXPECT_EQ(listed(invited, "2025-03-10", "2025-03-17"),
+              (std::vector<std::string> { "2025-03-11T09:00:00 2025-03-13T15:00:00 2025-03-13T16:00:00 Review 2" }));
+    edit("delete_event", Json::array({ account, invited, nullptr, "2025-03-11T09:00:00" }));
+    EXPECT_THROW(servers[exact]->get_resource(invited), std::runtime_error);
+
+    // The occurrence of a this-and-future override deleted: the later days keep their change.
+    const std::string range = url_of["this_and_future_override"];
+    edit("delete_event", Json::array({ account, range, nullptr, "2025-03-12T09:00:00" }));
+    EXPECT_EQ(
+        listed(range, "2025-03-11", "2025-03-15"),
+        (std::vector<std::string> { "2025-03-11T09:00:00 2025-03-11T09:00:00 2025-03-11T10:00:00 Standup",
+                                    "2025-03-13T09:00:00 2025-03-13T11:30:00 2025-03-13T11:45:00 Standup (later)",
+                                    "2025-03-14T09:00:00 2025-03-14T11:30:00 2025-03-14T11:45:00 Standup (later)" }));
+
+    // All-day for all events, asked from the 15th of the month: every occurrence becomes its own day.
+    const std::string rules = url_of["every_rrule"];
+    edit("update_event",
+         Json::array({ account, rules, "",
+                       Json { { "recurrence_id", "2025-03-15T09:00:00" },
+                              { "scope", "all" },
+                              { "all_day", true },
+                              { "start", "2025-03-15" },
+                              { "end", "2025-03-16" } } }));
+    EXPECT_EQ(
+        listed(rules, "2025-03-01", "2025-04-02"),
+        (std::vector<std::string> { "2025-03-01 2025-03-01 2025-03-02 Pay", "2025-03-15 2025-03-15 2025-03-16 Pay",
+                                    "2025-04-01 2025-04-01 2025-04-02 Pay" }));
 }
 
 }  // namespace

@@ -247,7 +247,10 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       busy(true);
       const before = await capture(ctx.api, record);
       try {
-        const occurrence = scope === "this" ? [record.recurrence_id] : [];
+        // An invitation to single occurrences of someone else's series is
+        // one object of several events: the one shown is the one deleted.
+        const alone = !isRepeating(record) && record.recurrence_id;
+        const occurrence = scope === "this" || alone ? [record.recurrence_id] : [];
         const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "", ...occurrence);
         if (answer && answer.ok === false) throw new Error(answer.error);
         ctx.calendar.noteOwnWrite(answer);
