@@ -35,6 +35,22 @@ std::optional<std::string> refusal(const Account& account, const std::string& ca
     return std::nullopt;
 }
 
+// The shape of a change to one calendar: the account, the calendar writable
+// in it, then the change through the account's engine.
+template <typename Change>
+Json change_writable_calendar(WrenfoldApp& app, const std::string& account_id, const std::string& calendar_url,
+                              const Change& change)
+{
+    return answer_or_failure([&] {
+        auto account = app._account_by_id(account_id);
+        if (!account)
+            return failed_answer("account not found");
+        if (auto reason = refusal(*account, calendar_url))
+            return failed_answer(*reason);
+        return change(*app._engine_for(*account));
+    });
+}
+
 }  // namespace
 
 Json WrenfoldApp::create_calendar(const std::string& account_id, const Json& name, const Json& color)
@@ -54,34 +70,23 @@ Json WrenfoldApp::create_calendar(const std::string& account_id, const Json& nam
 
 Json WrenfoldApp::update_calendar(const std::string& account_id, const std::string& calendar_url, const Json& changes)
 {
-    return answer_or_failure([&] {
-        auto account = _account_by_id(account_id);
-        if (!account)
-            return failed_answer("account not found");
-        if (auto reason = refusal(*account, calendar_url))
-            return failed_answer(*reason);
+    return change_writable_calendar(*this, account_id, calendar_url, [&](caldav::CalendarEngine& engine) {
         if (!changes.is_object())
             return failed_answer("the changes must be an object");
-        _engine_for(*account)->update_calendar(calendar_url, text_of(changes, "name"), text_of(changes, "color"));
+        engine.update_calendar(calendar_url, text_of(changes, "name"), text_of(changes, "color"));
         return refresh_calendars(account_id);
     });
 }
 
 Json WrenfoldApp::delete_calendar(const std::string& account_id, const std::string& calendar_url, const Json& confirmed)
 {
-    return answer_or_failure([&] {
-        auto account = _account_by_id(account_id);
-        if (!account)
-            return failed_answer("account not found");
-        if (auto reason = refusal(*account, calendar_url))
-            return failed_answer(*reason);
-        auto engine = _engine_for(*account);
+    return change_writable_calendar(*this, account_id, calendar_url, [&](caldav::CalendarEngine& engine) {
         if (!truthy(confirmed)) {
-            std::size_t held = engine->count_objects(calendar_url);
+            std::size_t held = engine.count_objects(calendar_url);
             if (held > 0)
                 return failed_answer("the calendar is not empty", { { "not_empty", true }, { "count", held } });
         }
-        engine->delete_calendar(calendar_url);
+        engine.delete_calendar(calendar_url);
         return refresh_calendars(account_id);
     });
 }
