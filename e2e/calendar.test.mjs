@@ -397,6 +397,28 @@ test("one occurrence or the whole series: edits, drags and deletes ask and chang
   assert.deepEqual(page.problems, []);
 });
 
+test("this and following events ends the series before the occurrence and starts a new one there with the change", async () => {
+  await showMonth(page, 2027, 1);
+  await page.locator('td[data-date="2027-01-26"] .fc-event').click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Team sync v2");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  await ask.getByRole("button", { name: "This and following events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const blocks = components(await serverEvents(calendars.work));
+  const earlier = blocks.find((block) => /UID:series-1\r?\n/.test(block) && !/RECURRENCE-ID/.test(block));
+  const later = blocks.find((block) => /SUMMARY:Team sync v2/.test(block));
+  assert.match(earlier, /RRULE:FREQ=WEEKLY;UNTIL=20270126T095959\r?\n/, "floating, one second before the occurrence");
+  assert.match(earlier, /EXDATE[^:\r\n]*:20270112T100000/);
+  assert.ok(blocks.some((block) => /UID:series-1\r?\n/.test(block) && /RECURRENCE-ID[^:\r\n]*:20270119T100000/.test(block)));
+  assert.match(later, /DTSTART:20270126T100000\r?\n/);
+  assert.match(later, /RRULE:FREQ=WEEKLY;COUNT=3/);
+  assert.doesNotMatch(later, /UID:series-1\r?\n/);
+  await waitForTitle(page, "Team sync v2");
+  assert.deepEqual(page.problems, []);
+});
+
 test("a crowded day in the month shows three events and a \"+n more\" entry that opens the day", async () => {
   await showMonth(page, 2027, 2);
   await waitForTitle(page, "Crowd 1");

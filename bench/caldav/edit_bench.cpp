@@ -43,9 +43,9 @@ void run(benchmark::State& state, bool whole_series)
     if (whole_series)
         fields.start = "2025-06-10T16:00:00";
     for (auto _ : state) {
-        IcalPtr calendar = parse_calendar(ics);
-        apply_fields(calendar.get(), fields, context);
-        benchmark::DoNotOptimize(serialize(calendar.get()));
+        EditedObject object = open_for_edit(ics);
+        apply_fields(object.calendar.get(), fields, context);
+        benchmark::DoNotOptimize(write_back(object));
     }
 }
 

@@ -40,9 +40,10 @@ EventFields parse_fields(const Json& fields)
     if (out.tzid && out.tzid->empty())
         out.tzid.reset();
     auto scope = text_field(fields, "scope");
-    if (scope && !scope->empty() && *scope != "this" && *scope != "all")
-        throw CalDavError("field \"scope\" must be \"this\" or \"all\"");
+    if (scope && !scope->empty() && *scope != "this" && *scope != "all" && *scope != "future")
+        throw CalDavError("field \"scope\" must be \"this\", \"future\" or \"all\"");
     out.whole_series = scope && *scope == "all";
+    out.from_here_on = scope && *scope == "future" && out.recurrence_id;
     auto all_day = fields.find("all_day");
     if (all_day != fields.end() && !all_day->is_null()) {
         if (!all_day->is_boolean())

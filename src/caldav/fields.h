@@ -19,6 +19,7 @@ struct EventFields {
     std::optional<std::string> rrule;
     std::optional<std::string> recurrence_id;  // one occurrence of a series, as listed
     bool whole_series = false;                 // scope "all" rather than "this"
+    bool from_here_on = false;                 // scope "future": this and the following occurrences
     std::optional<bool> all_day;
     // The zone a new event's wall times are given in and kept in; without
     // it they are the account's home zone.

@@ -34,6 +34,14 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
 // no event is left, and the object is to be deleted instead.
 bool remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
 
+// "This and following events": the series in `calendar` ends before the
+// occurrence (UNTIL), keeping its excluded dates and overrides before it;
+// the object returned is a series of its own with `new_uid` that starts at
+// that occurrence, with the later ones. Nothing when the occurrence is the
+// series' first (the change is then one of the whole series).
+IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, const std::string& new_uid,
+                     const EditContext& context);
+
 // The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);
 
@@ -42,6 +50,7 @@ std::string serialize(icalcomponent* calendar);
 struct EditedObject {
     IcalPtr calendar;
     std::vector<RawComponent> written;
+    std::vector<std::string> as_read;  // libical's text of each written component, before the edit
 };
 EditedObject open_for_edit(const std::string& text);
 

@@ -55,6 +55,14 @@ std::string calendar_text(icalcomponent* calendar, bool keep_marks)
     return out;
 }
 
+size_t source_index(icalcomponent* component)
+{
+    for (icalproperty* p : properties_of(component, ICAL_X_PROPERTY))
+        if (is_source_mark(p))
+            return std::strtoul(icalproperty_get_value_as_string(p), nullptr, 10);
+    return std::string::npos;
+}
+
 void write_marked(const RawComponent& component, int& next, std::string& out)
 {
     out.append(component.begin.written).append("\r\n");
@@ -141,7 +149,8 @@ bool has_property(const RawComponent& component, const std::string& name)
 
 class Merge {
 public:
-    explicit Merge(const std::vector<RawComponent>& written)
+    Merge(const std::vector<RawComponent>& written, const std::vector<std::string>& as_read)
+        : m_as_read(as_read)
     {
         for (const auto& component : written)
             list_in_order(component, m_sources);
@@ -149,7 +158,12 @@ public:
 
     void write(const RawComponent& edited, std::string& out)
     {
-        const RawComponent* source = source_of(edited);
+        size_t index = source_of(edited);
+        const RawComponent* source = index < m_sources.size() ? m_sources[index] : nullptr;
+        if (source && untouched(index, edited)) {
+            write_component(*source, out);
+            return;
+        }
         out.append((source ? source->begin : edited.begin).written).append("\r\n");
         for (const auto& line : source ? merged_properties(*source, edited) : fresh_lines(edited))
             out.append(line).append("\r\n");
@@ -159,16 +173,27 @@ public:
     }
 
 private:
-    const RawComponent* source_of(const RawComponent& edited) const
+    // The index of the written component an edited one came from, or npos.
+    size_t source_of(const RawComponent& edited) const
     {
         for (const auto& line : edited.properties) {
             if (line.name != kSourceMark)
                 continue;
             size_t index = std::strtoul(std::string(line.value()).c_str(), nullptr, 10);
             if (index < m_sources.size() && m_sources[index]->name == edited.name)
-                return m_sources[index];
+                return index;
         }
-        return nullptr;
+        return std::string::npos;
+    }
+
+    // A component (its subcomponents too) that libical writes as it read it.
+    bool untouched(size_t index, const RawComponent& edited) const
+    {
+        if (index >= m_as_read.size())
+            return false;
+        std::string text;
+        write_component(edited, text);
+        return text == m_as_read[index];
     }
 
     static std::vector<std::string> fresh_lines(const RawComponent& edited)
@@ -278,6 +303,7 @@ private:
         return fold_line(std::string(old.head()) + ":" + std::string(changed.value()));
     }
 
+    const std::vector<std::string>& m_as_read;
     std::vector<const RawComponent*> m_sources;
     std::map<const RawComponent*, std::vector<std::vector<std::string>>> m_readings;
 };
@@ -286,7 +312,7 @@ private:
 
 EditedObject open_for_edit(const std::string& text)
 {
-    EditedObject object { nullptr, parse_content_lines(text) };
+    EditedObject object { nullptr, parse_content_lines(text), {} };
     std::string marked;
     int next = 0;
     for (const auto& component : object.written)
@@ -296,15 +322,32 @@ EditedObject open_for_edit(const std::string& text)
     } catch (const CalDavError&) {
         object.written.clear();
     }
-    if (object.written.empty())
+    if (object.written.empty()) {
         object.calendar = parse_calendar(text);
+        return object;
+    }
+    calendar_text(object.calendar.get(), true);  // takes the parser's error notes out
+    object.as_read.resize(static_cast<size_t>(next));
+    std::vector<icalcomponent*> pending { object.calendar.get() };
+    while (!pending.empty()) {
+        icalcomponent* component = pending.back();
+        pending.pop_back();
+        if (size_t index = source_index(component); index < object.as_read.size()) {
+            char* read = icalcomponent_as_ical_string_r(component);
+            object.as_read[index] = read ? read : "";
+            icalmemory_free_buffer(read);
+        }
+        for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
+            pending.push_back(c);
+    }
     return object;
 }
 
 std::string write_back(const EditedObject& object)
 {
     std::string edited = calendar_text(object.calendar.get(), true);
-    Merge merge(object.written);
+    Merge merge(object.written, object.as_read);
     std::string out;
     for (const auto& component : parse_content_lines(edited))
         merge.write(component, out);

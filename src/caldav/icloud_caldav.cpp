@@ -507,10 +507,32 @@ WriteResult ICloudCalDAV::update_event(const std::string& event_url, const std::
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     EditedObject object = open_for_edit(stored.ics);
-    apply_fields(object.calendar.get(), fields, edit_context());
-    // Without a caller's ETag the one just read still guards against a change in between.
-    std::string new_etag = put(url, write_back(object), "If-Match", etag.empty() ? stored.etag : etag);
-    return { to_string(url), new_etag, std::nullopt };
+    std::string uid = new_uuid();
+    IcalPtr later =
+        fields.from_here_on ? split_series(object.calendar.get(), *fields.recurrence_id, uid, edit_context()) : nullptr;
+    fields.whole_series = fields.whole_series || fields.from_here_on;
+    if (!later) {
+        apply_fields(object.calendar.get(), fields, edit_context());
+        // Without a caller's ETag the one just read still guards against a change in between.
+        std::string new_etag = put(url, write_back(object), "If-Match", etag.empty() ? stored.etag : etag);
+        return { to_string(url), new_etag, std::nullopt };
+    }
+    // The following events first: should the series' end then fail to be
+    // stored, they are taken back and nothing has changed.
+    apply_fields(later.get(), fields, edit_context());
+    Url later_url = url;  // beside it, in the same calendar
+    later_url.path = url.path.substr(0, url.path.rfind('/') + 1) + percent_encode_segment(resource_name(uid));
+    std::string later_etag = put(later_url, serialize(later.get()), "If-None-Match", "*");
+    try {
+        put(url, write_back(object), "If-Match", etag.empty() ? stored.etag : etag);
+    } catch (const CalDavError&) {
+        try {
+            remove(later_url, later_etag);
+        } catch (const CalDavError&) {
+        }
+        throw;
+    }
+    return { to_string(later_url), later_etag, uid };
 }
 
 WriteResult ICloudCalDAV::move_event(const std::string& event_url, const std::string& new_calendar_url,

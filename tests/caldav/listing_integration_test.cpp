@@ -290,4 +290,46 @@ TEST_F(ListingOnServers, EditsLandOnTheEventTheyCameFromAndKeepTheRest)
                                     "2025-04-01 2025-04-01 2025-04-02 Pay" }));
 }
 
+TEST_F(ListingOnServers, ThisAndFollowingEndsTheSeriesAndStartsANewOneWithTheLaterExceptions)
+{
+    const CalDavServerKind exact = CalDavServerKind::Exact;
+    const std::string url = calendars[exact] + "weekly-sync.ics";
+    auto timed = [](const char* name, const char* wall) {
+        return std::string(name) + ";TZID=Asia/Taipei:" + wall + "\r\n";
+    };
+    const std::string ics =
+        object("BEGIN:VEVENT\r\nUID:weekly-sync\r\nDTSTAMP:20240101T000000Z\r\n" + timed("DTSTART", "20250303T090000") +
+               timed("DTEND", "20250303T100000") + "RRULE:FREQ=WEEKLY;COUNT=6\r\n" +
+               timed("EXDATE", "20250310T090000") + timed("EXDATE", "20250331T090000") +
+               "SUMMARY:Sync\r\nEND:VEVENT\r\n"
+               "BEGIN:VEVENT\r\nUID:weekly-sync\r\nDTSTAMP:20240101T000000Z\r\n" +
+               timed("RECURRENCE-ID", "20250303T090000") + timed("DTSTART", "20250303T130000") +
+               timed("DTEND", "20250303T140000") + "SUMMARY:Sync early\r\nEND:VEVENT\r\n" +
+               "BEGIN:VEVENT\r\nUID:weekly-sync\r\nDTSTAMP:20240101T000000Z\r\n" +
+               timed("RECURRENCE-ID", "20250324T090000") + timed("DTSTART", "20250324T150000") +
+               timed("DTEND", "20250324T160000") + "SUMMARY:Sync moved\r\nEND:VEVENT\r\n");
+    ASSERT_EQ(servers[exact]->put_resource(url, ics) / 100, 2);
+
+    Json split = edit(
+        "update_event",
+        Json::array(
+            { account_of(exact), url, "",
+              Json { { "recurrence_id", "2025-03-17T09:00:00" }, { "scope", "future" }, { "summary", "Sync v2" } } }));
+    const std::string later = split.value("url", "");
+    ASSERT_NE(later, url);
+    EXPECT_EQ(listed(url, "2025-03-01", "2025-05-01"),
+              (std::vector<std::string> { "2025-03-03T09:00:00 2025-03-03T13:00:00 2025-03-03T14:00:00 Sync early" }));
+    EXPECT_EQ(listed(later, "2025-03-01", "2025-05-01"),
+              (std::vector<std::string> { "2025-03-17T09:00:00 2025-03-17T09:00:00 2025-03-17T10:00:00 Sync v2",
+                                          "2025-03-24T09:00:00 2025-03-24T15:00:00 2025-03-24T16:00:00 Sync moved",
+                                          "2025-04-07T09:00:00 2025-04-07T09:00:00 2025-04-07T10:00:00 Sync v2" }));
+    // The series' rule now ends before the 17th; the new one counts what is left and has its own UID.
+    const std::string earlier_text = servers[exact]->get_resource(url);
+    const std::string later_text = servers[exact]->get_resource(later);
+    EXPECT_NE(earlier_text.find("RRULE:FREQ=WEEKLY;UNTIL=20250317T005959Z"), std::string::npos) << earlier_text;
+    EXPECT_NE(later_text.find("RRULE:FREQ=WEEKLY;COUNT=4"), std::string::npos) << later_text;
+    EXPECT_EQ(later_text.find("UID:weekly-sync\r\n"), std::string::npos) << later_text;
+    EXPECT_EQ(later_text.find("20250310T090000"), std::string::npos) << later_text;
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <tuple>
 
 using wrenfold::Json;
@@ -71,6 +72,26 @@ TEST(Accounts, AddRefusesMissingFieldsAndTakenAppleIds)
         EXPECT_EQ(fake.app->add_account(apple_id, password)["error"], error);
     }
     expect_only_the_first_account(fake);
+}
+
+TEST(Accounts, TheSameAppleIdAddedFromTwoThreadsAtOnceIsAddedOnce)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
+    auto server = fake.engines.engine("bob@example.com");
+    server->set_calendars(calendars("https://q", 1));
+    server->hold_discovery_until(2);  // both calls are past the first look at the list
+    Json answers[2];
+    std::thread other([&] { answers[1] = fake.app->add_account("bob@example.com", "pw"); });
+    answers[0] = fake.app->add_account("bob@example.com", "pw");
+    other.join();
+    EXPECT_NE(answers[0]["ok"], answers[1]["ok"]) << answers[0].dump() << answers[1].dump();
+    for (const Json& answer : answers) {
+        if (answer["ok"] == false) {
+            EXPECT_EQ(answer["error"].get<std::string>().rfind("This Apple ID is already added: ", 0), 0u);
+        }
+    }
+    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 2u);
 }
 
 TEST(Accounts, AddNamesRefusedCredentialsInTheInterfaceLanguage)

@@ -4,6 +4,7 @@
 #include "caldav/engine.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -109,6 +110,13 @@ public:
         m_stored_events[event_url] = event_record(event);
     }
     void set_fetch_delay(std::chrono::milliseconds delay) { m_fetch_delay = delay; }
+    // discover() answers only once `callers` calls of it are waiting (or
+    // after five seconds), so that calls made at once overlap for certain.
+    void hold_discovery_until(int callers)
+    {
+        std::lock_guard lock(m_mutex);
+        m_discovery_callers = callers;
+    }
 
     std::vector<Call> calls() const
     {
@@ -139,7 +147,11 @@ public:
     std::vector<caldav::DiscoveredCalendar> discover() override
     {
         record("discover", "");
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        ++m_discovering;
+        m_discovery_arrived.notify_all();
+        m_discovery_arrived.wait_for(lock, std::chrono::seconds(5),
+                                     [&] { return m_discovering >= m_discovery_callers; });
         return m_calendars;
     }
     std::vector<caldav::EventRecord> list_events(const std::string& calendar_url, std::chrono::year_month_day start,
@@ -280,6 +292,9 @@ private:
     bool m_lose_delete_answers = false;
     std::set<std::string> m_gone;
     std::chrono::milliseconds m_fetch_delay { 0 };
+    int m_discovery_callers = 0;
+    int m_discovering = 0;
+    std::condition_variable m_discovery_arrived;
     std::vector<Call> m_calls;
     std::vector<Json> m_list_ranges;
     Json m_created_fields;
