@@ -121,7 +121,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const scope = isRepeating(record) ? await askSeries(record, "change") : "";
     if (scope === null) { info.revert(); return; }
     const fields = withScope(fieldsForMove(record, info.event.start, info.event.end, info.event.allDay), scope);
-    const before = await capture(ctx.api, record);
+    const before = scope === "future" ? null : await capture(ctx.api, record);
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);

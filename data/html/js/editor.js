@@ -169,7 +169,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       try {
         const answer = await send(form, target, scope);
         if (answer && answer.ok === false) throw new Error(answer.error);
-        finishSave(answer, before, target);
+        // A series cut in two is two objects: writing one back cannot undo it.
+        finishSave(answer, scope === "future" ? null : before, target);
       } catch (failure) {
         busy(false);
         if (record && target.calendar.url === record.calendar_url && failureKind(failure.message) === "conflict") {
