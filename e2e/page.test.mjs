@@ -53,7 +53,7 @@ test("the page loads through the bridge, shows the logo and switches language", 
   await page.route("**/api/get_runtime_state", (route) => route.abort("aborted"));
   const banner = page.getByRole("alert").filter({ hasText: /\S/ });
   await banner.waitFor();
-  assert.match(await banner.textContent(), /^無法連線到 Wrenfold/);
+  assert.match(await banner.textContent(), /^Wrenfold 本身沒有回應。/);
   await page.unroute("**/api/get_runtime_state");
   await banner.waitFor({ state: "hidden" });
   await page.getByLabel("語言", { exact: true }).selectOption("en");
@@ -79,12 +79,12 @@ test("adding an account shows the program's texts for its failures, then the cal
   assert.equal(await page.evaluate(() => document.activeElement.id), "apple-id", "focus starts in the dialog");
 
   await dialog.getByRole("button", { name: "Add", exact: true }).click();
-  await dialog.getByText("Please enter both Apple ID and app-specific password.").waitFor();
+  await dialog.getByText("Enter both the Apple ID and the app-specific password.").waitFor();
 
   await dialog.getByLabel("Apple ID", { exact: true }).fill(radicale.user);
   await dialog.getByLabel("App-specific password", { exact: true }).fill("wrong-password");
   await dialog.getByRole("button", { name: "Add", exact: true }).click();
-  await dialog.getByText("iCloud sign-in failed (HTTP 401). Check the Apple ID and app-specific password.").waitFor();
+  await dialog.getByText(/^iCloud did not accept the Apple ID or the app-specific password\./).waitFor();
   assert.equal(await dialog.getByLabel("Apple ID", { exact: true }).inputValue(), radicale.user, "what was typed stays");
   await screenshot(page, "add-account-failed");
 
@@ -108,7 +108,7 @@ test("adding an account shows the program's texts for its failures, then the cal
   await dialog.getByLabel("Apple ID", { exact: true }).fill(radicale.user.toUpperCase());
   await dialog.getByLabel("App-specific password", { exact: true }).fill(radicale.password);
   await dialog.getByRole("button", { name: "Add", exact: true }).click();
-  await dialog.getByText("This Apple ID is already added: " + radicale.user.toUpperCase()).waitFor();
+  await dialog.getByText("This Apple ID is already in Wrenfold.").waitFor();
   await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
 
   // Removing asks first.

@@ -95,3 +95,32 @@ export async function addAccount(page, server) {
   await dialog.getByRole("button", { name: "Add", exact: true }).click();
   await dialog.waitFor({ state: "detached" });
 }
+
+export async function waitFor(check, timeout = 10000) {
+  const deadline = Date.now() + timeout;
+  while (!(await check())) {
+    if (Date.now() > deadline) throw new Error("the condition did not come true in time");
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+}
+
+// Brings the view to a month by the header's buttons, as a user would.
+export async function showMonth(page, year, month) {
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await page.getByRole("button", { name: "Today", exact: true }).click();
+  const now = new Date();
+  const steps = (year - now.getFullYear()) * 12 + (month - 1 - now.getMonth());
+  const button = page.getByRole("button", { name: steps > 0 ? "Next" : "Previous", exact: true });
+  for (let i = 0; i < Math.abs(steps); i++) await button.click();
+  await page.waitForSelector(`td[data-date="${year}-${String(month).padStart(2, "0")}-15"]`);
+}
+
+// Closes what a failed test left open, unsaved changes included, so that it
+// does not block the next test.
+export async function closeDialogs(page) {
+  const discard = page.getByRole("dialog", { name: "Discard changes?" });
+  for (let i = 0; i < 6 && (await page.locator("dialog[open]").count()); i++) {
+    if (await discard.count()) await discard.getByRole("button", { name: "Discard", exact: true }).click();
+    else await page.keyboard.press("Escape");
+  }
+}

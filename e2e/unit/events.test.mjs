@@ -51,7 +51,7 @@ test("the editor sends only what changed and never rewrites a rule it cannot sho
   const series = { summary: "Team sync", start: "2027-01-26T10:00:00", end: "2027-01-26T11:00:00", all_day: false,
                    location: "", description: "", rrule: "FREQ=WEEKLY;COUNT=6", recurrence_id: "2027-01-26T10:00:00" };
   const form = events.formFromRecord(series);
-  assert.equal(form.repeat, "custom");
+  assert.equal(form.repeat, "FREQ=WEEKLY;COUNT=6");
   let fields = events.fieldsFromForm({ ...form, location: "Room 5" }, series);
   assert.deepEqual(fields, { summary: "Team sync", location: "Room 5", description: "", recurrence_id: "2027-01-26T10:00:00" });
 
@@ -67,8 +67,8 @@ test("the editor sends only what changed and never rewrites a rule it cannot sho
   assert.deepEqual([fields.start, fields.end], ["2027-01-26T09:30:15", "2027-01-26T11:00:00"]);
 
   const weekly = { ...series, rrule: "FREQ=WEEKLY" };
-  assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "none" }, weekly).rrule, "");
-  assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "monthly" }, weekly).rrule, "FREQ=MONTHLY");
+  assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "" }, weekly).rrule, "");
+  assert.equal(events.fieldsFromForm({ ...events.formFromRecord(weekly), repeat: "FREQ=MONTHLY" }, weekly).rrule, "FREQ=MONTHLY");
   assert.equal("rrule" in events.fieldsFromForm(events.formFromRecord(weekly), weekly), false);
 
   // All-day events end, as stored, on the day after the last day the user sees.
@@ -79,7 +79,7 @@ test("the editor sends only what changed and never rewrites a rule it cannot sho
   assert.deepEqual([fields.start, fields.end, fields.all_day], ["2027-01-13", "2027-01-18", true]);
 
   const created = events.fieldsFromForm({ title: "New", allDay: true, startDate: "2027-12-31", endDate: "2027-12-31",
-    startTime: "09:00", endTime: "10:00", location: "", notes: "", repeat: "yearly" }, null);
+    startTime: "09:00", endTime: "10:00", location: "", notes: "", repeat: "FREQ=YEARLY" }, null);
   assert.deepEqual([created.start, created.end, created.rrule], ["2027-12-31", "2028-01-01", "FREQ=YEARLY"]);
 
   assert.equal(events.endBeforeStart({ allDay: false, startDate: "2027-01-06", startTime: "14:00", endDate: "2027-01-06", endTime: "13:59" }), true);

@@ -24,8 +24,10 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "list_accounts", [](WrenfoldApp& app, const BridgeArgs&) { return app.list_accounts(); } },
         { "add_account",
           [](WrenfoldApp& app, const BridgeArgs& args) {
-              return app.add_account(args.value(0, ""), args.value(1, ""));
+              return app.add_account(args.value(0, ""), args.value(1, ""), args.value(2, ""));
           } },
+        { "cancel_add_account",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.cancel_add_account(args.value(0, "")); } },
         { "remove_account", [](WrenfoldApp& app, const BridgeArgs& args) { return app.remove_account(args.text(0)); } },
 
         // Calendars, view and change tokens
@@ -40,6 +42,18 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "set_default_calendar",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
         { "set_view", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_view(args.required(0)); } },
+        { "create_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.create_calendar(args.text(0), args.value(1, ""), args.value(2, ""));
+          } },
+        { "update_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.update_calendar(args.text(0), args.text(1), args.required(2));
+          } },
+        { "delete_calendar",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.delete_calendar(args.text(0), args.text(1), args.value(2, false));
+          } },
 
         // Events
         { "get_events",
@@ -71,6 +85,15 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "delete_event",
           [](WrenfoldApp& app, const BridgeArgs& args) {
               return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3));
+          } },
+
+        { "get_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.get_event(args.text(0), args.text(1)); } },
+        { "export_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.export_event(args.text(0), args.text(1)); } },
+        { "restore_event",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.restore_event(args.text(0), args.text(1), args.text(2), args.text(3));
           } },
 
         // Taiwan holidays

@@ -162,7 +162,10 @@ public:
 
     // ---- Accounts (calendar/accounts.cpp) ----
     Json list_accounts();
-    Json add_account(const Json& apple_id, const Json& app_password);
+    // A `request_id` lets `cancel_add_account` call the sign-in off: its
+    // answer, however late, then adds nothing.
+    Json add_account(const Json& apple_id, const Json& app_password, const Json& request_id = "");
+    Json cancel_add_account(const Json& request_id);
     Json remove_account(const std::string& account_id);
     // Lookups answer copies of the records as they stand.
     std::optional<Account> _account_by_id(const std::string& account_id) const;
@@ -178,6 +181,12 @@ public:
     Json refresh_all_calendars();
     Json set_calendar_visible(const std::string& account_id, const std::string& calendar_url, const Json& visible);
     Json set_default_calendar(const std::string& calendar_url);
+    // Calendars made, renamed or recoloured ({"name"?, "color"?}) and deleted
+    // on the server (calendar/calendar_collections.cpp); a calendar that holds
+    // events is deleted only when `confirmed`.
+    Json create_calendar(const std::string& account_id, const Json& name, const Json& color);
+    Json update_calendar(const std::string& account_id, const std::string& calendar_url, const Json& changes);
+    Json delete_calendar(const std::string& account_id, const std::string& calendar_url, const Json& confirmed);
     Json set_view(const Json& view);
     void _set_sync_status(const std::string& calendar_url, std::string_view status);
 
@@ -236,6 +245,12 @@ public:
     caldav::WriteResult _move_event(const Account& old_account, const std::string& old_event_url,
                                     const std::string& old_etag, const Account& new_account,
                                     const std::string& new_calendar_url, const Json& fields);
+    // The event as stored now (for a conflict), its whole object (kept by
+    // the page for an undo), and that object written back.
+    Json get_event(const std::string& account_id, const std::string& event_url);
+    Json export_event(const std::string& account_id, const std::string& event_url);
+    Json restore_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
+                       const std::string& ics);
 
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.
@@ -355,6 +370,8 @@ private:
     // The engine of each account id, made on first use.
     using EngineMap = std::map<std::string, std::shared_ptr<caldav::CalendarEngine>>;
     Guarded<EngineMap> _engines_lock;
+    // Sign-ins the page called off; each id is taken out when its answer comes.
+    Guarded<std::set<std::string>> m_cancelled_sign_ins;
     // The last fetch outcome ("ok" or "error") of each calendar URL.
     Guarded<Json> _sync_status { Json::object() };
     // Marks the account's calendars as failing; throws for stored calendars

@@ -91,6 +91,37 @@ public:
         (void)calendar_url, (void)known;
         throw CalDavError("this calendar cannot be synced");
     }
+    // Calendars of the account: a new one (its address, name and colour), a
+    // new name or colour for one, one taken away with what it holds, and how
+    // many objects one holds.
+    virtual DiscoveredCalendar create_calendar(const std::string& name, const std::string& color)
+    {
+        (void)name, (void)color;
+        throw CalDavError("this account cannot make calendars");
+    }
+    virtual void update_calendar(const std::string& calendar_url, const std::optional<std::string>& name,
+                                 const std::optional<std::string>& color)
+    {
+        (void)calendar_url, (void)name, (void)color;
+        throw CalDavError("this account cannot change calendars");
+    }
+    virtual void delete_calendar(const std::string& calendar_url)
+    {
+        (void)calendar_url;
+        throw CalDavError("this account cannot delete calendars");
+    }
+    virtual std::size_t count_objects(const std::string& calendar_url)
+    {
+        (void)calendar_url;
+        throw CalDavError("this account cannot count events");
+    }
+    // Writes a stored object back as it was exported, for an undo: over the
+    // version `etag` names, or, with no ETag, where nothing is stored now.
+    virtual WriteResult restore_event(const std::string& event_url, const std::string& ics, const std::string& etag)
+    {
+        (void)event_url, (void)ics, (void)etag;
+        throw CalDavError("this calendar cannot write events back");
+    }
 };
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,

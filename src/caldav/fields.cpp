@@ -36,6 +36,9 @@ EventFields parse_fields(const Json& fields)
         out.recurrence_id.reset();
     if (out.uid && out.uid->empty())
         out.uid.reset();
+    out.tzid = text_field(fields, "tzid");
+    if (out.tzid && out.tzid->empty())
+        out.tzid.reset();
     auto scope = text_field(fields, "scope");
     if (scope && !scope->empty() && *scope != "this" && *scope != "all" && *scope != "future")
         throw CalDavError("field \"scope\" must be \"this\", \"future\" or \"all\"");

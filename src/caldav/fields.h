@@ -21,6 +21,9 @@ struct EventFields {
     bool whole_series = false;                 // scope "all" rather than "this"
     bool from_here_on = false;                 // scope "future": this and the following occurrences
     std::optional<bool> all_day;
+    // The zone a new event's wall times are given in and kept in; without
+    // it they are the account's home zone.
+    std::optional<std::string> tzid;
 };
 
 EventFields parse_fields(const Json& fields);

@@ -506,7 +506,12 @@ WriteResult ICloudCalDAV::create_event(const std::string& calendar_url, const Js
     EventFields fields = parse_fields(fields_json);
     Url calendar = checked_calendar_url(calendar_url);
     std::string uid = fields.uid.value_or(new_uuid());
-    std::string ics = new_event_ics(fields, uid, edit_context());
+    EditContext context = edit_context();
+    if (fields.tzid) {
+        context.home = home_zone_for(*fields.tzid);
+        context.home_tzid = *fields.tzid;
+    }
+    std::string ics = new_event_ics(fields, uid, context);
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, ics, "If-None-Match", "*");
@@ -612,6 +617,17 @@ WriteResult ICloudCalDAV::import_event(const std::string& calendar_url, const st
     url.path += percent_encode_segment(resource_name(uid));
     std::string etag = put(url, write_back(object), "If-None-Match", "*");
     return { to_string(url), etag, uid };
+}
+
+WriteResult ICloudCalDAV::restore_event(const std::string& event_url, const std::string& ics, const std::string& etag)
+{
+    Url url = checked_event_url(event_url);
+    IcalPtr parsed = parse_calendar(ics);
+    master_event(parsed.get());  // refuses an object that holds no event
+    // Never over a version the caller has not seen, and never over an object
+    // that came back in between when the one undone was a delete.
+    std::string new_etag = etag.empty() ? put(url, ics, "If-None-Match", "*") : put(url, ics, "If-Match", etag);
+    return { to_string(url), new_etag, std::nullopt };
 }
 
 WriteResult ICloudCalDAV::delete_event(const std::string& event_url, const std::optional<std::string>& etag)

@@ -39,6 +39,12 @@ public:
     WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
     bool can_sync() const override { return true; }
     SyncDelta sync_calendar(const std::string& calendar_url, const SyncKnown& known) override;
+    WriteResult restore_event(const std::string& event_url, const std::string& ics, const std::string& etag) override;
+    DiscoveredCalendar create_calendar(const std::string& name, const std::string& color) override;
+    void update_calendar(const std::string& calendar_url, const std::optional<std::string>& name,
+                         const std::optional<std::string>& color) override;
+    void delete_calendar(const std::string& calendar_url) override;
+    std::size_t count_objects(const std::string& calendar_url) override;
 
 private:
     struct Home {

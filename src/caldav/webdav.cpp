@@ -247,6 +247,37 @@ std::string calendar_query_body(const std::string& utc_start, const std::string&
         "</c:comp-filter></c:comp-filter></c:filter></c:calendar-query>";
 }
 
+namespace {
+
+std::string calendar_props(const std::optional<std::string>& name, const std::optional<std::string>& color)
+{
+    std::string props;
+    if (name)
+        props += "<d:displayname>" + escape_xml(*name) + "</d:displayname>";
+    if (color)
+        props += "<a:calendar-color>" + escape_xml(*color) + "</a:calendar-color>";
+    return props;
+}
+
+const char* const kCalendarNamespaces = "xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\" "
+                                        "xmlns:a=\"http://apple.com/ns/ical/\"";
+
+}  // namespace
+
+std::string mkcalendar_body(const std::string& name, const std::string& color)
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<c:mkcalendar ") + kCalendarNamespaces +
+        "><d:set><d:prop>" + calendar_props(name, color.empty() ? std::nullopt : std::optional(color)) +
+        "<c:supported-calendar-component-set><c:comp name=\"VEVENT\"/></c:supported-calendar-component-set>"
+        "</d:prop></d:set></c:mkcalendar>";
+}
+
+std::string proppatch_calendar_body(const std::optional<std::string>& name, const std::optional<std::string>& color)
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<d:propertyupdate ") + kCalendarNamespaces +
+        "><d:set><d:prop>" + calendar_props(name, color) + "</d:prop></d:set></d:propertyupdate>";
+}
+
 std::string caldav_utc_stamp(std::chrono::sys_seconds instant)
 {
     auto day = std::chrono::floor<std::chrono::days>(instant);

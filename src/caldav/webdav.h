@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ std::vector<DavResponse> parse_multistatus(const std::string& body);
 // Request bodies.
 std::string propfind_body(const std::vector<std::pair<const char*, const char*>>& props);
 std::string calendar_query_body(const std::string& utc_start, const std::string& utc_end);
+// A calendar of events with this name and colour (RFC 4791 §5.3.1); and the
+// change of either (RFC 4918 §9.2), nothing for a part not given.
+std::string mkcalendar_body(const std::string& name, const std::string& color);
+std::string proppatch_calendar_body(const std::optional<std::string>& name, const std::optional<std::string>& color);
 
 // "YYYYMMDDTHHMMSSZ" of a UTC instant, the time-range form of CalDAV.
 std::string caldav_utc_stamp(std::chrono::sys_seconds instant);

@@ -78,8 +78,9 @@ std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_engine_for(const Account& 
     });
 }
 
-Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_password_value)
+Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_password_value, const Json& request_id_value)
 {
+    std::string request_id = request_id_value.is_string() ? request_id_value.get<std::string>() : std::string();
     std::string apple_id = trimmed(apple_id_value);
     std::string app_password = trimmed(app_password_value);
     if (apple_id.empty() || app_password.empty())
@@ -114,13 +115,20 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
                                                   { "calendars", calendar_records(calendars) } }));
     // Another call may have added the same Apple ID while this one was on the
     // network; the check and the append are one step under the lock.
+    // A sign-in called off while it was on the network adds nothing; the
+    // check shares the lock of the append so a cancel cannot slip between.
     bool added = false;
+    bool cancelled = false;
     _change_accounts([&](std::vector<Account>& list) {
-        if (apple_id_taken(list, apple_id))
+        cancelled = !request_id.empty() &&
+            m_cancelled_sign_ins.with_locked([&](std::set<std::string>& ids) { return ids.erase(request_id) > 0; });
+        if (cancelled || apple_id_taken(list, apple_id))
             return;
         list.push_back(record);
         added = true;
     });
+    if (cancelled)
+        return failed_answer("the sign-in was cancelled", { { "cancelled", true } });
     if (!added)
         return failed_answer(_t("err.account.dup", { { "id", apple_id } }));
     _engines_lock.with_locked([&](EngineMap& engines) { engines[id] = engine; });
@@ -137,6 +145,14 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
         { { "account",
             Json::object({ { "id", id }, { "apple_id", apple_id }, { "calendars", calendar_records(calendars) } }) },
           { "default_calendar", setting("default_calendar", Json("")) } });
+}
+
+Json WrenfoldApp::cancel_add_account(const Json& request_id)
+{
+    if (request_id.is_string() && !request_id.get_ref<const std::string&>().empty())
+        m_cancelled_sign_ins.with_locked(
+            [&](std::set<std::string>& ids) { ids.insert(request_id.get<std::string>()); });
+    return ok_answer();
 }
 
 Json WrenfoldApp::remove_account(const std::string& account_id)

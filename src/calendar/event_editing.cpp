@@ -62,6 +62,21 @@ Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const 
     });
 }
 
+// A read of one event: the same checks as an edit, nothing raised.
+template <typename Read>
+Json read_through_engine(WrenfoldApp& app, const std::string& account_id, const std::string& event_url,
+                         const Read& read)
+{
+    return answer_or_failure([&] {
+        auto account = app._account_by_id(account_id);
+        if (!account)
+            return account_not_found();
+        if (!is_event_of(*account, event_url))
+            return failed_answer(not_an_event(event_url));
+        return ok_answer(read(*app._engine_for(*account)));
+    });
+}
+
 }  // namespace
 
 Json WrenfoldApp::create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields)
@@ -111,6 +126,28 @@ Json WrenfoldApp::move_event(const std::string& old_account_id, const std::strin
         _sync_after_write(*new_account, { new_calendar_url });
         _bump_refresh();
         return result.to_json();
+    });
+}
+
+Json WrenfoldApp::get_event(const std::string& account_id, const std::string& event_url)
+{
+    return read_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
+        return Json::object({ { "event", engine.get_event(event_url).to_json() } });
+    });
+}
+
+Json WrenfoldApp::export_event(const std::string& account_id, const std::string& event_url)
+{
+    return read_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
+        return Json::object({ { "ics", engine.export_event(event_url) } });
+    });
+}
+
+Json WrenfoldApp::restore_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
+                                const std::string& ics)
+{
+    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
+        return engine.restore_event(event_url, ics, etag);
     });
 }
 

@@ -122,6 +122,22 @@ TEST(Accounts, AddNamesNetworkAndDiscoveryFailures)
     expect_only_the_first_account(fake);
 }
 
+TEST(Accounts, ASignInCalledOffAddsNothingWhenItsAnswerComesAndOnlyItself)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 1));
+    fake.engines.engine("bob@example.com")->set_calendars(calendars("https://q", 1));
+    fake.app->cancel_add_account("sign-in-1");
+    Json late = fake.app->add_account("bob@example.com", "pw", "sign-in-1");
+    EXPECT_EQ(late["ok"], false);
+    EXPECT_EQ(late["cancelled"], true);
+    expect_only_the_first_account(fake);
+
+    // The cancel was used up by its own sign-in: the next one goes through.
+    EXPECT_EQ(fake.app->add_account("bob@example.com", "pw", "sign-in-1")["ok"], true);
+    EXPECT_EQ(fake.app->list_accounts()["accounts"].size(), 2u);
+}
+
 TEST(Accounts, RemoveDropsAccountAndEngineButKeepsTheDefault)
 {
     FakeApp fake;

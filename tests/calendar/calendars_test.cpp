@@ -70,3 +70,19 @@ TEST(Calendars, VisibilityDefaultAndViewSettersSaveAtOnce)
     second["seq"] = first["seq"];
     EXPECT_EQ(first, second);
 }
+
+TEST(Calendars, ReadOnlyAndForeignCalendarsAreNeverChangedOrDeleted)
+{
+    FakeApp fake;
+    std::string ann = fake.add("ann@example.com", Json::parse(R"([{"url": "https://p/shared/", "name": "Shared",
+                                                                   "read_only": true}])"));
+    const std::vector<std::pair<std::string, std::string>> refused {
+        { "https://p/shared/", "refused: the calendar is read-only" },
+        { "https://q/other/", "refused: https://q/other/ is not a calendar of this account" },
+    };
+    for (const auto& [url, error] : refused) {
+        SCOPED_TRACE(url);
+        EXPECT_EQ(fake.app->update_calendar(ann, url, Json::parse(R"({"name": "Taken"})"))["error"], error);
+        EXPECT_EQ(fake.app->delete_calendar(ann, url, true)["error"], error);
+    }
+}

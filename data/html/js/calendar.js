@@ -6,6 +6,7 @@ import { t, currentLanguage, onLanguageChange } from "./i18n.js";
 import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
+import { capture, afterOf, showUndo } from "./undo.js";
 import { askSeries } from "./series.js";
 import { sliceMonth, daysOf } from "./month-slice.js";
 import { h } from "./dom.js";
@@ -290,10 +291,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const scope = isRepeating(record) ? await askSeries(record, "change") : "";
     if (scope === null) { info.revert(); return; }
     const fields = withScope(fieldsForMove(record, info.event.start, info.event.end, info.event.allDay), scope);
+    const before = scope === "future" ? null : await capture(ctx.api, record);
     try {
       const answer = await ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (answer && answer.ok === false) throw new Error(answer.error);
       noteWrite(answer);
+      showUndo({ api: ctx.api, message: t("notice_moved", { name: record.summary || t("untitled") }), before,
+                 after: before ? afterOf(record.account_id, answer) : null, onDone: refetch });
       await refetch();
     } catch (error) {
       info.revert();

@@ -51,25 +51,28 @@ function trapTab(dialog, event) {
 export const isDialogOpen = () => document.querySelector("dialog[open]") !== null;
 
 // Asks a question with a set of answers; resolves with the chosen value, or
-// null when cancelled. choices: [{ value, label, kind }].
-export function askDialog({ title, message, choices }) {
+// null when cancelled. choices: [{ value, label, kind }]. A question whose
+// answers destroy something puts Cancel first and gives it the focus.
+export function askDialog({ title, message, choices, cancelFirst = false, cancelLabel = t("cancel") }) {
   return openDialog({
     title,
     className: "ask",
-    build: (close) => h("div", {},
-      h("p", { class: "message" }, message),
-      h("div", { class: "actions" },
-        ...choices.map((choice) => h("button", {
-          type: "button", class: choice.kind || "", autofocus: choice.focus || false,
-          onclick: () => close(choice.value),
-        }, choice.label)),
-        h("button", { type: "button", onclick: () => close(null) }, t("cancel")))),
+    build: (close) => {
+      const cancel = h("button", { type: "button", autofocus: cancelFirst, onclick: () => close(null) }, cancelLabel);
+      const answers = choices.map((choice) => h("button", {
+        type: "button", class: choice.kind || "", autofocus: !cancelFirst && (choice.focus || false),
+        onclick: () => close(choice.value),
+      }, choice.label));
+      return h("div", {},
+        h("p", { class: "message" }, message),
+        h("div", { class: "actions" }, ...(cancelFirst ? [cancel, ...answers] : [...answers, cancel])));
+    },
   }).closed;
 }
 
-export async function confirmDialog({ title, message, confirm, danger = false }) {
+export async function confirmDialog({ title, message, confirm, danger = false, cancelLabel }) {
   const answer = await askDialog({
-    title, message,
+    title, message, cancelFirst: danger, cancelLabel,
     choices: [{ value: true, label: confirm, kind: danger ? "danger" : "primary", focus: !danger }],
   });
   return answer === true;

@@ -5,11 +5,18 @@ import { h } from "./dom.js";
 import { t } from "./i18n.js";
 import { openDialog, confirmDialog } from "./dialog.js";
 import {
-  REPEATS, fieldsFromForm, formFromRecord, endBeforeStart, writableCalendars, preferredCalendar,
+  fieldsFromForm, formFromRecord, endBeforeStart, writableCalendars, preferredCalendar,
   isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor, withScope, splitSeriesMove,
 } from "./events.js";
 import { zoneNow } from "./zone.js";
 import { askSeries } from "./series.js";
+import { createRepeatEditor } from "./repeat-editor.js";
+import { createDateField, createTimeField } from "./date-time-field.js";
+import { createTimeZoneField } from "./timezone-field.js";
+import { showFailure } from "./failure-view.js";
+import { failureKind } from "./plain-errors.js";
+import { resolveConflict } from "./conflict.js";
+import { capture, afterOf, showUndo } from "./undo.js";
 
 let fieldCounter = 0;
 
@@ -23,11 +30,11 @@ function formFromSlot(slot) {
   if (allDay) {
     const start = dateOnly(slot.start);
     return { title: "", allDay, startDate: start, startTime: "09:00", endDate: slot.lastDay || start, endTime: "10:00",
-             location: "", notes: "", repeat: "none" };
+             location: "", notes: "", repeat: "" };
   }
   const start = wallTime(slot.start), end = wallTime(slot.end);
   return { title: "", allDay, startDate: start.slice(0, 10), startTime: start.slice(11, 16),
-           endDate: end.slice(0, 10), endTime: end.slice(11, 16), location: "", notes: "", repeat: "none" };
+           endDate: end.slice(0, 10), endTime: end.slice(11, 16), location: "", notes: "", repeat: "" };
 }
 
 function calendarSelect(accounts, chosen) {
@@ -52,11 +59,13 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
   const title = record ? (readOnly ? t("show_event_title") : t("edit_event_title")) : t("new_event_title");
 
   let busyNow = false;
+  let requestClose = () => true;
   return openDialog({
     title,
     className: "editor",
-    // Closing while the program saves would hide a failure, as if it had saved.
-    onCancel: () => !busyNow,
+    // Closing while the program saves would hide a failure, as if it had
+    // saved; closing over unsaved changes asks first.
+    onCancel: () => !busyNow && requestClose(),
     build: (close) => buildForm(close),
   });
 
@@ -64,17 +73,22 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     const inputs = {
       title: h("input", { type: "text", name: "title", value: initial.title, autofocus: !readOnly, autocomplete: "off" }),
       allDay: h("input", { type: "checkbox", name: "all_day", checked: initial.allDay }),
-      start: h("input", { name: "start", required: true }),
-      end: h("input", { name: "end", required: true }),
       location: h("input", { type: "text", name: "location", value: initial.location, autocomplete: "off" }),
       notes: h("textarea", { name: "notes", rows: 3, value: initial.notes }),
-      repeat: h("select", { name: "repeat" }),
     };
-    setTimeFields(inputs, initial);
-    inputs.allDay.addEventListener("change", () => setTimeFields(inputs, { ...readTimes(inputs), allDay: inputs.allDay.checked }));
+    const when = {
+      startDate: createDateField({ label: t("start"), value: initial.startDate }),
+      startTime: createTimeField({ label: t("start_time"), value: initial.startTime }),
+      endDate: createDateField({ label: t("end"), value: initial.endDate }),
+      endTime: createTimeField({ label: t("end_time"), value: initial.endTime }),
+    };
+    const showTimes = () => { for (const time of [when.startTime, when.endTime]) time.field.hidden = inputs.allDay.checked; };
+    showTimes();
+    inputs.allDay.addEventListener("change", showTimes);
 
-    for (const choice of REPEATS) inputs.repeat.append(h("option", { value: choice, selected: initial.repeat === choice }, t("repeat_" + choice)));
-    if (initial.repeat === "custom") inputs.repeat.append(h("option", { value: "custom", selected: true }, t("repeat_custom")));
+    const repeat = createRepeatEditor({ original: initial.repeat, start: () => when.startDate.value() || initial.startDate,
+                                        allDay: () => inputs.allDay.checked });
+    when.startDate.input.addEventListener("change", () => repeat.startChanged());
 
     const original = record ? store.calendarByUrl(record.calendar_url) : null;
     const preselected = record ? original : preferredCalendar(store.state.accounts, store.state.defaultCalendar);
@@ -93,20 +107,41 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     const save = h("button", { type: "submit", class: "primary" }, t("save"));
     const remove = record && !readOnly ? h("button", { type: "button", class: "danger", onclick: () => deleteEvent() }, t("delete")) : null;
-    const cancel = h("button", { type: "button", onclick: () => close(null) }, readOnly ? t("close") : t("cancel"));
+    const cancel = h("button", { type: "button", onclick: () => { if (requestClose()) close(null); } },
+      readOnly ? t("close") : t("cancel"));
     if (!calendarPicker?.chosen()) save.disabled = true;
+    // A new event may be made in another zone; an existing one keeps its own.
+    const zone = record || readOnly ? null
+      : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei" });
+    calendarPicker?.select.addEventListener("change", () => zone?.homeChanged());
 
     const form = h("form", { class: "form", novalidate: true },
       field(t("title"), inputs.title, "wide"),
       h("div", { class: "field checkbox" }, inputs.allDay, h("label", { for: inputs.allDay.id = "field-" + ++fieldCounter }, t("all_day"))),
-      h("div", { class: "row" }, field(t("start"), inputs.start), field(t("end"), inputs.end)),
+      h("div", { class: "row when" }, when.startDate.field, when.startTime.field, when.endDate.field, when.endTime.field),
+      zone?.element,
       field(t("location"), inputs.location, "wide"),
       field(t("notes"), inputs.notes, "wide"),
-      h("div", { class: "row" }, calendarField, field(t("repeat"), inputs.repeat)),
+      calendarField,
+      repeat.element,
       note, error, status,
       h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
-    if (readOnly) for (const input of Object.values(inputs)) input.disabled = true;
+    if (readOnly) {
+      for (const input of [...Object.values(inputs), ...Object.values(when).map((part) => part.input)]) input.disabled = true;
+      repeat.setDisabled(true);
+    }
     form.addEventListener("submit", (event) => { event.preventDefault(); saveEvent(); });
+
+    // True when the dialog may close now; otherwise asks, and closes itself
+    // once the user chose to discard.
+    const opened = JSON.stringify(readForm());
+    requestClose = () => {
+      if (readOnly || JSON.stringify(readForm()) === opened) return true;
+      confirmDialog({ title: t("discard_title"), message: t("discard_question"), confirm: t("discard"), danger: true,
+                      cancelLabel: t("keep_editing") })
+        .then((discard) => { if (discard) close(null); });
+      return false;
+    };
 
     function busy(on, text = "") {
       busyNow = on;
@@ -115,30 +150,63 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     }
 
     function readForm() {
-      return { ...readTimes(inputs), title: inputs.title.value.trim(), location: inputs.location.value,
-               notes: inputs.notes.value, repeat: inputs.repeat.value };
+      return { ...readTimes(inputs.allDay, when), title: inputs.title.value.trim(), location: inputs.location.value,
+               notes: inputs.notes.value, repeat: repeat.rule() };
     }
 
     async function saveEvent() {
       const form = readForm();
       error.textContent = "";
       if (!form.title) { error.textContent = t("title_needed"); inputs.title.focus(); return; }
-      if (endBeforeStart(form)) { error.textContent = t("end_before_start"); inputs.end.focus(); return; }
+      const unreadable = Object.values(when).find((part) => !part.field.hidden && part.value() === null);
+      if (unreadable) { error.textContent = t("unreadable_time"); unreadable.input.focus(); return; }
+      if (endBeforeStart(form)) { error.textContent = t("end_before_start"); when.endDate.input.focus(); return; }
       const target = calendarPicker.chosen();
       if (!target) { error.textContent = t("no_writable"); return; }
       const scope = await askScope(form, target);
       if (scope === null) return;
       busy(true, t("saving"));
+      const before = record ? await capture(ctx.api, record) : null;
       try {
         const answer = await send(form, target, scope);
         if (answer && answer.ok === false) throw new Error(answer.error);
-        ctx.calendar.noteOwnWrite(answer);
-        close({ saved: true });
-        await ctx.refetch();
+        // A series cut in two is two objects: writing one back cannot undo it.
+        finishSave(answer, scope === "future" ? null : before, target);
       } catch (failure) {
         busy(false);
-        error.textContent = failure.message || String(failure);
+        if (record && target.calendar.url === record.calendar_url && failureKind(failure.message) === "conflict") {
+          await settleConflict(form, scope, failure, target);
+          return;
+        }
+        showFailure(error, failure);
       }
+    }
+
+    function finishSave(answer, before, target) {
+      ctx.calendar.noteOwnWrite(answer);
+      close({ saved: true });
+      const name = readForm().title;
+      const moved = record && target.calendar.url !== record.calendar_url;
+      const notice = !record ? "notice_created" : moved ? "notice_moved" : "notice_saved";
+      if (record && !before) showUndo({ api: ctx.api, message: t(notice, { name }), before: null, after: null });
+      else showUndo({ api: ctx.api, message: t(notice, { name }), before, after: afterOf(target.account.id, answer),
+                      onDone: ctx.refetch });
+      ctx.refetch();
+    }
+
+    // The version on the server changed since the editor opened.
+    async function settleConflict(form, scope, failure, target) {
+      let outcome;
+      try {
+        outcome = await resolveConflict(ctx, record, withScope(fieldsFromForm(form, record), scope));
+      } catch (reading) {
+        showFailure(error, failure);
+        return;
+      }
+      if (outcome === "theirs") { close(null); await ctx.refetch(); return; }
+      // The version before this save is theirs, which was never read whole: no undo.
+      if (outcome && outcome.answer) { finishSave(outcome.answer, null, target); return; }
+      showFailure(error, failure);
     }
 
     // "this", "all", "" for an event that does not repeat, or null when the
@@ -151,7 +219,10 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     async function send(form, target, scope) {
       const fields = withScope(fieldsFromForm(form, record), scope);
-      if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, fields);
+      if (!record) {
+        const tzid = form.allDay ? null : zone?.zone();
+        return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
+      }
       if (target.calendar.url === record.calendar_url)
         return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (isRepeating(record)) return moveSeries(fields, target);
@@ -176,6 +247,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
         : (await confirmDialog({ title: t("delete_title"), message: t("delete_question", { name }), confirm: t("delete"), danger: true })) && "";
       if (scope === null || scope === false) return;
       busy(true);
+      const before = await capture(ctx.api, record);
       try {
         // An invitation to single occurrences of someone else's series is
         // one object of several events: the one shown is the one deleted.
@@ -185,10 +257,12 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
         if (answer && answer.ok === false) throw new Error(answer.error);
         ctx.calendar.noteOwnWrite(answer);
         close({ deleted: true });
+        showUndo({ api: ctx.api, message: t("notice_deleted", { name }), before, after: afterOf(record.account_id, answer),
+                   onDone: ctx.refetch });
         await ctx.refetch();
       } catch (failure) {
         busy(false);
-        error.textContent = failure.message || String(failure);
+        showFailure(error, failure);
       }
     }
 
@@ -196,24 +270,9 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
   }
 }
 
-// Start and end are one control each: a date for all-day events, a date and
-// time otherwise. Switching keeps the days the user chose.
-function setTimeFields(inputs, form) {
-  inputs.allDay.checked = form.allDay;
-  for (const [input, date, time] of [[inputs.start, form.startDate, form.startTime], [inputs.end, form.endDate, form.endTime]]) {
-    input.type = form.allDay ? "date" : "datetime-local";
-    input.value = form.allDay ? date : `${date}T${time}`;
-  }
+// The times as the form holds them; an all-day event keeps the times it had
+// so that switching back shows them again.
+function readTimes(allDay, when) {
+  return { allDay: allDay.checked, startDate: when.startDate.value() || "", startTime: when.startTime.value() || "",
+           endDate: when.endDate.value() || "", endTime: when.endTime.value() || "" };
 }
-
-function readTimes(inputs) {
-  const allDay = inputs.allDay.checked;
-  const split = (value, fallbackTime) => {
-    const [date, time] = value.split("T");
-    return [date || "", (time || fallbackTime).slice(0, 5)];
-  };
-  const [startDate, startTime] = split(inputs.start.value, "09:00");
-  const [endDate, endTime] = split(inputs.end.value, "10:00");
-  return { allDay, startDate, startTime, endDate: endDate || startDate, endTime };
-}
-

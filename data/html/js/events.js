@@ -2,7 +2,6 @@
 // view and the editor work with. No DOM here, so the rules can be tested alone.
 export const HOLIDAY_CALENDAR = "local:tw_holidays";
 export const DEFAULT_COLOR = "#1BADF8";
-export const REPEATS = ["none", "daily", "weekly", "monthly", "yearly"];
 
 const pad = (n) => String(n).padStart(2, "0");
 
@@ -94,20 +93,12 @@ export function visibleRecords(records, { isVisible, showHolidays }) {
   return records.filter((record) => (isHoliday(record) ? showHolidays : isVisible(record.calendar_url)));
 }
 
-export function repeatChoice(rrule) {
-  const text = String(rrule || "").replace(/^RRULE:/i, "").trim();
-  if (!text) return "none";
-  const match = /^FREQ=(DAILY|WEEKLY|MONTHLY|YEARLY)$/i.exec(text);
-  return match ? match[1].toLowerCase() : "custom";
-}
-
-export function ruleForChoice(choice) {
-  return choice === "none" ? "" : "FREQ=" + choice.toUpperCase();
-}
+// The rule as the editor holds it: the RRULE value, "" for none.
+export const ruleText = (rrule) => String(rrule || "").replace(/^RRULE:/i, "").trim();
 
 // The fields to send for the editor's values. `original` is the record being
 // edited (absent for a new event). Times are sent only when they changed, and
-// the rule only when the user chose another repetition, so an edit never
+// the rule only when the user made another one, so an edit never
 // rewrites what it did not touch (a custom rule, a series' own start).
 export function fieldsFromForm(form, original) {
   const fields = { summary: form.title, location: form.location, description: form.notes };
@@ -119,10 +110,20 @@ export function fieldsFromForm(form, original) {
     fields.start = form.allDay ? form.startDate : `${form.startDate}T${form.startTime}${secondsKept(form.startTime, original?.start)}`;
     fields.end = form.allDay ? addDays(form.endDate, 1) : `${form.endDate}T${form.endTime}${secondsKept(form.endTime, original?.end)}`;
   }
-  const repeatBefore = before ? before.repeat : "none";
-  if (form.repeat !== "custom" && form.repeat !== repeatBefore) fields.rrule = ruleForChoice(form.repeat);
+  const repeatBefore = before ? before.repeat : "";
+  if (form.repeat !== repeatBefore) fields.rrule = form.repeat;
   if (original?.recurrence_id) fields.recurrence_id = original.recurrence_id;
   return fields;
+}
+
+// Of the fields the editor sends, those the user actually changed from
+// `original`: what a save onto another version of the event writes, so the
+// other side's changes to the rest survive.
+export function userChanges(fields, original) {
+  const changed = { ...fields };
+  for (const [key, recordKey] of [["summary", "summary"], ["location", "location"], ["description", "description"]])
+    if ((fields[key] ?? "") === (original[recordKey] ?? "")) delete changed[key];
+  return changed;
 }
 
 // The form shows hours and minutes only: a time of day the user left as it
@@ -142,12 +143,12 @@ export function formFromRecord(record) {
     const last = end && end.slice(0, 10) > start.slice(0, 10) ? addDays(end, -1) : start.slice(0, 10);
     return { title: record.summary || "", allDay, startDate: start.slice(0, 10), startTime: "09:00",
              endDate: last, endTime: "10:00", location: record.location || "", notes: record.description || "",
-             repeat: repeatChoice(record.rrule) };
+             repeat: ruleText(record.rrule) };
   }
   if (!end) end = start;
   return { title: record.summary || "", allDay, startDate: start.slice(0, 10), startTime: start.slice(11, 16) || "09:00",
            endDate: end.slice(0, 10), endTime: end.slice(11, 16) || "10:00", location: record.location || "",
-           notes: record.description || "", repeat: repeatChoice(record.rrule) };
+           notes: record.description || "", repeat: ruleText(record.rrule) };
 }
 
 // Whether the form's end comes before its start (the server would refuse it).

@@ -18,6 +18,6 @@ export async function askSeries(record, action, { onlyAll = false } = {}) {
     following ? { value: "future", label: t("following_events"), kind: "" } : null,
     { value: "all", label: t("all_events"), kind: single ? "" : kind, focus: !single },
   ].filter(Boolean);
-  const answer = await askDialog({ title: t("series_title"), message, choices });
+  const answer = await askDialog({ title: t("series_title"), message, choices, cancelFirst: action === "delete" });
   return ["this", "future", "all"].includes(answer) ? answer : null;
 }

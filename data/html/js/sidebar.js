@@ -8,6 +8,7 @@ import { confirmDialog } from "./dialog.js";
 import { menuButton, menuOpenIn, afterMenuCloses } from "./menu.js";
 import { createMiniMonth } from "./mini-month.js";
 import { showBanner, clearBanner } from "./banner.js";
+import { openCalendarDialog, deleteCalendar } from "./calendar-dialogs.js";
 
 export function createSidebar({ store, ctx, calendar, openAddAccount }) {
   const list = $("#accounts");
@@ -45,7 +46,11 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
       menuButton({
         label: t("calendar_menu", { name }),
         focusKey: "calendar menu " + cal.url,
-        items: () => [{ label: t("make_default"), disabled: readOnly || isDefault, action: () => store.setDefault(cal.url).catch(showBanner) }],
+        items: () => [
+          { label: t("make_default"), disabled: readOnly || isDefault, action: () => store.setDefault(cal.url).catch(showBanner) },
+          { label: t("edit_calendar"), disabled: readOnly, action: () => openCalendarDialog(ctx, { account, calendar: cal }) },
+          { label: t("delete_calendar"), disabled: readOnly, action: () => deleteCalendar(ctx, { account, calendar: cal }).catch(showBanner) },
+        ],
       }));
   }
 
@@ -58,6 +63,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
           focusKey: "account menu " + account.id,
           items: () => [
             { label: t("refresh_account"), action: () => refreshAccount(account) },
+            { label: t("new_calendar"), action: () => openCalendarDialog(ctx, { account }) },
             { label: t("remove_account"), action: () => removeAccount(account) },
           ],
         })),

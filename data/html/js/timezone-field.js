@@ -1,0 +1,44 @@
+// The optional time zone of a new event, hidden behind "Time zone" until
+// asked for: an event can be made at 09:00 in another city's time and is
+// kept in that zone. Without a choice the account's home zone holds.
+import { h } from "./dom.js";
+import { t } from "./i18n.js";
+
+let counter = 0;
+
+function zoneNames(home) {
+  let names = [];
+  try { names = Intl.supportedValuesOf("timeZone"); } catch { /* an engine without the list offers the home zone only */ }
+  return names.includes(home) ? names : [home, ...names];
+}
+
+// home(): the zone of the calendar chosen now.
+export function createTimeZoneField({ home }) {
+  const id = "event-zone-" + ++counter;
+  const select = h("select", { id });
+  const field = h("div", { class: "field", hidden: true }, h("label", { for: id }, t("time_zone")), select);
+  const toggle = h("button", { type: "button", class: "link-button", "aria-expanded": "false", "aria-controls": id },
+    t("time_zone"));
+  let shownHome = null;
+  const fill = () => {
+    const zone = home();
+    if (zone === shownHome) return;
+    const chosen = select.value && select.value !== shownHome ? select.value : zone;
+    shownHome = zone;
+    select.replaceChildren(...zoneNames(zone).map((name) => h("option", { value: name, selected: name === chosen },
+      name === zone ? t("home_zone", { zone: name }) : name.replaceAll("_", " "))));
+  };
+  toggle.addEventListener("click", () => {
+    fill();
+    field.hidden = false;
+    toggle.hidden = true;
+    toggle.setAttribute("aria-expanded", "true");
+    select.focus();
+  });
+  return {
+    element: h("div", { class: "zone-choice wide" }, toggle, field),
+    // The zone to send, or null while the home zone holds.
+    zone: () => (field.hidden || !select.value || select.value === home() ? null : select.value),
+    homeChanged: () => { if (!field.hidden) fill(); },
+  };
+}
