@@ -40,6 +40,11 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "set_default_calendar",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_default_calendar(args.text(0)); } },
         { "set_view", [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_view(args.required(0)); } },
+        { "set_reminder_settings",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_reminder_settings(args.required(0)); } },
+        { "get_reminders", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_reminders(); } },
+        { "reminder_action",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.reminder_action(args.text(0), args.text(1)); } },
 
         // Events
         { "get_events",

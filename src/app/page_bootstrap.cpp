@@ -2,6 +2,7 @@
 #include "app/wrenfold_app.h"
 
 #include "core/page_assets.h"
+#include "reminders/reminder_settings.h"
 
 namespace wrenfold {
 
@@ -27,6 +28,7 @@ Json WrenfoldApp::get_initial_state()
         { "show_tw_holidays", current.value("show_tw_holidays", Json(true)) },
         { "accounts_file", ACCOUNTS_FILE.string() },
         { "language", current.value("language", Json(DEFAULT_LANG)) },
+        { "reminders", reminder_settings_in_force(current).to_json() },
     });
 }
 

@@ -33,6 +33,8 @@ namespace caldav {
 class CalendarEngine;
 struct WriteResult;
 }  // namespace caldav
+class ReminderService;
+struct ListedEvents;
 namespace platform {
 class ChildProcess;
 struct ProcessResult;
@@ -197,6 +199,22 @@ public:
                                     const std::string& old_etag, const Account& new_account,
                                     const std::string& new_calendar_url, const Json& fields);
 
+    // ---- Reminders (reminders/) ----
+    // Applies the page's changes ("enabled", "sound", "default_alert",
+    // "default_all_day_alert") and answers the settings in force.
+    Json set_reminder_settings(const Json& changes);
+    // {"banners": reminders the page shows itself, "open": the event a
+    // reminder's "Open" asked for since the last call, or null}.
+    Json get_reminders();
+    // "snooze", "open" or "dismiss" for one of the page's banners.
+    Json reminder_action(const std::string& id, const std::string& action);
+    // The delivering service runs from the start of run() to the shutdown.
+    void _start_reminders();
+    void _stop_reminders();
+    // Events changed (a sync report, an edit): the schedule is listed again.
+    void _reminders_changed();
+    std::vector<ListedEvents> _list_for_reminders(std::chrono::sys_seconds from, std::chrono::sys_seconds to);
+
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.
     Json _tw_holidays(std::chrono::year_month_day start, std::chrono::year_month_day end) const;
@@ -325,6 +343,11 @@ private:
     Guarded<assistant::TurnInFlight> _claude_inflight_lock;
     Guarded<assistant::AssistantSettingsInForce> m_claude_settings;
     Guarded<std::optional<std::string>> m_claude_exe;
+
+    // Reminders: the service while the program runs, and the event an "Open"
+    // asked for, until the page takes it.
+    Guarded<std::shared_ptr<ReminderService>> m_reminders;
+    Guarded<Json> m_reminder_open;
 
     // One chat turn, run again (without the session) while it only finds the
     // conversation it resumed expired (chat_turn.cpp).

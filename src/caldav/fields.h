@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -20,6 +21,8 @@ struct EventFields {
     std::optional<std::string> recurrence_id;  // one occurrence of a series, as listed
     bool whole_series = false;                 // scope "all" rather than "this"
     std::optional<bool> all_day;
+    // The alerts the editor shows, in minutes before the start.
+    std::optional<std::vector<long long>> alerts;
 };
 
 EventFields parse_fields(const Json& fields);

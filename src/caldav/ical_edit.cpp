@@ -1,5 +1,6 @@
 #include "caldav/ical_edit.h"
 
+#include "caldav/alarms.h"
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
 #include "caldav/series_shift.h"
@@ -447,6 +448,8 @@ void edit_occurrence(icalcomponent* calendar, icalcomponent* master, Occurrence 
         occurrence.override_event = new_override(calendar, master, occurrence, context);
     bool changed = retime(calendar, occurrence.override_event, occurrence.shown, wanted, context);
     changed |= apply_texts(occurrence.override_event, fields, false);
+    if (fields.alerts)
+        changed |= set_alerts(occurrence.override_event, *fields.alerts);
     if (created && !changed) {
         icalcomponent_remove_component(calendar, occurrence.override_event);
         icalcomponent_free(occurrence.override_event);
@@ -524,6 +527,8 @@ void edit_series_at(icalcomponent* calendar, icalcomponent* master, const Span& 
     apply_texts(master, texts, true);
     if (occurrence.override_event)
         apply_texts(occurrence.override_event, texts, false);
+    if (fields.alerts)
+        set_alerts(master, *fields.alerts);
 }
 
 // The day a date or time falls on in `zone`.
@@ -628,6 +633,8 @@ void edit_whole(icalcomponent* calendar, icalcomponent* master, const EventField
         }
     }
     apply_texts(master, fields, true);
+    if (fields.alerts)
+        set_alerts(master, *fields.alerts);
 }
 
 // A series that no longer repeats has no occurrences for its overrides and
@@ -685,6 +692,8 @@ std::string new_event_ics(const EventFields& fields, const std::string& uid, con
     write_time(dtstart, times.start, nullptr, calendar.get(), context);
     write_end(calendar.get(), event, times.end, context);
     apply_texts(event, fields, true);
+    if (fields.alerts)
+        set_alerts(event, *fields.alerts);
     icalcomponent_add_property(event, icalproperty_new_sequence(0));
     add_home_timezone(calendar.get(), context);
     return serialize(calendar.get());

@@ -9,6 +9,7 @@ import {
   isReadOnly, isHoliday, isRepeating, dateOnly, wallTime, cssColor, withScope, splitSeriesMove,
 } from "./events.js";
 import { askSeries } from "./series.js";
+import { alertChoices, alertsFromRecord, alertsField, defaultAlerts, alertLabel, customAlertWords, NO_ALERT } from "./alerts.js";
 
 let fieldCounter = 0;
 
@@ -68,9 +69,22 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       location: h("input", { type: "text", name: "location", value: initial.location, autocomplete: "off" }),
       notes: h("textarea", { name: "notes", rows: 3, value: initial.notes }),
       repeat: h("select", { name: "repeat" }),
+      alertFirst: h("select", { name: "alert" }),
+      alertSecond: h("select", { name: "second_alert" }),
     };
+    const alerts = record ? alertsFromRecord(record) : defaultAlerts(store.state.defaultAlerts, initial.allDay);
     setTimeFields(inputs, initial);
-    inputs.allDay.addEventListener("change", () => setTimeFields(inputs, { ...readTimes(inputs), allDay: inputs.allDay.checked }));
+    setAlertChoices(inputs, initial.allDay, alerts);
+    inputs.allDay.addEventListener("change", () => {
+      setTimeFields(inputs, { ...readTimes(inputs), allDay: inputs.allDay.checked });
+      setAlertChoices(inputs, inputs.allDay.checked, record ? { first: NO_ALERT, second: NO_ALERT } : defaultAlerts(store.state.defaultAlerts, inputs.allDay.checked));
+    });
+    const customAlerts = alerts.custom.length
+      ? h("p", { class: "note custom-alerts" }, alerts.custom.map((alarm) => {
+          const words = customAlertWords(alarm);
+          return t("alert_custom", { text: t(words.key, words.values) });
+        }).join(" · "))
+      : null;
 
     for (const choice of REPEATS) inputs.repeat.append(h("option", { value: choice, selected: initial.repeat === choice }, t("repeat_" + choice)));
     if (initial.repeat === "custom") inputs.repeat.append(h("option", { value: "custom", selected: true }, t("repeat_custom")));
@@ -102,7 +116,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       field(t("location"), inputs.location, "wide"),
       field(t("notes"), inputs.notes, "wide"),
       h("div", { class: "row" }, calendarField, field(t("repeat"), inputs.repeat)),
-      note, error, status,
+      h("div", { class: "row" }, field(t("alert"), inputs.alertFirst), field(t("second_alert"), inputs.alertSecond)),
+      customAlerts, note, error, status,
       h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
     if (readOnly) for (const input of Object.values(inputs)) input.disabled = true;
     form.addEventListener("submit", (event) => { event.preventDefault(); saveEvent(); });
@@ -115,7 +130,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     function readForm() {
       return { ...readTimes(inputs), title: inputs.title.value.trim(), location: inputs.location.value,
-               notes: inputs.notes.value, repeat: inputs.repeat.value };
+               notes: inputs.notes.value, repeat: inputs.repeat.value,
+               alertFirst: inputs.alertFirst.value, alertSecond: inputs.alertSecond.value };
     }
 
     async function saveEvent() {
@@ -150,12 +166,15 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     async function send(form, target, scope) {
       const fields = withScope(fieldsFromForm(form, record), scope);
+      const alerts = alertsField(form, record);
+      if (alerts !== undefined) fields.alerts = alerts;
       if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, fields);
       if (target.calendar.url === record.calendar_url)
         return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
       if (isRepeating(record)) return moveSeries(fields, target);
       // A moved event keeps its identity.
       const moved = { ...fieldsFromForm(form, null), uid: record.uid };
+      if (fields.alerts) moved.alerts = fields.alerts;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
     }
@@ -199,6 +218,20 @@ function setTimeFields(inputs, form) {
   for (const [input, date, time] of [[inputs.start, form.startDate, form.startTime], [inputs.end, form.endDate, form.endTime]]) {
     input.type = form.allDay ? "date" : "datetime-local";
     input.value = form.allDay ? date : `${date}T${time}`;
+  }
+}
+
+// The two alert choices for the event's kind; a value the kind does not
+// offer becomes "none".
+function setAlertChoices(inputs, allDay, chosen) {
+  for (const [select, value] of [[inputs.alertFirst, chosen.first], [inputs.alertSecond, chosen.second]]) {
+    const options = [h("option", { value: NO_ALERT }, t("alert_none"))];
+    for (const minutes of alertChoices(allDay)) {
+      const label = alertLabel(minutes, allDay);
+      options.push(h("option", { value: String(minutes) }, t(label.key, label.values)));
+    }
+    select.replaceChildren(...options);
+    select.value = options.some((option) => option.value === value) ? value : NO_ALERT;
   }
 }
 

@@ -12,6 +12,7 @@ import { openAddAccount } from "./add-account.js";
 import { startPolling } from "./poll.js";
 import { bindKeys } from "./keys.js";
 import { showBanner, clearBanner } from "./banner.js";
+import { startReminders } from "./reminders.js";
 
 const store = createStore(api);
 
@@ -81,6 +82,7 @@ async function start() {
   bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
   openAssistantModule("checkAtStart");
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
+  startReminders(ctx, $("#banner"));
 }
 
 start();

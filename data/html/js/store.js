@@ -9,6 +9,8 @@ export function createStore(api) {
     view: "month",
     showHolidays: true,
     language: "en",
+    reminders: { enabled: true, sound: true, default_alert: null, default_all_day_alert: null },
+    defaultAlerts: { timed: null, all_day: null },  // the alert new events start with
     errors: new Map(),  // calendar URL → error text of its last fetch
   };
   const changed = () => { for (const listener of listeners) listener(state); };
@@ -17,6 +19,11 @@ export function createStore(api) {
     state.accounts = accounts || [];
     if (defaultCalendar !== undefined) state.defaultCalendar = defaultCalendar || "";
     changed();
+  }
+
+  function setReminders(reminders) {
+    state.reminders = reminders;
+    state.defaultAlerts = { timed: reminders.default_alert, all_day: reminders.default_all_day_alert };
   }
 
   return {
@@ -28,6 +35,7 @@ export function createStore(api) {
       state.view = initial.view;
       state.showHolidays = initial.show_tw_holidays !== false;
       state.language = initial.language;
+      if (initial.reminders) setReminders(initial.reminders);
       setAccounts(initial.accounts, initial.default_calendar);
       return initial;
     },
@@ -65,6 +73,10 @@ export function createStore(api) {
     async setView(view) {
       const answer = await api.set_view(view);
       state.view = answer.view;
+    },
+    async setReminders(changes) {
+      setReminders(await api.set_reminder_settings(changes));
+      changed();
     },
     setErrors(errorsByUrl) {
       state.errors = errorsByUrl;
