@@ -106,12 +106,14 @@ test("a change to one occurrence says which part of the series it is for, and a 
   assert.deepEqual(events.withScope({ summary: "Once" }, "all"), { summary: "Once" }, "no scope without an occurrence");
   assert.deepEqual(events.withScope(occurrence, ""), occurrence);
 
-  // Only texts travel with the move; times go after it, relative to the occurrence.
+  // Only texts travel with the move, read against the occurrence they came from;
+  // times go after it, relative to the occurrence.
   let split = events.splitSeriesMove({ ...occurrence, scope: "all" }, "series-1");
-  assert.deepEqual(split, { carried: { uid: "series-1", summary: "Team sync", location: "Room 5" }, reshape: null });
+  assert.deepEqual(split, { carried: { uid: "series-1", recurrence_id: occurrence.recurrence_id, scope: "all",
+                                      summary: "Team sync", location: "Room 5" }, reshape: null });
   split = events.splitSeriesMove({ summary: "Team sync", start: "2027-01-26T11:00:00", end: "2027-01-26T12:00:00",
                                    all_day: false, rrule: "FREQ=DAILY", recurrence_id: "2027-01-26T10:00:00", scope: "all" }, "series-1");
-  assert.deepEqual(split.carried, { uid: "series-1", summary: "Team sync" });
+  assert.deepEqual(split.carried, { uid: "series-1", recurrence_id: "2027-01-26T10:00:00", scope: "all", summary: "Team sync" });
   assert.deepEqual(split.reshape, { recurrence_id: "2027-01-26T10:00:00", scope: "all", start: "2027-01-26T11:00:00",
                                     end: "2027-01-26T12:00:00", all_day: false, rrule: "FREQ=DAILY" });
 });

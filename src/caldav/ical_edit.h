@@ -1,10 +1,12 @@
 #pragma once
 
+#include "caldav/content_lines.h"
 #include "caldav/fields.h"
 #include "caldav/ical_time.h"
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -17,8 +19,9 @@ struct EditContext {
 // A new VCALENDAR text for an event with these fields and this UID.
 std::string new_event_ics(const EventFields& fields, const std::string& uid, const EditContext& context);
 
-// Changes the stored calendar in place: only the fields given, SEQUENCE
-// rises, everything else survives. Times come as wall clock in the home
+// Changes the stored calendar in place: only the fields given, everything
+// else survives. SEQUENCE and DTSTAMP change only on the events that
+// changed, SEQUENCE only where their time or rule did. Times come as wall clock in the home
 // zone; one equal to the stored time is left as it was written, a changed
 // one is written in the zone the event already uses. With a recurrence_id
 // the change goes to that occurrence alone (an override), or with
@@ -30,5 +33,19 @@ void remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
 
 // The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);
+
+// A stored object opened for an edit: its calendar, for apply_fields and
+// remove_occurrence to change, and its text as written.
+struct EditedObject {
+    IcalPtr calendar;
+    std::vector<RawComponent> written;
+};
+EditedObject open_for_edit(const std::string& text);
+
+// The edited object as text: every line that the edit left alone exactly as
+// it was written (values libical cannot read, parameters it would cut or
+// merge, other programs' X- values), in overrides copied from the series
+// too; a changed property keeps its parameters as written.
+std::string write_back(const EditedObject& object);
 
 }  // namespace wrenfold::caldav

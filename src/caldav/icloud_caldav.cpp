@@ -499,10 +499,10 @@ WriteResult ICloudCalDAV::update_event(const std::string& event_url, const std::
     EventFields fields = parse_fields(fields_json);
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
-    IcalPtr calendar = parse_calendar(stored.ics);
-    apply_fields(calendar.get(), fields, edit_context());
+    EditedObject object = open_for_edit(stored.ics);
+    apply_fields(object.calendar.get(), fields, edit_context());
     // Without a caller's ETag the one just read still guards against a change in between.
-    std::string new_etag = put(url, serialize(calendar.get()), "If-Match", etag.empty() ? stored.etag : etag);
+    std::string new_etag = put(url, write_back(object), "If-Match", etag.empty() ? stored.etag : etag);
     return { to_string(url), new_etag, std::nullopt };
 }
 
@@ -517,14 +517,14 @@ WriteResult ICloudCalDAV::move_event(const std::string& event_url, const std::st
     if (fields.recurrence_id && !fields.whole_series)
         throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
     Stored stored = fetch(old_url);
-    IcalPtr parsed = parse_calendar(stored.ics);
-    apply_fields(parsed.get(), fields, edit_context());
+    EditedObject object = open_for_edit(stored.ics);
+    apply_fields(object.calendar.get(), fields, edit_context());
     // A PUT into the target and a DELETE of the source rather than WebDAV
     // MOVE (RFC 4918 §9.9): the object is rewritten with the changed fields
     // on the way.
     Url new_url = calendar;
     new_url.path += percent_encode_segment(last_segment(old_url.path));
-    std::string new_etag = put(new_url, serialize(parsed.get()), "If-None-Match", "*");
+    std::string new_etag = put(new_url, write_back(object), "If-None-Match", "*");
     try {
         remove(old_url, etag.empty() ? stored.etag : etag);
     } catch (const CalDavError&) {
@@ -556,19 +556,20 @@ WriteResult ICloudCalDAV::import_event(const std::string& calendar_url, const st
     if (fields.recurrence_id && !fields.whole_series)
         throw CalDavError("one occurrence cannot go to another calendar alone; move the whole event");
     Url calendar = checked_calendar_url(calendar_url);
-    IcalPtr parsed = parse_calendar(ics);
-    apply_fields(parsed.get(), fields, edit_context());
-    icalcomponent* master = master_event(parsed.get());
+    EditedObject object = open_for_edit(ics);
+    icalcomponent* parsed = object.calendar.get();
+    apply_fields(parsed, fields, edit_context());
+    icalcomponent* master = master_event(parsed);
     const char* stored_uid = icalcomponent_get_uid(master);
     std::string uid = stored_uid && *stored_uid ? stored_uid : fields.uid.value_or(new_uuid());
     // RFC 5545 §3.8.4.7: every component of a recurrence set shares the UID.
     if (!stored_uid || !*stored_uid)
-        for (icalcomponent* e = icalcomponent_get_first_component(parsed.get(), ICAL_VEVENT_COMPONENT); e;
-             e = icalcomponent_get_next_component(parsed.get(), ICAL_VEVENT_COMPONENT))
+        for (icalcomponent* e = icalcomponent_get_first_component(parsed, ICAL_VEVENT_COMPONENT); e;
+             e = icalcomponent_get_next_component(parsed, ICAL_VEVENT_COMPONENT))
             icalcomponent_set_uid(e, uid.c_str());
     Url url = calendar;
     url.path += percent_encode_segment(resource_name(uid));
-    std::string etag = put(url, serialize(parsed.get()), "If-None-Match", "*");
+    std::string etag = put(url, write_back(object), "If-None-Match", "*");
     return { to_string(url), etag, uid };
 }
 
@@ -584,10 +585,10 @@ WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const 
 {
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
-    IcalPtr calendar = parse_calendar(stored.ics);
-    remove_occurrence(calendar.get(), recurrence_id, edit_context());
+    EditedObject object = open_for_edit(stored.ics);
+    remove_occurrence(object.calendar.get(), recurrence_id, edit_context());
     std::string given = etag.value_or("");
-    std::string new_etag = put(url, serialize(calendar.get()), "If-Match", given.empty() ? stored.etag : given);
+    std::string new_etag = put(url, write_back(object), "If-Match", given.empty() ? stored.etag : given);
     return { to_string(url), new_etag, std::nullopt };
 }
 

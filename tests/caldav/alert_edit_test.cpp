@@ -24,11 +24,12 @@ std::vector<std::string> valarm_blocks(const std::string& ics)
     return blocks;
 }
 
+// Through the path a save takes: the stored text opened, edited, written back.
 std::string edited(const std::string& ics, const Json& fields)
 {
-    IcalPtr calendar = parse_calendar(ics);
-    apply_fields(calendar.get(), parse_fields(fields), context());
-    return serialize(calendar.get());
+    EditedObject object = open_for_edit(ics);
+    apply_fields(object.calendar.get(), parse_fields(fields), context());
+    return write_back(object);
 }
 
 // Minutes of the alarms listed on each occurrence, in order.

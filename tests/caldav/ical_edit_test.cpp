@@ -396,5 +396,60 @@ TEST(IcalEdit, OccurrenceEditMovesTheSeriesAndKeepsEverythingElse)
     EXPECT_EQ(record["end"], "2025-03-04T10:30:00");
 }
 
+TEST(IcalEdit, AnAllDayEndOnItsStartDayMakesAOneDayEvent)
+{
+    EventFields fields;
+    fields.all_day = true;
+    fields.start = "2025-03-05";
+    fields.end = "2025-03-05";
+    const std::string timed =
+        wrap("BEGIN:VEVENT\r\nUID:t\r\nDTSTAMP:20250101T000000Z\r\n"
+             "DTSTART;TZID=Asia/Taipei:20250301T090000\r\nDTEND;TZID=Asia/Taipei:20250301T100000\r\n"
+             "SUMMARY:Trip\r\nEND:VEVENT\r\n");
+    for (const std::string& ics : { new_event_ics(fields, "n", context_in_2025()), edited(timed, fields) }) {
+        IcalPtr calendar = parse_calendar(ics);
+        Json record = master_record(calendar.get(), { "u", "e" }, taipei()).to_json();
+        EXPECT_EQ(record["start"], "2025-03-05") << ics;
+        EXPECT_EQ(record["end"], "2025-03-06") << ics;
+        EXPECT_EQ(lines_starting(ics, "DTEND"), std::vector<std::string> { "DTEND;VALUE=DATE:20250306" });
+    }
+}
+
+TEST(IcalEdit, AMonthlyOrYearlySeriesIsNotMovedOntoDaysShortMonthsLack)
+{
+    struct Case {
+        const char* rule;
+        const char* first;  // DTSTART, and the occurrence the move is made from
+        const char* to;
+        bool refused;
+    };
+    const Case cases[] = {
+        { "FREQ=MONTHLY;COUNT=6", "20250127", "2025-01-29T09:00:00", true },
+        { "FREQ=MONTHLY;BYMONTHDAY=28;COUNT=6", "20250128", "2025-01-31T09:00:00", true },
+        { "FREQ=YEARLY;COUNT=3", "20250127", "2025-01-30T09:00:00", true },
+        { "FREQ=MONTHLY;COUNT=6", "20250110", "2025-01-12T09:00:00", false },
+        { "FREQ=YEARLY;BYMONTH=1;BYMONTHDAY=26;COUNT=3", "20250126", "2025-01-28T09:00:00", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        const std::string ics =
+            wrap(std::string("BEGIN:VEVENT\r\nUID:m\r\nDTSTAMP:20250101T000000Z\r\n") + "DTSTART;TZID=Asia/Taipei:" +
+                 c.first + "T090000\r\nDURATION:PT1H\r\nRRULE:" + c.rule + "\r\nSUMMARY:Rent\r\nEND:VEVENT\r\n");
+        EventFields move;
+        move.recurrence_id = std::string(c.first).insert(6, "-").insert(4, "-") + "T09:00:00";
+        move.whole_series = true;
+        move.start = c.to;
+        IcalPtr calendar = parse_calendar(ics);
+        if (c.refused) {
+            EXPECT_THROW(apply_fields(calendar.get(), move, context_in_2025()), CalDavError);
+            EXPECT_EQ(serialize(calendar.get()), as_parsed(ics));  // refused before anything changed
+        } else {
+            apply_fields(calendar.get(), move, context_in_2025());
+            EXPECT_EQ(starts_of(serialize(calendar.get()), days(year { 2025 } / 1 / 1, year { 2026 } / 1 / 1)).front(),
+                      std::string(c.to) + "|Rent");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wrenfold::caldav

@@ -102,11 +102,21 @@ bool executable_on_path(const char* name)
 
 const char* server_name(CalDavServerKind kind)
 {
-    return kind == CalDavServerKind::Radicale ? "Radicale" : "Xandikos";
+    switch (kind) {
+    case CalDavServerKind::Radicale:
+        return "Radicale";
+    case CalDavServerKind::Xandikos:
+        return "Xandikos";
+    case CalDavServerKind::Exact:
+        break;
+    }
+    return "Exact";
 }
 
 bool server_installed(CalDavServerKind kind)
 {
+    if (kind == CalDavServerKind::Exact)
+        return executable_on_path("python3");
     return executable_on_path(kind == CalDavServerKind::Radicale ? "radicale" : "xandikos");
 }
 
@@ -162,7 +172,7 @@ std::string CalDavTestServer::root_url() const
 std::string CalDavTestServer::home_url() const
 {
     std::string user = caldav::percent_encode_segment(m_user);
-    return root_url() + user + (m_kind == CalDavServerKind::Radicale ? "/" : "/calendars/");
+    return root_url() + user + (m_kind == CalDavServerKind::Xandikos ? "/calendars/" : "/");
 }
 
 void CalDavTestServer::write_rights()
@@ -189,6 +199,9 @@ void CalDavTestServer::start()
             "\n[web]\ntype = none\n[logging]\nlevel = warning\n";
         write_file(m_dir / "config", config);
         args = { "radicale", "--config", (m_dir / "config").string() };
+    } else if (m_kind == CalDavServerKind::Exact) {
+        args = { "python3", WRENFOLD_TEST_SUPPORT_DIR "/exact_caldav_server.py", std::to_string(m_port), m_user,
+                 m_password };
     } else {
         args = { "xandikos",         "-d",          (m_dir / "data").string(), "-l",
                  "127.0.0.1",        "-p",          std::to_string(m_port),    "--current-user-principal",

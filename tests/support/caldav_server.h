@@ -9,7 +9,10 @@
 
 namespace wrenfold::testing {
 
-enum class CalDavServerKind { Radicale, Xandikos };
+// Exact: tests/support/exact_caldav_server.py, which stores every object
+// byte for byte as it was sent, as iCloud does; Radicale and Xandikos write
+// objects back in forms of their own.
+enum class CalDavServerKind { Radicale, Xandikos, Exact };
 
 const char* server_name(CalDavServerKind kind);
 

@@ -174,9 +174,11 @@ const SERIES_SHAPE = ["all_day", "start", "end", "rrule"];
 // A series moved to another calendar goes over as it is stored, with only
 // its texts changed on the way; new times or a new rule are applied in its
 // new place afterwards, relative to the occurrence that was opened, so the
-// series keeps its first day. `reshape` is null when nothing of that changed.
+// series keeps its first day. The texts go with the occurrence they were
+// read from: one the occurrence only shows (an override's own title) is no
+// change to the series. `reshape` is null when nothing of that changed.
 export function splitSeriesMove(fields, uid) {
-  const carried = { uid };
+  const carried = fields.recurrence_id ? { uid, recurrence_id: fields.recurrence_id, scope: "all" } : { uid };
   const reshape = { recurrence_id: fields.recurrence_id, scope: "all" };
   let reshaped = false;
   for (const [key, value] of Object.entries(fields)) {
