@@ -563,6 +563,8 @@ test("a change made in another window shows up by itself, without closing an ope
 
 test("a calendar that fails shows a badge with its error while the others still show, and a failed save keeps the typing", async () => {
   await fetch(calendars.broken, { method: "DELETE", headers: { Authorization: "Basic " + Buffer.from(`${radicale.user}:${radicale.password}`).toString("base64") } });
+  // The page reads from the local copy: the calendar's next sync meets the failure.
+  await page.evaluate(() => window.wrenfold.api.sync_now());
   await page.getByRole("button", { name: "Next", exact: true }).click();
   await page.getByRole("button", { name: "Previous", exact: true }).click();
   await showMonth(page, 2027, 1);

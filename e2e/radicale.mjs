@@ -33,19 +33,23 @@ export async function startRadicale({ user = "someone@example.com", password = "
     "[web]", "type = none",
     "[logging]", "level = warning", "",
   ].join("\n"));
-  const child = spawn("radicale", ["--config", join(dir, "config")], {
-    env: { HOME: dir, PATH: "/usr/bin:/bin", LANG: "C.UTF-8" }, stdio: "ignore",
-  });
-  const exited = new Promise((resolve) => child.on("exit", resolve));
-  const deadline = Date.now() + 30000;
-  while (!(await answers(port))) {
-    if (Date.now() > deadline || child.exitCode !== null) throw new Error("Radicale did not start");
-    await new Promise((resolve) => setTimeout(resolve, 50));
-  }
+  let child, exited;
+  const launch = async () => {
+    child = spawn("radicale", ["--config", join(dir, "config")], {
+      env: { HOME: dir, PATH: "/usr/bin:/bin", LANG: "C.UTF-8" }, stdio: "ignore",
+    });
+    exited = new Promise((resolve) => child.on("exit", resolve));
+    const deadline = Date.now() + 30000;
+    while (!(await answers(port))) {
+      if (Date.now() > deadline || child.exitCode !== null) throw new Error("Radicale did not start");
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+  };
+  await launch();
 
   const root = `http://127.0.0.1:${port}/`;
   const home = `${root}${encodeURIComponent(user)}/`;
-  const auth = "Basic " + Buffer.from(`${user}:${password}`).toString("base64");
+  let auth = "Basic " + Buffer.from(`${user}:${password}`).toString("base64");
   const request = async (method, url, body, headers = {}) => {
     const response = await fetch(url, { method, body, headers: { Authorization: auth, ...headers } });
     return { status: response.status, text: await response.text(), etag: response.headers.get("etag") };
@@ -82,9 +86,22 @@ ${color ? `<a:calendar-color>${color}</a:calendar-color>` : ""}</d:prop></d:set>
       return [...text.matchAll(/<[^>]*calendar-data[^>]*>([\s\S]*?)<\/[^>]*calendar-data>/g)]
         .map((match) => match[1].replace(/&lt;/g, "<").replace(/&gt;/g, ">").replace(/&#13;/g, "\r").replace(/&amp;/g, "&"));
     },
-    async stop() {
+    // The user's password changed on the server, as after revoking an app-specific password.
+    changePassword(newPassword) {
+      writeFileSync(join(dir, "users"), `${user}:${newPassword}\n`);
+      auth = "Basic " + Buffer.from(`${user}:${newPassword}`).toString("base64");
+    },
+    // The server gone for a while, its calendars kept; `restart` brings it back on the same port.
+    async halt() {
       child.kill("SIGTERM");
       await exited;
+    },
+    restart: launch,
+    async stop() {
+      if (child.exitCode === null && child.signalCode === null) {
+        child.kill("SIGTERM");
+        await exited;
+      }
       rmSync(dir, { recursive: true, force: true });
     },
   };

@@ -51,6 +51,15 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           [](WrenfoldApp& app, const BridgeArgs& args) {
               return app.get_events(args.required(0), args.required(1), args.value(2, false));
           } },
+        { "sync_now", [](WrenfoldApp& app, const BridgeArgs&) { return app.sync_now(); } },
+        { "replace_account_password",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.replace_account_password(args.text(0), args.value(1, ""));
+          } },
+        { "search_events",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.search_events(args.value(0, ""), args.value(1, nullptr));
+          } },
         { "create_event",
           [](WrenfoldApp& app, const BridgeArgs& args) {
               return app.create_event(args.text(0), args.text(1), args.required(2));

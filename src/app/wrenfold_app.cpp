@@ -1,7 +1,9 @@
 #include "app/wrenfold_app.h"
 
 #include "app/settings_rules.h"
+#include "calendar/sync_queue.h"
 #include "core/atomic_store.h"
+#include "store/event_store.h"
 
 #include <sys/stat.h>
 
@@ -35,6 +37,7 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
     settings.replace(Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } }));
     _load_accounts();
     _load_settings();
+    _open_store();
     settings.with_locked([](Json& in_memory) { in_memory["language"] = language_in_force(in_memory); });
     const Json loaded_settings = settings_snapshot();
 
@@ -50,6 +53,7 @@ WrenfoldApp::~WrenfoldApp()
 {
     _stop = true;
     _join_poll_queue();
+    _stop_background_sync();
 }
 
 std::string WrenfoldApp::claude_model() const

@@ -23,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,10 @@ struct ProcessResult;
 namespace assistant {
 struct TurnCommand;
 }
+namespace store {
+class EventStore;
+}
+class SyncQueue;
 
 // Makes the CalDAV engine of one account; without a time zone the engine
 // takes its own default.
@@ -184,6 +189,40 @@ public:
     std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
                                                  bool include_hidden);
 
+    // ---- Local copy of the calendars (calendar/local_copy.cpp) ----
+    // Events of every calendar by title, place or notes, case and accents
+    // ignored, from the local copy: {"ok": true, "events": [Event record...]}.
+    Json search_events(const Json& text, const Json& limit = nullptr);
+    // "Try again": every calendar is synced now.
+    // {"ok": true, "calendar_states": as in get_runtime_state}.
+    Json sync_now();
+    // A new app-specific password for an account the server refused: checked
+    // against the server first, then stored and used from then on.
+    Json replace_account_password(const std::string& account_id, const Json& app_password);
+    void _open_store();
+    // Whether the calendars of this engine are answered from the store.
+    bool _uses_store(caldav::CalendarEngine& engine) const;
+    // Brings the calendar's local copy up to date in one transaction; true
+    // when something changed. Throws (after recording it) what failed.
+    bool _sync_calendar(const Account& account, const Calendar& calendar);
+    // The calendar's events of the range from the store, after a first sync
+    // when it has never been synced; `failure` is what its last sync met, or "".
+    std::vector<caldav::EventRecord> _stored_events(const Account& account, const Calendar& calendar,
+                                                    std::chrono::year_month_day start, std::chrono::year_month_day end,
+                                                    std::string& failure);
+    // Background syncs, one calendar at a time; the refresh token rises
+    // after each one that changed something.
+    void _sync_later(const std::vector<std::string>& calendar_urls);
+    void _sync_all_later();
+    void _sync_in_background(const std::string& calendar_url);
+    void _stop_background_sync();
+    // The calendars that own the written URLs synced now, so the page's next
+    // refetch shows the write.
+    void _sync_after_write(const Account& account, const std::vector<std::string>& urls);
+    void _forget_stored_account(const std::string& account_id);
+    // calendar URL -> {"state", "last_sync", "unreachable_since", "error"}.
+    Json _calendar_states() const;
+
     // ---- Event editing (calendar/event_editing.cpp) ----
     Json create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields);
     Json update_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
@@ -324,6 +363,11 @@ private:
     // Marks the account's calendars as failing; throws for stored calendars
     // that have no address to mark.
     void _mark_sync_failed(const Account& account);
+    // The local copy; none when not even a new one could be made.
+    std::unique_ptr<store::EventStore> m_store;
+    Guarded<std::unique_ptr<SyncQueue>> m_sync_queue;
+    Guarded<std::set<std::string>> m_syncing;
+    Guarded<std::map<std::string, std::shared_ptr<std::mutex>>> m_calendar_sync_locks;
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };
     std::atomic<std::int64_t> _state_seq { 0 };

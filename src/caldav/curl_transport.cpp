@@ -173,7 +173,7 @@ HttpResponse CurlTransport::perform(const HttpRequest& request)
     if (received.too_large)
         throw CalDavError("server answer too large");
     if (code != CURLE_OK)
-        throw CalDavError(describe(code, error_text));
+        throw NetworkError(describe(code, error_text));
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     received.response.status = static_cast<int>(status);

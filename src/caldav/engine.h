@@ -1,5 +1,6 @@
 #pragma once
 
+#include "caldav/calendar_sync.h"
 #include "caldav/results.h"
 #include "core/json.h"
 
@@ -17,6 +18,13 @@ namespace wrenfold::caldav {
 class CalDavError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The server could not be reached at all (connection, DNS, TLS, time-out):
+// nothing was done on it.
+class NetworkError : public CalDavError {
+public:
+    using CalDavError::CalDavError;
 };
 
 struct AuthResult {
@@ -59,6 +67,15 @@ public:
     {
         (void)calendar_url, (void)ics, (void)fields;
         throw CalDavError("this calendar cannot take whole events");
+    }
+
+    // Whether sync_calendar works here; engines without it are only listed.
+    virtual bool can_sync() const { return false; }
+    // What changed in the calendar since what the local copy knows.
+    virtual SyncDelta sync_calendar(const std::string& calendar_url, const SyncKnown& known)
+    {
+        (void)calendar_url, (void)known;
+        throw CalDavError("this calendar cannot be synced");
     }
 };
 

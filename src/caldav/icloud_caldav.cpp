@@ -592,6 +592,19 @@ WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const 
     return { to_string(url), new_etag, std::nullopt };
 }
 
+SyncDelta ICloudCalDAV::sync_calendar(const std::string& calendar_url, const SyncKnown& known)
+{
+    std::string calendar = to_string(checked_calendar_url(calendar_url));
+    auto request = [&](const std::string& method, const std::string& depth, const std::string& body) {
+        return send({ method,
+                      calendar,
+                      { { "Depth", depth }, { "Content-Type", "application/xml; charset=utf-8" } },
+                      body,
+                      std::nullopt });
+    };
+    return caldav::sync_calendar(request, calendar, known);
+}
+
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,
                                                    std::string home_tzid)
 {

@@ -37,6 +37,8 @@ public:
                                   const std::optional<std::string>& etag) override;
     std::string export_event(const std::string& event_url) override;
     WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
+    bool can_sync() const override { return true; }
+    SyncDelta sync_calendar(const std::string& calendar_url, const SyncKnown& known) override;
 
 private:
     struct Home {

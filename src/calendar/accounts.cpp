@@ -145,6 +145,7 @@ Json WrenfoldApp::remove_account(const std::string& account_id)
         std::erase_if(list, [&](const Account& account) { return has_account_id(account, account_id); });
     });
     _engines_lock.with_locked([&](EngineMap& engines) { engines.erase(account_id); });
+    _forget_stored_account(account_id);
     _save_accounts();
     _bump_calendars();
     return ok_answer({ { "accounts", list_accounts()["accounts"] } });

@@ -65,6 +65,8 @@ struct CalendarListing {
     FetchTask source;
     std::vector<caldav::EventRecord> events;
     std::optional<std::string> error;
+    bool stale { false };     // last-known events of a calendar whose last sync failed
+    std::string stale_error;  // what that sync met
 };
 
 // The event's JSON form with the calendar's and account's tags after its own

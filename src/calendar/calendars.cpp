@@ -62,7 +62,8 @@ Json WrenfoldApp::get_runtime_state()
     return Json::object({ { "seq", seq },
                           { "refresh_token", _refresh_token.load() },
                           { "calendars_token", _calendars_token.load() },
-                          { "sync_status", std::move(sync_status) } });
+                          { "sync_status", std::move(sync_status) },
+                          { "calendar_states", _calendar_states() } });
 }
 
 Json WrenfoldApp::refresh_calendars(const std::string& account_id)

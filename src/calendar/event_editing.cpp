@@ -42,7 +42,7 @@ std::string not_an_event(const std::string& url)
 // make the change, raise the refresh token only when it succeeded.
 template <typename Change>
 Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const std::optional<std::string>& event_url,
-                         const Change& change)
+                         const Change& change, const std::string& written_url)
 {
     return answer_or_failure([&] {
         auto account = app._account_by_id(account_id);
@@ -50,7 +50,13 @@ Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const 
             return account_not_found();
         if (event_url && !is_event_of(*account, *event_url))
             return failed_answer(not_an_event(*event_url));
-        caldav::WriteResult result = change(*app._engine_for(*account));
+        caldav::WriteResult result;
+        try {
+            result = change(*app._engine_for(*account));
+        } catch (const caldav::NetworkError&) {
+            return failed_answer(app._t("err.event.unreachable"));
+        }
+        app._sync_after_write(*account, { written_url });
         app._bump_refresh();
         return result.to_json();
     });
@@ -60,27 +66,30 @@ Json edit_through_engine(WrenfoldApp& app, const std::string& account_id, const 
 
 Json WrenfoldApp::create_event(const std::string& account_id, const std::string& calendar_url, const Json& fields)
 {
-    return edit_through_engine(*this, account_id, std::nullopt, [&](caldav::CalendarEngine& engine) {
-        return engine.create_event(calendar_url, fields);
-    });
+    return edit_through_engine(
+        *this, account_id, std::nullopt,
+        [&](caldav::CalendarEngine& engine) { return engine.create_event(calendar_url, fields); }, calendar_url);
 }
 
 Json WrenfoldApp::update_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                                const Json& fields)
 {
-    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
-        return engine.update_event(event_url, etag, fields);
-    });
+    return edit_through_engine(
+        *this, account_id, event_url,
+        [&](caldav::CalendarEngine& engine) { return engine.update_event(event_url, etag, fields); }, event_url);
 }
 
 Json WrenfoldApp::delete_event(const std::string& account_id, const std::string& event_url,
                                const std::optional<std::string>& etag, const std::optional<std::string>& recurrence_id)
 {
-    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
-        if (recurrence_id && !recurrence_id->empty())
-            return engine.delete_occurrence(event_url, *recurrence_id, etag);
-        return engine.delete_event(event_url, etag);
-    });
+    return edit_through_engine(
+        *this, account_id, event_url,
+        [&](caldav::CalendarEngine& engine) {
+            if (recurrence_id && !recurrence_id->empty())
+                return engine.delete_occurrence(event_url, *recurrence_id, etag);
+            return engine.delete_event(event_url, etag);
+        },
+        event_url);
 }
 
 Json WrenfoldApp::move_event(const std::string& old_account_id, const std::string& old_event_url,
@@ -92,8 +101,14 @@ Json WrenfoldApp::move_event(const std::string& old_account_id, const std::strin
         auto new_account = _account_by_id(new_account_id);
         if (!old_account || !new_account)
             return account_not_found();
-        caldav::WriteResult result =
-            _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
+        caldav::WriteResult result;
+        try {
+            result = _move_event(*old_account, old_event_url, etag, *new_account, new_calendar_url, fields);
+        } catch (const caldav::NetworkError&) {
+            return failed_answer(_t("err.event.unreachable"));
+        }
+        _sync_after_write(*old_account, { old_event_url });
+        _sync_after_write(*new_account, { new_calendar_url });
         _bump_refresh();
         return result.to_json();
     });

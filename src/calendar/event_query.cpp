@@ -44,7 +44,15 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
         CalendarListing& listing = listings[index];
         const std::string& url = listing.source.calendar.url;
         try {
-            listing.events = _engine_for(listing.source.account)->list_events(url, start, end);
+            auto engine = _engine_for(listing.source.account);
+            if (_uses_store(*engine)) {
+                // Answered from the local copy; its syncs set the status.
+                listing.events =
+                    _stored_events(listing.source.account, listing.source.calendar, start, end, listing.stale_error);
+                listing.stale = !listing.stale_error.empty();
+                return;
+            }
+            listing.events = engine->list_events(url, start, end);
             _set_sync_status(url, "ok");
         } catch (const std::exception& error) {
             listing.error = error.what();
@@ -64,21 +72,34 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
 
     Json events = Json::array();
     Json errors = Json::array();
+    // Calendars whose last sync failed: their last-known events are kept.
+    Json stale = Json::array();
     for (const CalendarListing& listing : _list_calendars(start, end, truthy(include_hidden))) {
         const auto& [account, calendar] = listing.source;
         if (listing.error) {
             errors.push_back(Json::object({ { "calendar", calendar.name }, { "error", *listing.error } }));
             continue;
         }
-        for (const caldav::EventRecord& event : listing.events)
-            events.push_back(tagged_event(event, account, calendar));
+        if (listing.stale) {
+            // Its last-known events stay; the error still shows on the calendar.
+            stale.push_back(calendar.url);
+            errors.push_back(
+                Json::object({ { "calendar", calendar.name }, { "error", listing.stale_error }, { "stale", true } }));
+        }
+        for (const caldav::EventRecord& event : listing.events) {
+            Json tagged = tagged_event(event, account, calendar);
+            if (listing.stale)
+                tagged["stale"] = true;
+            events.push_back(std::move(tagged));
+        }
     }
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));
 
     return ok_answer({ { "events", std::move(events) },
                        { "errors", std::move(errors) },
-                       { "refresh_token", _refresh_token.load() } });
+                       { "refresh_token", _refresh_token.load() },
+                       { "stale_calendars", std::move(stale) } });
 }
 
 }  // namespace wrenfold

@@ -12,6 +12,9 @@ MessageMap english_messages()
         { "err.ai_exe.bad_name", "Invalid executable name: {name}" },
         { "err.account.need_fields", "Please enter both Apple ID and app-specific password." },
         { "err.account.network", "Cannot reach iCloud: {err}" },
+        { "err.event.unreachable",
+          "The calendar's server could not be reached, so the change may not have been saved. What you typed is "
+          "kept: try again once the connection is back." },
         { "err.account.auth", "iCloud sign-in failed (HTTP {status}). Check the Apple ID and app-specific password." },
         { "err.account.discover", "Signed in but failed to list calendars: {err}" },
         { "err.account.dup", "This Apple ID is already added: {id}" },
@@ -57,6 +60,8 @@ MessageMap traditional_chinese_messages()
         { "err.ai_exe.bad_name", "執行檔名稱不合法：{name}" },
         { "err.account.need_fields", "請輸入 Apple ID 與 App 專用密碼。" },
         { "err.account.network", "無法連線到 iCloud：{err}" },
+        { "err.event.unreachable",
+          "無法連線到行事曆的伺服器，變更可能沒有儲存。您輸入的內容都還在，連線恢復後請再試一次。" },
         { "err.account.auth", "iCloud 登入失敗（HTTP {status}）。請確認 Apple ID 與 App 專用密碼。" },
         { "err.account.discover", "登入成功但列出行事曆失敗：{err}" },
         { "err.account.dup", "這個 Apple ID 已經加入過了：{id}" },

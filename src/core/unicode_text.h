@@ -26,6 +26,10 @@ std::string fold_case(std::string_view text);
 
 bool equal_ignoring_case(std::string_view a, std::string_view b);
 
+// The text as a search compares it: case folded, compatibility forms
+// decomposed and accents dropped ("Café" and "CAFE", "ﬁ" and "fi" fold alike).
+std::string fold_for_search(std::string_view text);
+
 // Whether the UTF-8 text holds a control character (U+0000-U+001F, U+007F,
 // U+0080-U+009F): such text must never reach an HTTP header, an environment
 // variable or a command line, where a line break starts something new.

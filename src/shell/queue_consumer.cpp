@@ -3,6 +3,7 @@
 #include "app/wrenfold_app.h"
 
 #include "core/log.h"
+#include "store/event_store.h"
 
 #include <thread>
 
@@ -63,11 +64,18 @@ void WrenfoldApp::_handle_worker_message(const Json& message)
     if (type == message.end() || !type->is_string())
         return;
     if (*type == "calendars_changed") {
-        for (const std::string& url : strings_of(message, "urls"))
+        auto urls = strings_of(message, "urls");
+        for (const std::string& url : urls)
             _set_sync_status(url, "ok");
         auto accounts_changed = strings_of(message, "list_changed_accounts");
-        for (const std::string& account_id : accounts_changed)
+        for (const std::string& account_id : accounts_changed) {
             refresh_calendars(account_id);
+            if (auto account = _account_by_id(account_id))
+                for (const Calendar& calendar : account->calendars)
+                    urls.push_back(calendar.url);
+        }
+        // Only what the worker reported is synced into the local copy.
+        _sync_later(urls);
         if (accounts_changed.empty())
             _bump_refresh();
     } else if (*type == "sync_error") {
@@ -75,8 +83,22 @@ void WrenfoldApp::_handle_worker_message(const Json& message)
         if (account_id == message.end() || !account_id->is_string())
             return;
         auto account = _account_by_id(account_id->get<std::string>());
-        if (account)
-            _mark_sync_failed(*account);
+        if (!account)
+            return;
+        // The local copy keeps the account's events and learns since when
+        // they could not be refreshed, which the page shows at once.
+        if (m_store) {
+            auto error = message.find("error");
+            std::string text = error != message.end() && error->is_string() ? error->get<std::string>()
+                                                                            : "the server could not be reached";
+            auto now =
+                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                    .count();
+            for (const Calendar& calendar : account->calendars)
+                if (!calendar.url.empty())
+                    m_store->record_failure(calendar.url, account->id, text, now);
+        }
+        _mark_sync_failed(*account);
     }
 }
 
@@ -112,6 +134,9 @@ void WrenfoldApp::_start_poll_queue()
         if (!consumer.joinable())
             consumer = std::thread([this] { _poll_queue(); });
     });
+    // The page is answered from the local copy at once; each calendar is
+    // brought up to date behind it.
+    _sync_all_later();
 }
 
 void WrenfoldApp::_join_poll_queue()

@@ -51,6 +51,17 @@ TEST(UnicodeText, FoldingKeepsDifferentLettersApartAndLeavesUncasedTextAlone)
     EXPECT_EQ(fold_case("工作"), "工作");
 }
 
+TEST(UnicodeText, SearchFoldingDropsAccentsAndCompatibilityFormsButKeepsLettersApart)
+{
+    const std::pair<const char*, const char*> alike[] = {
+        { "Café Crème", "cafe creme" }, { "ＡＢＣ", "abc" },    { "ﬁle", "file" },
+        { "STRASSE", "straße" },        { "健保卡", "健保卡" },
+    };
+    for (const auto& [a, b] : alike)
+        EXPECT_EQ(fold_for_search(a), fold_for_search(b)) << a;
+    EXPECT_NE(fold_for_search("学"), fold_for_search("字"));
+}
+
 TEST(UnicodeText, FindsControlCharactersAnywhereInTheText)
 {
     const std::string with_controls[] = {

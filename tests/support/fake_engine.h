@@ -48,6 +48,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_refused_status = status;
     }
+    void accept_credentials()
+    {
+        std::lock_guard lock(m_mutex);
+        m_refused_status.reset();
+    }
     // Calendars written as discovery's JSON answer; text keys that are
     // missing or not text read as "" (color and ctag as absent).
     void set_calendars(const Json& calendars)

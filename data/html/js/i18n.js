@@ -50,6 +50,11 @@ const TEXTS = {
     reminders: "Reminders", reminder_sound: "Play a sound", default_alert: "Default alert",
     default_all_day_alert: "Default alert for all-day events",
     snooze: "Snooze", open: "Open", dismiss: "Dismiss",
+    search: "Search events", search_placeholder: "Search  /", search_none: "No event found.",
+    offline_since: "The calendars could not be reached since {time}. The events shown are the last ones known.",
+    offline_trying: "Trying to reach the calendars…", try_again: "Try again",
+    new_password_for: "New password for {name}", new_password_title: "New app-specific password",
+    new_password_message: "iCloud refused the app-specific password of {name}. Create a new one and enter it here.",
   },
   "zh-Hant": {
     today: "今天", previous: "上一頁", next: "下一頁", view: "檢視",
@@ -100,6 +105,11 @@ const TEXTS = {
     reminders: "提醒", reminder_sound: "播放音效", default_alert: "預設提醒",
     default_all_day_alert: "全天行程的預設提醒",
     snooze: "稍後提醒", open: "開啟", dismiss: "關閉提醒",
+    search: "搜尋行程", search_placeholder: "搜尋  /", search_none: "找不到行程。",
+    offline_since: "自 {time} 起無法連線到行事曆，目前顯示的是最後已知的行程。",
+    offline_trying: "正在重新連線行事曆…", try_again: "再試一次",
+    new_password_for: "為 {name} 輸入新密碼", new_password_title: "新的 App 專用密碼",
+    new_password_message: "iCloud 拒絕了 {name} 的 App 專用密碼。請建立新的密碼並在此輸入。",
   },
 };
 

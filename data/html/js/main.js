@@ -13,6 +13,8 @@ import { startPolling } from "./poll.js";
 import { bindKeys } from "./keys.js";
 import { showBanner, clearBanner } from "./banner.js";
 import { startReminders } from "./reminders.js";
+import { createOfflineBanner } from "./offline.js";
+import { bindSearch } from "./search.js";
 
 const store = createStore(api);
 
@@ -81,7 +83,10 @@ async function start() {
   loadImages().catch(showBanner);
   bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant") });
   openAssistantModule("checkAtStart");
-  startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner });
+  const offline = createOfflineBanner({ ctx, onError: showBanner });
+  bindSearch({ api, calendar, onError: showBanner });
+  startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner,
+                 onState: (state) => offline.update(state.calendar_states) });
   startReminders(ctx, $("#banner"));
 }
 

@@ -4,7 +4,7 @@
 const VISIBLE_INTERVAL = 2000;
 const HIDDEN_INTERVAL = 15000;
 
-export function startPolling({ api, store, calendar, sidebar, onError, onRecovered }) {
+export function startPolling({ api, store, calendar, sidebar, onError, onRecovered, onState = () => {} }) {
   let last = null;
   let timer = 0;
   let failing = false;
@@ -16,6 +16,7 @@ export function startPolling({ api, store, calendar, sidebar, onError, onRecover
       if (last && state.calendars_token !== last.calendars_token) await store.reloadAccounts();
       if (last && state.refresh_token !== last.refresh_token) await calendar.refetch();
       sidebar.setSyncStatus(state.sync_status || {});
+      onState(state);
       last = state;
     } catch (error) {
       failing = true;

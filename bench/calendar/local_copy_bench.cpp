@@ -1,0 +1,120 @@
+// The page answered from the local copy: a month of 16 calendars x 200 events
+// through get_events, and a search over 20,000 events. The calendars are
+// synced once into the store first; the measured calls ask no server.
+#include "caldav/engine.h"
+#include "support/app_fixture.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace wrenfold;
+
+// A server whose calendars each hold `per_calendar` events spread over one
+// year, three of them a week in every month.
+class GeneratedServer final : public caldav::CalendarEngine {
+public:
+    explicit GeneratedServer(int per_calendar)
+        : m_per_calendar(per_calendar)
+    {
+    }
+    bool can_sync() const override { return true; }
+    caldav::SyncDelta sync_calendar(const std::string& calendar_url, const caldav::SyncKnown& known) override
+    {
+        caldav::SyncDelta delta { {}, {}, "token-1", false };
+        if (known.sync_token == "token-1")
+            return delta;
+        for (int i = 0; i < m_per_calendar; ++i) {
+            int day_of_year = (i * 365) / m_per_calendar;
+            int month = 1 + day_of_year / 31 % 12, day = 1 + day_of_year % 28;
+            char start[32];
+            std::snprintf(start, sizeof start, "2025%02d%02dT%02d0000Z", month, day, 1 + i % 9);
+            std::string uid = "ev" + std::to_string(i);
+            std::string ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\nBEGIN:VEVENT\r\nUID:" + uid +
+                "\r\nDTSTAMP:20250101T000000Z\r\nDTSTART:" + start + "\r\nDURATION:PT1H\r\nSUMMARY:Meeting " +
+                std::to_string(i) + " Café\r\nDESCRIPTION:notes about project " + std::to_string(i % 97) +
+                "\r\nLOCATION:Room " + std::to_string(i % 13) + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+            delta.changed.push_back({ calendar_url + uid + ".ics", "\"1\"", ics });
+        }
+        return delta;
+    }
+
+    caldav::AuthResult check_auth() override { return { true, 207 }; }
+    std::vector<caldav::DiscoveredCalendar> discover() override { return {}; }
+    std::vector<caldav::EventRecord> list_events(const std::string&, std::chrono::year_month_day,
+                                                 std::chrono::year_month_day) override
+    {
+        throw caldav::CalDavError("listing is not expected: the store answers");
+    }
+    caldav::EventRecord get_event(const std::string&) override { throw caldav::CalDavError("unused"); }
+    caldav::WriteResult create_event(const std::string&, const Json&) override { throw caldav::CalDavError("unused"); }
+    caldav::WriteResult update_event(const std::string&, const std::string&, const Json&) override
+    {
+        throw caldav::CalDavError("unused");
+    }
+    caldav::WriteResult move_event(const std::string&, const std::string&, const Json&, const std::string&) override
+    {
+        throw caldav::CalDavError("unused");
+    }
+    caldav::WriteResult delete_event(const std::string&, const std::optional<std::string>&) override
+    {
+        throw caldav::CalDavError("unused");
+    }
+
+private:
+    int m_per_calendar;
+};
+
+struct SyncedApp {
+    testing::AppFolders folders;
+    std::unique_ptr<WrenfoldApp> app;
+
+    SyncedApp(int calendars, int per_calendar)
+    {
+        Json list = Json::array();
+        for (int i = 0; i < calendars; ++i)
+            list.push_back({ { "url", "https://caldav.example/cal" + std::to_string(i) + "/" },
+                             { "name", "Calendar " + std::to_string(i) } });
+        folders.store_accounts(Json::object({ { "accounts",
+                                                Json::array({ { { "id", "acc" },
+                                                                { "apple_id", "a@example.com" },
+                                                                { "app_password", "pw" },
+                                                                { "calendars", list } } }) } })
+                                   .dump());
+        AppEnvironment environment = folders.environment();
+        auto server = std::make_shared<GeneratedServer>(per_calendar);
+        environment.make_engine = [server](const std::string&, const std::string&, const std::optional<std::string>&) {
+            return server;
+        };
+        app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, std::move(environment));
+        app->get_events("2025-01-01", "2025-01-02", true);  // the first sync of every calendar
+    }
+};
+
+void month_from_store(benchmark::State& state)
+{
+    SyncedApp synced(16, 200);
+    std::size_t events = 0;
+    for (auto _ : state) {
+        Json answer = synced.app->get_events("2025-03-01", "2025-04-01", true);
+        events = answer["events"].size();
+        benchmark::DoNotOptimize(answer);
+    }
+    state.counters["events"] = static_cast<double>(events);
+}
+BENCHMARK(month_from_store)->Unit(benchmark::kMillisecond);
+
+void search_twenty_thousand(benchmark::State& state)
+{
+    SyncedApp synced(16, 1250);
+    std::size_t found = 0;
+    for (auto _ : state) {
+        Json answer = synced.app->search_events("PROJECT 42", 50);
+        found = answer["events"].size();
+        benchmark::DoNotOptimize(answer);
+    }
+    state.counters["found"] = static_cast<double>(found);
+}
+BENCHMARK(search_twenty_thousand)->Unit(benchmark::kMillisecond);
+
+}  // namespace

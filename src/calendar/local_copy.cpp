@@ -1,0 +1,302 @@
+// The local copy of the calendars: each calendar synced into the store, the
+// page answered from it, and its state for the page.
+#include "app/wrenfold_app.h"
+
+#include "caldav/engine.h"
+#include "caldav/ical_events.h"
+#include "caldav/object_facts.h"
+#include "calendar/calendar_rules.h"
+#include "calendar/sync_queue.h"
+#include "core/bridge_answer.h"
+#include "core/log.h"
+#include "core/unicode_text.h"
+#include "store/event_store.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace wrenfold {
+
+namespace {
+
+constexpr std::size_t kDefaultSearchLimit = 50;
+constexpr std::size_t kMaxSearchLimit = 500;
+
+store::Instant now_instant()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+Json utc_text(std::optional<store::Instant> instant)
+{
+    if (!instant)
+        return nullptr;
+    std::time_t time = static_cast<std::time_t>(*instant);
+    std::tm utc {};
+    gmtime_r(&time, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(text);
+}
+
+store::CalendarChange change_from(const caldav::SyncDelta& delta, icaltimezone* zone)
+{
+    store::CalendarChange change;
+    change.deleted_hrefs = delta.deleted;
+    change.sync_token = delta.sync_token;
+    for (const caldav::SyncedObject& object : delta.changed) {
+        // An object that does not parse fails the whole sync: the calendar
+        // keeps its last good state rather than losing an event.
+        caldav::ObjectFacts facts = caldav::object_facts(object.ics, zone);
+        change.upserts.push_back(
+            { object.url, object.etag, object.ics, facts.uid, facts.first.time_since_epoch().count(),
+              facts.last ? std::optional(facts.last->time_since_epoch().count()) : std::nullopt, facts.search_text });
+    }
+    return change;
+}
+
+std::optional<FetchTask> task_for_calendar(const std::vector<Account>& accounts, const std::string& calendar_url)
+{
+    for (const Account& account : accounts)
+        for (const Calendar& calendar : account.calendars)
+            if (calendar.url == calendar_url)
+                return FetchTask { account, calendar };
+    return std::nullopt;
+}
+
+}  // namespace
+
+void WrenfoldApp::_open_store()
+{
+    try {
+        m_store = store::EventStore::open(APP_DIR / "events.sqlite3");
+    } catch (const std::exception& error) {
+        // Without a store every calendar is listed from its server, as before.
+        log_line("event_store:", error.what());
+    }
+}
+
+bool WrenfoldApp::_uses_store(caldav::CalendarEngine& engine) const
+{
+    return m_store && engine.can_sync();
+}
+
+bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calendar)
+{
+    auto lock = m_calendar_sync_locks.with_locked([&](auto& locks) {
+        auto& found = locks[calendar.url];
+        if (!found)
+            found = std::make_shared<std::mutex>();
+        return found;
+    });
+    std::lock_guard one_at_a_time(*lock);
+    m_syncing.with_locked([&](auto& syncing) { syncing.insert(calendar.url); });
+    struct Done {
+        WrenfoldApp& app;
+        const std::string& url;
+        ~Done()
+        {
+            app.m_syncing.with_locked([&](auto& syncing) { syncing.erase(url); });
+        }
+    } done { *this, calendar.url };
+    try {
+        auto engine = _engine_for(account);
+        auto state = m_store->state(calendar.url);
+        caldav::SyncKnown known { state ? state->sync_token : "", m_store->etags(calendar.url) };
+        caldav::SyncDelta delta = engine->sync_calendar(calendar.url, known);
+        store::CalendarChange change = change_from(delta, caldav::home_zone_for(home_tzid_of(account)));
+        bool changed = !change.upserts.empty() || !change.deleted_hrefs.empty() || !state || !state->last_good_sync;
+        m_store->apply(calendar.url, account.id, change, now_instant());
+        _set_sync_status(calendar.url, "ok");
+        return changed;
+    } catch (const std::exception& error) {
+        try {
+            m_store->record_failure(calendar.url, account.id, error.what(), now_instant());
+        } catch (const std::exception& store_error) {
+            log_line("event_store:", store_error.what());
+        }
+        _set_sync_status(calendar.url, "error");
+        throw;
+    }
+}
+
+std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& account, const Calendar& calendar,
+                                                             std::chrono::year_month_day start,
+                                                             std::chrono::year_month_day end, std::string& failure)
+{
+    auto state = m_store->state(calendar.url);
+    if (!state || !state->last_good_sync) {
+        // Never synced: fetched now, which fills the store.
+        _sync_calendar(account, calendar);
+        state = m_store->state(calendar.url);
+    }
+    failure = state ? state->last_error : "";
+    icaltimezone* zone = caldav::home_zone_for(home_tzid_of(account));
+    caldav::TimeRange range { caldav::home_midnight(start, zone), caldav::home_midnight(end, zone) };
+    std::vector<caldav::EventRecord> events;
+    if (range.end <= range.start)
+        return events;
+    for (const store::StoredObject& object : m_store->objects_between(
+             calendar.url, range.start.time_since_epoch().count(), range.end.time_since_epoch().count())) {
+        try {
+            caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
+            caldav::expand_resource(parsed.get(), { object.href, object.etag }, range, zone, events);
+        } catch (const std::exception& error) {
+            log_line("event_store:", object.href + ": " + error.what());
+        }
+    }
+    return events;
+}
+
+void WrenfoldApp::_sync_later(const std::vector<std::string>& calendar_urls)
+{
+    if (!m_store || calendar_urls.empty())
+        return;
+    m_sync_queue.with_locked([&](std::unique_ptr<SyncQueue>& queue) {
+        if (!queue && !_stop)
+            queue = std::make_unique<SyncQueue>([this](const std::string& url) { _sync_in_background(url); });
+        if (queue)
+            queue->add(calendar_urls);
+    });
+}
+
+void WrenfoldApp::_sync_all_later()
+{
+    std::vector<std::string> urls;
+    for (const FetchTask& task : event_fetch_tasks(accounts_snapshot(), true))
+        urls.push_back(task.calendar.url);
+    _sync_later(urls);
+}
+
+void WrenfoldApp::_stop_background_sync()
+{
+    auto queue = m_sync_queue.with_locked([](std::unique_ptr<SyncQueue>& running) { return std::move(running); });
+    if (queue)
+        queue->stop();
+}
+
+void WrenfoldApp::_sync_in_background(const std::string& calendar_url)
+{
+    auto task = task_for_calendar(accounts_snapshot(), calendar_url);
+    if (!task || _stop)
+        return;
+    auto engine = _engine_for(task->account);
+    if (!_uses_store(*engine))
+        return;
+    bool changed = false;
+    try {
+        changed = _sync_calendar(task->account, task->calendar);
+    } catch (const std::exception&) {
+        changed = true;  // the page shows the calendar's new state
+    }
+    // Raised after the change is committed, so the page's refetch reads it.
+    if (changed)
+        _bump_refresh();
+}
+
+void WrenfoldApp::_sync_after_write(const Account& account, const std::vector<std::string>& urls)
+{
+    if (!m_store)
+        return;
+    for (const std::string& url : urls) {
+        auto calendar = find_calendar_for_url(account, url);
+        if (!calendar)
+            continue;
+        try {
+            if (_uses_store(*_engine_for(account)))
+                _sync_calendar(account, *calendar);
+        } catch (const std::exception&) {
+            _sync_later({ calendar->url });
+        }
+    }
+}
+
+void WrenfoldApp::_forget_stored_account(const std::string& account_id)
+{
+    if (!m_store)
+        return;
+    try {
+        m_store->remove_account(account_id);
+    } catch (const std::exception& error) {
+        log_line("event_store:", error.what());
+    }
+}
+
+Json WrenfoldApp::_calendar_states() const
+{
+    Json states = Json::object();
+    if (!m_store)
+        return states;
+    auto syncing = m_syncing.snapshot();
+    try {
+        for (const store::CalendarState& state : m_store->states()) {
+            std::string status = syncing.count(state.calendar_url) ? "syncing"
+                : !state.last_error.empty()                        ? "unreachable"
+                : state.last_good_sync                             ? "up_to_date"
+                                                                   : "not_synced";
+            states[state.calendar_url] = Json::object({ { "state", status },
+                                                        { "last_sync", utc_text(state.last_good_sync) },
+                                                        { "unreachable_since", utc_text(state.failing_since) },
+                                                        { "error", state.last_error } });
+        }
+    } catch (const std::exception& error) {
+        log_line("event_store:", error.what());
+    }
+    for (const std::string& url : syncing)
+        if (!states.contains(url))
+            states[url] = Json::object({ { "state", "syncing" },
+                                         { "last_sync", nullptr },
+                                         { "unreachable_since", nullptr },
+                                         { "error", "" } });
+    return states;
+}
+
+Json WrenfoldApp::sync_now()
+{
+    return answer_or_failure([&] {
+        for (const FetchTask& task : event_fetch_tasks(accounts_snapshot(), true)) {
+            try {
+                if (m_store && _uses_store(*_engine_for(task.account)))
+                    _sync_calendar(task.account, task.calendar);
+            } catch (const std::exception&) {
+                // Recorded with the calendar; its state below tells the page.
+            }
+        }
+        _bump_refresh();
+        return ok_answer({ { "calendar_states", _calendar_states() } });
+    });
+}
+
+Json WrenfoldApp::search_events(const Json& text, const Json& limit)
+{
+    return answer_or_failure([&] {
+        std::string needle = fold_for_search(trim_unicode(text.is_string() ? text.get<std::string>() : ""));
+        std::size_t wanted = limit.is_number_unsigned() || (limit.is_number_integer() && limit.get<long long>() > 0)
+            ? std::min<std::size_t>(limit.get<std::size_t>(), kMaxSearchLimit)
+            : kDefaultSearchLimit;
+        Json events = Json::array();
+        if (needle.empty() || !m_store)
+            return ok_answer({ { "events", std::move(events) } });
+        std::vector<Account> accounts = accounts_snapshot();
+        std::vector<std::string> urls;
+        for (const FetchTask& task : event_fetch_tasks(accounts, true))
+            urls.push_back(task.calendar.url);
+        for (const auto& [calendar_url, object] : m_store->search(urls, needle, wanted)) {
+            auto task = task_for_calendar(accounts, calendar_url);
+            if (!task)
+                continue;
+            try {
+                caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
+                icaltimezone* zone = caldav::home_zone_for(home_tzid_of(task->account));
+                caldav::EventRecord record = caldav::master_record(parsed.get(), { object.href, object.etag }, zone);
+                events.push_back(tagged_event(record, task->account, task->calendar));
+            } catch (const std::exception& error) {
+                log_line("event_store:", object.href + ": " + error.what());
+            }
+        }
+        return ok_answer({ { "events", std::move(events) } });
+    });
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace wrenfold {
+
+// Calendars waiting for a background sync, synced one at a time on a thread
+// of its own. A calendar already waiting is not added twice.
+class SyncQueue {
+public:
+    explicit SyncQueue(std::function<void(const std::string& calendar_url)> sync_one);
+    ~SyncQueue();
+    SyncQueue(const SyncQueue&) = delete;
+    SyncQueue& operator=(const SyncQueue&) = delete;
+
+    void add(const std::vector<std::string>& calendar_urls);
+    // Ends the thread after the sync under way; what waits is dropped.
+    void stop();
+
+private:
+    void run();
+
+    std::function<void(const std::string&)> m_sync_one;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::string> m_waiting;
+    std::set<std::string> m_queued;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+}  // namespace wrenfold
