@@ -54,6 +54,11 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           [](WrenfoldApp& app, const BridgeArgs& args) {
               return app.delete_calendar(args.text(0), args.text(1), args.value(2, false));
           } },
+        { "set_reminder_settings",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_reminder_settings(args.required(0)); } },
+        { "get_reminders", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_reminders(); } },
+        { "reminder_action",
+          [](WrenfoldApp& app, const BridgeArgs& args) { return app.reminder_action(args.text(0), args.text(1)); } },
 
         // Events
         { "get_events",

@@ -4,6 +4,7 @@
 #include "app/settings_rules.h"
 #include "core/bridge_answer.h"
 #include "core/page_assets.h"
+#include "reminders/reminder_settings.h"
 
 namespace wrenfold {
 
@@ -31,6 +32,7 @@ Json WrenfoldApp::get_initial_state()
         { "language", current.value("language", Json(DEFAULT_LANG)) },
         { "time_zone", time_zone() },
         { "reading", reading_settings_in_force(current) },
+        { "reminders", reminder_settings_in_force(current).to_json() },
     });
 }
 

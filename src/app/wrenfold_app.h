@@ -34,6 +34,8 @@ namespace caldav {
 class CalendarEngine;
 struct WriteResult;
 }  // namespace caldav
+class ReminderService;
+struct ListedEvents;
 namespace platform {
 class ChildProcess;
 struct ProcessResult;
@@ -252,6 +254,22 @@ public:
     Json restore_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                        const std::string& ics);
 
+    // ---- Reminders (reminders/) ----
+    // Applies the page's changes ("enabled", "sound", "default_alert",
+    // "default_all_day_alert") and answers the settings in force.
+    Json set_reminder_settings(const Json& changes);
+    // {"banners": reminders the page shows itself, "open": the event a
+    // reminder's "Open" asked for since the last call, or null}.
+    Json get_reminders();
+    // "snooze", "open" or "dismiss" for one of the page's banners.
+    Json reminder_action(const std::string& id, const std::string& action);
+    // The delivering service runs from the start of run() to the shutdown.
+    void _start_reminders();
+    void _stop_reminders();
+    // Events changed (a sync report, an edit): the schedule is listed again.
+    void _reminders_changed();
+    std::vector<ListedEvents> _list_for_reminders(std::chrono::sys_seconds from, std::chrono::sys_seconds to);
+
     // ---- Taiwan holidays (calendar/holidays.cpp) ----
     // Holiday records of the dates start <= d < end; never fails.
     Json _tw_holidays(std::chrono::year_month_day start, std::chrono::year_month_day end) const;
@@ -404,6 +422,11 @@ private:
     // This run's private folders of chat turns, made at the first turn.
     Guarded<std::shared_ptr<const assistant::TurnFolders>> m_turn_folders;
     std::shared_ptr<const assistant::TurnFolders> _claude_turn_folders();
+
+    // Reminders: the service while the program runs, and the event an "Open"
+    // asked for, until the page takes it.
+    Guarded<std::shared_ptr<ReminderService>> m_reminders;
+    Guarded<Json> m_reminder_open;
 
     // One chat turn, run again (without the session) while it only finds the
     // conversation it resumed expired (chat_turn.cpp).

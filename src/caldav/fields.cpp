@@ -15,6 +15,23 @@ std::optional<std::string> text_field(const Json& fields, const char* key)
     return it->get<std::string>();
 }
 
+std::optional<std::vector<long long>> alerts_field(const Json& fields)
+{
+    auto it = fields.find("alerts");
+    if (it == fields.end() || it->is_null())
+        return std::nullopt;
+    constexpr std::size_t kMaxAlerts = 8;
+    if (!it->is_array() || it->size() > kMaxAlerts)
+        throw CalDavError("field \"alerts\" must be a list of minutes");
+    std::vector<long long> minutes;
+    for (const Json& alert : *it) {
+        if (!alert.is_number_integer())
+            throw CalDavError("field \"alerts\" must be a list of minutes");
+        minutes.push_back(alert.get<long long>());
+    }
+    return minutes;
+}
+
 }  // namespace
 
 EventFields parse_fields(const Json& fields)
@@ -44,6 +61,7 @@ EventFields parse_fields(const Json& fields)
         throw CalDavError("field \"scope\" must be \"this\", \"future\" or \"all\"");
     out.whole_series = scope && *scope == "all";
     out.from_here_on = scope && *scope == "future" && out.recurrence_id;
+    out.alerts = alerts_field(fields);
     auto all_day = fields.find("all_day");
     if (all_day != fields.end() && !all_day->is_null()) {
         if (!all_day->is_boolean())

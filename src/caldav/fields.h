@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -24,6 +25,8 @@ struct EventFields {
     // The zone a new event's wall times are given in and kept in; without
     // it they are the account's home zone.
     std::optional<std::string> tzid;
+    // The alerts the editor shows, in minutes before the start.
+    std::optional<std::vector<long long>> alerts;
 };
 
 EventFields parse_fields(const Json& fields);

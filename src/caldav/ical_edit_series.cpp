@@ -131,6 +131,7 @@ void edit_series_texts(icalcomponent* master, const Occurrence& occurrence, cons
     texts.location = changed(fields.location, ICAL_LOCATION_PROPERTY);
     texts.description = changed(fields.description, ICAL_DESCRIPTION_PROPERTY);
     texts.rrule = fields.rrule;
+    texts.alerts = fields.alerts;
     apply_texts(master, texts, true);
     if (occurrence.override_event)
         apply_texts(occurrence.override_event, texts, false);

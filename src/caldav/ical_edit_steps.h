@@ -24,7 +24,8 @@ icaltimetype as_date(icaltimetype time);
 icaltimetype as_timed(icaltimetype time, icaltimezone* home);
 bool same_time(icaltimetype a, icaltimetype b, icaltimezone* home);
 
-// Texts and rules (ical_edit_texts.cpp): true when something changed.
+// Texts, rules and the editor's alerts (ical_edit_texts.cpp): true when
+// something changed.
 bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule);
 
 // Times (ical_edit_times.cpp)

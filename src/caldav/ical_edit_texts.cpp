@@ -1,5 +1,6 @@
 #include "caldav/ical_edit_steps.h"
 
+#include "caldav/alarms.h"
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
 
@@ -93,6 +94,8 @@ bool apply_texts(icalcomponent* event, const EventFields& fields, bool with_rule
     }
     if (with_rule && fields.rrule)
         changed |= set_rrule(event, *fields.rrule);
+    if (fields.alerts)
+        changed |= set_alerts(event, *fields.alerts);
     return changed;
 }
 

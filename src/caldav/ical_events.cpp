@@ -1,5 +1,6 @@
 #include "caldav/ical_events.h"
 
+#include "caldav/alarms.h"
 #include "caldav/engine.h"
 
 #include <map>
@@ -88,6 +89,7 @@ EventRecord record(icalcomponent* event, const Span& span, const Series* series,
     out.etag = ref.etag;
     out.recurring = series != nullptr;
     out.recurrence_id = recurrence_id;
+    out.alarms = alarms_of(event, span, home);
     return out;
 }
 

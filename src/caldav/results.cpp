@@ -17,6 +17,36 @@ Json DiscoveredCalendar::to_json() const
     return out;
 }
 
+namespace {
+
+// Whole minutes as an integer; a trigger with seconds keeps them.
+Json minutes_of(long long seconds)
+{
+    if (seconds % 60 == 0)
+        return seconds / 60;
+    return static_cast<double>(seconds) / 60.0;
+}
+
+}  // namespace
+
+Json AlarmRecord::to_json() const
+{
+    Json out = Json::object();
+    out["action"] = action;
+    if (seconds_before)
+        out["minutes"] = minutes_of(*seconds_before);
+    if (at)
+        out["at"] = *at;
+    if (related_end)
+        out["related"] = "end";
+    if (repeat > 0) {
+        out["repeat"] = repeat;
+        out["repeat_minutes"] = minutes_of(repeat_seconds);
+    }
+    out["own"] = own;
+    return out;
+}
+
 Json EventRecord::to_json() const
 {
     Json out = Json::object();
@@ -32,6 +62,10 @@ Json EventRecord::to_json() const
     out["etag"] = etag;
     out["recurring"] = recurring;
     out["recurrence_id"] = recurrence_id;
+    Json listed = Json::array();
+    for (const AlarmRecord& alarm : alarms)
+        listed.push_back(alarm.to_json());
+    out["alarms"] = std::move(listed);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/json.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,30 @@ struct DiscoveredCalendar {
     Json to_json() const;
 };
 
+// One VALARM of an event as the page sees it. A relative trigger is given in
+// seconds before its anchor (the start, or the end with RELATED=END; negative
+// means after it); an absolute one as a wall-clock time in the home zone.
+struct AlarmRecord {
+    std::string action;  // "DISPLAY", "AUDIO", "EMAIL", ... as written
+    std::optional<long long> seconds_before;
+    bool related_end { false };
+    std::optional<std::string> at;
+    int repeat { 0 };
+    long long repeat_seconds { 0 };
+    bool own { false };  // written by this program
+    // When the alarm is due for this occurrence, repetitions included, leaving
+    // out what another program marked as acknowledged; empty for actions that
+    // are kept but never delivered here.
+    std::vector<std::chrono::sys_seconds> due;
+    // The TRIGGER as written: with the event and occurrence, it names the alarm.
+    std::string trigger;
+    // The occurrence's start, from which a reminder tells how long is left.
+    std::chrono::sys_seconds event_start {};
+
+    // {"action", "minutes"? | "at"?, "related"?, "repeat"?, "repeat_minutes"?, "own"}
+    Json to_json() const;
+};
+
 // One event, or one occurrence of a series, as a listing or a read gives it.
 // Times are wall-clock texts in the account's home zone.
 struct EventRecord {
@@ -35,6 +60,7 @@ struct EventRecord {
     std::string etag;
     bool recurring { false };
     std::string recurrence_id;  // "" for a single event or the series itself
+    std::vector<AlarmRecord> alarms;
 
     Json to_json() const;
 };

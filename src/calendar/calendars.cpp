@@ -40,12 +40,14 @@ std::vector<Calendar> discovered_calendars(caldav::CalendarEngine& engine)
 void WrenfoldApp::_bump_refresh()
 {
     ++_refresh_token;
+    _reminders_changed();
 }
 
 void WrenfoldApp::_bump_calendars()
 {
     ++_calendars_token;
     ++_refresh_token;
+    _reminders_changed();
 }
 
 void WrenfoldApp::_set_sync_status(const std::string& calendar_url, std::string_view status)

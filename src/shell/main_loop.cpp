@@ -134,6 +134,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
         std::cout << "The display cannot be opened; serving the page to a browser instead." << std::endl;
         window_mode = false;
     }
+    _start_reminders();
     if (window_mode)
         _run_window(bridge, html_content, options);
     else

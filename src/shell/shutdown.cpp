@@ -28,6 +28,7 @@ void wake_queue(const platform::QueueMap& queues, const std::string& name)
 void WrenfoldApp::_shutdown()
 {
     _stop = true;
+    _stop_reminders();
     // A chat turn still running would hold the exit up to its time limit and
     // leave its claude child behind; it ends as a cancelled turn.
     try {

@@ -54,11 +54,14 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
                        { "language", "en" },
                        { "time_zone", "Asia/Taipei" },
                        { "reading", Json::parse(R"({"theme": "system", "week_start": "system", "clock": "language",
-                                                          "lunar": "language", "week_numbers": false})") } })
+                                                          "lunar": "language", "week_numbers": false})") },
+                       { "reminders", Json::parse(R"({"enabled": true, "sound": true, "default_alert": null,)"
+                                                  R"( "default_all_day_alert": null})") } })
             .dump());
 
     folders.store_settings(R"({"view": "day", "show_tw_holidays": false, "default_calendar": "https://c/1/",)"
-                           R"( "language": "zh-Hant"})");
+                           R"( "language": "zh-Hant", "reminder_sound": false, "default_alert": 15,)"
+                           R"( "default_all_day_alert": 15})");
     folders.store_accounts(R"({"accounts": [{"id": "a", "apple_id": "x@y", "app_password": "secret",)"
                            R"( "calendars": [{"url": "https://c/1/", "name": "Home"}]}]})");
     auto second = folders.make_app();
@@ -67,6 +70,10 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
     EXPECT_EQ(state["show_tw_holidays"], false);
     EXPECT_EQ(state["default_calendar"], "https://c/1/");
     EXPECT_EQ(state["language"], "zh-Hant");
+    // 15 minutes before is no choice for all-day events: none.
+    EXPECT_EQ(state["reminders"],
+              Json::parse(R"({"enabled": true, "sound": false, "default_alert": 15,)"
+                          R"( "default_all_day_alert": null})"));
     EXPECT_EQ(
         state["accounts"].dump(),
         R"([{"id":"a","apple_id":"x@y","home_tzid":"Asia/Taipei","calendars":[{"url":"https://c/1/","name":"Home"}]}])");

@@ -32,16 +32,17 @@ TEST(EngineResultJson, EventRecordHasEveryKeyInListingOrder)
     occurrence.etag = "\"3\"";
     occurrence.recurring = true;
     occurrence.recurrence_id = "2025-03-03T09:00:00";
-    EXPECT_EQ(occurrence.to_json().dump(),
-              R"({"uid":"s-1","summary":"Stand-up","start":"2025-03-03T09:00:00","end":"2025-03-03T09:15:00",)"
-              R"("all_day":false,"location":"Room 4","description":"daily","rrule":"FREQ=DAILY;COUNT=5",)"
-              R"("url":"https://h/c/s-1.ics","etag":"\"3\"","recurring":true,"recurrence_id":"2025-03-03T09:00:00"})");
+    EXPECT_EQ(
+        occurrence.to_json().dump(),
+        R"({"uid":"s-1","summary":"Stand-up","start":"2025-03-03T09:00:00","end":"2025-03-03T09:15:00",)"
+        R"("all_day":false,"location":"Room 4","description":"daily","rrule":"FREQ=DAILY;COUNT=5",)"
+        R"("url":"https://h/c/s-1.ics","etag":"\"3\"","recurring":true,"recurrence_id":"2025-03-03T09:00:00","alarms":[]})");
 
     EventRecord empty;
     empty.all_day = true;
     EXPECT_EQ(empty.to_json().dump(),
               R"({"uid":"","summary":"","start":"","end":"","all_day":true,"location":"","description":"",)"
-              R"("rrule":"","url":"","etag":"","recurring":false,"recurrence_id":""})");
+              R"("rrule":"","url":"","etag":"","recurring":false,"recurrence_id":"","alarms":[]})");
 }
 
 TEST(EngineResultJson, WriteResultStartsWithOkAndNamesOnlyWhatTheWriteGave)

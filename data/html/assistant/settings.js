@@ -5,6 +5,7 @@ import { h } from "../js/dom.js";
 import { at } from "./texts.js";
 import { deepseekForm, field } from "./deepseek.js";
 import { openLicences } from "./licences.js";
+import { reminderSettingsSection } from "../js/reminder-settings.js";
 
 const CUSTOM = "__custom__";
 
@@ -104,6 +105,7 @@ export function openSettings(ctx, options) {
         h("section", { "aria-labelledby": "settings-general" }, h("h3", { id: "settings-general" }, at("settings_general")),
           h("div", { class: "form" }, field(ctx.t("language"), language),
             h("div", { class: "field checkbox" }, holidays, h("label", { for: holidays.id }, at("settings_holidays"))))),
+        reminderSettingsSection(ctx.store, report),
         h("section", { "aria-labelledby": "settings-assistant" }, h("h3", { id: "settings-assistant" }, at("settings_assistant")),
           h("div", { class: "form" }, field(at("settings_provider"), provider), anthropic, deepseek,
             h("div", { class: "actions" }, newConversation))),

@@ -17,6 +17,7 @@ import { showFailure } from "./failure-view.js";
 import { failureKind } from "./plain-errors.js";
 import { resolveConflict } from "./conflict.js";
 import { capture, afterOf, showUndo } from "./undo.js";
+import { alertChoices, alertsFromRecord, alertsField, defaultAlerts, alertLabel, customAlertWords, NO_ALERT } from "./alerts.js";
 
 let fieldCounter = 0;
 
@@ -75,6 +76,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       allDay: h("input", { type: "checkbox", name: "all_day", checked: initial.allDay }),
       location: h("input", { type: "text", name: "location", value: initial.location, autocomplete: "off" }),
       notes: h("textarea", { name: "notes", rows: 3, value: initial.notes }),
+      alertFirst: h("select", { name: "alert" }),
+      alertSecond: h("select", { name: "second_alert" }),
     };
     const when = {
       startDate: createDateField({ label: t("start"), value: initial.startDate }),
@@ -85,6 +88,18 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     const showTimes = () => { for (const time of [when.startTime, when.endTime]) time.field.hidden = inputs.allDay.checked; };
     showTimes();
     inputs.allDay.addEventListener("change", showTimes);
+    const alerts = record ? alertsFromRecord(record) : defaultAlerts(store.state.defaultAlerts, initial.allDay);
+    setAlertChoices(inputs, initial.allDay, alerts);
+    inputs.allDay.addEventListener("change", () => {
+      setAlertChoices(inputs, inputs.allDay.checked,
+                      record ? { first: NO_ALERT, second: NO_ALERT } : defaultAlerts(store.state.defaultAlerts, inputs.allDay.checked));
+    });
+    const customAlerts = alerts.custom.length
+      ? h("p", { class: "note custom-alerts" }, alerts.custom.map((alarm) => {
+          const words = customAlertWords(alarm);
+          return t("alert_custom", { text: t(words.key, words.values) });
+        }).join(" · "))
+      : null;
 
     const repeat = createRepeatEditor({ original: initial.repeat, start: () => when.startDate.value() || initial.startDate,
                                         allDay: () => inputs.allDay.checked });
@@ -124,7 +139,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       field(t("notes"), inputs.notes, "wide"),
       calendarField,
       repeat.element,
-      note, error, status,
+      h("div", { class: "row" }, field(t("alert"), inputs.alertFirst), field(t("second_alert"), inputs.alertSecond)),
+      customAlerts, note, error, status,
       h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
     if (readOnly) {
       for (const input of [...Object.values(inputs), ...Object.values(when).map((part) => part.input)]) input.disabled = true;
@@ -151,7 +167,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     function readForm() {
       return { ...readTimes(inputs.allDay, when), title: inputs.title.value.trim(), location: inputs.location.value,
-               notes: inputs.notes.value, repeat: repeat.rule() };
+               notes: inputs.notes.value, repeat: repeat.rule(),
+               alertFirst: inputs.alertFirst.value, alertSecond: inputs.alertSecond.value };
     }
 
     async function saveEvent() {
@@ -219,6 +236,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     async function send(form, target, scope) {
       const fields = withScope(fieldsFromForm(form, record), scope);
+      const alerts = alertsField(form, record);
+      if (alerts !== undefined) fields.alerts = alerts;
       if (!record) {
         const tzid = form.allDay ? null : zone?.zone();
         return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
@@ -228,6 +247,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       if (isRepeating(record)) return moveSeries(fields, target);
       // A moved event keeps its identity.
       const moved = { ...fieldsFromForm(form, null), uid: record.uid };
+      if (fields.alerts) moved.alerts = fields.alerts;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
     }
@@ -276,3 +296,18 @@ function readTimes(allDay, when) {
   return { allDay: allDay.checked, startDate: when.startDate.value() || "", startTime: when.startTime.value() || "",
            endDate: when.endDate.value() || "", endTime: when.endTime.value() || "" };
 }
+
+// The two alert choices for the event's kind; a value the kind does not
+// offer becomes "none".
+function setAlertChoices(inputs, allDay, chosen) {
+  for (const [select, value] of [[inputs.alertFirst, chosen.first], [inputs.alertSecond, chosen.second]]) {
+    const options = [h("option", { value: NO_ALERT }, t("alert_none"))];
+    for (const minutes of alertChoices(allDay)) {
+      const label = alertLabel(minutes, allDay);
+      options.push(h("option", { value: String(minutes) }, t(label.key, label.values)));
+    }
+    select.replaceChildren(...options);
+    select.value = options.some((option) => option.value === value) ? value : NO_ALERT;
+  }
+}
+

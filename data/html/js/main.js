@@ -16,6 +16,7 @@ import { startPolling } from "./poll.js";
 import { bindKeys } from "./keys.js";
 import { showBanner, clearBanner } from "./banner.js";
 import "./theme.js";
+import { startReminders } from "./reminders.js";
 import { createOfflineBanner } from "./offline.js";
 import { bindSearch } from "./search.js";
 
@@ -92,6 +93,7 @@ async function start() {
   bindSearch({ api, calendar, onError: showBanner });
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner,
                  onState: (state) => offline.update(state.calendar_states) });
+  startReminders(ctx, $("#banner"));
 }
 
 start();

@@ -12,6 +12,8 @@ export function createStore(api) {
     view: "month",
     showHolidays: true,
     language: "en",
+    reminders: { enabled: true, sound: true, default_alert: null, default_all_day_alert: null },
+    defaultAlerts: { timed: null, all_day: null },  // the alert new events start with
     errors: new Map(),  // calendar URL → error text of its last fetch
     timeZone: DEFAULT_ZONE,
     reading: { ...DEFAULT_READING },
@@ -22,6 +24,11 @@ export function createStore(api) {
     state.accounts = accounts || [];
     if (defaultCalendar !== undefined) state.defaultCalendar = defaultCalendar || "";
     changed();
+  }
+
+  function setReminders(reminders) {
+    state.reminders = reminders;
+    state.defaultAlerts = { timed: reminders.default_alert, all_day: reminders.default_all_day_alert };
   }
 
   return {
@@ -36,6 +43,7 @@ export function createStore(api) {
       state.timeZone = initial.time_zone || DEFAULT_ZONE;
       setCalendarZone(state.timeZone);
       state.reading = { ...DEFAULT_READING, ...(initial.reading || {}) };
+      if (initial.reminders) setReminders(initial.reminders);
       setAccounts(initial.accounts, initial.default_calendar);
       return initial;
     },
@@ -85,6 +93,10 @@ export function createStore(api) {
       if (!answer || answer.ok !== true) throw new Error(answer?.error || zone);
       state.timeZone = answer.time_zone;
       setCalendarZone(state.timeZone);
+      changed();
+    },
+    async setReminders(changes) {
+      setReminders(await api.set_reminder_settings(changes));
       changed();
     },
     setErrors(errorsByUrl) {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/unique_fd.h"
+
+#include <chrono>
+
+namespace wrenfold {
+
+// Sleeps until a time of the wall clock, and wakes early when the clock is
+// set, when the computer resumes from a suspend, or when woken. The wall
+// clock keeps running through a suspend, so a time that passed while the
+// computer slept wakes it at once on resume.
+class WallClockTimer {
+public:
+    WallClockTimer();
+
+    enum class Wake { due, woken, clock_changed };
+    // Waits until `until` (at most `longest`, after which a suspend is
+    // looked for again).
+    Wake wait_until(std::chrono::system_clock::time_point until, std::chrono::seconds longest);
+    // From any thread: the current or next wait returns `woken`.
+    void wake();
+
+private:
+    // Whether the wall clock moved against the clock that counts a suspend
+    // (CLOCK_BOOTTIME) since the last look: a suspend or a clock change.
+    bool clock_jumped();
+
+    UniqueFd m_timer;
+    UniqueFd m_wake;
+    long long m_wall_minus_boot { 0 };
+};
+
+}  // namespace wrenfold
