@@ -187,6 +187,7 @@ Json WrenfoldApp::claude_create_event(const Json& payload)
         return failed_answer(_t("err.ai_event.no_calendar"));
     return answer_or_failure([&] {
         caldav::WriteResult created = _engine_for(chosen->account)->create_event(chosen->calendar.url, clean);
+        _sync_after_write(chosen->account, { chosen->calendar.url });
         _bump_refresh();
         return ok_answer({ { "summary", field_or(clean, "summary", nullptr) },
                            { "calendar", chosen->calendar.name },
@@ -227,6 +228,8 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
                 !holds(current_calendar, target->calendar)) {
                 caldav::WriteResult moved = _move_event(account, url, etag, target->account, target->calendar.url,
                                                         engine_fields(fields, payload));
+                _sync_after_write(account, { url });
+                _sync_after_write(target->account, { target->calendar.url });
                 _bump_refresh();
                 return ok_answer({ { "summary", fields["summary"] },
                                    { "start", fields["start"] },
@@ -240,6 +243,7 @@ Json WrenfoldApp::claude_update_event(const Json& payload)
         }
 
         caldav::WriteResult updated = engine->update_event(url, etag, engine_fields(fields, payload));
+        _sync_after_write(account, { url });
         _bump_refresh();
         return in_place_result(fields, url, text_or_null(updated.etag));
     });
@@ -260,6 +264,7 @@ Json WrenfoldApp::claude_delete_event(const Json& payload)
             _engine_for(account)->delete_event(url, payload_text(payload, "etag"));
         else
             _engine_for(account)->delete_occurrence(url, recurrence_id, payload_text(payload, "etag"));
+        _sync_after_write(account, { url });
         _bump_refresh();
         return ok_answer({ { "url", url } });
     });

@@ -65,8 +65,8 @@ struct CalendarListing {
     FetchTask source;
     std::vector<caldav::EventRecord> events;
     std::optional<std::string> error;
-    bool stale { false };     // last-known events of a calendar whose last sync failed
-    std::string stale_error;  // what that sync met
+    bool stale { false };        // last-known events of a calendar whose last sync failed
+    std::string stale_error {};  // what that sync met
 };
 
 // Keeps the listings within `limit` occurrences together: in order, a

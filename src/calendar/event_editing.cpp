@@ -146,9 +146,9 @@ Json WrenfoldApp::export_event(const std::string& account_id, const std::string&
 Json WrenfoldApp::restore_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                                 const std::string& ics)
 {
-    return edit_through_engine(*this, account_id, event_url, [&](caldav::CalendarEngine& engine) {
-        return engine.restore_event(event_url, ics, etag);
-    });
+    return edit_through_engine(
+        *this, account_id, event_url,
+        [&](caldav::CalendarEngine& engine) { return engine.restore_event(event_url, ics, etag); }, event_url);
 }
 
 caldav::WriteResult WrenfoldApp::_move_event(const Account& old_account, const std::string& old_event_url,

@@ -55,8 +55,9 @@ TEST(PageBootstrap, InitialStateOnAFirstStartAndWithStoredValues)
                        { "time_zone", "Asia/Taipei" },
                        { "reading", Json::parse(R"({"theme": "system", "week_start": "system", "clock": "language",
                                                           "lunar": "language", "week_numbers": false})") },
-                       { "reminders", Json::parse(R"({"enabled": true, "sound": true, "default_alert": null,)"
-                                                  R"( "default_all_day_alert": null})") } })
+                       { "reminders",
+                         Json::parse(R"({"enabled": true, "sound": true, "default_alert": null,)"
+                                     R"( "default_all_day_alert": null})") } })
             .dump());
 
     folders.store_settings(R"({"view": "day", "show_tw_holidays": false, "default_calendar": "https://c/1/",)"

@@ -172,7 +172,10 @@ TEST(ParseQueryDate, RejectsWhatIsNotAValidDate)
 TEST(CapOccurrences, CalendarsPastTheLimitBecomeErrorsAndLaterOnesStillFit)
 {
     auto listing = [](std::size_t count, std::optional<std::string> error = std::nullopt) {
-        return CalendarListing { {}, std::vector<wrenfold::caldav::EventRecord>(count), std::move(error) };
+        CalendarListing made;
+        made.events.resize(count);
+        made.error = std::move(error);
+        return made;
     };
     std::vector<CalendarListing> listings { listing(3), listing(4), listing(0, "offline"), listing(3), listing(1) };
     cap_occurrences(listings, 6, "too many");
