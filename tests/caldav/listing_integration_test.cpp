@@ -178,6 +178,9 @@ protected:
     // "recurrence_id start end summary" of every listed occurrence of `url`, sorted.
     static std::vector<std::string> listed(const std::string& url, const char* from, const char* to)
     {
+        // Objects put on the server by another client reach the local copy
+        // at its next sync.
+        wrenfold::testing::call(*bridge, "sync_now");
         Json answer = wrenfold::testing::call(*bridge, "get_events", Json::array({ from, to }));
         EXPECT_EQ(answer["errors"], Json::array()) << answer.dump();
         std::vector<std::string> lines;

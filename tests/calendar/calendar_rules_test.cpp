@@ -138,7 +138,7 @@ TEST(TaggedEvent, AppendsTheTagsAfterTheEventKeysAndFillsDefaults)
     EXPECT_EQ(tagged.dump(),
               Json::parse(R"({"uid": "e1", "summary": "Tea", "start": "2025-10-02T15:00:00",
         "end": "2025-10-02T16:00:00", "all_day": false, "location": "", "description": "", "rrule": "",
-        "url": "https://p2/cal/home/e1.ics", "etag": "\"7\"", "recurring": false, "recurrence_id": "",
+        "url": "https://p2/cal/home/e1.ics", "etag": "\"7\"", "recurring": false, "recurrence_id": "", "alarms": [],
         "account_id": "a2", "calendar_url": "https://p2/cal/home/", "calendar_name": "Home",
         "color": "#1BADF8", "read_only": false})")
                   .dump());
