@@ -51,6 +51,8 @@ test("offline the month keeps its events under one banner, a save keeps the typi
   await dialog.getByText("could not be reached, so the change may not have been saved").waitFor();
   assert.equal(await dialog.getByLabel("Title", { exact: true }).inputValue(), "Typed while offline");
   await dialog.getByRole("button", { name: "Cancel", exact: true }).click();
+  await page.getByRole("dialog", { name: "Discard changes?" }).getByRole("button", { name: "Discard", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
 
   await radicale.restart();
   await banner.getByRole("button", { name: "Try again" }).click();
