@@ -28,7 +28,7 @@ const fs::path& scratch_folder()
     return folder;
 }
 
-void store(const fs::path& path, std::string_view text)
+void write_file(const fs::path& path, std::string_view text)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view input(reinterpret_cast<const char*>(data), size);
     auto split = input.find('\0');
     const fs::path& folder = scratch_folder();
-    store(folder / "data" / "accounts.json", input.substr(0, split));
-    store(folder / "data" / "settings.json", split == std::string_view::npos ? "" : input.substr(split + 1));
+    write_file(folder / "data" / "accounts.json", input.substr(0, split));
+    write_file(folder / "data" / "settings.json", split == std::string_view::npos ? "" : input.substr(split + 1));
 
     AppEnvironment environment { { folder / "data", folder / "module" } };
     environment.make_engine = [](const std::string&, const std::string&, const std::optional<std::string>&) {
