@@ -174,6 +174,10 @@ public:
     std::optional<Account> _account_for_url(const std::string& event_url) const;
     static std::optional<Calendar> _calendar_for_url(const Account& account, const std::string& event_url);
     std::shared_ptr<caldav::CalendarEngine> _engine_for(const Account& account);
+    // An engine for these credentials once the server has taken them; when it
+    // has not, null and `failure` holds the answer that says why.
+    std::shared_ptr<caldav::CalendarEngine> _signed_in_engine(const std::string& apple_id, const std::string& password,
+                                                              const std::string& tzid, Json& failure);
 
     // ---- Calendars, view and change tokens (calendar/calendars.cpp) ----
     void _bump_refresh();

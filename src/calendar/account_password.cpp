@@ -18,17 +18,10 @@ Json WrenfoldApp::replace_account_password(const std::string& account_id, const 
         auto account = _account_by_id(account_id);
         if (!account)
             return failed_answer("account not found");
-        std::shared_ptr<caldav::CalendarEngine> engine;
-        try {
-            engine = m_make_engine(account->apple_id, password, home_tzid_of(*account));
-            if (!engine)
-                throw std::runtime_error("no CalDAV engine could be made for this account");
-            caldav::AuthResult auth = engine->check_auth();
-            if (!auth.accepted)
-                return failed_answer(_t("err.account.auth", { { "status", auth.status } }));
-        } catch (const std::exception& error) {
-            return failed_answer(_t("err.account.network", { { "err", error.what() } }));
-        }
+        Json failure;
+        auto engine = _signed_in_engine(account->apple_id, password, home_tzid_of(*account), failure);
+        if (!engine)
+            return failure;
         bool replaced = false;
         _change_accounts([&](std::vector<Account>& list) {
             for (Account& stored : list) {

@@ -78,6 +78,24 @@ std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_engine_for(const Account& 
     });
 }
 
+std::shared_ptr<caldav::CalendarEngine> WrenfoldApp::_signed_in_engine(const std::string& apple_id,
+                                                                       const std::string& password,
+                                                                       const std::string& tzid, Json& failure)
+{
+    try {
+        auto engine = m_make_engine(apple_id, password, tzid);
+        if (!engine)
+            throw std::runtime_error("no CalDAV engine could be made for this account");
+        caldav::AuthResult auth = engine->check_auth();
+        if (auth.accepted)
+            return engine;
+        failure = failed_answer(_t("err.account.auth", { { "status", auth.status } }));
+    } catch (const std::exception& error) {
+        failure = failed_answer(_t("err.account.network", { { "err", error.what() } }));
+    }
+    return nullptr;
+}
+
 Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_password_value, const Json& request_id_value)
 {
     std::string request_id = request_id_value.is_string() ? request_id_value.get<std::string>() : std::string();
@@ -89,17 +107,10 @@ Json WrenfoldApp::add_account(const Json& apple_id_value, const Json& app_passwo
         return failed_answer(_t("err.account.dup", { { "id", apple_id } }));
 
     std::vector<Calendar> discovered;
-    std::shared_ptr<caldav::CalendarEngine> engine;
-    try {
-        engine = m_make_engine(apple_id, app_password, time_zone());
-        if (!engine)
-            throw std::runtime_error("no CalDAV engine could be made for this account");
-        caldav::AuthResult auth = engine->check_auth();
-        if (!auth.accepted)
-            return failed_answer(_t("err.account.auth", { { "status", auth.status } }));
-    } catch (const std::exception& error) {
-        return failed_answer(_t("err.account.network", { { "err", error.what() } }));
-    }
+    Json failure;
+    auto engine = _signed_in_engine(apple_id, app_password, time_zone(), failure);
+    if (!engine)
+        return failure;
     try {
         discovered = calendars_from_discovery(engine->discover());
     } catch (const std::exception& error) {

@@ -48,13 +48,13 @@ WallClockTimer::Wake WallClockTimer::wait_until(std::chrono::system_clock::time_
     if (until > latest)
         until = latest;
     long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(until.time_since_epoch()).count();
-    itimerspec spec {};
-    spec.it_value.tv_sec = ns / 1000000000LL;
-    spec.it_value.tv_nsec = ns % 1000000000LL;
-    if (spec.it_value.tv_sec <= 0 && spec.it_value.tv_nsec <= 0)
-        spec.it_value.tv_nsec = 1;  // zero would disarm the timer
+    itimerspec due {};
+    due.it_value.tv_sec = ns / 1000000000LL;
+    due.it_value.tv_nsec = ns % 1000000000LL;
+    if (due.it_value.tv_sec <= 0 && due.it_value.tv_nsec <= 0)
+        due.it_value.tv_nsec = 1;  // zero would disarm the timer
     // TFD_TIMER_CANCEL_ON_SET: a clock set while waiting ends the wait.
-    if (timerfd_settime(m_timer.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
+    if (timerfd_settime(m_timer.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &due, nullptr) != 0)
         throw std::system_error(errno, std::generic_category(), "reminder timer");
     pollfd fds[2] = { { m_timer.get(), POLLIN, 0 }, { m_wake.get(), POLLIN, 0 } };
     while (poll(fds, 2, -1) < 0)
