@@ -311,6 +311,7 @@ test("the settings offer the assistant's choices and apply them at once", async 
   await dialog.getByText("A new conversation starts with the next message.").waitFor();
   await dialog.getByRole("button", { name: "Close" }).click();
   await page.getByRole("button", { name: "Assistant", exact: true }).click();
+  await panel().waitFor();
   assert.equal(await panel().locator(".bubble").count(), 0, "the conversation starts anew");
   assert.deepEqual(page.problems, []);
 });

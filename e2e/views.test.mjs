@@ -158,10 +158,7 @@ function nowLineMinutes(page) {
   });
 }
 
-// Known fault, left open: since the merge with the reminders and editing work,
-// choosing another zone in Display leaves the page on the old zone's "now"
-// until it is loaded again. Kept running as a to-do so that it reports.
-test("today and the now-line are the chosen zone's, with the browser's clock in another zone", { todo: "a zone chosen in Display does not move the page's now until a reload" }, async () => {
+test("today and the now-line are the chosen zone's, with the browser's clock in another zone", async () => {
   const away = await openPage(browser, program.address, { viewport: { width: 1280, height: 720 }, timezoneId: "America/New_York" });
   try {
     await away.getByRole("button", { name: "Week", exact: true }).click();

@@ -457,6 +457,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
         readingSignature = reading;
         setTheme(store.state.reading.theme);
         applyLocale(currentLanguage());
+        rereadNow();
         refetch();  // lunar dates on or off, or another zone's times
         return;
       }
@@ -474,6 +475,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function visibilitySignature() {
     const hidden = store.state.accounts.flatMap((account) => (account.calendars || []).filter((c) => c.visible === false).map((c) => c.url));
     return JSON.stringify([store.state.showHolidays, hidden]);
+  }
+
+  // The calendar's clocks (today, the now-line) re-read now only at their
+  // next tick or when the window becomes visible again; another zone moves
+  // now by hours, so they are told to re-read it at once.
+  function rereadNow() {
+    document.dispatchEvent(new Event("visibilitychange"));
   }
 
   function applyLocale(language) {
