@@ -218,25 +218,10 @@ SyncDelta sync_calendar(const CollectionRequest& request, const std::string& cal
 
 std::string sync_collection_body(const std::string& sync_token)
 {
-    std::string token;
-    for (char c : sync_token) {
-        switch (c) {
-        case '&':
-            token += "&amp;";
-            break;
-        case '<':
-            token += "&lt;";
-            break;
-        case '>':
-            token += "&gt;";
-            break;
-        default:
-            token += c;
-        }
-    }
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
            "<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
-        token + "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop></d:sync-collection>";
+        escape_xml(sync_token) +
+        "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop></d:sync-collection>";
 }
 
 std::string etag_listing_body()

@@ -141,6 +141,8 @@ DavResponse read_response(const xmlNode* node)
     return response;
 }
 
+}  // namespace
+
 std::string escape_xml(const std::string& text)
 {
     std::string out;
@@ -164,8 +166,6 @@ std::string escape_xml(const std::string& text)
     }
     return out;
 }
-
-}  // namespace
 
 const XmlElement* XmlElement::child(const char* child_ns, const char* child_name) const
 {

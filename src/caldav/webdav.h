@@ -42,6 +42,8 @@ struct DavResponse {
 std::vector<DavResponse> parse_multistatus(const std::string& body);
 
 // Request bodies.
+// Text made safe to stand inside an XML element or a quoted attribute.
+std::string escape_xml(const std::string& text);
 std::string propfind_body(const std::vector<std::pair<const char*, const char*>>& props);
 std::string calendar_query_body(const std::string& utc_start, const std::string& utc_end);
 // A calendar of events with this name and colour (RFC 4791 §5.3.1); and the
