@@ -182,6 +182,34 @@ test("undo of a drag and of a delete writes the server's previous object back", 
   assert.deepEqual(page.problems, []);
 });
 
+test("deleting this and following events ends the series before that day, and Undo brings the rest back", async () => {
+  await radicale.put(work + "course.ics", ics("BEGIN:VEVENT", "UID:course", stamp, "DTSTART:20270405T100000",
+    "DTEND:20270405T110000", "RRULE:FREQ=WEEKLY;COUNT=6", "SUMMARY:Course", "X-OTHER;X-LIST=\"a,b\":kept\\, as is",
+    "END:VEVENT"));
+  const original = await stored("course.ics");
+  await page.evaluate(() => window.wrenfold.api.sync_now());
+  await showMonth(page, 2027, 4);
+  const on = (day) => page.locator(`td[data-date="${day}"] .fc-event`, { hasText: "Course" });
+  await on("2027-04-19").click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByRole("button", { name: "Delete", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  assert.deepEqual(await ask.getByRole("button").allTextContents(),
+                   ["Cancel", "This event", "This and following events", "All events"]);
+  await ask.getByRole("button", { name: "This and following events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const cut = await stored("course.ics");
+  assert.match(cut, /RRULE:FREQ=WEEKLY;UNTIL=20270419T095959\r\n/, "floating, one second before the occurrence");
+  const kept = original.split("\r\n").filter((line) => !/^(RRULE|DTSTAMP|SEQUENCE|LAST-MODIFIED)[:;]/.test(line));
+  assert.deepEqual(kept.filter((line) => !cut.split("\r\n").includes(line)), [], "every other line stays as written");
+  await waitFor(async () => (await on("2027-04-19").count()) === 0 && (await on("2027-04-26").count()) === 0);
+  assert.equal(await on("2027-04-12").count(), 1);
+  await page.getByRole("status").filter({ hasText: "Deleted “Course”." }).getByRole("button", { name: "Undo" }).click();
+  await waitFor(async () => (await stored("course.ics")) === original);
+  await on("2027-04-26").waitFor();
+  assert.deepEqual(page.problems, []);
+});
+
 // A rule's parts, in any order a server writes them.
 const ruleParts = (rule) => rule.replace(/^RRULE:/, "").split(";").sort().join(";");
 

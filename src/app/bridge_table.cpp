@@ -89,7 +89,8 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           } },
         { "delete_event",
           [](WrenfoldApp& app, const BridgeArgs& args) {
-              return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3));
+              return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3),
+                                      args.optional_text(4));
           } },
 
         { "get_event",

@@ -243,10 +243,12 @@ public:
                       const Json& fields);
     Json move_event(const std::string& old_account_id, const std::string& old_event_url, const std::string& etag,
                     const std::string& new_account_id, const std::string& new_calendar_url, const Json& fields);
-    // With a recurrence_id only that occurrence of a repeating event goes.
+    // With a recurrence_id only that occurrence of a repeating event goes,
+    // or with scope "future" it and every later one.
     Json delete_event(const std::string& account_id, const std::string& event_url,
                       const std::optional<std::string>& etag = std::nullopt,
-                      const std::optional<std::string>& recurrence_id = std::nullopt);
+                      const std::optional<std::string>& recurrence_id = std::nullopt,
+                      const std::optional<std::string>& scope = std::nullopt);
     // Throws what failed instead of answering a failure object.
     caldav::WriteResult _move_event(const Account& old_account, const std::string& old_event_url,
                                     const std::string& old_etag, const Account& new_account,

@@ -272,7 +272,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
         // An invitation to single occurrences of someone else's series is
         // one object of several events: the one shown is the one deleted.
         const alone = !isRepeating(record) && record.recurrence_id;
-        const occurrence = scope === "this" || alone ? [record.recurrence_id] : [];
+        const occurrence = scope === "this" || alone ? [record.recurrence_id]
+          : scope === "future" ? [record.recurrence_id, "future"] : [];
         const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "", ...occurrence);
         if (answer && answer.ok === false) throw new Error(answer.error);
         ctx.calendar.noteOwnWrite(answer);
