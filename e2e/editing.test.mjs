@@ -323,6 +323,23 @@ test("date and time fields follow the page's language and clock, read typing, an
   assert.equal(await editor.getByLabel("End time", { exact: true }).inputValue(), "3:30 PM");
   await page.keyboard.press("Escape");
   await editor.waitFor({ state: "detached" });
+
+  // The display settings' clock and first weekday hold in the fields too.
+  await page.getByText("Display", { exact: true }).click();
+  try {
+    await page.getByLabel("Time format").selectOption("24");
+    await page.getByLabel("Week starts on").selectOption("monday");
+    await page.locator(".fc-event", { hasText: "中文日期" }).click();
+    assert.equal(await editor.getByLabel("End time", { exact: true }).inputValue(), "15:30");
+    await editor.getByRole("button", { name: "Choose the date: Start" }).click();
+    assert.equal(await editor.getByRole("dialog", { name: "Start" }).locator("th").first().textContent(), "Mon");
+    await page.keyboard.press("Escape");
+    await page.keyboard.press("Escape");
+    await editor.waitFor({ state: "detached" });
+  } finally {
+    await page.getByLabel("Time format").selectOption("language");
+    await page.getByLabel("Week starts on").selectOption("system");
+  }
   assert.deepEqual(page.problems, []);
 });
 

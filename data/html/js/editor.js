@@ -79,11 +79,12 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       alertFirst: h("select", { name: "alert" }),
       alertSecond: h("select", { name: "second_alert" }),
     };
+    const reading = () => store.state.reading;
     const when = {
-      startDate: createDateField({ label: t("start"), value: initial.startDate }),
-      startTime: createTimeField({ label: t("start_time"), value: initial.startTime }),
-      endDate: createDateField({ label: t("end"), value: initial.endDate }),
-      endTime: createTimeField({ label: t("end_time"), value: initial.endTime }),
+      startDate: createDateField({ label: t("start"), value: initial.startDate, reading }),
+      startTime: createTimeField({ label: t("start_time"), value: initial.startTime, reading }),
+      endDate: createDateField({ label: t("end"), value: initial.endDate, reading }),
+      endTime: createTimeField({ label: t("end_time"), value: initial.endTime, reading }),
     };
     const showTimes = () => { for (const time of [when.startTime, when.endTime]) time.field.hidden = inputs.allDay.checked; };
     showTimes();
