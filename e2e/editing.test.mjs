@@ -3,7 +3,8 @@
 // real Radicale behind a gate that can play a failing network.
 import { test, before, after, afterEach } from "node:test";
 import assert from "node:assert/strict";
-import { existsSync, readFileSync } from "node:fs";
+import { existsSync, readFileSync, writeFileSync, mkdtempSync } from "node:fs";
+import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount, waitFor, showMonth, closeDialogs } from "./support.mjs";
 import { startRadicale, ics } from "./radicale.mjs";
@@ -423,5 +424,99 @@ test("a calendar is made, renamed, recoloured and deleted from the sidebar's men
   await page.getByRole("dialog", { name: "Delete calendar" }).getByRole("button", { name: "Delete with its events" }).click();
   await page.getByRole("checkbox", { name: "Projects 2027" }).waitFor({ state: "detached" });
   assert.equal(await calendarProps(url), null);
+  assert.deepEqual(page.problems, []);
+});
+
+test("a .ics file of three events is previewed, imported whole, and a calendar exported and imported elsewhere is equal", async () => {
+  const zone = ["BEGIN:VTIMEZONE", "TZID:Europe/Berlin", "BEGIN:STANDARD", "DTSTART:19701025T030000",
+    "TZOFFSETFROM:+0200", "TZOFFSETTO:+0100", "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
+    "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETFROM:+0100", "TZOFFSETTO:+0200",
+    "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", "END:DAYLIGHT", "END:VTIMEZONE"];
+  const events = {
+    "trip-weekly": ["BEGIN:VEVENT", "UID:trip-weekly", stamp, "DTSTART;TZID=Europe/Berlin:20270503T090000",
+      "DTEND;TZID=Europe/Berlin:20270503T100000", "RRULE:FREQ=WEEKLY;COUNT=4", "SUMMARY:Berlin stand-up", "END:VEVENT"],
+    "trip-flight": ["BEGIN:VEVENT", "UID:trip-flight", stamp, "DTSTART:20270505T020000Z", "DTEND:20270505T140000Z",
+      "SUMMARY:Flight", "X-OTHER;X-P=\"a,b\":kept\\, as is", "BEGIN:VALARM", "ACTION:DISPLAY", "DESCRIPTION:Leave",
+      "TRIGGER:-PT3H", "END:VALARM", "END:VEVENT"],
+    "trip-day": ["BEGIN:VEVENT", "UID:trip-day", stamp, "DTSTART;VALUE=DATE:20270507", "DTEND;VALUE=DATE:20270508",
+      "SUMMARY:Museum day", "END:VEVENT"],
+  };
+  const file = join(mkdtempSync(join(tmpdir(), "wrenfold-ics-")), "trip.ics");
+  writeFileSync(file, ics("METHOD:PUBLISH", ...zone, ...Object.values(events).flat()));
+  const lines = (text) => text.replace(/\r?\n[ \t]/g, "").split(/\r?\n/);
+  // Every line of an event of the file is in the object stored for its UID.
+  const storedWhole = async (calendarUrl) => {
+    const objects = await radicale.list(calendarUrl);
+    for (const [uid, written] of Object.entries(events)) {
+      const object = objects.find((text) => text.includes(`UID:${uid}\r\n`) || text.includes(`UID:${uid}\n`));
+      assert.ok(object, uid);
+      assert.deepEqual(written.filter((line) => !lines(object).includes(line)), [], uid);
+    }
+    assert.ok(lines(objects.find((text) => text.includes("trip-weekly"))).includes("TZID:Europe/Berlin"), "its zone goes with it");
+    return objects;
+  };
+  const importThrough = async (calendarName) => {
+    const chooser = page.waitForEvent("filechooser");
+    await page.getByRole("button", { name: "Import .ics file…" }).click();
+    await (await chooser).setFiles(file);
+    const dialog = page.getByRole("dialog", { name: "Import events" });
+    await dialog.getByText("3 events in trip.ics").waitFor();
+    await dialog.getByLabel("Into calendar").selectOption({ label: calendarName });
+    return dialog;
+  };
+
+  let dialog = await importThrough("Work");
+  for (const title of ["Berlin stand-up", "Flight", "Museum day"]) await dialog.getByText(title).waitFor();
+  await screenshot(page, "import-preview");
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const first = await storedWhole(work);
+
+  // The same file again: the UIDs are there, and nothing changes unless the user agrees.
+  dialog = await importThrough("Work");
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Already in this calendar" });
+  await ask.getByText("3 of these events are already in this calendar.", { exact: false }).waitFor();
+  await ask.getByRole("button", { name: "Skip them", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  assert.deepEqual(await radicale.list(work), first);
+
+  // The calendar as one file, imported into another calendar.
+  const download = page.waitForEvent("download");
+  await page.getByRole("button", { name: "Options for Work" }).click();
+  await page.getByRole("menuitem", { name: "Export as .ics file" }).click();
+  const exported = readFileSync(await (await download).path(), "utf8");
+  assert.equal((exported.match(/^BEGIN:VCALENDAR/gm) || []).length, 1);
+  await page.getByRole("button", { name: `Actions for ${radicale.user}` }).click();
+  await page.getByRole("menuitem", { name: "New calendar…" }).click();
+  const made = page.getByRole("dialog", { name: "New calendar" });
+  await made.getByLabel("Name", { exact: true }).fill("Copy");
+  await made.getByRole("button", { name: "Save", exact: true }).click();
+  await page.getByRole("checkbox", { name: "Copy" }).waitFor();
+  writeFileSync(file, exported);
+  const chooser = page.waitForEvent("filechooser");
+  await page.getByRole("button", { name: "Import .ics file…" }).click();
+  await (await chooser).setFiles(file);
+  dialog = page.getByRole("dialog", { name: "Import events" });
+  await dialog.getByLabel("Into calendar").selectOption({ label: "Copy" });
+  await dialog.getByText(/^\d+ events in trip\.ics$/).waitFor();
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const copyUrl = (await page.evaluate(() => window.wrenfold.api.list_accounts())).accounts[0].calendars
+    .find((calendar) => calendar.name === "Copy").url;
+  // Each object as its events, in any order; a zone goes along where an event names it.
+  const eventsIn = (text) => {
+    const found = [];
+    let depth = 0;
+    for (const line of lines(text)) {
+      if (line.startsWith("BEGIN:") && depth++ === 1) found.push([]);
+      if (depth >= 2) found.at(-1).push(line);
+      if (line.startsWith("END:")) depth--;
+    }
+    for (const [, zone] of text.matchAll(/;TZID=([^:;]+)/g)) assert.match(text, new RegExp(`\nTZID:${zone}\r?\n`));
+    return found.filter((component) => component[0] === "BEGIN:VEVENT").map((event) => event.join("\n")).sort().join("\n");
+  };
+  const objectsOf = async (url) => (await radicale.list(url)).map(eventsIn).sort();
+  assert.deepEqual(await objectsOf(copyUrl), await objectsOf(work));
   assert.deepEqual(page.problems, []);
 });

@@ -17,6 +17,7 @@ import { showFailure } from "./failure-view.js";
 import { failureKind } from "./plain-errors.js";
 import { resolveConflict } from "./conflict.js";
 import { capture, afterOf, showUndo } from "./undo.js";
+import { exportEvent } from "./ics-files.js";
 import { alertChoices, alertsFromRecord, alertsField, defaultAlerts, alertLabel, customAlertWords, NO_ALERT } from "./alerts.js";
 
 let fieldCounter = 0;
@@ -38,7 +39,8 @@ function formFromSlot(slot) {
            endDate: end.slice(0, 10), endTime: end.slice(11, 16), location: "", notes: "", repeat: "" };
 }
 
-function calendarSelect(accounts, chosen) {
+// The writable calendars grouped by account, `chosen` selected.
+export function calendarSelect(accounts, chosen) {
   const select = h("select", { name: "calendar" });
   const choices = [];
   for (const group of writableCalendars(accounts)) {
@@ -123,6 +125,10 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     const save = h("button", { type: "submit", class: "primary" }, t("save"));
     const remove = record && !readOnly ? h("button", { type: "button", class: "danger", onclick: () => deleteEvent() }, t("delete")) : null;
+    const exportButton = record && !isHoliday(record)
+      ? h("button", { type: "button", onclick: () => exportEvent(ctx, record).catch((failure) => showFailure(error, failure)) },
+          t("export_event"))
+      : null;
     const cancel = h("button", { type: "button", onclick: () => { if (requestClose()) close(null); } },
       readOnly ? t("close") : t("cancel"));
     if (!calendarPicker?.chosen()) save.disabled = true;
@@ -142,7 +148,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       repeat.element,
       h("div", { class: "row" }, field(t("alert"), inputs.alertFirst), field(t("second_alert"), inputs.alertSecond)),
       customAlerts, note, error, status,
-      h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
+      h("div", { class: "actions" }, remove, exportButton, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
     if (readOnly) {
       for (const input of [...Object.values(inputs), ...Object.values(when).map((part) => part.input)]) input.disabled = true;
       repeat.setDisabled(true);
