@@ -368,8 +368,16 @@ test("an event made at 09:00 New York time is stored in that zone and shown at t
   // 09:00 in New York (summer time from 14 March) is 21:00 in Taipei.
   const editor = await openEvent("Call with New York");
   assert.equal(await editor.getByLabel("Start time", { exact: true }).inputValue(), "9:00 PM");
-  await page.keyboard.press("Escape");
+
+  // Another zone for the existing event keeps its 09:00, now in London.
+  await editor.getByRole("button", { name: "Time zone", exact: true }).click();
+  await editor.getByLabel("Time zone", { exact: true }).selectOption("Europe/London");
+  await editor.getByRole("button", { name: "Save", exact: true }).click();
   await editor.waitFor({ state: "detached" });
+  const moved = (await radicale.list(work)).find((text) => text.includes("SUMMARY:Call with New York"));
+  assert.match(moved, /DTSTART;TZID=Europe\/London:20270322T090000/);
+  assert.match(moved, /DTEND;TZID=Europe\/London:20270322T100000/);
+  assert.match(moved, /BEGIN:VTIMEZONE\r\nTZID:Europe\/London/);
   assert.deepEqual(page.problems, []);
 });
 

@@ -132,9 +132,10 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     const cancel = h("button", { type: "button", onclick: () => { if (requestClose()) close(null); } },
       readOnly ? t("close") : t("cancel"));
     if (!calendarPicker?.chosen()) save.disabled = true;
-    // A new event may be made in another zone; an existing one keeps its own.
-    const zone = record || readOnly ? null
-      : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei" });
+    // A new event may be made in another zone; an existing one keeps its own
+    // unless the user picks another (a series keeps its zone).
+    const zone = readOnly || (record && (isRepeating(record) || record.all_day)) ? null
+      : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei", initial: record?.tzid });
     calendarPicker?.select.addEventListener("change", () => zone?.homeChanged());
 
     const form = h("form", { class: "form", novalidate: true },
@@ -245,16 +246,15 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       const fields = withScope(fieldsFromForm(form, record), scope);
       const alerts = alertsField(form, record);
       if (alerts !== undefined) fields.alerts = alerts;
-      if (!record) {
-        const tzid = form.allDay ? null : zone?.zone();
-        return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
-      }
+      const tzid = form.allDay ? null : zone?.zone();
+      if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
       if (target.calendar.url === record.calendar_url)
-        return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
+        return ctx.api.update_event(record.account_id, record.url, record.etag || "", tzid ? { ...fields, tzid } : fields);
       if (isRepeating(record)) return moveSeries(fields, target);
       // A moved event keeps its identity.
       const moved = { ...fieldsFromForm(form, null), uid: record.uid };
       if (fields.alerts) moved.alerts = fields.alerts;
+      if (tzid) moved.tzid = tzid;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
     }
