@@ -99,11 +99,13 @@ Json WrenfoldApp::delete_event(const std::string& account_id, const std::string&
                                const std::optional<std::string>& etag, const std::optional<std::string>& recurrence_id,
                                const std::optional<std::string>& scope)
 {
-    if (scope && !scope->empty() && *scope != "this" && *scope != "future")
-        throw BridgeArgumentError("scope must be \"this\" or \"future\"");
+    if (scope && !scope->empty() && *scope != "this" && *scope != "future" && *scope != "all")
+        throw BridgeArgumentError("scope must be \"this\", \"future\" or \"all\"");
     return edit_through_engine(
         *this, account_id, event_url,
         [&](caldav::CalendarEngine& engine) {
+            if (scope == "all")
+                return engine.delete_event(event_url, etag);
             if (recurrence_id && !recurrence_id->empty() && scope == "future")
                 return engine.delete_following(event_url, *recurrence_id, etag);
             if (recurrence_id && !recurrence_id->empty())
