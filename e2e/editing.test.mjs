@@ -3,7 +3,8 @@
 // real Radicale behind a gate that can play a failing network.
 import { test, before, after, afterEach } from "node:test";
 import assert from "node:assert/strict";
-import { existsSync, readFileSync } from "node:fs";
+import { existsSync, readFileSync, writeFileSync, mkdtempSync } from "node:fs";
+import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount, waitFor, showMonth, closeDialogs } from "./support.mjs";
 import { startRadicale, ics } from "./radicale.mjs";
@@ -182,6 +183,34 @@ test("undo of a drag and of a delete writes the server's previous object back", 
   assert.deepEqual(page.problems, []);
 });
 
+test("deleting this and following events ends the series before that day, and Undo brings the rest back", async () => {
+  await radicale.put(work + "course.ics", ics("BEGIN:VEVENT", "UID:course", stamp, "DTSTART:20270405T100000",
+    "DTEND:20270405T110000", "RRULE:FREQ=WEEKLY;COUNT=6", "SUMMARY:Course", "X-OTHER;X-LIST=\"a,b\":kept\\, as is",
+    "END:VEVENT"));
+  const original = await stored("course.ics");
+  await page.evaluate(() => window.wrenfold.api.sync_now());
+  await showMonth(page, 2027, 4);
+  const on = (day) => page.locator(`td[data-date="${day}"] .fc-event`, { hasText: "Course" });
+  await on("2027-04-19").click();
+  const dialog = page.getByRole("dialog", { name: "Edit event" });
+  await dialog.getByRole("button", { name: "Delete", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Repeating event" });
+  assert.deepEqual(await ask.getByRole("button").allTextContents(),
+                   ["Cancel", "This event", "This and following events", "All events"]);
+  await ask.getByRole("button", { name: "This and following events", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const cut = await stored("course.ics");
+  assert.match(cut, /RRULE:FREQ=WEEKLY;UNTIL=20270419T095959\r\n/, "floating, one second before the occurrence");
+  const kept = original.split("\r\n").filter((line) => !/^(RRULE|DTSTAMP|SEQUENCE|LAST-MODIFIED)[:;]/.test(line));
+  assert.deepEqual(kept.filter((line) => !cut.split("\r\n").includes(line)), [], "every other line stays as written");
+  await waitFor(async () => (await on("2027-04-19").count()) === 0 && (await on("2027-04-26").count()) === 0);
+  assert.equal(await on("2027-04-12").count(), 1);
+  await page.getByRole("status").filter({ hasText: "Deleted “Course”." }).getByRole("button", { name: "Undo" }).click();
+  await waitFor(async () => (await stored("course.ics")) === original);
+  await on("2027-04-26").waitFor();
+  assert.deepEqual(page.problems, []);
+});
+
 // A rule's parts, in any order a server writes them.
 const ruleParts = (rule) => rule.replace(/^RRULE:/, "").split(";").sort().join(";");
 
@@ -295,6 +324,23 @@ test("date and time fields follow the page's language and clock, read typing, an
   assert.equal(await editor.getByLabel("End time", { exact: true }).inputValue(), "3:30 PM");
   await page.keyboard.press("Escape");
   await editor.waitFor({ state: "detached" });
+
+  // The display settings' clock and first weekday hold in the fields too.
+  await page.getByText("Display", { exact: true }).click();
+  try {
+    await page.getByLabel("Time format").selectOption("24");
+    await page.getByLabel("Week starts on").selectOption("monday");
+    await page.locator(".fc-event", { hasText: "中文日期" }).click();
+    assert.equal(await editor.getByLabel("End time", { exact: true }).inputValue(), "15:30");
+    await editor.getByRole("button", { name: "Choose the date: Start" }).click();
+    assert.equal(await editor.getByRole("dialog", { name: "Start" }).locator("th").first().textContent(), "Mon");
+    await page.keyboard.press("Escape");
+    await page.keyboard.press("Escape");
+    await editor.waitFor({ state: "detached" });
+  } finally {
+    await page.getByLabel("Time format").selectOption("language");
+    await page.getByLabel("Week starts on").selectOption("system");
+  }
   assert.deepEqual(page.problems, []);
 });
 
@@ -322,8 +368,16 @@ test("an event made at 09:00 New York time is stored in that zone and shown at t
   // 09:00 in New York (summer time from 14 March) is 21:00 in Taipei.
   const editor = await openEvent("Call with New York");
   assert.equal(await editor.getByLabel("Start time", { exact: true }).inputValue(), "9:00 PM");
-  await page.keyboard.press("Escape");
+
+  // Another zone for the existing event keeps its 09:00, now in London.
+  await editor.getByRole("button", { name: "Time zone", exact: true }).click();
+  await editor.getByLabel("Time zone", { exact: true }).selectOption("Europe/London");
+  await editor.getByRole("button", { name: "Save", exact: true }).click();
   await editor.waitFor({ state: "detached" });
+  const moved = (await radicale.list(work)).find((text) => text.includes("SUMMARY:Call with New York"));
+  assert.match(moved, /DTSTART;TZID=Europe\/London:20270322T090000/);
+  assert.match(moved, /DTEND;TZID=Europe\/London:20270322T100000/);
+  assert.match(moved, /BEGIN:VTIMEZONE\r\nTZID:Europe\/London/);
   assert.deepEqual(page.problems, []);
 });
 
@@ -378,5 +432,99 @@ test("a calendar is made, renamed, recoloured and deleted from the sidebar's men
   await page.getByRole("dialog", { name: "Delete calendar" }).getByRole("button", { name: "Delete with its events" }).click();
   await page.getByRole("checkbox", { name: "Projects 2027" }).waitFor({ state: "detached" });
   assert.equal(await calendarProps(url), null);
+  assert.deepEqual(page.problems, []);
+});
+
+test("a .ics file of three events is previewed, imported whole, and a calendar exported and imported elsewhere is equal", async () => {
+  const zone = ["BEGIN:VTIMEZONE", "TZID:Europe/Berlin", "BEGIN:STANDARD", "DTSTART:19701025T030000",
+    "TZOFFSETFROM:+0200", "TZOFFSETTO:+0100", "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
+    "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETFROM:+0100", "TZOFFSETTO:+0200",
+    "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", "END:DAYLIGHT", "END:VTIMEZONE"];
+  const events = {
+    "trip-weekly": ["BEGIN:VEVENT", "UID:trip-weekly", stamp, "DTSTART;TZID=Europe/Berlin:20270503T090000",
+      "DTEND;TZID=Europe/Berlin:20270503T100000", "RRULE:FREQ=WEEKLY;COUNT=4", "SUMMARY:Berlin stand-up", "END:VEVENT"],
+    "trip-flight": ["BEGIN:VEVENT", "UID:trip-flight", stamp, "DTSTART:20270505T020000Z", "DTEND:20270505T140000Z",
+      "SUMMARY:Flight", "X-OTHER;X-P=\"a,b\":kept\\, as is", "BEGIN:VALARM", "ACTION:DISPLAY", "DESCRIPTION:Leave",
+      "TRIGGER:-PT3H", "END:VALARM", "END:VEVENT"],
+    "trip-day": ["BEGIN:VEVENT", "UID:trip-day", stamp, "DTSTART;VALUE=DATE:20270507", "DTEND;VALUE=DATE:20270508",
+      "SUMMARY:Museum day", "END:VEVENT"],
+  };
+  const file = join(mkdtempSync(join(tmpdir(), "wrenfold-ics-")), "trip.ics");
+  writeFileSync(file, ics("METHOD:PUBLISH", ...zone, ...Object.values(events).flat()));
+  const lines = (text) => text.replace(/\r?\n[ \t]/g, "").split(/\r?\n/);
+  // Every line of an event of the file is in the object stored for its UID.
+  const storedWhole = async (calendarUrl) => {
+    const objects = await radicale.list(calendarUrl);
+    for (const [uid, written] of Object.entries(events)) {
+      const object = objects.find((text) => text.includes(`UID:${uid}\r\n`) || text.includes(`UID:${uid}\n`));
+      assert.ok(object, uid);
+      assert.deepEqual(written.filter((line) => !lines(object).includes(line)), [], uid);
+    }
+    assert.ok(lines(objects.find((text) => text.includes("trip-weekly"))).includes("TZID:Europe/Berlin"), "its zone goes with it");
+    return objects;
+  };
+  const importThrough = async (calendarName) => {
+    const chooser = page.waitForEvent("filechooser");
+    await page.getByRole("button", { name: "Import .ics file…" }).click();
+    await (await chooser).setFiles(file);
+    const dialog = page.getByRole("dialog", { name: "Import events" });
+    await dialog.getByText("3 events in trip.ics").waitFor();
+    await dialog.getByLabel("Into calendar").selectOption({ label: calendarName });
+    return dialog;
+  };
+
+  let dialog = await importThrough("Work");
+  for (const title of ["Berlin stand-up", "Flight", "Museum day"]) await dialog.getByText(title).waitFor();
+  await screenshot(page, "import-preview");
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const first = await storedWhole(work);
+
+  // The same file again: the UIDs are there, and nothing changes unless the user agrees.
+  dialog = await importThrough("Work");
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  const ask = page.getByRole("dialog", { name: "Already in this calendar" });
+  await ask.getByText("3 of these events are already in this calendar.", { exact: false }).waitFor();
+  await ask.getByRole("button", { name: "Skip them", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  assert.deepEqual(await radicale.list(work), first);
+
+  // The calendar as one file, imported into another calendar.
+  const download = page.waitForEvent("download");
+  await page.getByRole("button", { name: "Options for Work" }).click();
+  await page.getByRole("menuitem", { name: "Export as .ics file" }).click();
+  const exported = readFileSync(await (await download).path(), "utf8");
+  assert.equal((exported.match(/^BEGIN:VCALENDAR/gm) || []).length, 1);
+  await page.getByRole("button", { name: `Actions for ${radicale.user}` }).click();
+  await page.getByRole("menuitem", { name: "New calendar…" }).click();
+  const made = page.getByRole("dialog", { name: "New calendar" });
+  await made.getByLabel("Name", { exact: true }).fill("Copy");
+  await made.getByRole("button", { name: "Save", exact: true }).click();
+  await page.getByRole("checkbox", { name: "Copy" }).waitFor();
+  writeFileSync(file, exported);
+  const chooser = page.waitForEvent("filechooser");
+  await page.getByRole("button", { name: "Import .ics file…" }).click();
+  await (await chooser).setFiles(file);
+  dialog = page.getByRole("dialog", { name: "Import events" });
+  await dialog.getByLabel("Into calendar").selectOption({ label: "Copy" });
+  await dialog.getByText(/^\d+ events in trip\.ics$/).waitFor();
+  await dialog.getByRole("button", { name: "Import", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  const copyUrl = (await page.evaluate(() => window.wrenfold.api.list_accounts())).accounts[0].calendars
+    .find((calendar) => calendar.name === "Copy").url;
+  // Each object as its events, in any order; a zone goes along where an event names it.
+  const eventsIn = (text) => {
+    const found = [];
+    let depth = 0;
+    for (const line of lines(text)) {
+      if (line.startsWith("BEGIN:") && depth++ === 1) found.push([]);
+      if (depth >= 2) found.at(-1).push(line);
+      if (line.startsWith("END:")) depth--;
+    }
+    for (const [, zone] of text.matchAll(/;TZID=([^:;]+)/g)) assert.match(text, new RegExp(`\nTZID:${zone}\r?\n`));
+    return found.filter((component) => component[0] === "BEGIN:VEVENT").map((event) => event.join("\n")).sort().join("\n");
+  };
+  const objectsOf = async (url) => (await radicale.list(url)).map(eventsIn).sort();
+  assert.deepEqual(await objectsOf(copyUrl), await objectsOf(work));
   assert.deepEqual(page.problems, []);
 });

@@ -29,16 +29,17 @@ test("times follow the clock of the language or setting and read from either clo
   ];
   for (const [typed, hhmm] of cases) assert.equal(dates.parseTime(typed), hhmm, typed);
   assert.equal(dates.formatTime("00:05", true), "12:05 AM");
-  assert.equal(dates.formatTime("14:30", dates.uses12Hours("en")), "2:30 PM");
-  assert.equal(dates.formatTime("14:30", dates.uses12Hours("zh-Hant")), "14:30");
-  assert.equal(dates.uses12Hours("zh-Hant", "12"), true, "a clock setting wins over the language");
+  assert.equal(dates.formatTime("14:30", true), "2:30 PM");
+  assert.equal(dates.formatTime("14:30", false), "14:30");
   assert.equal(dates.addMinutes("23:50", 15), "00:05");
 });
 
-test("the picker's month starts its weeks on Monday in Chinese and on Sunday in English", () => {
-  const en = dates.monthGrid(2027, 2, "en"), zh = dates.monthGrid(2027, 2, "zh-Hant");
+test("the picker's month starts its weeks on the day asked for, and its heads follow", () => {
+  const en = dates.monthGrid(2027, 2, 0), zh = dates.monthGrid(2027, 2, 1);
   assert.deepEqual(en[0].slice(0, 2), [null, "2027-02-01"], "1 Feb 2027 is a Monday");
   assert.equal(zh[0][0], "2027-02-01");
   assert.equal(zh.length, 4);
   assert.equal(en.flat().filter(Boolean).length, 28);
+  assert.deepEqual(dates.weekdayNames("en", 1).slice(0, 2), ["Mon", "Tue"]);
+  assert.deepEqual(dates.weekdayNames("zh-Hant", 0).slice(0, 2), ["日", "一"]);
 });

@@ -89,9 +89,22 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           } },
         { "delete_event",
           [](WrenfoldApp& app, const BridgeArgs& args) {
-              return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3));
+              return app.delete_event(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3),
+                                      args.optional_text(4));
           } },
 
+        { "preview_ics",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.preview_ics(args.text(0), args.text(1), args.text(2));
+          } },
+        { "import_ics",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.import_ics(args.text(0), args.text(1), args.text(2), truthy(args.value(3)));
+          } },
+        { "export_ics",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app.export_ics(args.text(0), args.text(1), args.optional_text(2), args.optional_text(3));
+          } },
         { "get_event",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.get_event(args.text(0), args.text(1)); } },
         { "export_event",

@@ -46,7 +46,8 @@ class TurnFolders;
 }  // namespace assistant
 namespace store {
 class EventStore;
-}
+struct StoredObject;
+}  // namespace store
 class SyncQueue;
 
 // Makes the CalDAV engine of one account; without a time zone the engine
@@ -243,10 +244,12 @@ public:
                       const Json& fields);
     Json move_event(const std::string& old_account_id, const std::string& old_event_url, const std::string& etag,
                     const std::string& new_account_id, const std::string& new_calendar_url, const Json& fields);
-    // With a recurrence_id only that occurrence of a repeating event goes.
+    // With a recurrence_id only that occurrence of a repeating event goes,
+    // or with scope "future" it and every later one.
     Json delete_event(const std::string& account_id, const std::string& event_url,
                       const std::optional<std::string>& etag = std::nullopt,
-                      const std::optional<std::string>& recurrence_id = std::nullopt);
+                      const std::optional<std::string>& recurrence_id = std::nullopt,
+                      const std::optional<std::string>& scope = std::nullopt);
     // Throws what failed instead of answering a failure object.
     caldav::WriteResult _move_event(const Account& old_account, const std::string& old_event_url,
                                     const std::string& old_etag, const Account& new_account,
@@ -257,6 +260,22 @@ public:
     Json export_event(const std::string& account_id, const std::string& event_url);
     Json restore_event(const std::string& account_id, const std::string& event_url, const std::string& etag,
                        const std::string& ics);
+
+    // ---- .ics files (calendar/ics_transfer.cpp) ----
+    // What a file would bring into a calendar: how many objects, the first
+    // few events, and the UIDs the calendar already holds (updated by
+    // import_ics only when the user agreed).
+    Json preview_ics(const std::string& account_id, const std::string& calendar_url, const std::string& text);
+    Json import_ics(const std::string& account_id, const std::string& calendar_url, const std::string& text,
+                    bool update_existing);
+    // A calendar as one file, or with start and end (dates) the objects that
+    // may occur between them.
+    Json export_ics(const std::string& account_id, const std::string& calendar_url,
+                    const std::optional<std::string>& start = std::nullopt,
+                    const std::optional<std::string>& end = std::nullopt);
+    // The calendar's objects in the local copy by UID, synced first when it
+    // never was.
+    std::map<std::string, store::StoredObject> _stored_by_uid(const Account& account, const Calendar& calendar);
 
     // ---- Reminders (reminders/) ----
     // Applies the page's changes ("enabled", "sound", "default_alert",

@@ -69,6 +69,14 @@ public:
         (void)event_url, (void)recurrence_id, (void)etag;
         throw CalDavError("this calendar cannot delete single occurrences");
     }
+    // That occurrence and every later one taken out: the series ends before
+    // it, or goes whole when nothing of it would be left.
+    virtual WriteResult delete_following(const std::string& event_url, const std::string& recurrence_id,
+                                         const std::optional<std::string>& etag)
+    {
+        (void)event_url, (void)recurrence_id, (void)etag;
+        throw CalDavError("this calendar cannot end a series");
+    }
     // The stored iCalendar object of an event, whole, for a move to another
     // account: `import_event` writes it into a calendar there with the
     // editor's fields applied, keeping its UID, alarms, attendees, overrides.

@@ -174,6 +174,11 @@ void apply_fields(icalcomponent* calendar, const EventFields& fields, const Edit
     } else {
         edit_whole(calendar, master, fields, context);
     }
+    if (fields.tzid) {
+        if (series || repeats(master))
+            throw CalDavError("a repeating event keeps its time zone");
+        move_to_zone(calendar, master, *fields.tzid, context);
+    }
     if (series && !repeats(master))
         drop_occurrence_exceptions(calendar, master);
     else if (series && texts_of(master, { ICAL_RRULE_PROPERTY }) != rule_before)

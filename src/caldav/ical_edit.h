@@ -42,6 +42,12 @@ bool remove_occurrence(icalcomponent* calendar, const std::string& recurrence_id
 IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, const std::string& new_uid,
                      const EditContext& context);
 
+// Deleting "this and following events": the series ends before the
+// occurrence (UNTIL in the kind its start is written in), its added dates
+// and overrides from there on gone. True when nothing of it would be left,
+// and the object is to be deleted instead.
+bool end_series_before(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context);
+
 // The calendar as text, without the error notes the parser leaves behind.
 std::string serialize(icalcomponent* calendar);
 

@@ -37,6 +37,10 @@ bool times_given(const EventFields& fields);
 void write_end(icalcomponent* calendar, icalcomponent* event, icaltimetype end, const EditContext& context);
 bool retime(icalcomponent* calendar, icalcomponent* event, const Span& current, const Span& wanted,
             const EditContext& context);
+// The event's times keep the wall clock they show (in their own zone, or the
+// home zone for UTC and floating times) and take the zone `tzid`: 09:00 in
+// New York becomes 09:00 in London. Dates have no zone and stay.
+void move_to_zone(icalcomponent* calendar, icalcomponent* event, const std::string& tzid, const EditContext& context);
 
 // Occurrences and their overrides (ical_edit_overrides.cpp)
 struct Occurrence {

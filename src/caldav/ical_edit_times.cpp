@@ -194,4 +194,24 @@ bool retime(icalcomponent* calendar, icalcomponent* event, const Span& current, 
     return true;
 }
 
+void move_to_zone(icalcomponent* calendar, icalcomponent* event, const std::string& tzid, const EditContext& context)
+{
+    const EditContext target { home_zone_for(tzid), tzid, context.now };
+    for (icalproperty_kind kind : { ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY }) {
+        icalproperty* property = icalcomponent_get_first_property(event, kind);
+        icaltimetype value = property ? read_time(property, calendar, context.home) : icaltime_null_time();
+        if (icaltime_is_null_time(value) || value.is_date)
+            continue;
+        bool zoned = icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) != nullptr;
+        icaltimetype shown =
+            wall_in(instant_of(value, context.home), zoned ? const_cast<icaltimezone*>(value.zone) : context.home);
+        shown.zone = target.home;
+        icalproperty_remove_parameter_by_kind(property, ICAL_TZID_PARAMETER);
+        if (target.home != icaltimezone_get_utc_timezone())
+            set_tzid(property, tzid);
+        set_time_value(property, shown);
+    }
+    add_home_timezone(calendar, target);
+}
+
 }  // namespace wrenfold::caldav::edit

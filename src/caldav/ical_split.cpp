@@ -1,6 +1,9 @@
 // A series cut in two at one occurrence: "this and following events".
 #include "caldav/engine.h"
 #include "caldav/ical_edit_steps.h"
+#include "caldav/ical_events.h"
+
+#include <vector>
 
 namespace wrenfold::caldav {
 
@@ -132,10 +135,36 @@ void start_at(icalcomponent* calendar, icalcomponent* master, const Span& series
     set_stamp(master, ICAL_CREATED_PROPERTY, context.now);
 }
 
-}  // namespace
+// Whether anything of the series is still listed before the cut, once the
+// earlier part ends there: an excluded first occurrence leaves nothing.
+bool shows_before(icalcomponent* calendar, const Span& series, const Cut& cut)
+{
+    char* text = icalcomponent_as_ical_string_r(calendar);
+    IcalPtr stored = parse_calendar(text ? text : "");
+    icalmemory_free_buffer(text);
+    std::vector<EventRecord> listed;
+    const auto margin = std::chrono::hours(48);
+    try {
+        expand_resource(stored.get(), { "", "" },
+                        { instant_of(series.start, cut.home) - margin, instant_of(cut.at, cut.home) + margin },
+                        cut.home, listed);
+    } catch (const TooManyOccurrences&) {
+        return true;  // a rule that floods the range surely leaves something
+    }
+    for (icalcomponent* e = icalcomponent_get_first_component(stored.get(), ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(stored.get(), ICAL_VEVENT_COMPONENT))
+        if (icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY))
+            return true;  // an override kept on the earlier side may have moved anywhere
+    return !listed.empty();
+}
 
-IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, const std::string& new_uid,
-                     const EditContext& context)
+struct SeriesAt {
+    icalcomponent* master;
+    Span span;
+    Cut cut;
+};
+
+SeriesAt series_at(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
 {
     icalcomponent* master = master_event(calendar);
     if (!master || !repeats(master) || icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY))
@@ -144,13 +173,30 @@ IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, 
     if (!span)
         throw CalDavError("the event has no start time");
     Occurrence occurrence = find_occurrence(calendar, master, *span, recurrence_id, context);
-    Cut cut { occurrence.original, series_zone(*span, context), context.home };
-    if (cut.after_or_at(span->start))
+    return { master, *span, { occurrence.original, series_zone(*span, context), context.home } };
+}
+
+}  // namespace
+
+IcalPtr split_series(icalcomponent* calendar, const std::string& recurrence_id, const std::string& new_uid,
+                     const EditContext& context)
+{
+    auto [master, span, cut] = series_at(calendar, recurrence_id, context);
+    if (cut.after_or_at(span.start))
         return nullptr;  // from the first occurrence on is the whole series
     IcalPtr later(icalcomponent_new_clone(calendar));
-    start_at(later.get(), master_event(later.get()), *span, cut, new_uid, context);
+    start_at(later.get(), master_event(later.get()), span, cut, new_uid, context);
     end_before(calendar, master, cut, context);
     return later;
+}
+
+bool end_series_before(icalcomponent* calendar, const std::string& recurrence_id, const EditContext& context)
+{
+    auto [master, span, cut] = series_at(calendar, recurrence_id, context);
+    if (cut.after_or_at(span.start))
+        return true;
+    end_before(calendar, master, cut, context);
+    return !shows_before(calendar, span, cut);
 }
 
 }  // namespace wrenfold::caldav

@@ -637,19 +637,35 @@ WriteResult ICloudCalDAV::delete_event(const std::string& event_url, const std::
     return {};
 }
 
-WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
-                                            const std::optional<std::string>& etag)
+WriteResult ICloudCalDAV::remove_part(const std::string& event_url, const std::optional<std::string>& etag,
+                                      const std::function<bool(icalcomponent*)>& cut)
 {
     Url url = checked_event_url(event_url);
     Stored stored = fetch(url);
     EditedObject object = open_for_edit(stored.ics);
     std::string given = etag.value_or("");
-    if (remove_occurrence(object.calendar.get(), recurrence_id, edit_context())) {
+    if (cut(object.calendar.get())) {
         remove(url, given.empty() ? stored.etag : given);
         return {};
     }
     std::string new_etag = put(url, write_back(object), "If-Match", given.empty() ? stored.etag : given);
     return { to_string(url), new_etag, std::nullopt };
+}
+
+WriteResult ICloudCalDAV::delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
+                                            const std::optional<std::string>& etag)
+{
+    return remove_part(event_url, etag, [&](icalcomponent* calendar) {
+        return remove_occurrence(calendar, recurrence_id, edit_context());
+    });
+}
+
+WriteResult ICloudCalDAV::delete_following(const std::string& event_url, const std::string& recurrence_id,
+                                           const std::optional<std::string>& etag)
+{
+    return remove_part(event_url, etag, [&](icalcomponent* calendar) {
+        return end_series_before(calendar, recurrence_id, edit_context());
+    });
 }
 
 SyncDelta ICloudCalDAV::sync_calendar(const std::string& calendar_url, const SyncKnown& known)

@@ -6,6 +6,7 @@
 #include "caldav/ical_time.h"
 #include "caldav/url.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,8 @@ public:
     WriteResult delete_event(const std::string& event_url, const std::optional<std::string>& etag) override;
     WriteResult delete_occurrence(const std::string& event_url, const std::string& recurrence_id,
                                   const std::optional<std::string>& etag) override;
+    WriteResult delete_following(const std::string& event_url, const std::string& recurrence_id,
+                                 const std::optional<std::string>& etag) override;
     std::string export_event(const std::string& event_url) override;
     WriteResult import_event(const std::string& calendar_url, const std::string& ics, const Json& fields) override;
     bool can_sync() const override { return true; }
@@ -75,6 +78,10 @@ private:
     std::string put(const Url& url, const std::string& ics, const std::string& condition_header,
                     const std::string& condition);
     void remove(const Url& url, const std::string& etag);
+    // Part of a stored series taken out by `cut` (true when nothing is
+    // left): the object written back, or deleted.
+    WriteResult remove_part(const std::string& event_url, const std::optional<std::string>& etag,
+                            const std::function<bool(icalcomponent*)>& cut);
     // The GET of one calendar object, whatever its status.
     HttpResponse get(const Url& url);
     // Whether the resource is there; nothing when the server does not tell.

@@ -6,6 +6,7 @@
 #include "caldav/url.h"
 #include "calendar/calendar_rules.h"
 #include "core/bridge_answer.h"
+#include "core/bridge_call.h"
 
 #include <algorithm>
 #include <exception>
@@ -95,11 +96,18 @@ Json WrenfoldApp::update_event(const std::string& account_id, const std::string&
 }
 
 Json WrenfoldApp::delete_event(const std::string& account_id, const std::string& event_url,
-                               const std::optional<std::string>& etag, const std::optional<std::string>& recurrence_id)
+                               const std::optional<std::string>& etag, const std::optional<std::string>& recurrence_id,
+                               const std::optional<std::string>& scope)
 {
+    if (scope && !scope->empty() && *scope != "this" && *scope != "future" && *scope != "all")
+        throw BridgeArgumentError("scope must be \"this\", \"future\" or \"all\"");
     return edit_through_engine(
         *this, account_id, event_url,
         [&](caldav::CalendarEngine& engine) {
+            if (scope == "all")
+                return engine.delete_event(event_url, etag);
+            if (recurrence_id && !recurrence_id->empty() && scope == "future")
+                return engine.delete_following(event_url, *recurrence_id, etag);
             if (recurrence_id && !recurrence_id->empty())
                 return engine.delete_occurrence(event_url, *recurrence_id, etag);
             return engine.delete_event(event_url, etag);

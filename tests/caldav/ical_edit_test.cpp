@@ -453,3 +453,56 @@ TEST(IcalEdit, AMonthlyOrYearlySeriesIsNotMovedOntoDaysShortMonthsLack)
 
 }  // namespace
 }  // namespace wrenfold::caldav
+
+namespace wrenfold::caldav {
+namespace {
+
+TEST(IcalEdit, ANewZoneKeepsTheWallClockTheEventShowed)
+{
+    struct Case {
+        const char* name;
+        std::string times;  // DTSTART and DTEND as stored
+        const char* tzid;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        { "zoned",
+          "DTSTART;TZID=America/New_York:20270322T090000\r\nDTEND;TZID=America/New_York:20270322T100000\r\n",
+          "Europe/London",
+          { "DTSTART;TZID=Europe/London:20270322T090000", "DTEND;TZID=Europe/London:20270322T100000" } },
+        // UTC and floating times show in the home zone (Taipei): 01:00Z is 09:00 there.
+        { "utc",
+          "DTSTART:20270322T010000Z\r\nDTEND:20270322T020000Z\r\n",
+          "America/New_York",
+          { "DTSTART;TZID=America/New_York:20270322T090000", "DTEND;TZID=America/New_York:20270322T100000" } },
+        { "floating",
+          "DTSTART:20270322T090000\r\nDTEND:20270322T100000\r\n",
+          "UTC",
+          { "DTSTART:20270322T090000Z", "DTEND:20270322T100000Z" } },
+        { "all-day",
+          "DTSTART;VALUE=DATE:20270322\r\nDTEND;VALUE=DATE:20270323\r\n",
+          "Europe/London",
+          { "DTSTART;VALUE=DATE:20270322", "DTEND;VALUE=DATE:20270323" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EventFields fields;
+        fields.tzid = c.tzid;
+        std::string after = edited(
+            wrap("BEGIN:VEVENT\r\nUID:z\r\nDTSTAMP:20240101T000000Z\r\n" + c.times + "SUMMARY:Call\r\nEND:VEVENT\r\n"),
+            fields);
+        std::vector<std::string> times = lines_starting(after, "DTSTART");
+        auto ends = lines_starting(after, "DTEND");
+        times.insert(times.end(), ends.begin(), ends.end());
+        std::erase_if(times, [](const std::string& line) { return line.find(":2027") == std::string::npos; });
+        EXPECT_EQ(times, c.expected) << after;  // the event's, not its VTIMEZONE's
+        bool zoned = c.expected[0].find("TZID=") != std::string::npos;
+        EXPECT_EQ(after.find(std::string("TZID:") + c.tzid) != std::string::npos, zoned) << "its VTIMEZONE goes along";
+    }
+    EventFields fields;
+    fields.tzid = "Europe/London";
+    EXPECT_THROW(edited(kBerlinWeekly, fields), CalDavError);
+}
+
+}  // namespace
+}  // namespace wrenfold::caldav

@@ -155,6 +155,23 @@ TEST(EventEditing, OnlyEventsInsideTheAccountsOwnCalendarsAreEdited)
     EXPECT_EQ(fake.refresh_token(), before + 1);
 }
 
+TEST(EventEditing, ADeletesScopeChoosesHowMuchOfTheSeriesGoes)
+{
+    TwoAccounts fake;
+    const std::pair<const char*, const char*> scopes[] = { { "", "delete_occurrence" },
+                                                           { "this", "delete_occurrence" },
+                                                           { "future", "delete_following" },
+                                                           { "all", "delete_event" } };
+    for (const auto& [scope, operation] : scopes) {
+        Json answer = fake.app->delete_event(fake.ann, "https://p/a/e1.ics", "\"e\"", "2025-05-08T10:00:00", scope);
+        EXPECT_NE(answer["ok"], false) << scope;
+        EXPECT_EQ(fake.ann_server->calls().back().operation, operation) << scope;
+        EXPECT_EQ(fake.ann_server->calls().back().etag, "\"e\"") << scope;
+    }
+    EXPECT_THROW(fake.app->delete_event(fake.ann, "https://p/a/e1.ics", "\"e\"", "2025-05-08T10:00:00", "some"),
+                 wrenfold::BridgeArgumentError);
+}
+
 TEST(EventEditing, TheAssistantAddressesOneOccurrenceWithoutTouchingTheSeriesTimes)
 {
     TwoAccounts fake;

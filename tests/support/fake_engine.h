@@ -220,6 +220,12 @@ public:
         record("delete_occurrence", event_url + " @ " + recurrence_id, etag);
         return { event_url, "\"occurrence-gone\"", std::nullopt };
     }
+    caldav::WriteResult delete_following(const std::string& event_url, const std::string& recurrence_id,
+                                         const std::optional<std::string>& etag) override
+    {
+        record("delete_following", event_url + " @ " + recurrence_id, etag);
+        return { event_url, "\"series-ended\"", std::nullopt };
+    }
     // The stored object is a stand-in text naming the event.
     std::string export_event(const std::string& event_url) override
     {

@@ -511,6 +511,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     next: () => fc.next(),
     gotoDate: (date) => fc.gotoDate(date),
     getDate: () => fc.getDate(),
+    shownRange: () => ({ start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }),
     viewName: () => VIEW_NAMES[fc.view.type],
     async changeView(name) {
       if (!VIEWS[name]) return;

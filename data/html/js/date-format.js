@@ -14,11 +14,6 @@ export function isoDate(y, m, d) {
   return `${y}-${pad(m)}-${pad(d)}`;
 }
 
-// Whether times show with AM/PM: the page's own setting when it has one,
-// otherwise as the language writes them (Chinese uses 24 hours).
-export const uses12Hours = (language, setting = null) =>
-  setting === "12" ? true : setting === "24" ? false : language !== "zh-Hant";
-
 export function formatDate(iso, language = "en") {
   const [y, m, d] = (iso || "").split("-").map(Number);
   if (!y || !m || !d) return "";
@@ -83,10 +78,10 @@ export function addMinutes(hhmm, minutes) {
 }
 
 // The weeks of a month for the picker: rows of seven ISO dates (null outside
-// the month), weeks starting on Monday in Chinese and on Sunday in English.
-export function monthGrid(year, month, language = "en") {
+// the month), weeks starting on `firstDay` (0 Sunday, 1 Monday).
+export function monthGrid(year, month, firstDay = 0) {
   const first = new Date(year, month - 1, 1).getDay();
-  const offset = language === "zh-Hant" ? (first + 6) % 7 : first;
+  const offset = (first - firstDay + 7) % 7;
   const days = new Date(year, month, 0).getDate();
   const cells = [...Array(offset).fill(null), ...Array.from({ length: days }, (_, i) => isoDate(year, month, i + 1))];
   while (cells.length % 7) cells.push(null);
@@ -95,9 +90,10 @@ export function monthGrid(year, month, language = "en") {
   return weeks;
 }
 
-export const weekdayNames = (language) => {
+// The picker's column heads, from `firstDay` on.
+export const weekdayNames = (language, firstDay = 0) => {
   const names = language === "zh-Hant" ? WEEKDAYS_ZH.map((name) => name.slice(1)) : WEEKDAYS_EN;
-  return language === "zh-Hant" ? [...names.slice(1), names[0]] : names;
+  return [...names.slice(firstDay), ...names.slice(0, firstDay)];
 };
 
 export function monthTitle(year, month, language = "en") {

@@ -5,8 +5,9 @@
 import { h } from "./dom.js";
 import { t, currentLanguage } from "./i18n.js";
 import {
-  formatDate, parseDate, formatTime, parseTime, uses12Hours, addDaysIso, addMinutes, monthGrid, weekdayNames, monthTitle,
+  formatDate, parseDate, formatTime, parseTime, addDaysIso, addMinutes, monthGrid, weekdayNames, monthTitle,
 } from "./date-format.js";
+import { DEFAULT_READING, firstDayOf, twelveHourOf } from "./reading-rules.js";
 
 let counter = 0;
 
@@ -46,8 +47,11 @@ function readableField({ label, value, format, parse, step, className }) {
   };
 }
 
-export function createDateField({ label, value }) {
+// `reading` gives the display settings in force (first day of the week,
+// clock); without it the language's custom holds.
+export function createDateField({ label, value, reading = () => DEFAULT_READING }) {
   const language = () => currentLanguage();
+  const firstDay = () => firstDayOf(reading(), language(), navigator.language);
   const date = readableField({ label, value, className: "date-input", format: (iso) => formatDate(iso, language()),
                                parse: parseDate, step: (iso, days) => addDaysIso(iso, days) });
   const open = h("button", { type: "button", class: "icon picker-button", "aria-label": t("choose_date", { field: label }),
@@ -77,8 +81,8 @@ export function createDateField({ label, value }) {
       const next = h("button", { type: "button", class: "icon", "aria-label": t("mini_next"), onclick: () => { focus = shiftMonth(focus, 1); draw(); } }, "›");
       const title = monthTitle(y, m, language());
       const grid = h("table", { role: "grid", "aria-label": title },
-        h("thead", {}, h("tr", {}, ...weekdayNames(language()).map((name) => h("th", { scope: "col", "aria-hidden": "true" }, name)))),
-        h("tbody", {}, ...monthGrid(y, m, language()).map((week) => h("tr", {}, ...week.map((iso) => h("td", {},
+        h("thead", {}, h("tr", {}, ...weekdayNames(language(), firstDay()).map((name) => h("th", { scope: "col", "aria-hidden": "true" }, name)))),
+        h("tbody", {}, ...monthGrid(y, m, firstDay()).map((week) => h("tr", {}, ...week.map((iso) => h("td", {},
           iso ? h("button", {
             type: "button", tabindex: iso === focus ? "0" : "-1", "aria-label": formatDate(iso, language()),
             "aria-pressed": String(iso === chosen), class: iso === chosen ? "chosen" : "", "data-date": iso,
@@ -120,8 +124,8 @@ function shiftMonth(iso, months) {
 }
 
 // Times offered while typing: every half hour of the day.
-export function createTimeField({ label, value, hourSetting = null }) {
-  const twelve = () => uses12Hours(currentLanguage(), hourSetting);
+export function createTimeField({ label, value, reading = () => DEFAULT_READING }) {
+  const twelve = () => twelveHourOf(reading(), currentLanguage());
   const time = readableField({ label, value, className: "time-input", format: (hhmm) => formatTime(hhmm, twelve()),
                                parse: parseTime, step: (hhmm, dir) => addMinutes(hhmm, dir * 15) });
   const list = h("datalist", { id: time.input.id + "-times" });

@@ -17,6 +17,7 @@ import { showFailure } from "./failure-view.js";
 import { failureKind } from "./plain-errors.js";
 import { resolveConflict } from "./conflict.js";
 import { capture, afterOf, showUndo } from "./undo.js";
+import { exportEvent } from "./ics-files.js";
 import { alertChoices, alertsFromRecord, alertsField, defaultAlerts, alertLabel, customAlertWords, NO_ALERT } from "./alerts.js";
 
 let fieldCounter = 0;
@@ -38,7 +39,8 @@ function formFromSlot(slot) {
            endDate: end.slice(0, 10), endTime: end.slice(11, 16), location: "", notes: "", repeat: "" };
 }
 
-function calendarSelect(accounts, chosen) {
+// The writable calendars grouped by account, `chosen` selected.
+export function calendarSelect(accounts, chosen) {
   const select = h("select", { name: "calendar" });
   const choices = [];
   for (const group of writableCalendars(accounts)) {
@@ -79,11 +81,12 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       alertFirst: h("select", { name: "alert" }),
       alertSecond: h("select", { name: "second_alert" }),
     };
+    const reading = () => store.state.reading;
     const when = {
-      startDate: createDateField({ label: t("start"), value: initial.startDate }),
-      startTime: createTimeField({ label: t("start_time"), value: initial.startTime }),
-      endDate: createDateField({ label: t("end"), value: initial.endDate }),
-      endTime: createTimeField({ label: t("end_time"), value: initial.endTime }),
+      startDate: createDateField({ label: t("start"), value: initial.startDate, reading }),
+      startTime: createTimeField({ label: t("start_time"), value: initial.startTime, reading }),
+      endDate: createDateField({ label: t("end"), value: initial.endDate, reading }),
+      endTime: createTimeField({ label: t("end_time"), value: initial.endTime, reading }),
     };
     const showTimes = () => { for (const time of [when.startTime, when.endTime]) time.field.hidden = inputs.allDay.checked; };
     showTimes();
@@ -122,12 +125,17 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
 
     const save = h("button", { type: "submit", class: "primary" }, t("save"));
     const remove = record && !readOnly ? h("button", { type: "button", class: "danger", onclick: () => deleteEvent() }, t("delete")) : null;
+    const exportButton = record && !isHoliday(record)
+      ? h("button", { type: "button", onclick: () => exportEvent(ctx, record).catch((failure) => showFailure(error, failure)) },
+          t("export_event"))
+      : null;
     const cancel = h("button", { type: "button", onclick: () => { if (requestClose()) close(null); } },
       readOnly ? t("close") : t("cancel"));
     if (!calendarPicker?.chosen()) save.disabled = true;
-    // A new event may be made in another zone; an existing one keeps its own.
-    const zone = record || readOnly ? null
-      : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei" });
+    // A new event may be made in another zone; an existing one keeps its own
+    // unless the user picks another (a series keeps its zone).
+    const zone = readOnly || (record && (isRepeating(record) || record.all_day)) ? null
+      : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei", initial: record?.tzid });
     calendarPicker?.select.addEventListener("change", () => zone?.homeChanged());
 
     const form = h("form", { class: "form", novalidate: true },
@@ -141,7 +149,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       repeat.element,
       h("div", { class: "row" }, field(t("alert"), inputs.alertFirst), field(t("second_alert"), inputs.alertSecond)),
       customAlerts, note, error, status,
-      h("div", { class: "actions" }, remove, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
+      h("div", { class: "actions" }, remove, exportButton, h("span", { class: "spacer" }), cancel, readOnly ? null : save));
     if (readOnly) {
       for (const input of [...Object.values(inputs), ...Object.values(when).map((part) => part.input)]) input.disabled = true;
       repeat.setDisabled(true);
@@ -238,16 +246,15 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       const fields = withScope(fieldsFromForm(form, record), scope);
       const alerts = alertsField(form, record);
       if (alerts !== undefined) fields.alerts = alerts;
-      if (!record) {
-        const tzid = form.allDay ? null : zone?.zone();
-        return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
-      }
+      const tzid = form.allDay ? null : zone?.zone();
+      if (!record) return ctx.api.create_event(target.account.id, target.calendar.url, tzid ? { ...fields, tzid } : fields);
       if (target.calendar.url === record.calendar_url)
-        return ctx.api.update_event(record.account_id, record.url, record.etag || "", fields);
+        return ctx.api.update_event(record.account_id, record.url, record.etag || "", tzid ? { ...fields, tzid } : fields);
       if (isRepeating(record)) return moveSeries(fields, target);
       // A moved event keeps its identity.
       const moved = { ...fieldsFromForm(form, null), uid: record.uid };
       if (fields.alerts) moved.alerts = fields.alerts;
+      if (tzid) moved.tzid = tzid;
       delete moved.recurrence_id;
       return ctx.api.move_event(record.account_id, record.url, record.etag || "", target.account.id, target.calendar.url, moved);
     }
@@ -272,7 +279,8 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
         // An invitation to single occurrences of someone else's series is
         // one object of several events: the one shown is the one deleted.
         const alone = !isRepeating(record) && record.recurrence_id;
-        const occurrence = scope === "this" || alone ? [record.recurrence_id] : [];
+        const occurrence = scope === "this" || alone ? [record.recurrence_id]
+          : scope === "future" ? [record.recurrence_id, "future"] : [];
         const answer = await ctx.api.delete_event(record.account_id, record.url, record.etag || "", ...occurrence);
         if (answer && answer.ok === false) throw new Error(answer.error);
         ctx.calendar.noteOwnWrite(answer);

@@ -19,6 +19,7 @@ import "./theme.js";
 import { startReminders } from "./reminders.js";
 import { createOfflineBanner } from "./offline.js";
 import { bindSearch } from "./search.js";
+import { importFile, calendarFiles } from "./ics-files.js";
 
 const store = createStore(api);
 
@@ -43,6 +44,27 @@ const calendar = createCalendar({ element: $("#calendar"), store, ctx, openEdito
 ctx.calendar = calendar;
 const sidebar = createSidebar({ store, ctx, calendar, openAddAccount: () => openAddAccount(ctx) });
 
+// A .ics file chosen in the sidebar or dropped anywhere on the page.
+function bindImport() {
+  const chooser = $("#import-file");
+  $("#import-ics").addEventListener("click", () => chooser.click());
+  chooser.addEventListener("change", () => {
+    const [file] = chooser.files;
+    chooser.value = "";
+    if (file) importFile(ctx, file).catch(showBanner);
+  });
+  document.addEventListener("dragover", (event) => {
+    if ([...(event.dataTransfer?.types || [])].includes("Files")) event.preventDefault();
+  });
+  // A dropped file never replaces the page, whatever it is.
+  document.addEventListener("drop", (event) => {
+    if (![...(event.dataTransfer?.types || [])].includes("Files")) return;
+    event.preventDefault();
+    const [file] = calendarFiles(event.dataTransfer);
+    if (file) importFile(ctx, file).catch(showBanner);
+  });
+}
+
 function bindHeader() {
   $("#today").addEventListener("click", () => calendar.today());
   $("#prev").addEventListener("click", () => calendar.prev());
@@ -51,6 +73,7 @@ function bindHeader() {
     button.addEventListener("click", () => calendar.changeView(button.dataset.view));
   $("#new-event").addEventListener("click", () => calendar.newEvent());
   $("#refresh-all").addEventListener("click", () => sidebar.refreshAll());
+  bindImport();
   $("#assistant").addEventListener("click", () => openAssistantModule("openAssistant"));
   $("#settings").addEventListener("click", () => openAssistantModule("openSettings"));
   bindSidebarToggle({ toggle: $("#sidebar-toggle"), sidebar: $("#sidebar") });

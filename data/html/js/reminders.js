@@ -27,7 +27,7 @@ export function startReminders(ctx, anchor) {
       h("span", { class: "reminder-body" }, banner.body),
       h("button", { type: "button", "data-focus-key": banner.id + ":snooze", onclick: () => act(banner.id, "snooze") }, t("snooze")),
       h("button", { type: "button", "data-focus-key": banner.id + ":open", onclick: () => act(banner.id, "open") }, t("open")),
-      h("button", { type: "button", "data-focus-key": banner.id + ":dismiss", onclick: () => act(banner.id, "dismiss") }, t("dismiss")))));
+      h("button", { type: "button", "data-focus-key": banner.id + ":dismiss", onclick: () => act(banner.id, "dismiss") }, t("dismiss_reminder")))));
   }
 
   async function poll() {

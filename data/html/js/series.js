@@ -3,7 +3,7 @@ import { askDialog } from "./dialog.js";
 import { t } from "./i18n.js";
 
 // Resolves "this" (only the occurrence), "future" (it and the following
-// ones, a change only), "all" (the whole series) or null when the user
+// ones), "all" (the whole series) or null when the user
 // cancels. action is "change", "delete" or "move"; a move to another
 // calendar takes the whole series along, so it only offers "all".
 // onlyAll leaves out "This event" (a changed rule belongs to the series).
@@ -12,7 +12,7 @@ export async function askSeries(record, action, { onlyAll = false } = {}) {
   const single = action !== "move" && !onlyAll && Boolean(record.recurrence_id);
   const message = t(`series_${action}_question`, { name });
   const kind = action === "delete" ? "danger" : "primary";
-  const following = action === "change" && Boolean(record.recurrence_id);
+  const following = action !== "move" && Boolean(record.recurrence_id);
   const choices = [
     single ? { value: "this", label: t("this_event"), kind, focus: true } : null,
     following ? { value: "future", label: t("following_events"), kind: "" } : null,

@@ -9,6 +9,7 @@ import { menuButton, menuOpenIn, afterMenuCloses } from "./menu.js";
 import { createMiniMonth } from "./mini-month.js";
 import { showBanner, clearBanner } from "./banner.js";
 import { openCalendarDialog, deleteCalendar } from "./calendar-dialogs.js";
+import { exportCalendar } from "./ics-files.js";
 
 export function createSidebar({ store, ctx, calendar, openAddAccount }) {
   const list = $("#accounts");
@@ -50,6 +51,8 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
           { label: t("make_default"), disabled: readOnly || isDefault, action: () => store.setDefault(cal.url).catch(showBanner) },
           { label: t("edit_calendar"), disabled: readOnly, action: () => openCalendarDialog(ctx, { account, calendar: cal }) },
           { label: t("delete_calendar"), disabled: readOnly, action: () => deleteCalendar(ctx, { account, calendar: cal }).catch(showBanner) },
+          { label: t("export_calendar"), action: () => exportCalendar(ctx, account, cal).catch(showBanner) },
+          { label: t("export_shown"), action: () => exportCalendar(ctx, account, cal, calendar.shownRange()).catch(showBanner) },
         ],
       }));
   }

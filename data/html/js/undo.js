@@ -32,7 +32,7 @@ export function showUndo({ api, message, before, after, onDone }) {
   if (isSafePlan(calls)) {
     notice.append(h("button", { type: "button", onclick: () => run(calls, api, onDone) }, t("undo")));
   }
-  notice.append(h("button", { type: "button", class: "icon", "aria-label": t("dismiss"), onclick: dismiss }, "×"));
+  notice.append(h("button", { type: "button", class: "icon", "aria-label": t("dismiss_notice"), onclick: dismiss }, "×"));
   document.body.append(notice);
   current = { notice, timer: setTimeout(dismiss, NOTICE_MS) };
 }
