@@ -143,7 +143,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     // A week of a fetched month is handed its own events only, not the month's.
     const inRange = (record) => { const days = daysOf(record); return days.last >= range.start && days.first < range.end; };
     if (type === VIEWS.week || type === VIEWS.day) return records.filter(inRange).map(toGridEvent);
-    if (type !== VIEWS.month) return records.filter(inRange).map(viewEvent);
+    if (type !== VIEWS.month) return withTodayRow(records.filter(inRange).map(viewEvent), range, records);
     monthRowsShown = monthRows(range);
     const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
@@ -163,6 +163,16 @@ export function createCalendar({ element, store, ctx, openEditor }) {
              classNames: [...event.classNames, "spanning"] };
   }
 
+  // The agenda lists only days with events; an empty today still gets its
+  // row, so the list opens on today and says there is nothing in it.
+  function withTodayRow(events, range, records) {
+    const today = dateOnly(zoneNow());
+    if (today < range.start || today >= range.end) return events;
+    if (records.some((record) => { const days = daysOf(record); return days.first <= today && today <= days.last; })) return events;
+    return [...events, { id: "today-empty", title: t("nothing_today"), start: today, allDay: true, editable: false,
+                         interactive: false, classNames: ["today-empty"], extendedProps: { placeholder: true } }];
+  }
+
   // How many entries a day cell of the month holds, its "+n more" included:
   // the weeks share the height of the calendar.
   function monthRows({ start, end }) {
@@ -179,9 +189,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function followSize() {
     let timer = 0;
     let size = `${element.clientWidth}x${element.clientHeight}`;
+    // Paper has a size of its own; what the cells hold stays as on screen.
+    const printing = window.matchMedia("print");
     new ResizeObserver(() => {
       const now = `${element.clientWidth}x${element.clientHeight}`;
-      if (now === size) return;
+      if (now === size || printing.matches) return;
       size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
@@ -202,7 +214,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   async function clickEvent(info) {
     info.jsEvent.preventDefault();
-    const { record, moreDate } = info.event.extendedProps;
+    const { record, moreDate, placeholder } = info.event.extendedProps;
+    if (placeholder) return;
     if (moreDate) showDay(moreDate, info.el);
     else if (isHoliday(record)) showHoliday(record, info.el);
     else openEditor({ record: await currentRecord(record) });
