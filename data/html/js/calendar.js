@@ -30,7 +30,22 @@ const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
-function localeOptions(language, reading) {
+// FullCalendar makes new Intl formatters for every time range it writes,
+// which made a view of hundreds of events slow to draw. The same few times
+// recur (9:00am - 10:00am), so each is written once, by FullCalendar itself
+// through `write`, and remembered.
+function rememberedTimes(format, write) {
+  const known = new Map();
+  const wall = (part) => new Date(part.year, part.month, part.day, part.hour, part.minute, part.second);
+  const level = (a, b) => (a.year !== b.year ? 5 : a.month !== b.month ? 4 : a.day !== b.day ? 2 : 0);
+  return ({ start, end }) => {
+    const key = `${start.hour}:${start.minute}:${start.second}` + (end ? `-${end.hour}:${end.minute}:${end.second}/${level(start, end)}` : "");
+    if (!known.has(key)) known.set(key, write(wall(start), end && wall(end), format));
+    return known.get(key);
+  };
+}
+
+function localeOptions(language, reading, write) {
   const chinese = language === "zh-Hant";
   const twelve = twelveHourOf(reading, language);
   const time = twelve ? { hour: "numeric", minute: "2-digit", meridiem: "short", hour12: true }
@@ -42,10 +57,10 @@ function localeOptions(language, reading) {
     locale: chinese ? "zh-tw" : "en",
     firstDay: firstDayOf(reading, language, navigator.language),
     weekNumbers: reading.week_numbers === true,
-    eventTimeFormat: time,
+    eventTimeFormat: rememberedTimes(time, write),
     slotLabelFormat: time,
     views: {
-      dayGridMonth: { displayEventEnd: false, eventTimeFormat: monthTime },
+      dayGridMonth: { displayEventEnd: false, eventTimeFormat: rememberedTimes(monthTime, write) },
       timeGrid: { displayEventEnd: true },
       listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 } },
     },
@@ -70,6 +85,7 @@ const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start))
 
 export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
+  let switchingTo = null;  // the view type while fc.changeView runs
   let monthRowsShown = 0;
   let scrollPending = false;
   const cache = { start: "", end: "", records: [], stale: true, holidayNames: {}, lunar: new Map() };
@@ -89,7 +105,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
     try {
-      await null;  // the view asks while it is being switched; its type is settled after that
+      // While a view is being switched, the calendar still reports the old
+      // one; the type comes from the switch. Answering a range already
+      // fetched at once lets the new view be drawn once, with its own
+      // events, instead of first with the old view's (a whole agenda laid
+      // out in month cells) and again with its own.
+      let type = switchingTo || (fc ? fc.view.type : null);
+      if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
         const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
@@ -102,7 +124,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
       }
-      success(viewEvents({ start, end }));
+      success(viewEvents({ start, end }, type));
     } catch (error) {
       showBanner(error);
       failure(error);
@@ -137,9 +159,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     return isHoliday(record) ? { ...event, backgroundColor: "", borderColor: "", textColor: "" } : event;
   }
 
-  function viewEvents(range) {
+  function viewEvents(range, type) {
     const records = shownRecords();
-    const type = fc?.view.type;
     // A week of a fetched month is handed its own events only, not the month's.
     const inRange = (record) => { const days = daysOf(record); return days.last >= range.start && days.first < range.end; };
     if (type === VIEWS.week || type === VIEWS.day) return records.filter(inRange).map(toGridEvent);
@@ -456,7 +477,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
-      ...localeOptions(currentLanguage(), store.state.reading),
+      ...localeOptions(currentLanguage(), store.state.reading, writeTime),
     });
     fc.render();
     followSize();
@@ -485,6 +506,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     });
   }
 
+  function writeTime(start, end, format) {
+    return end ? fc.formatRange(start, end, format) : fc.formatDate(start, format);
+  }
+
   function visibilitySignature() {
     const hidden = store.state.accounts.flatMap((account) => (account.calendars || []).filter((c) => c.visible === false).map((c) => c.url));
     return JSON.stringify([store.state.showHolidays, hidden]);
@@ -498,7 +523,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function applyLocale(language) {
-    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading))) fc.setOption(key, value);
+    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading, writeTime))) fc.setOption(key, value);
   }
 
   // Asks the program again for the range on screen; view, scroll position and
@@ -528,7 +553,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     async changeView(name) {
       if (!VIEWS[name]) return;
       closePopover();
-      fc.changeView(VIEWS[name]);
+      switchingTo = VIEWS[name];
+      try { fc.changeView(VIEWS[name]); } finally { switchingTo = null; }
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },
     newEvent() {
