@@ -134,6 +134,7 @@ test("this week opens with now on screen", async () => {
 });
 
 test("the agenda starts today, marked, with the days before it one scroll up", async () => {
+  await goToMarch2027("Month");  // opened from far away, it still comes to today
   await showView("Agenda");
   const today = page.locator(`.fc-list-day[data-date="${zoneDay(0)}"]`);
   await today.waitFor();

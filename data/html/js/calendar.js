@@ -62,7 +62,9 @@ function localeOptions(language, reading, write) {
     views: {
       dayGridMonth: { displayEventEnd: false, eventTimeFormat: rememberedTimes(monthTime, write) },
       timeGrid: { displayEventEnd: true },
-      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 } },
+      // Each day says which weekday it is, as the agendas people know do.
+      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 },
+                    listDayFormat: { weekday: "long", month: "long", day: "numeric", year: "numeric" }, listDaySideFormat: false },
     },
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
@@ -343,6 +345,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     if (info.event.id) info.el.dataset.focusKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
+    info.el.style.setProperty("--event-color", info.event.borderColor);
     const parts = [info.timeText ? `${info.timeText} ${record.summary || t("untitled")}` : record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
@@ -388,6 +391,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // the agenda on the day it was opened on.
   function scrollIntoPlace() {
     if (!scrollPending || !fc) return;
+    // Drawn with the last range's events while its own are on their way:
+    // the place is taken once they are in.
+    const start = dateOnly(fc.view.activeStart), end = dateOnly(fc.view.activeEnd);
+    if (cache.stale || start < cache.start || end > cache.end) return;
     scrollPending = false;
     const type = fc.view.type;
     if (type === VIEWS.agenda) { scrollAgenda(); return; }
