@@ -299,7 +299,7 @@ test("an event is created from an empty slot, edited, dragged, moved to another 
   assert.doesNotMatch(await serverEvents(calendars.work), /牙醫 Dentist/);
   // Shown in the colour of its new calendar.
   await page.waitForFunction(() => [...document.querySelectorAll(".fc-event")].some((node) =>
-    node.textContent.includes("牙醫 Dentist (checkup)") && getComputedStyle(node).backgroundColor === "rgb(52, 199, 89)"));
+    node.textContent.includes("牙醫 Dentist (checkup)") && getComputedStyle(node).borderLeftColor === "rgb(52, 199, 89)"));
 
   // Delete asks first; cancelling keeps it.
   await page.locator(".fc-event", { hasText: "牙醫 Dentist (checkup)" }).click();

@@ -2,7 +2,8 @@
 // titles in the month, the week opened at now, the agenda from today.
 import { test, before, after, afterEach } from "node:test";
 import assert from "node:assert/strict";
-import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount } from "./support.mjs";
+import { join } from "node:path";
+import { startProgram, startBrowser, openPage, screenshot, axeScan, addAccount, closeDialogs, artifacts } from "./support.mjs";
 import { startRadicale, ics } from "./radicale.mjs";
 
 const ZONE = "Asia/Taipei";
@@ -49,6 +50,8 @@ before(async () => {
     `DTEND;VALUE=DATE:${compact(zoneDay(-2))}`, "SUMMARY:Earlier errand", "END:VEVENT"));
   await radicale.put(home + "today.ics", ics("BEGIN:VEVENT", "UID:today", stamp, `DTSTART;VALUE=DATE:${compact(zoneDay(0))}`,
     `DTEND;VALUE=DATE:${compact(zoneDay(1))}`, "SUMMARY:Today's errand", "LOCATION:Main Street 3", "END:VEVENT"));
+  await radicale.put(home + "new-york.ics", ics("BEGIN:VEVENT", "UID:new-york", stamp,
+    "DTSTART;TZID=America/New_York:20270326T090000", "DTEND;TZID=America/New_York:20270326T100000", "SUMMARY:NY call", "END:VEVENT"));
   program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root });
   browser = await startBrowser();
   page = await openPage(browser, program.address, { viewport: { width: 1280, height: 720 } });
@@ -131,6 +134,7 @@ test("this week opens with now on screen", async () => {
 });
 
 test("the agenda starts today, marked, with the days before it one scroll up", async () => {
+  await goToMarch2027("Month");  // opened from far away, it still comes to today
   await showView("Agenda");
   const today = page.locator(`.fc-list-day[data-date="${zoneDay(0)}"]`);
   await today.waitFor();
@@ -145,6 +149,72 @@ test("the agenda starts today, marked, with the days before it one scroll up", a
   assert.ok(places.today >= 0 && places.today <= 12, `today's row is at the top (${places.today})`);
   assert.ok(places.earlier < 0, "earlier days are above");
   assert.match(await page.locator(".fc-list-event", { hasText: "Today's errand" }).textContent(), /Main Street 3/);
+});
+
+test("an empty today still has its row in the agenda, at the top", async () => {
+  const toggles = [page.getByRole("checkbox", { name: "Home" }), page.getByRole("switch", { name: "Taiwan holidays" })];
+  await showView("Agenda");
+  try {
+    for (const toggle of toggles) await toggle.uncheck();
+    const today = page.locator(`.fc-list-day[data-date="${zoneDay(0)}"]`);
+    await page.locator(".fc-list-event.today-empty").waitFor();
+    assert.match(await today.textContent(), /Today/);
+    assert.deepEqual(await page.locator(".fc-list-event .fc-list-event-title").allTextContents(), ["Nothing planned"], "the only row");
+    assert.ok(await page.locator(".today-empty .fc-list-event-time").isHidden(), "without a time, as it is not an event");
+    await page.locator(".fc-list-event.today-empty").click();
+    assert.equal(await page.getByRole("dialog").count(), 0, "it opens nothing");
+    await screenshot(page, "views-agenda-empty-today-en");
+  } finally {
+    for (const toggle of toggles) await toggle.check();
+  }
+  await page.locator(".fc-list-event", { hasText: "Today's errand" }).waitFor();
+  assert.equal(await page.locator(".fc-list-event.today-empty").count(), 0, "gone once today has an event");
+  assert.deepEqual(page.problems, []);
+});
+
+test("the editor shows an event's own zone beside the calendar's, in the chosen clock and language, following the start", async () => {
+  const display = page.locator("details.reading");
+  const opened = !(await display.evaluate((details) => details.open));
+  if (opened) await page.getByText("Display", { exact: true }).click();
+  await goToMarch2027("Month");
+  const hintOf = async () => {
+    await page.locator(".fc-event", { hasText: "NY call" }).click();
+    const hint = page.locator("dialog[open] .zone-hint");
+    await hint.waitFor();
+    return hint;
+  };
+  try {
+    const cases = [["en", "language", "9:00 AM New York (9:00 PM here)"], ["en", "24", "09:00 New York (21:00 here)"],
+                   ["zh-Hant", "language", "New York 09:00（此地 21:00）"]];
+    for (const [language, clock, text] of cases) {
+      await page.locator("#language").selectOption(language);
+      await page.locator("#reading-clock").selectOption(clock);
+      const hint = await hintOf();
+      assert.equal(await hint.textContent(), text, `${language} ${clock}`);
+      await closeDialogs(page);
+    }
+    await page.locator("#language").selectOption("en");
+    await page.locator("#reading-clock").selectOption("24");
+    const hint = await hintOf();
+    const startTime = page.getByRole("dialog").getByLabel("Start time", { exact: true });
+    await startTime.fill("23:30");
+    await startTime.press("Tab");
+    assert.equal(await hint.textContent(), "11:30 New York (23:30 here)");
+    await startTime.fill("08:30");
+    await startTime.press("Tab");
+    assert.equal(await hint.textContent(), "Thu, Mar 25 20:30 New York (08:30 here)", "another day there says which");
+    await page.getByRole("dialog").getByLabel("All day").check();
+    assert.ok(await hint.isHidden(), "no hint for an all-day event");
+  } finally {
+    await closeDialogs(page);
+    await page.locator("#language").selectOption("en");
+    await page.locator("#reading-clock").selectOption("language");
+    if (opened) await page.getByText("Display", { exact: true }).click();
+  }
+  await page.locator(".fc-event", { hasText: "Team standup" }).first().click();
+  assert.ok(await page.locator("dialog[open] .zone-hint").isHidden(), "none for an event in the calendar's zone");
+  await closeDialogs(page);
+  assert.deepEqual(page.problems, []);
 });
 
 // Where the now-line sits, as minutes of the day read off the grid's hour lines.
@@ -283,6 +353,42 @@ test("the display settings set the week's first day, the clock and week numbers;
   await list.getByText("Go to today").waitFor();
   await page.keyboard.press("Escape");
   await list.waitFor({ state: "detached" });
+  assert.deepEqual(page.problems, []);
+});
+
+test("printed, a week and a month are the calendar alone, light, with events framed in their calendar's colour", async () => {
+  try {
+    for (const view of ["Week", "Month"]) {
+      await page.emulateMedia({ media: "screen", colorScheme: "dark" });
+      await goToMarch2027(view);
+      await page.emulateMedia({ media: "print", colorScheme: "dark" });
+      const event = page.locator(".fc-event", { hasText: view === "Week" ? "Gym session" : "Quarterly planning" }).first();
+      await event.waitFor();
+      const look = await event.evaluate((node) => {
+        const style = getComputedStyle(node);
+        const title = getComputedStyle(node.querySelector(".fc-event-title"));
+        return { background: getComputedStyle(document.body).backgroundColor, title: title.color,
+                 dot: node.classList.contains("fc-daygrid-dot-event") ? getComputedStyle(node.querySelector(".fc-daygrid-event-dot")).borderColor
+                   : style.borderLeftColor,
+                 filled: !node.classList.contains("fc-daygrid-dot-event") && style.backgroundColor !== "rgb(255, 255, 255)" };
+      });
+      assert.deepEqual(look, { background: "rgb(255, 255, 255)", title: "rgb(0, 0, 0)", dot: "rgb(52, 199, 89)", filled: false }, view);
+      for (const name of ["New event", "Today", "Next", "Month", "Assistant", "Add account"])
+        assert.ok(await page.getByRole("button", { name, exact: true }).isHidden(), `${name} is not printed`);
+      assert.ok(await page.locator("#sidebar").isHidden());
+      assert.ok(await page.locator("#title").isVisible(), "the period printed says which it is");
+      if (view === "Week") {
+        // Every hour of the day is on paper, not only the part scrolled into view.
+        const hours = await page.evaluate(() => ["00:00:00", "23:00:00"].map((time) =>
+          document.querySelector(`td.fc-timegrid-slot-lane[data-time="${time}"]`).getBoundingClientRect().height > 0));
+        assert.deepEqual(hours, [true, true]);
+        assert.ok(await page.locator(".fc-event", { hasText: "Book club" }).isVisible(), "an evening event is printed too");
+      }
+      await page.screenshot({ path: join(artifacts, `views-print-${view.toLowerCase()}.png`), fullPage: true });
+    }
+  } finally {
+    await page.emulateMedia({ media: "screen", colorScheme: "light" });
+  }
   assert.deepEqual(page.problems, []);
 });
 

@@ -82,6 +82,7 @@ EventRecord record(icalcomponent* event, const Span& span, const Series* series,
     out.start = format_in_home(span.start, home);
     out.end = format_in_home(span.end, home);
     out.all_day = span.start.is_date == 1;
+    out.tzid = own_zone_name(span.start, home);
     out.location = text_of(event, ICAL_LOCATION_PROPERTY);
     out.description = text_of(event, ICAL_DESCRIPTION_PROPERTY);
     out.rrule = series ? series->rrule : text_of(event, ICAL_RRULE_PROPERTY);

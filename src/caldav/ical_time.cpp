@@ -172,6 +172,22 @@ std::string format_in_home(icaltimetype value, icaltimezone* home)
     return text;
 }
 
+std::string own_zone_name(icaltimetype value, icaltimezone* home)
+{
+    auto* zone = const_cast<icaltimezone*>(value.zone);
+    if (value.is_date || !zone || zone == home || zone == icaltimezone_get_utc_timezone())
+        return {};
+    const char* location = icaltimezone_get_location(zone);
+    icaltimezone* named = location ? icaltimezone_get_builtin_timezone(location) : nullptr;
+    if (!named)
+        named = zone_for_tzid(icaltimezone_get_tzid(zone), nullptr);
+    const char* name = named ? icaltimezone_get_location(named) : nullptr;
+    if (!name || !*name || named == home || named == icaltimezone_get_utc_timezone())
+        return {};
+    const char* home_name = home ? icaltimezone_get_location(home) : nullptr;
+    return home_name && std::strcmp(home_name, name) == 0 ? std::string {} : std::string(name);
+}
+
 std::chrono::sys_seconds home_midnight(std::chrono::year_month_day day, icaltimezone* home)
 {
     icaltimetype time = icaltime_null_time();

@@ -39,6 +39,11 @@ long long wall_seconds(icaltimetype value);
 std::string format_in_home(icaltimetype value, icaltimezone* home);
 std::string format_date(icaltimetype value);
 
+// The IANA name of the zone a timed value was written in, when that is a
+// named zone other than the home zone; "" for dates, UTC, floating times,
+// the home zone and zones that name no place.
+std::string own_zone_name(icaltimetype value, icaltimezone* home);
+
 // Editor input: "YYYY-MM-DD" gives a date; "YYYY-MM-DDTHH:MM[:SS]" a
 // wall-clock time in the home zone; a trailing "Z" or "+HH:MM" is converted
 // to the home zone. The result of a timed value carries the home zone.

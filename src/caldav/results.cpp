@@ -62,6 +62,8 @@ Json EventRecord::to_json() const
     out["etag"] = etag;
     out["recurring"] = recurring;
     out["recurrence_id"] = recurrence_id;
+    if (!tzid.empty())
+        out["tzid"] = tzid;
     Json listed = Json::array();
     for (const AlarmRecord& alarm : alarms)
         listed.push_back(alarm.to_json());

@@ -60,6 +60,7 @@ struct EventRecord {
     std::string etag;
     bool recurring { false };
     std::string recurrence_id;  // "" for a single event or the series itself
+    std::string tzid;           // the zone it was written in, when not the home zone
     std::vector<AlarmRecord> alarms;
 
     Json to_json() const;

@@ -121,5 +121,34 @@ TEST(IcalExpansion, RulesThatNeedTooMuchWorkAreRefusedNotCut)
     EXPECT_EQ(occurrences(series("FREQ=HOURLY"), year { 2025 } / 3 / 1, year { 2025 } / 4 / 1).size(), 744u);
 }
 
+TEST(IcalReading, AnEventNamesTheZoneItWasWrittenInWhenNotTheHomeZone)
+{
+    // start line -> the zone the record names ("" for none)
+    const std::vector<std::pair<std::string, std::string>> cases {
+        { "DTSTART;TZID=America/New_York:20250310T090000", "America/New_York" },
+        { "DTSTART;TZID=/mozilla.org/20050126_1/Europe/Berlin:20250310T090000", "Europe/Berlin" },
+        { "DTSTART;TZID=Eastern Standard Time:20250310T090000", "America/New_York" },
+        { "DTSTART;TZID=Asia/Taipei:20250310T090000", "" },
+        { "DTSTART:20250310T090000Z", "" },
+        { "DTSTART:20250310T090000", "" },
+        { "DTSTART;VALUE=DATE:20250310", "" },
+    };
+    for (const auto& [start, zone] : cases) {
+        IcalPtr calendar = parse_calendar(
+            wrap("BEGIN:VEVENT\r\nUID:z\r\nDTSTAMP:20250101T000000Z\r\n" + start + "\r\nSUMMARY:Z\r\nEND:VEVENT\r\n"));
+        std::vector<EventRecord> listed;
+        expand_resource(calendar.get(), { "u", "e" }, days(year { 2025 } / 3 / 1, year { 2025 } / 4 / 1), taipei(),
+                        listed);
+        ASSERT_EQ(listed.size(), 1u) << start;
+        Json record = listed[0].to_json();
+        EXPECT_EQ(record.value("tzid", std::string {}), zone) << start;
+    }
+    // A 09:00 in New York is 22:00 at home, and a record of it says both.
+    EXPECT_EQ(starts_of(wrap("BEGIN:VEVENT\r\nUID:n\r\nDTSTAMP:20250101T000000Z\r\n"
+                             "DTSTART;TZID=America/New_York:20250310T090000\r\nSUMMARY:NY\r\nEND:VEVENT\r\n"),
+                        days(year { 2025 } / 3 / 1, year { 2025 } / 4 / 1)),
+              (std::vector<std::string> { "2025-03-10T21:00:00|NY" }));
+}
+
 }  // namespace
 }  // namespace wrenfold::caldav

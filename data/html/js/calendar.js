@@ -30,7 +30,22 @@ const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
-function localeOptions(language, reading) {
+// FullCalendar makes new Intl formatters for every time range it writes,
+// which made a view of hundreds of events slow to draw. The same few times
+// recur (9:00am - 10:00am), so each is written once, by FullCalendar itself
+// through `write`, and remembered.
+function rememberedTimes(format, write) {
+  const known = new Map();
+  const wall = (part) => new Date(part.year, part.month, part.day, part.hour, part.minute, part.second);
+  const level = (a, b) => (a.year !== b.year ? 5 : a.month !== b.month ? 4 : a.day !== b.day ? 2 : 0);
+  return ({ start, end }) => {
+    const key = `${start.hour}:${start.minute}:${start.second}` + (end ? `-${end.hour}:${end.minute}:${end.second}/${level(start, end)}` : "");
+    if (!known.has(key)) known.set(key, write(wall(start), end && wall(end), format));
+    return known.get(key);
+  };
+}
+
+function localeOptions(language, reading, write) {
   const chinese = language === "zh-Hant";
   const twelve = twelveHourOf(reading, language);
   const time = twelve ? { hour: "numeric", minute: "2-digit", meridiem: "short", hour12: true }
@@ -42,12 +57,14 @@ function localeOptions(language, reading) {
     locale: chinese ? "zh-tw" : "en",
     firstDay: firstDayOf(reading, language, navigator.language),
     weekNumbers: reading.week_numbers === true,
-    eventTimeFormat: time,
+    eventTimeFormat: rememberedTimes(time, write),
     slotLabelFormat: time,
     views: {
-      dayGridMonth: { displayEventEnd: false, eventTimeFormat: monthTime },
+      dayGridMonth: { displayEventEnd: false, eventTimeFormat: rememberedTimes(monthTime, write) },
       timeGrid: { displayEventEnd: true },
-      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 } },
+      // Each day says which weekday it is, as the agendas people know do.
+      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 },
+                    listDayFormat: { weekday: "long", month: "long", day: "numeric", year: "numeric" }, listDaySideFormat: false },
     },
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
@@ -70,6 +87,7 @@ const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start))
 
 export function createCalendar({ element, store, ctx, openEditor }) {
   let fc = null;
+  let switchingTo = null;  // the view type while fc.changeView runs
   let monthRowsShown = 0;
   let scrollPending = false;
   const cache = { start: "", end: "", records: [], stale: true, holidayNames: {}, lunar: new Map() };
@@ -89,7 +107,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
     try {
-      await null;  // the view asks while it is being switched; its type is settled after that
+      // While a view is being switched, the calendar still reports the old
+      // one; the type comes from the switch. Answering a range already
+      // fetched at once lets the new view be drawn once, with its own
+      // events, instead of first with the old view's (a whole agenda laid
+      // out in month cells) and again with its own.
+      let type = switchingTo || (fc ? fc.view.type : null);
+      if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
         const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
@@ -102,7 +126,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
       }
-      success(viewEvents({ start, end }));
+      success(viewEvents({ start, end }, type));
     } catch (error) {
       showBanner(error);
       failure(error);
@@ -137,13 +161,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     return isHoliday(record) ? { ...event, backgroundColor: "", borderColor: "", textColor: "" } : event;
   }
 
-  function viewEvents(range) {
+  function viewEvents(range, type) {
     const records = shownRecords();
-    const type = fc?.view.type;
     // A week of a fetched month is handed its own events only, not the month's.
     const inRange = (record) => { const days = daysOf(record); return days.last >= range.start && days.first < range.end; };
     if (type === VIEWS.week || type === VIEWS.day) return records.filter(inRange).map(toGridEvent);
-    if (type !== VIEWS.month) return records.filter(inRange).map(viewEvent);
+    if (type !== VIEWS.month) return withTodayRow(records.filter(inRange).map(viewEvent), range, records);
     monthRowsShown = monthRows(range);
     const { shown, more } = sliceMonth(records, range, monthRowsShown);
     const listedFirst = (event) => ({ ...event, extendedProps: { ...event.extendedProps, listedLast: 0 } });
@@ -163,6 +186,16 @@ export function createCalendar({ element, store, ctx, openEditor }) {
              classNames: [...event.classNames, "spanning"] };
   }
 
+  // The agenda lists only days with events; an empty today still gets its
+  // row, so the list opens on today and says there is nothing in it.
+  function withTodayRow(events, range, records) {
+    const today = dateOnly(zoneNow());
+    if (today < range.start || today >= range.end) return events;
+    if (records.some((record) => { const days = daysOf(record); return days.first <= today && today <= days.last; })) return events;
+    return [...events, { id: "today-empty", title: t("nothing_today"), start: today, allDay: true, editable: false,
+                         interactive: false, classNames: ["today-empty"], extendedProps: { placeholder: true } }];
+  }
+
   // How many entries a day cell of the month holds, its "+n more" included:
   // the weeks share the height of the calendar.
   function monthRows({ start, end }) {
@@ -179,9 +212,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function followSize() {
     let timer = 0;
     let size = `${element.clientWidth}x${element.clientHeight}`;
+    // Paper has a size of its own; what the cells hold stays as on screen.
+    const printing = window.matchMedia("print");
     new ResizeObserver(() => {
       const now = `${element.clientWidth}x${element.clientHeight}`;
-      if (now === size) return;
+      if (now === size || printing.matches) return;
       size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
@@ -202,7 +237,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   async function clickEvent(info) {
     info.jsEvent.preventDefault();
-    const { record, moreDate } = info.event.extendedProps;
+    const { record, moreDate, placeholder } = info.event.extendedProps;
+    if (placeholder) return;
     if (moreDate) showDay(moreDate, info.el);
     else if (isHoliday(record)) showHoliday(record, info.el);
     else openEditor({ record: await currentRecord(record) });
@@ -309,6 +345,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     if (info.event.id) info.el.dataset.focusKey = info.event.id;
     const record = info.event.extendedProps.record;
     if (!record) return;  // the outline drawn while selecting a slot
+    info.el.style.setProperty("--event-color", info.event.borderColor);
     const parts = [info.timeText ? `${info.timeText} ${record.summary || t("untitled")}` : record.summary || t("untitled")];
     if (record.location) parts.push(record.location);
     info.el.title = parts.join("\n");
@@ -354,6 +391,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // the agenda on the day it was opened on.
   function scrollIntoPlace() {
     if (!scrollPending || !fc) return;
+    // Drawn with the last range's events while its own are on their way:
+    // the place is taken once they are in.
+    const start = dateOnly(fc.view.activeStart), end = dateOnly(fc.view.activeEnd);
+    if (cache.stale || start < cache.start || end > cache.end) return;
     scrollPending = false;
     const type = fc.view.type;
     if (type === VIEWS.agenda) { scrollAgenda(); return; }
@@ -443,7 +484,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
-      ...localeOptions(currentLanguage(), store.state.reading),
+      ...localeOptions(currentLanguage(), store.state.reading, writeTime),
     });
     fc.render();
     followSize();
@@ -472,6 +513,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     });
   }
 
+  function writeTime(start, end, format) {
+    return end ? fc.formatRange(start, end, format) : fc.formatDate(start, format);
+  }
+
   function visibilitySignature() {
     const hidden = store.state.accounts.flatMap((account) => (account.calendars || []).filter((c) => c.visible === false).map((c) => c.url));
     return JSON.stringify([store.state.showHolidays, hidden]);
@@ -485,7 +530,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function applyLocale(language) {
-    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading))) fc.setOption(key, value);
+    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading, writeTime))) fc.setOption(key, value);
   }
 
   // Asks the program again for the range on screen; view, scroll position and
@@ -516,7 +561,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     async changeView(name) {
       if (!VIEWS[name]) return;
       closePopover();
-      fc.changeView(VIEWS[name]);
+      switchingTo = VIEWS[name];
+      try { fc.changeView(VIEWS[name]); } finally { switchingTo = null; }
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },
     newEvent() {

@@ -13,6 +13,7 @@ import { askSeries } from "./series.js";
 import { createRepeatEditor } from "./repeat-editor.js";
 import { createDateField, createTimeField } from "./date-time-field.js";
 import { createTimeZoneField } from "./timezone-field.js";
+import { createZoneHint } from "./zone-hint.js";
 import { showFailure } from "./failure-view.js";
 import { failureKind } from "./plain-errors.js";
 import { resolveConflict } from "./conflict.js";
@@ -137,12 +138,15 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
     const zone = readOnly || (record && (isRepeating(record) || record.all_day)) ? null
       : createTimeZoneField({ home: () => calendarPicker.chosen()?.account.home_tzid || "Asia/Taipei", initial: record?.tzid });
     calendarPicker?.select.addEventListener("change", () => zone?.homeChanged());
+    const zoneHint = createZoneHint({ tzid: record?.tzid, clock: store.state.reading?.clock,
+                                      times: () => readTimes(inputs.allDay, when) });
 
     const form = h("form", { class: "form", novalidate: true },
       field(t("title"), inputs.title, "wide"),
       h("div", { class: "field checkbox" }, inputs.allDay, h("label", { for: inputs.allDay.id = "field-" + ++fieldCounter }, t("all_day"))),
       h("div", { class: "row when" }, when.startDate.field, when.startTime.field, when.endDate.field, when.endTime.field),
       zone?.element,
+      zoneHint.element,
       field(t("location"), inputs.location, "wide"),
       field(t("notes"), inputs.notes, "wide"),
       calendarField,
@@ -155,6 +159,7 @@ export function openEventEditor(ctx, { record = null, slot = null } = {}) {
       repeat.setDisabled(true);
     }
     form.addEventListener("submit", (event) => { event.preventDefault(); saveEvent(); });
+    form.addEventListener("change", zoneHint.update);
 
     // True when the dialog may close now; otherwise asks, and closes itself
     // once the user chose to discard.

@@ -60,7 +60,7 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
   function accountBlock(account) {
     return h("div", { class: "account" },
       h("div", { class: "account-head" },
-        h("span", { class: "apple-id", title: account.apple_id }, account.apple_id),
+        h("span", { class: "apple-id", title: account.apple_id }, ...breakBeforeDomain(account.apple_id)),
         menuButton({
           label: t("account_menu", { name: account.apple_id }),
           focusKey: "account menu " + account.id,
@@ -138,4 +138,10 @@ export function createSidebar({ store, ctx, calendar, openAddAccount }) {
       if (changed) render();
     },
   };
+}
+
+// An address too long for the sidebar wraps before its "@", not inside a word.
+function breakBeforeDomain(address) {
+  const at = String(address).lastIndexOf("@");
+  return at > 0 ? [address.slice(0, at), h("wbr"), address.slice(at)] : [address];
 }

@@ -36,6 +36,34 @@ export function wallClock(instant = new Date(), name = zone) {
   return { year: value.year, month: value.month, day: value.day, hour: value.hour % 24, minute: value.minute, second: value.second };
 }
 
+// The instant a wall-clock time "YYYY-MM-DDTHH:MM[:SS]" of a zone stands for:
+// in an hour the clocks repeat the earlier one, and a time inside a gap comes
+// out moved forward by the gap.
+export function instantOf(text, name = zone) {
+  const [date, time = "00:00"] = String(text).split("T");
+  const [year, month, day] = date.split("-").map(Number);
+  const [hour, minute, second = 0] = time.split(":").map(Number);
+  const wanted = Date.UTC(year, month - 1, day, hour, minute, second);
+  const wallOf = (instant) => {
+    const c = wallClock(new Date(instant), name);
+    return Date.UTC(c.year, c.month - 1, c.day, c.hour, c.minute, c.second);
+  };
+  const first = wanted - (wallOf(wanted) - wanted);
+  const second_ = wanted - (wallOf(first) - first);
+  const candidates = [Math.min(first, second_), Math.max(first, second_)];
+  return new Date(candidates.find((instant) => wallOf(instant) === wanted) ?? candidates[1]);
+}
+
+// The wall clock of an instant in a zone as "YYYY-MM-DDTHH:MM".
+export function wallText(instant, name = zone) {
+  const c = wallClock(instant, name);
+  const pad = (n) => String(n).padStart(2, "0");
+  return `${c.year}-${pad(c.month)}-${pad(c.day)}T${pad(c.hour)}:${pad(c.minute)}`;
+}
+
+// "America/New_York" as people say it: "New York".
+export const cityOf = (name) => String(name).split("/").pop().replaceAll("_", " ");
+
 // Now in the calendar's zone, as a Date whose local fields read that wall
 // clock: the calendar lays events out by local fields, so this is the now
 // that belongs among them.
