@@ -18,15 +18,7 @@ protected:
     std::unique_ptr<WrenfoldApp> app_for(const std::string& root)
     {
         calendar = root + "cal/";
-        folders.store_accounts(
-            Json::object(
-                { { "accounts",
-                    Json::array({ Json::object(
-                        { { "id", "acc1" },
-                          { "apple_id", "a@example.com" },
-                          { "app_password", "pw" },
-                          { "calendars", Json::array({ { { "url", calendar }, { "name", "Work" } } }) } }) }) } })
-                .dump());
+        folders.store_one_account("a@example.com", "pw", { { calendar, "Work" } });
         AppEnvironment environment = folders.environment();
         environment.make_engine = [root, abort = environment.transfer_abort](const std::string& user,
                                                                              const std::string& password,

@@ -46,17 +46,7 @@ protected:
         // The app reaches the calendars through the proxy.
         work = proxy->root_url() + path_of(work).substr(1);
         home = proxy->root_url() + path_of(home).substr(1);
-        folders.store_accounts(
-            Json::object(
-                { { "accounts",
-                    Json::array({ Json::object({ { "id", "acc1" },
-                                                 { "apple_id", server->user() },
-                                                 { "app_password", server->password() },
-                                                 { "home_tzid", "Asia/Taipei" },
-                                                 { "calendars",
-                                                   Json::array({ { { "url", work }, { "name", "Work" } },
-                                                                 { { "url", home }, { "name", "Home" } } }) } }) }) } })
-                .dump());
+        folders.store_one_account(server->user(), server->password(), { { work, "Work" }, { home, "Home" } });
         AppEnvironment environment = folders.environment();
         environment.make_engine = [root = proxy->root_url()](const std::string& user, const std::string& password,
                                                              const std::optional<std::string>& tzid) {

@@ -14,23 +14,29 @@
 
 namespace wrenfold::testing {
 
+// A socket listening on a free port of 127.0.0.1; `port` is set to it.
+inline wrenfold::UniqueFd listen_on_loopback(int& port)
+{
+    wrenfold::UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket.get(), 64) != 0 ||
+        ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("cannot listen");
+    port = ntohs(address.sin_port);
+    return socket;
+}
+
 // Answers every request on 127.0.0.1 with what `answer` makes of its head, one
 // request per connection.
 class CannedServer {
 public:
     explicit CannedServer(std::function<std::string(const std::string& head)> answer)
         : m_answer(std::move(answer)),
-          m_listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+          m_listener(listen_on_loopback(m_port))
     {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_listener.get(), 16) != 0 ||
-            ::getsockname(m_listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
     ~CannedServer()
@@ -77,8 +83,8 @@ private:
     }
 
     std::function<std::string(const std::string&)> m_answer;
+    int m_port { 0 };  // before the socket, whose making sets it
     wrenfold::UniqueFd m_listener;
-    int m_port { 0 };
     std::atomic<int> m_requests { 0 };
     std::thread m_thread;
 };
@@ -88,23 +94,14 @@ private:
 class SilentServer {
 public:
     SilentServer()
-        : m_socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+        : m_socket(listen_on_loopback(m_port))
     {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_socket.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_socket.get(), 64) != 0 ||
-            ::getsockname(m_socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(address.sin_port);
     }
     std::string root() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
 
 private:
+    int m_port { 0 };  // before the socket, whose making sets it
     wrenfold::UniqueFd m_socket;
-    int m_port { 0 };
 };
 
 }  // namespace wrenfold::testing
