@@ -3,6 +3,7 @@
 #include "app/settings_rules.h"
 #include "calendar/sync_queue.h"
 #include "core/atomic_store.h"
+#include "core/work_pool.h"
 #include "store/event_store.h"
 
 #include <sys/stat.h>
@@ -11,6 +12,10 @@ namespace wrenfold {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Calendars of a query are listed from the store or a server by these threads
+// and by the calling one: a few, as the work is mostly waiting or short.
+constexpr std::size_t kQueryThreads = 3;
 
 // The data directory holds passwords and keys: only its owner may enter it.
 void create_private_directory(const fs::path& directory)
@@ -29,6 +34,8 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
       queue_all(std::move(queue_all_)),
       event_all(std::move(event_all_)),
       m_make_engine(std::move(environment.make_engine)),
+      m_transfer_abort(std::move(environment.transfer_abort)),
+      m_query_pool(std::make_unique<WorkPool>(kQueryThreads)),
       m_assistant_platform(std::move(environment.assistant))
 {
     create_private_directory(APP_DIR);
@@ -51,7 +58,8 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
 
 WrenfoldApp::~WrenfoldApp()
 {
-    _stop = true;
+    // Syncs waiting on a server would hold the end up to their time limits.
+    _end_requests();
     _join_poll_queue();
     _stop_background_sync();
 }

@@ -5,6 +5,7 @@
 #include "assistant/assistant_platform.h"
 #include "assistant/calendar_choice.h"
 #include "assistant/turn_in_flight.h"
+#include "caldav/http.h"
 #include "calendar/calendar_rules.h"
 #include "calendar/records.h"
 #include "core/app_paths.h"
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,14 +51,16 @@ class EventStore;
 struct StoredObject;
 }  // namespace store
 class SyncQueue;
+class WorkPool;
 
 // Makes the CalDAV engine of one account; without a time zone the engine
 // takes its own default.
 using EngineFactory = std::function<std::shared_ptr<caldav::CalendarEngine>(
     const std::string& apple_id, const std::string& app_password, const std::optional<std::string>& home_tzid)>;
 
-// The real engine, talking to iCloud (or to WRENFOLD_CALDAV_URL).
-EngineFactory icloud_engine_factory();
+// The real engine, talking to iCloud (or to WRENFOLD_CALDAV_URL); its
+// requests under way end once `abort` is set.
+EngineFactory icloud_engine_factory(std::shared_ptr<const caldav::TransferAbort> abort = nullptr);
 
 // What the application object is given besides the launcher's mappings: where
 // it keeps and finds its files, and how it makes engines. Tests point it at
@@ -65,7 +69,9 @@ struct AppEnvironment {
     AppPaths paths;
     // The operating-system services of the assistant.
     assistant::AssistantPlatform assistant = assistant::AssistantPlatform::for_this_process();
-    EngineFactory make_engine = icloud_engine_factory();
+    // Set at shutdown, so that no request holds the end up.
+    std::shared_ptr<caldav::TransferAbort> transfer_abort = std::make_shared<caldav::TransferAbort>();
+    EngineFactory make_engine = icloud_engine_factory(transfer_abort);
 
     static AppEnvironment for_this_process() { return { AppPaths::for_this_process() }; }
 };
@@ -108,6 +114,9 @@ public:
     // Settings saved and end signals given; throws after giving them when the
     // settings could not be saved. Safe to run twice, even at the same time.
     void _shutdown();
+    // Ends every request to a server under way and refuses new ones, so that
+    // no bridge call or sync holds the end up.
+    void _end_requests();
 
     // ---- Sync worker messages (shell/queue_consumer.cpp) ----
     // The consumer loop; runs until the stop flag is set.
@@ -225,7 +234,13 @@ public:
     std::vector<caldav::EventRecord> _stored_events(const Account& account, const Calendar& calendar,
                                                     std::chrono::year_month_day start, std::chrono::year_month_day end,
                                                     std::string& failure);
-    // Background syncs, one calendar at a time; the refresh token rises
+    // A first sync of the calendar in the background, waited for a few
+    // seconds at most; throws when it is not done by then ("not responding")
+    // or when the server's last answer asked to wait.
+    void _await_first_sync(const std::string& calendar_url);
+    // Counts a finished sync attempt and wakes the fetches waiting for it.
+    void _note_sync_attempt(const std::string& calendar_url, const std::exception_ptr& failure);
+    // Background syncs, a few calendars at a time; the refresh token rises
     // after each one that changed something.
     void _sync_later(const std::vector<std::string>& calendar_urls);
     void _sync_all_later();
@@ -408,6 +423,9 @@ private:
 
     // Accounts and calendars.
     EngineFactory m_make_engine;
+    std::shared_ptr<caldav::TransferAbort> m_transfer_abort;
+    // The threads that list the calendars of an event query, shared by all.
+    std::unique_ptr<WorkPool> m_query_pool;
     // The engine of each account id, made on first use.
     using EngineMap = std::map<std::string, std::shared_ptr<caldav::CalendarEngine>>;
     Guarded<EngineMap> _engines_lock;
@@ -421,7 +439,15 @@ private:
     // The local copy; none when not even a new one could be made.
     std::unique_ptr<store::EventStore> m_store;
     Guarded<std::unique_ptr<SyncQueue>> m_sync_queue;
-    Guarded<std::set<std::string>> m_syncing;
+    // Calendars being synced, and since when.
+    Guarded<std::map<std::string, std::chrono::steady_clock::time_point>> m_syncing;
+    // What the page's fetches wait on for a calendar never synced: each
+    // calendar's finished sync attempts, and when one that failed may be
+    // asked again (the server's Retry-After, at least a short pause).
+    std::mutex m_first_sync_mutex;
+    std::condition_variable m_first_sync_done;
+    std::map<std::string, std::uint64_t> m_sync_attempts;
+    std::map<std::string, std::chrono::steady_clock::time_point> m_sync_not_before;
     Guarded<std::map<std::string, std::shared_ptr<std::mutex>>> m_calendar_sync_locks;
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };

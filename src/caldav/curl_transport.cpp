@@ -23,6 +23,13 @@ void global_init_once()
         throw CalDavError("network error: could not initialise libcurl");
 }
 
+// How often a transfer waiting on a server looks at the abort flag.
+constexpr int kAbortCheckMs = 100;
+
+struct CurlFailure {
+    CURLcode code;
+};
+
 struct Received {
     HttpResponse response;
     bool too_large = false;
@@ -99,12 +106,25 @@ std::string describe(CURLcode code, const char* detail)
 
 }  // namespace
 
-void CurlTransport::HandleDeleter::operator()(void* handle) const
+struct CurlTransport::Handles {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+};
+
+void CurlTransport::HandleDeleter::operator()(Handles* handles) const
 {
-    curl_easy_cleanup(static_cast<CURL*>(handle));
+    if (handles->easy)
+        curl_easy_cleanup(handles->easy);
+    if (handles->multi)
+        curl_multi_cleanup(handles->multi);
+    delete handles;
 }
 
-CurlTransport::CurlTransport() = default;
+CurlTransport::CurlTransport(std::shared_ptr<const TransferAbort> abort)
+    : m_abort(std::move(abort))
+{
+}
+
 CurlTransport::~CurlTransport() = default;
 
 CurlTransport::Handle CurlTransport::acquire()
@@ -118,8 +138,9 @@ CurlTransport::Handle CurlTransport::acquire()
         }
     }
     global_init_once();
-    Handle handle(curl_easy_init());
-    if (!handle)
+    // The multi handle keeps the connection cache, so the pair stays together.
+    Handle handle(new Handles { curl_easy_init(), curl_multi_init() });
+    if (!handle->easy || !handle->multi)
         throw CalDavError("network error: could not create a connection handle");
     return handle;
 }
@@ -131,10 +152,39 @@ void CurlTransport::release(Handle handle)
         m_idle.push_back(std::move(handle));
 }
 
+void CurlTransport::run(Handles& handles)
+{
+    if (m_abort && m_abort->aborted())
+        throw NetworkError("network error: the program is ending");
+    if (curl_multi_add_handle(handles.multi, handles.easy) != CURLM_OK)
+        throw NetworkError("network error: could not start the request");
+    struct Detach {
+        Handles& handles;
+        ~Detach() { curl_multi_remove_handle(handles.multi, handles.easy); }
+    } detach { handles };
+    int running = 1;
+    while (true) {
+        CURLMcode step = curl_multi_perform(handles.multi, &running);
+        if (step == CURLM_OK && running > 0)
+            step = curl_multi_poll(handles.multi, nullptr, 0, kAbortCheckMs, nullptr);
+        if (step != CURLM_OK)
+            throw NetworkError(std::string("network error: ") + curl_multi_strerror(step));
+        if (running == 0)
+            break;
+        if (m_abort && m_abort->aborted())
+            throw NetworkError("network error: the program is ending");
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(handles.multi, &left)) {
+        if (message->msg == CURLMSG_DONE && message->data.result != CURLE_OK)
+            throw CurlFailure { message->data.result };
+    }
+}
+
 HttpResponse CurlTransport::perform(const HttpRequest& request)
 {
     Handle handle = acquire();
-    CURL* curl = static_cast<CURL*>(handle.get());
+    CURL* curl = handle->easy;
     curl_easy_reset(curl);  // keeps the connection cache, forgets the last request
 
     Received received;
@@ -173,11 +223,13 @@ HttpResponse CurlTransport::perform(const HttpRequest& request)
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
 
-    CURLcode code = curl_easy_perform(curl);
-    if (received.too_large)
-        throw CalDavError("server answer too large");
-    if (code != CURLE_OK)
-        throw NetworkError(describe(code, error_text));
+    try {
+        run(*handle);
+    } catch (const CurlFailure& failure) {
+        if (received.too_large)
+            throw CalDavError("server answer too large");
+        throw NetworkError(describe(failure.code, error_text));
+    }
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     received.response.status = static_cast<int>(status);

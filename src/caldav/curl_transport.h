@@ -8,11 +8,13 @@
 
 namespace wrenfold::caldav {
 
-// libcurl transport with a small pool of easy handles, so that connections
-// (and TLS sessions) are reused across calls and threads.
+// libcurl transport with a small pool of handles, so that connections (and
+// TLS sessions) are reused across calls and threads. Each exchange runs on a
+// multi handle of its own that is polled in short steps, so that `abort` can
+// end it while it waits on a server.
 class CurlTransport final : public HttpTransport {
 public:
-    CurlTransport();
+    explicit CurlTransport(std::shared_ptr<const TransferAbort> abort = nullptr);
     ~CurlTransport() override;
     CurlTransport(const CurlTransport&) = delete;
     CurlTransport& operator=(const CurlTransport&) = delete;
@@ -20,15 +22,19 @@ public:
     HttpResponse perform(const HttpRequest& request) override;
 
 private:
+    struct Handles;
     struct HandleDeleter {
-        void operator()(void* handle) const;
+        void operator()(Handles* handles) const;
     };
-    using Handle = std::unique_ptr<void, HandleDeleter>;
+    using Handle = std::unique_ptr<Handles, HandleDeleter>;
 
     Handle acquire();
     void release(Handle handle);
 
+    void run(Handles& handles);
+
     static constexpr size_t kMaxIdleHandles = 8;
+    std::shared_ptr<const TransferAbort> m_abort;
     std::mutex m_pool_lock;
     std::vector<Handle> m_idle;
 };

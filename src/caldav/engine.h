@@ -1,6 +1,7 @@
 #pragma once
 
 #include "caldav/calendar_sync.h"
+#include "caldav/http.h"
 #include "caldav/results.h"
 #include "core/json.h"
 
@@ -25,6 +26,18 @@ public:
 class NetworkError : public CalDavError {
 public:
     using CalDavError::CalDavError;
+};
+
+// The server asked to be left alone for a while (HTTP 429 or 503), for
+// `retry_after` when it said how long.
+class ServerBusy : public CalDavError {
+public:
+    ServerBusy(int status, std::optional<std::chrono::seconds> wait)
+        : CalDavError("the server is busy (HTTP " + std::to_string(status) + ")"),
+          retry_after(wait)
+    {
+    }
+    std::optional<std::chrono::seconds> retry_after;
 };
 
 // A calendar whose events in a range are more than a listing gives, or a
@@ -132,7 +145,9 @@ public:
     }
 };
 
+// `abort`, when given, ends the engine's requests under way once it is set.
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,
-                                                   std::string home_tzid = "Asia/Taipei");
+                                                   std::string home_tzid = "Asia/Taipei",
+                                                   std::shared_ptr<const TransferAbort> abort = nullptr);
 
 }  // namespace wrenfold::caldav

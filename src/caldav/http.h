@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +34,23 @@ struct HttpResponse {
         auto it = headers.find(lower_name);
         return it == headers.end() ? std::string() : it->second;
     }
+};
+
+// A Retry-After value, seconds or an HTTP date, as the wait from `now`;
+// nothing when it is neither.
+std::optional<std::chrono::seconds> parse_retry_after(const std::string& value,
+                                                      std::chrono::system_clock::time_point now);
+
+// Shared by the transports of one program: once set (at shutdown), every
+// exchange under way ends within a tenth of a second as a NetworkError, and
+// none starts.
+class TransferAbort {
+public:
+    void abort() { m_aborted = true; }
+    bool aborted() const { return m_aborted.load(); }
+
+private:
+    std::atomic<bool> m_aborted { false };
 };
 
 // One HTTP exchange, nothing more: no redirects are followed, and network,

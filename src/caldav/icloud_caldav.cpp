@@ -185,6 +185,11 @@ HttpResponse ICloudCalDAV::send(HttpRequest request, bool follow_redirects)
         check_allowed(*url);
         request.credentials = m_credentials;
         HttpResponse response = m_transport->perform(request);
+        // RFC 6585 §4 and RFC 9110 §15.6.4: the wait it asks for is obeyed
+        // by whoever asks next, so it goes up with the failure.
+        if (response.status == 429 || response.status == 503)
+            throw ServerBusy(response.status,
+                             parse_retry_after(response.header("retry-after"), std::chrono::system_clock::now()));
         // Redirects are followed (RFC 6764 §5 bootstraps through them), a
         // bounded number of times and only to origins discovery reached, so
         // that the credentials never go anywhere else.
@@ -682,12 +687,12 @@ SyncDelta ICloudCalDAV::sync_calendar(const std::string& calendar_url, const Syn
 }
 
 std::unique_ptr<CalendarEngine> make_icloud_engine(std::string apple_id, std::string app_password,
-                                                   std::string home_tzid)
+                                                   std::string home_tzid, std::shared_ptr<const TransferAbort> abort)
 {
     const char* server = std::getenv("WRENFOLD_CALDAV_URL");
     std::string root = server && *server ? server : kDefaultServer;
     return std::make_unique<ICloudCalDAV>(std::move(apple_id), std::move(app_password), std::move(home_tzid), root,
-                                          std::make_unique<CurlTransport>());
+                                          std::make_unique<CurlTransport>(std::move(abort)));
 }
 
 }  // namespace wrenfold::caldav

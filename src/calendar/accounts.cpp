@@ -19,13 +19,13 @@ std::string trimmed(const Json& value)
 
 }  // namespace
 
-EngineFactory icloud_engine_factory()
+EngineFactory icloud_engine_factory(std::shared_ptr<const caldav::TransferAbort> abort)
 {
-    return [](const std::string& apple_id, const std::string& app_password,
-              const std::optional<std::string>& home_tzid) -> std::shared_ptr<caldav::CalendarEngine> {
+    return [abort](const std::string& apple_id, const std::string& app_password,
+                   const std::optional<std::string>& home_tzid) -> std::shared_ptr<caldav::CalendarEngine> {
         if (home_tzid)
-            return caldav::make_icloud_engine(apple_id, app_password, *home_tzid);
-        return caldav::make_icloud_engine(apple_id, app_password);
+            return caldav::make_icloud_engine(apple_id, app_password, *home_tzid, abort);
+        return caldav::make_icloud_engine(apple_id, app_password, "Asia/Taipei", abort);
     };
 }
 

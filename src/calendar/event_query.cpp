@@ -5,36 +5,19 @@
 #include "caldav/engine.h"
 #include "calendar/calendar_rules.h"
 #include "core/bridge_answer.h"
+#include "core/work_pool.h"
+#include "platform/free_memory.h"
 
 #include <algorithm>
-#include <malloc.h>
-#include <thread>
 #include <vector>
 
 namespace wrenfold {
 
 namespace {
 
-constexpr std::size_t kMaxFetchThreads = 8;
 constexpr std::size_t kTrimAfterEvents = 2000;
 // The most occurrences one query hands back, all calendars together.
 constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
-
-// Runs `fetch` for every index below `count` on min(count, 8) threads, each
-// taking the next index until none is left; returns when all are done.
-void run_in_parallel(std::size_t count, const std::function<void(std::size_t)>& fetch)
-{
-    std::atomic<std::size_t> next { 0 };
-    std::vector<std::jthread> workers;
-    std::size_t thread_count = std::min(count, kMaxFetchThreads);
-    workers.reserve(thread_count);
-    for (std::size_t i = 0; i < thread_count; ++i) {
-        workers.emplace_back([&] {
-            for (std::size_t task = next++; task < count; task = next++)
-                fetch(task);
-        });
-    }
-}
 
 }  // namespace
 
@@ -44,7 +27,7 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
     std::vector<CalendarListing> listings;
     for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
         listings.push_back(CalendarListing { std::move(task), {}, std::nullopt, false, {} });
-    run_in_parallel(listings.size(), [&](std::size_t index) {
+    m_query_pool->run_all(listings.size(), [&](std::size_t index) {
         CalendarListing& listing = listings[index];
         const std::string& url = listing.source.calendar.url;
         try {
@@ -104,10 +87,9 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     for (Json& holiday : _tw_holidays(start, end))
         events.push_back(std::move(holiday));
     // The listings of a large range are gone by now; what they took from the
-    // allocator (much of it in the arenas of the fetch threads) goes back to
-    // the system instead of staying with the process.
+    // allocator goes back to the system instead of staying with the process.
     if (events.size() > kTrimAfterEvents)
-        malloc_trim(0);
+        platform::return_free_memory();
 
     return ok_answer({ { "events", std::move(events) },
                        { "errors", std::move(errors) },

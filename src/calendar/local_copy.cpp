@@ -20,6 +20,15 @@ namespace wrenfold {
 namespace {
 
 constexpr std::size_t kDefaultSearchLimit = 50;
+// How long the page's fetch waits for a calendar's first sync; the sync
+// itself goes on with the engine's own time limits.
+constexpr auto kPageFetchDeadline = std::chrono::seconds(4);
+// The least wait before a calendar whose first sync failed is asked again
+// for the page, so that refetches do not hammer a failing server.
+constexpr auto kFirstSyncPause = std::chrono::seconds(30);
+// The longest Retry-After obeyed.
+constexpr auto kMaxRetryAfter = std::chrono::hours(1);
+constexpr std::size_t kBackgroundSyncThreads = 3;
 constexpr std::size_t kMaxSearchLimit = 500;
 
 store::Instant now_instant()
@@ -54,6 +63,12 @@ store::CalendarChange change_from(const caldav::SyncDelta& delta, icaltimezone* 
               facts.last ? std::optional(facts.last->time_since_epoch().count()) : std::nullopt, facts.search_text });
     }
     return change;
+}
+
+// A sync that has outlasted the page's wait is shown as not responding.
+std::string syncing_state(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::steady_clock::now() - since > kPageFetchDeadline ? "not_responding" : "syncing";
 }
 
 std::optional<FetchTask> task_for_calendar(const std::vector<Account>& accounts, const std::string& calendar_url)
@@ -91,7 +106,7 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
         return found;
     });
     std::lock_guard one_at_a_time(*lock);
-    m_syncing.with_locked([&](auto& syncing) { syncing.insert(calendar.url); });
+    m_syncing.with_locked([&](auto& syncing) { syncing.emplace(calendar.url, std::chrono::steady_clock::now()); });
     struct Done {
         WrenfoldApp& app;
         const std::string& url;
@@ -111,6 +126,9 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
         _set_sync_status(calendar.url, "ok");
         return changed;
     } catch (const std::exception& error) {
+        // A sync cut short by the end of the program says nothing of the server.
+        if (_stop)
+            throw;
         try {
             m_store->record_failure(calendar.url, account.id, error.what(), now_instant());
         } catch (const std::exception& store_error) {
@@ -128,8 +146,10 @@ std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& acco
     auto state = m_store->state(calendar.url);
     if (!state || !state->last_good_sync) {
         // Never synced: fetched now, which fills the store.
-        _sync_calendar(account, calendar);
+        _await_first_sync(calendar.url);
         state = m_store->state(calendar.url);
+        if (!state || !state->last_good_sync)
+            throw caldav::CalDavError(state && !state->last_error.empty() ? state->last_error : "not synced yet");
     }
     failure = state ? state->last_error : "";
     icaltimezone* zone = caldav::home_zone_for(home_tzid_of(account));
@@ -149,13 +169,54 @@ std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& acco
     return events;
 }
 
+void WrenfoldApp::_await_first_sync(const std::string& calendar_url)
+{
+    std::unique_lock lock(m_first_sync_mutex);
+    auto held = m_sync_not_before.find(calendar_url);
+    if (held != m_sync_not_before.end() && std::chrono::steady_clock::now() < held->second)
+        return;  // the last attempt's failure answers
+    std::uint64_t before = m_sync_attempts[calendar_url];
+    lock.unlock();
+    _sync_later({ calendar_url });
+    lock.lock();
+    bool finished = m_first_sync_done.wait_for(lock, kPageFetchDeadline,
+                                               [&] { return m_sync_attempts[calendar_url] != before || _stop; });
+    if (!finished)
+        throw caldav::NetworkError(_t("err.calendar.not_responding"));
+}
+
+void WrenfoldApp::_note_sync_attempt(const std::string& calendar_url, const std::exception_ptr& failure)
+{
+    std::chrono::seconds wait { 0 };
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const caldav::ServerBusy& busy) {
+        wait = std::max<std::chrono::seconds>(
+            kFirstSyncPause,
+            std::min<std::chrono::seconds>(busy.retry_after.value_or(kFirstSyncPause), kMaxRetryAfter));
+    } catch (...) {
+        wait = kFirstSyncPause;
+    }
+    {
+        std::lock_guard lock(m_first_sync_mutex);
+        ++m_sync_attempts[calendar_url];
+        if (failure)
+            m_sync_not_before[calendar_url] = std::chrono::steady_clock::now() + wait;
+        else
+            m_sync_not_before.erase(calendar_url);
+    }
+    m_first_sync_done.notify_all();
+}
+
 void WrenfoldApp::_sync_later(const std::vector<std::string>& calendar_urls)
 {
     if (!m_store || calendar_urls.empty())
         return;
     m_sync_queue.with_locked([&](std::unique_ptr<SyncQueue>& queue) {
         if (!queue && !_stop)
-            queue = std::make_unique<SyncQueue>([this](const std::string& url) { _sync_in_background(url); });
+            queue = std::make_unique<SyncQueue>([this](const std::string& url) { _sync_in_background(url); },
+                                                kBackgroundSyncThreads);
         if (queue)
             queue->add(calendar_urls);
     });
@@ -180,19 +241,21 @@ void WrenfoldApp::_sync_in_background(const std::string& calendar_url)
 {
     auto task = task_for_calendar(accounts_snapshot(), calendar_url);
     if (!task || _stop)
-        return;
-    auto engine = _engine_for(task->account);
-    if (!_uses_store(*engine))
-        return;
+        return _note_sync_attempt(calendar_url, nullptr);
     bool changed = false;
+    std::exception_ptr failure;
     try {
-        changed = _sync_calendar(task->account, task->calendar);
+        if (_uses_store(*_engine_for(task->account)))
+            changed = _sync_calendar(task->account, task->calendar);
     } catch (const std::exception&) {
+        failure = std::current_exception();
         changed = true;  // the page shows the calendar's new state
     }
-    // Raised after the change is committed, so the page's refetch reads it.
+    // Raised after the change is committed, so the page's refetch reads it,
+    // and before a fetch waiting for it answers, so its answer carries it.
     if (changed)
         _bump_refresh();
+    _note_sync_attempt(calendar_url, failure);
 }
 
 void WrenfoldApp::_sync_after_write(const Account& account, const std::vector<std::string>& urls)
@@ -231,10 +294,11 @@ Json WrenfoldApp::_calendar_states() const
     auto syncing = m_syncing.snapshot();
     try {
         for (const store::CalendarState& state : m_store->states()) {
-            std::string status = syncing.count(state.calendar_url) ? "syncing"
-                : !state.last_error.empty()                        ? "unreachable"
-                : state.last_good_sync                             ? "up_to_date"
-                                                                   : "not_synced";
+            auto since = syncing.find(state.calendar_url);
+            std::string status = since != syncing.end() ? syncing_state(since->second)
+                : !state.last_error.empty()             ? "unreachable"
+                : state.last_good_sync                  ? "up_to_date"
+                                                        : "not_synced";
             states[state.calendar_url] = Json::object({ { "state", status },
                                                         { "last_sync", utc_text(state.last_good_sync) },
                                                         { "unreachable_since", utc_text(state.failing_since) },
@@ -243,9 +307,9 @@ Json WrenfoldApp::_calendar_states() const
     } catch (const std::exception& error) {
         log_line("event_store:", error.what());
     }
-    for (const std::string& url : syncing)
+    for (const auto& [url, since] : syncing)
         if (!states.contains(url))
-            states[url] = Json::object({ { "state", "syncing" },
+            states[url] = Json::object({ { "state", syncing_state(since) },
                                          { "last_sync", nullptr },
                                          { "unreachable_since", nullptr },
                                          { "error", "" } });

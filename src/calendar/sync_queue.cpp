@@ -2,10 +2,11 @@
 
 namespace wrenfold {
 
-SyncQueue::SyncQueue(std::function<void(const std::string& calendar_url)> sync_one)
+SyncQueue::SyncQueue(std::function<void(const std::string& calendar_url)> sync_one, std::size_t threads)
     : m_sync_one(std::move(sync_one))
 {
-    m_thread = std::thread([this] { run(); });
+    for (std::size_t i = 0; i < threads; ++i)
+        m_threads.emplace_back([this] { run(); });
 }
 
 SyncQueue::~SyncQueue()
@@ -21,7 +22,7 @@ void SyncQueue::add(const std::vector<std::string>& calendar_urls)
             if (m_queued.insert(url).second)
                 m_waiting.push_back(url);
     }
-    m_wake.notify_one();
+    m_wake.notify_all();
 }
 
 void SyncQueue::stop()
@@ -32,9 +33,10 @@ void SyncQueue::stop()
         m_waiting.clear();
         m_queued.clear();
     }
-    m_wake.notify_one();
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
-        m_thread.join();
+    m_wake.notify_all();
+    for (std::thread& thread : m_threads)
+        if (thread.joinable() && thread.get_id() != std::this_thread::get_id())
+            thread.join();
 }
 
 void SyncQueue::run()

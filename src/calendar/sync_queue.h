@@ -11,17 +11,18 @@
 
 namespace wrenfold {
 
-// Calendars waiting for a background sync, synced one at a time on a thread
-// of its own. A calendar already waiting is not added twice.
+// Calendars waiting for a background sync, synced on `threads` threads of
+// its own, so that one slow server does not hold the others' syncs up. A
+// calendar already waiting is not added twice.
 class SyncQueue {
 public:
-    explicit SyncQueue(std::function<void(const std::string& calendar_url)> sync_one);
+    explicit SyncQueue(std::function<void(const std::string& calendar_url)> sync_one, std::size_t threads = 1);
     ~SyncQueue();
     SyncQueue(const SyncQueue&) = delete;
     SyncQueue& operator=(const SyncQueue&) = delete;
 
     void add(const std::vector<std::string>& calendar_urls);
-    // Ends the thread after the sync under way; what waits is dropped.
+    // Ends the threads after the syncs under way; what waits is dropped.
     void stop();
 
 private:
@@ -33,7 +34,7 @@ private:
     std::deque<std::string> m_waiting;
     std::set<std::string> m_queued;
     bool m_stopping = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
 
 }  // namespace wrenfold

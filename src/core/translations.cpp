@@ -16,6 +16,7 @@ MessageMap english_messages()
           "The calendar's server could not be reached, so the change may not have been saved. What you typed is "
           "kept: try again once the connection is back." },
         { "err.account.auth", "iCloud sign-in failed (HTTP {status}). Check the Apple ID and app-specific password." },
+        { "err.calendar.not_responding", "not responding: its server has not answered yet" },
         { "err.events.too_many",
           "too many occurrences: this calendar has more repeating events in this range than can be shown" },
         { "err.account.discover", "Signed in but failed to list calendars: {err}" },
@@ -66,6 +67,7 @@ MessageMap traditional_chinese_messages()
         { "err.event.unreachable",
           "無法連線到行事曆的伺服器，變更可能沒有儲存。您輸入的內容都還在，連線恢復後請再試一次。" },
         { "err.account.auth", "iCloud 登入失敗（HTTP {status}）。請確認 Apple ID 與 App 專用密碼。" },
+        { "err.calendar.not_responding", "沒有回應：伺服器尚未回覆" },
         { "err.events.too_many", "重複次數過多：此行事曆在這段期間的重複活動多到無法顯示" },
         { "err.account.discover", "登入成功但列出行事曆失敗：{err}" },
         { "err.account.dup", "這個 Apple ID 已經加入過了：{id}" },

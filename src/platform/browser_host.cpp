@@ -9,7 +9,9 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace wrenfold::platform {
 
@@ -178,15 +180,23 @@ void BrowserHost::start(int port)
         m_port = port;
     }
     m_watch = std::make_unique<ConnectionWatch>(m_port, kWaitingLimits);
-    m_listener = std::thread([this] { m_server->listen_after_bind(); });
+    m_listener_ended = false;
+    m_listener = std::thread([this] {
+        m_server->listen_after_bind();
+        m_listener_ended = true;
+    });
 }
 
 void BrowserHost::stop()
 {
-    if (m_server)
+    // The server's stop does nothing until its loop has begun, so a stop that
+    // comes right after start waits for the loop (or for its failure) first.
+    if (m_listener.joinable()) {
+        while (!m_server->is_running() && !m_listener_ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         m_server->stop();
-    if (m_listener.joinable())
         m_listener.join();
+    }
     m_watch.reset();
 }
 

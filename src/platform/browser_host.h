@@ -2,6 +2,7 @@
 
 #include "core/bridge_call.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -61,6 +62,7 @@ private:
     int m_port { 0 };
     std::unique_ptr<httplib::Server> m_server;
     std::unique_ptr<ConnectionWatch> m_watch;
+    std::atomic<bool> m_listener_ended { false };
     std::thread m_listener;
 };
 

@@ -24,10 +24,17 @@ void wake_queue(const platform::QueueMap& queues, const std::string& name)
 
 }  // namespace
 
+void WrenfoldApp::_end_requests()
+{
+    _stop = true;
+    if (m_transfer_abort)
+        m_transfer_abort->abort();
+}
+
 // Safe to run twice, even at the same time: each step tolerates repetition.
 void WrenfoldApp::_shutdown()
 {
-    _stop = true;
+    _end_requests();
     _stop_reminders();
     // A chat turn still running would hold the exit up to its time limit and
     // leave its claude child behind; it ends as a cancelled turn.

@@ -1,8 +1,5 @@
 #include "sync/metered_transport.h"
 
-#include <charconv>
-#include <ctime>
-
 namespace wrenfold::sync {
 
 namespace {
@@ -64,25 +61,6 @@ void MeteredTransport::clear_last_answer()
 {
     std::lock_guard lock(m_mutex);
     m_last_retry_after.clear();
-}
-
-std::optional<std::chrono::seconds> parse_retry_after(const std::string& value,
-                                                      std::chrono::system_clock::time_point now)
-{
-    if (value.empty())
-        return std::nullopt;
-    long long seconds = 0;
-    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-    if (error == std::errc() && end == value.data() + value.size())
-        return seconds >= 0 ? std::optional(std::chrono::seconds(seconds)) : std::nullopt;
-    // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
-    std::tm parts {};
-    const char* rest = ::strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts);
-    if (!rest || *rest != '\0')
-        return std::nullopt;
-    auto when = std::chrono::system_clock::from_time_t(::timegm(&parts));
-    auto wait = std::chrono::duration_cast<std::chrono::seconds>(when - now);
-    return std::max(wait, std::chrono::seconds(0));
 }
 
 }  // namespace wrenfold::sync

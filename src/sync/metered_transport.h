@@ -40,9 +40,6 @@ private:
     std::string m_last_retry_after;
 };
 
-// A Retry-After value, seconds or an HTTP date, as the wait from `now`;
-// nothing when it is neither.
-std::optional<std::chrono::seconds> parse_retry_after(const std::string& value,
-                                                      std::chrono::system_clock::time_point now);
+using caldav::parse_retry_after;
 
 }  // namespace wrenfold::sync

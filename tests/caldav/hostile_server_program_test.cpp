@@ -1,5 +1,6 @@
 // The real program adding an account on a server whose answers are made to
 // exhaust its memory.
+#include "support/canned_server.h"
 #include "support/running_program.h"
 #include "support/temp_dir.h"
 
@@ -23,75 +24,11 @@
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 using wrenfold::UniqueFd;
+using wrenfold::testing::CannedServer;
 using wrenfold::testing::RunningProgram;
 using wrenfold::testing::TempDir;
 
 namespace {
-
-// Answers every request on 127.0.0.1 with what `answer` makes of its head, one
-// request per connection.
-class CannedServer {
-public:
-    explicit CannedServer(std::function<std::string(const std::string& head)> answer)
-        : m_answer(std::move(answer)),
-          m_listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_listener.get(), 16) != 0 ||
-            ::getsockname(m_listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen");
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { serve(); });
-    }
-    ~CannedServer()
-    {
-        ::shutdown(m_listener.get(), SHUT_RDWR);
-        m_thread.join();
-    }
-
-    std::string root() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
-
-private:
-    void serve()
-    {
-        while (true) {
-            UniqueFd client(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!client.valid())
-                return;
-            std::string request;
-            char buffer[4096];
-            ssize_t got = 0;
-            while (request.find("\r\n\r\n") == std::string::npos &&
-                   (got = ::recv(client.get(), buffer, sizeof buffer, 0)) > 0)
-                request.append(buffer, static_cast<std::size_t>(got));
-            // The whole body is read first: a socket closed on unread data
-            // would reset the connection before the answer is read.
-            std::size_t head_end = request.find("\r\n\r\n");
-            std::string head = request.substr(0, head_end);
-            std::size_t length_at = head.find("Content-Length: ");
-            std::size_t body_length = length_at == std::string::npos ? 0 : std::stoul(head.substr(length_at + 16));
-            while (head_end != std::string::npos && request.size() < head_end + 4 + body_length &&
-                   (got = ::recv(client.get(), buffer, sizeof buffer, 0)) > 0)
-                request.append(buffer, static_cast<std::size_t>(got));
-            std::string reply = m_answer(head);
-            for (std::size_t done = 0; done < reply.size();) {
-                ssize_t sent = ::send(client.get(), reply.data() + done, reply.size() - done, MSG_NOSIGNAL);
-                if (sent <= 0)
-                    break;
-                done += static_cast<std::size_t>(sent);
-            }
-        }
-    }
-
-    std::function<std::string(const std::string&)> m_answer;
-    UniqueFd m_listener;
-    int m_port { 0 };
-    std::thread m_thread;
-};
 
 std::string multistatus_answer(const std::string& body, const std::string& extra_headers = "")
 {

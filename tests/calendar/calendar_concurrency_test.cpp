@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -91,4 +93,64 @@ TEST(CalendarConcurrency, MixedCallsFromEightThreads)
     Json accounts = fake.app->list_accounts()["accounts"];
     ASSERT_EQ(accounts.size(), 2u);  // carl came and went whole
     EXPECT_EQ(accounts[1]["calendars"].size(), 3u);
+}
+
+namespace {
+
+std::size_t thread_count()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+// Queries from several threads at once list their calendars on the
+// application's own threads: however many come, the process gains none but
+// the callers, and every query still gets every calendar.
+TEST(CalendarConcurrency, QueriesShareAFixedSetOfThreads)
+{
+    FakeApp fake;
+    fake.add("ann@example.com", calendars("https://p", 12));
+    auto engine = fake.engines.engine("ann@example.com");
+    engine->put_events("https://p/a/", Json::parse(R"([{"summary": "a"}])"));
+    engine->set_fetch_delay(std::chrono::milliseconds(20));
+    ASSERT_EQ(fake.app->get_events("2025-01-01", "2025-02-01", true)["ok"], true);
+
+    constexpr std::size_t kCallers = 4;
+    const std::size_t before = thread_count();
+    std::atomic<bool> running { true };
+    std::atomic<std::size_t> most { 0 };
+    std::thread sampler([&] {
+        while (running) {
+            std::size_t now = thread_count();
+            if (now > most)
+                most = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::atomic<int> wrong { 0 };
+    std::vector<std::thread> callers;
+    for (std::size_t i = 0; i < kCallers; ++i)
+        callers.emplace_back([&] {
+            for (int round = 0; round < 5; ++round) {
+                Json answer = fake.app->get_events("2025-01-01", "2025-02-01", true);
+                if (answer["ok"] != true || answer["errors"].size() != 0 || answer["events"].size() < 1)
+                    ++wrong;
+            }
+        });
+    for (auto& caller : callers)
+        caller.join();
+    running = false;
+    sampler.join();
+
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LE(most.load(), before + 1 + kCallers) << "the sampler and the callers are the only new threads";
+    auto listed = engine->calls();
+    EXPECT_EQ(
+        std::count_if(listed.begin(), listed.end(), [](const auto& call) { return call.operation == "list_events"; }),
+        static_cast<long>(12 * (1 + kCallers * 5)))
+        << "each query lists each calendar once";
 }

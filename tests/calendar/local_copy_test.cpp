@@ -35,17 +35,7 @@ protected:
         home = server->create_calendar("home", "Home");
         ASSERT_EQ(server->put_resource(work + "w1.ics", event_ics("w1", "standup", "0310")) / 100, 2);
         ASSERT_EQ(server->put_resource(home + "h1.ics", event_ics("h1", "dentist", "0312")) / 100, 2);
-        folders.store_accounts(
-            Json::object(
-                { { "accounts",
-                    Json::array({ Json::object({ { "id", "acc1" },
-                                                 { "apple_id", server->user() },
-                                                 { "app_password", server->password() },
-                                                 { "home_tzid", "Asia/Taipei" },
-                                                 { "calendars",
-                                                   Json::array({ { { "url", work }, { "name", "Work" } },
-                                                                 { { "url", home }, { "name", "Home" } } }) } }) }) } })
-                .dump());
+        folders.store_one_account(server->user(), server->password(), { { work, "Work" }, { home, "Home" } });
     }
 
     std::unique_ptr<WrenfoldApp> make_app()

@@ -355,3 +355,28 @@ TEST_F(BrowserHostPage, ServesNothingFromOutsideItsFolder)
         EXPECT_EQ(served->body.find("secret"), std::string::npos);
     }
 }
+
+TEST(BrowserHostStop, EndsTheHostAtAnyMomentEvenBeforeItsListenerRuns)
+{
+    // A stop right after start races the listener thread's first step; a
+    // stop that missed it would leave the join below waiting forever.
+    auto stopped_every_time = std::async(std::launch::async, [] {
+        RecordingBridge bridge;
+        for (int round = 0; round < 200; ++round) {
+            wrenfold::platform::BrowserHost host("", "", bridge);
+            host.start(0);
+            int port = host.port();
+            host.stop();
+            httplib::Client client("127.0.0.1", port);
+            client.set_connection_timeout(std::chrono::seconds(1));
+            if (client.Get("/"))
+                return false;
+        }
+        return true;
+    });
+    if (stopped_every_time.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "a stop right after start did not end the host";
+        std::_Exit(1);  // the stuck thread cannot be joined
+    }
+    EXPECT_TRUE(stopped_every_time.get()) << "the port still answered after stop";
+}

@@ -1,4 +1,5 @@
 // The real program, driven the way a browser drives it.
+#include "support/canned_server.h"
 #include "support/files.h"
 #include "support/running_program.h"
 #include "support/temp_dir.h"
@@ -21,11 +22,12 @@ namespace {
 
 class ProgramTest : public ::testing::Test {
 protected:
-    std::unique_ptr<RunningProgram> start(const std::vector<std::string>& args)
+    std::unique_ptr<RunningProgram> start(const std::vector<std::string>& args,
+                                          std::map<std::string, std::string> environment = {})
     {
-        return std::make_unique<RunningProgram>(
-            WRENFOLD_BINARY, args,
-            std::map<std::string, std::string> { { "HOME", home.path().string() }, { "XDG_DATA_HOME", "" } });
+        environment["HOME"] = home.path().string();
+        environment["XDG_DATA_HOME"] = "";
+        return std::make_unique<RunningProgram>(WRENFOLD_BINARY, args, environment);
     }
 
     // Reads lines until the address line; fails the test when none comes.
@@ -50,9 +52,10 @@ protected:
     std::filesystem::path data_directory() const { return home / ".local/share/kelvane/Wrenfold"; }
 
     // Starts the program serving the browser; sets `running` and `running_at`.
-    void start_serving(const std::vector<std::string>& args = { "--browser", "--no-open" })
+    void start_serving(const std::vector<std::string>& args = { "--browser", "--no-open" },
+                       std::map<std::string, std::string> environment = {})
     {
-        running = start(args);
+        running = start(args, std::move(environment));
         running_at = address_of(*running);
     }
 
@@ -186,4 +189,28 @@ TEST_F(ProgramTest, RejectsUnknownOptions)
 {
     auto refused = start({ "--bogus" });
     EXPECT_EQ(refused->wait(10s), 2);
+}
+
+TEST_F(ProgramTest, TerminateWhileRequestsWaitOnASilentServerEndsAtOnceWithTheSettingsSaved)
+{
+    wrenfold::testing::SilentServer server;
+    wrenfold::testing::write_text(
+        data_directory() / "accounts.json",
+        Json({ { "accounts",
+                 { { { "apple_id", "a@example.com" },
+                     { "app_password", "pw" },
+                     { "calendars", { { { "url", server.root() + "cal/" }, { "name", "Home" } } } } } } } })
+            .dump());
+    start_serving({ "--browser", "--no-open" }, { { "WRENFOLD_CALDAV_URL", server.root() } });
+    call(running_at, "set_language", Json::array({ "zh-Hant" }));
+    // The page's fetch and the start's background sync both wait on the server.
+    std::thread fetch(
+        [&] { wrenfold::testing::post_bridge_call(running_at, "get_events", R"(["2026-12-01", "2027-01-01"])", 30s); });
+    std::this_thread::sleep_for(300ms);
+
+    running->send_signal(SIGTERM);
+    auto status = running->wait(3s);
+    fetch.join();
+    EXPECT_EQ(status, 0) << "the launcher kills an application still running 15 s after the signal";
+    EXPECT_EQ(Json::parse(read_text(data_directory() / "settings.json"))["language"], "zh-Hant");
 }

@@ -307,6 +307,13 @@ bool CalDavTestServer::make_read_only(const std::string& name)
     return true;
 }
 
+int CalDavTestServer::delete_resource(const std::string& url)
+{
+    int status = 0;
+    request("DELETE", url, "", {}, &status);
+    return status;
+}
+
 int CalDavTestServer::put_resource(const std::string& url, const std::string& ics)
 {
     int status = 0;

@@ -35,6 +35,7 @@ public:
     const std::string& password() const { return m_password; }
     // "http://127.0.0.1:PORT/": what WRENFOLD_CALDAV_URL is set to.
     std::string root_url() const;
+    int port() const { return m_port; }
     // The user's calendar home, "%40" in place of "@".
     std::string home_url() const;
 
@@ -51,6 +52,8 @@ public:
     // PUT of raw iCalendar text; returns the HTTP status.
     int put_resource(const std::string& url, const std::string& ics);
     std::string get_resource(const std::string& url);
+    // DELETE; returns the HTTP status.
+    int delete_resource(const std::string& url);
 
     // Stops the server process, keeping its data; start_again brings it back
     // on the same port.

@@ -9,6 +9,7 @@
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
@@ -43,7 +44,8 @@ std::vector<std::string> merged_environment(const std::map<std::string, std::str
 }  // namespace
 
 RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& args,
-                               const std::map<std::string, std::string>& environment_changes)
+                               const std::map<std::string, std::string>& environment_changes,
+                               std::chrono::seconds lifetime)
 {
     int pipe_ends[2];
     if (::pipe2(pipe_ends, O_CLOEXEC) != 0)
@@ -64,7 +66,12 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    int spawned = ::posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    int spawned = ::posix_spawn(&m_pid, path.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe_ends[1]);
     m_stdout = pipe_ends[0];
@@ -72,15 +79,31 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
         ::close(m_stdout);
         throw std::runtime_error("cannot start " + path);
     }
+    m_watchdog = std::thread([this, lifetime] { kill_group_when_overdue(lifetime); });
 }
 
 RunningProgram::~RunningProgram()
 {
-    if (!m_reaped) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
+    {
+        std::lock_guard lock(m_mutex);
+        m_going = true;
     }
+    m_ended.notify_all();
+    m_watchdog.join();
+    // The whole group: the program's own children go with it.
+    ::kill(-m_pid, SIGKILL);
+    if (!m_reaped)
+        ::waitpid(m_pid, nullptr, 0);
     ::close(m_stdout);
+}
+
+void RunningProgram::kill_group_when_overdue(std::chrono::seconds lifetime)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_ended.wait_for(lock, lifetime, [&] { return m_going || m_reaped; }))
+        return;
+    std::fprintf(stderr, "the program under test ran past %llds: killed\n", static_cast<long long>(lifetime.count()));
+    ::kill(-m_pid, SIGKILL);
 }
 
 std::optional<std::string> RunningProgram::read_line(std::chrono::milliseconds timeout)
@@ -117,10 +140,14 @@ std::optional<int> RunningProgram::wait(std::chrono::milliseconds timeout)
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
+        std::unique_lock lock(m_mutex);
         if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_reaped = true;
+            lock.unlock();
+            m_ended.notify_all();
             return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         }
+        lock.unlock();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;

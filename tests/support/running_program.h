@@ -1,20 +1,28 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wrenfold::testing {
 
 // A program started for a test, with its standard output readable line by
-// line. Killed (SIGKILL) if still running when the object goes.
+// line. It runs in a process group of its own, which is killed (SIGKILL) when
+// the object goes or when it outlives `lifetime`: a program that hangs, or a
+// child of it left behind, cannot hold the test run up to its time limit.
 class RunningProgram {
 public:
+    static constexpr std::chrono::seconds kDefaultLifetime { 150 };
+
     RunningProgram(const std::string& path, const std::vector<std::string>& args,
-                   const std::map<std::string, std::string>& environment_changes);
+                   const std::map<std::string, std::string>& environment_changes,
+                   std::chrono::seconds lifetime = kDefaultLifetime);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -27,10 +35,16 @@ public:
     std::optional<int> wait(std::chrono::milliseconds timeout);
 
 private:
+    void kill_group_when_overdue(std::chrono::seconds lifetime);
+
     int m_pid { -1 };
     int m_stdout { -1 };
     std::string m_buffer;
+    std::mutex m_mutex;  // over the two below, so that no reaped pid is killed
+    std::condition_variable m_ended;
     bool m_reaped { false };
+    bool m_going { false };
+    std::thread m_watchdog;
 };
 
 // Where a program started in browser mode serves its page.
