@@ -3,10 +3,9 @@
 #include "app/settings_rules.h"
 #include "calendar/sync_queue.h"
 #include "core/atomic_store.h"
+#include "core/private_folder.h"
 #include "core/work_pool.h"
 #include "store/event_store.h"
-
-#include <sys/stat.h>
 
 namespace wrenfold {
 namespace fs = std::filesystem;
@@ -16,13 +15,6 @@ namespace {
 // Calendars of a query are listed from the store or a server by these threads
 // and by the calling one: a few, as the work is mostly waiting or short.
 constexpr std::size_t kQueryThreads = 3;
-
-// The data directory holds passwords and keys: only its owner may enter it.
-void create_private_directory(const fs::path& directory)
-{
-    fs::create_directories(directory);
-    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::replace);
-}
 
 }  // namespace
 
@@ -38,7 +30,8 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
       m_query_pool(std::make_unique<WorkPool>(kQueryThreads)),
       m_assistant_platform(std::move(environment.assistant))
 {
-    create_private_directory(APP_DIR);
+    // The data directory holds passwords and keys: only its owner may enter it.
+    make_private_directories(APP_DIR);
     remove_stale_store_temps(APP_DIR);
 
     settings.replace(Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } }));
