@@ -11,8 +11,8 @@ struct AppPaths {
     std::filesystem::path module_directory;
 
     // $XDG_DATA_HOME/kelvane/Wrenfold when XDG_DATA_HOME is set and absolute,
-    // else $HOME/.local/share/kelvane/Wrenfold; the module directory is the
-    // folder of the running executable.
+    // else $HOME/.local/share/kelvane/Wrenfold (C:/kelvane/Wrenfold on
+    // Windows); the module directory is the folder of the running executable.
     static AppPaths for_this_process();
 };
 

@@ -1,13 +1,20 @@
 #include "core/atomic_store.h"
 
 #include "core/random.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "core/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <system_error>
 
@@ -16,6 +23,47 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+[[noreturn]] void throw_last_error(const std::string& what, const fs::path& path)
+{
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what + " " + path.string());
+}
+
+// A new file that no other program may open while it is written. Its
+// permissions are the data folder's: on Windows a user's folder is private by
+// its access list, not by mode bits.
+void write_synced_file(const fs::path& path, std::string_view data)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw_last_error("open", path);
+    std::unique_ptr<void, decltype(&CloseHandle)> owned(file, &CloseHandle);
+    while (!data.empty()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, data.data(), chunk, &written, nullptr))
+            throw_last_error("write", path);
+        data.remove_prefix(written);
+    }
+    if (!FlushFileBuffers(file))
+        throw_last_error("flush", path);
+    // Closed here rather than on drop, so that a failing close is reported.
+    if (!CloseHandle(owned.release()))
+        throw_last_error("close", path);
+}
+
+void replace_file(const fs::path& temp, const fs::path& path)
+{
+    // Write-through: the call returns once the new name is on the disk, which
+    // is what syncing the directory does on Linux.
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw_last_error("rename", temp);
+}
+
+void sync_directory(const fs::path&)
+{
+}
+#else
 [[noreturn]] void throw_errno(const std::string& what, const fs::path& path)
 {
     throw std::system_error(errno, std::generic_category(), what + " " + path.string());
@@ -56,6 +104,13 @@ void sync_directory(const fs::path& directory)
         throw_errno("fsync", directory);
 }
 
+void replace_file(const fs::path& temp, const fs::path& path)
+{
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        throw_errno("rename", temp);
+}
+#endif
+
 }  // namespace
 
 void atomic_write_json(const fs::path& path, const Json& value)
@@ -68,8 +123,7 @@ void atomic_write_text(const fs::path& path, std::string_view text)
     const fs::path temp = path.string() + "." + new_uuid_hex().substr(0, 8) + ".tmp";
     try {
         write_synced_file(temp, text);
-        if (::rename(temp.c_str(), path.c_str()) != 0)
-            throw_errno("rename", temp);
+        replace_file(temp, path);
     } catch (...) {
         std::error_code ignored;
         fs::remove(temp, ignored);

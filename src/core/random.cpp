@@ -1,6 +1,12 @@
 #include "core/random.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first: bcrypt.h needs its types.
+#include <bcrypt.h>
+#else
 #include <sys/random.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -10,6 +16,14 @@
 namespace wrenfold {
 namespace {
 
+#ifdef _WIN32
+void fill_random(unsigned char* out, std::size_t size)
+{
+    NTSTATUS status = BCryptGenRandom(nullptr, out, static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (!BCRYPT_SUCCESS(status))
+        throw std::system_error(static_cast<int>(status), std::system_category(), "BCryptGenRandom");
+}
+#else
 void fill_random(unsigned char* out, std::size_t size)
 {
     std::size_t done = 0;
@@ -23,6 +37,7 @@ void fill_random(unsigned char* out, std::size_t size)
         done += static_cast<std::size_t>(got);
     }
 }
+#endif
 
 std::string to_hex(const unsigned char* data, std::size_t size)
 {

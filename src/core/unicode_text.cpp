@@ -1,9 +1,5 @@
 #include "core/unicode_text.h"
 
-#include <unicode/normalizer2.h>
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
-
 #include <utility>
 
 namespace wrenfold {
@@ -81,11 +77,6 @@ std::size_t end_of_non_blank(std::string_view text, std::size_t start)
 
 }  // namespace
 
-bool is_unicode_blank(char32_t code_point)
-{
-    return (code_point >= 0x1C && code_point <= 0x1F) || u_isUWhiteSpace(static_cast<UChar32>(code_point));
-}
-
 std::string trim_unicode(std::string_view text)
 {
     std::size_t start = first_non_blank(text);
@@ -97,38 +88,9 @@ bool is_blank_text(std::string_view text)
     return first_non_blank(text) == text.size();
 }
 
-std::string fold_case(std::string_view text)
-{
-    auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-    std::string folded;
-    unicode.foldCase(U_FOLD_CASE_DEFAULT).toUTF8String(folded);
-    return folded;
-}
-
 bool equal_ignoring_case(std::string_view a, std::string_view b)
 {
     return a == b || fold_case(a) == fold_case(b);
-}
-
-std::string fold_for_search(std::string_view text)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* decompose = icu::Normalizer2::getNFKDInstance(status);
-    auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-    if (U_SUCCESS(status))
-        unicode = decompose->normalize(unicode, status);
-    if (U_FAILURE(status))
-        return fold_case(text);
-    icu::UnicodeString bare;
-    for (std::int32_t i = 0; i < unicode.length();) {
-        UChar32 code_point = unicode.char32At(i);
-        if (u_charType(code_point) != U_NON_SPACING_MARK)
-            bare.append(code_point);
-        i += U16_LENGTH(code_point);
-    }
-    std::string folded;
-    bare.foldCase(U_FOLD_CASE_DEFAULT).toUTF8String(folded);
-    return folded;
 }
 
 namespace {

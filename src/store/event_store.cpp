@@ -4,9 +4,11 @@
 #include "core/log.h"
 #include "store/sqlite_db.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <system_error>
 
@@ -84,6 +86,13 @@ void migrate(Database& db, std::int64_t from)
     transaction.commit();
 }
 
+#ifdef _WIN32
+// Files on Windows have no mode bits: the store and its -wal and -shm files
+// inherit the access list of the data folder, which is the user's own.
+void make_private_file(const fs::path&)
+{
+}
+#else
 // The file exists, readable by its owner only, before SQLite opens it (SQLite
 // gives its -wal and -shm files the database file's mode).
 void make_private_file(const fs::path& file)
@@ -94,6 +103,7 @@ void make_private_file(const fs::path& file)
     ::fchmod(fd, 0600);
     ::close(fd);
 }
+#endif
 
 std::unique_ptr<Database> open_current(const fs::path& file)
 {

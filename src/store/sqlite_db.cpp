@@ -86,8 +86,10 @@ std::optional<std::int64_t> Statement::optional_integer(int column) const
 
 Database::Database(const std::filesystem::path& file)
 {
-    int status =
-        sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // SQLite takes the name in UTF-8 on every system (Windows paths are UTF-16).
+    const std::u8string name = file.u8string();
+    int status = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &m_db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (status != SQLITE_OK) {
         std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);

@@ -2,6 +2,7 @@
 #include "caldav/curl_transport.h"
 #include "caldav/icloud_caldav.h"
 #include "support/caldav_server.h"
+#include "support/environment.h"
 #include "support/json_engine.h"
 
 #include <gtest/gtest.h>
@@ -209,9 +210,9 @@ TEST_P(CalDavServerTest, RefusesForeignOriginsAndWrongPasswords)
 TEST_P(CalDavServerTest, FactoryFollowsTheServerVariable)
 {
     std::string work = server->create_calendar("work", "Work");
-    setenv("WRENFOLD_CALDAV_URL", server->root_url().c_str(), 1);
+    testing::set_environment("WRENFOLD_CALDAV_URL", server->root_url());
     auto from_factory = std::make_unique<testing::JsonEngine>(make_icloud_engine(server->user(), server->password()));
-    unsetenv("WRENFOLD_CALDAV_URL");
+    testing::unset_environment("WRENFOLD_CALDAV_URL");
     Json calendars = from_factory->discover();
     ASSERT_EQ(calendars.size(), 1u) << calendars.dump();
     EXPECT_EQ(calendars[0]["url"], work);

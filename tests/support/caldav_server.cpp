@@ -3,6 +3,10 @@
 #include "caldav/curl_transport.h"
 #include "caldav/url.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -19,15 +24,37 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace wrenfold::testing {
 namespace {
 
+#ifdef _WIN32
+using socklen_t = int;
+
+// Winsock is started once for the test program and never cleaned up.
+void close(SOCKET fd)
+{
+    ::closesocket(fd);
+}
+
+SOCKET open_tcp_socket()
+{
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started ? ::socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
+}
+#else
+int open_tcp_socket()
+{
+    return socket(AF_INET, SOCK_STREAM, 0);
+}
+#endif
+
 int free_loopback_port()
 {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
+    auto fd = open_tcp_socket();
+    if (fd == decltype(fd)(-1))
         throw std::runtime_error("socket failed");
     sockaddr_in address {};
     address.sin_family = AF_INET;
@@ -45,8 +72,8 @@ int free_loopback_port()
 
 bool port_answers(int port)
 {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
+    auto fd = open_tcp_socket();
+    if (fd == decltype(fd)(-1))
         return false;
     sockaddr_in address {};
     address.sin_family = AF_INET;
@@ -81,6 +108,53 @@ std::string xml_escape(const std::string& text)
     return out;
 }
 
+#ifdef _WIN32
+// Under Wine the servers are the Linux programs, in the Linux folders.
+bool executable_on_path(const char* name)
+{
+    return std::filesystem::exists(std::string("/usr/bin/") + name);
+}
+
+// The Linux name of a Windows path, through Wine's own conversion; the
+// servers' configuration and command lines are read by Linux programs.
+std::string server_path(const std::filesystem::path& path)
+{
+    using Convert = char*(CDECL*)(LPCWSTR);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!convert)
+        throw std::runtime_error("the CalDAV test servers run only under Wine");
+    char* name = convert(path.c_str());
+    if (!name)
+        throw std::runtime_error("no Linux name for " + path.string());
+    std::string text = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Starts a shell command line as a Linux process. Wine starts a Unix
+// executable as it does a Windows one but gives no handle to wait on or to
+// end it: the server writes its process id into its folder instead.
+void run_shell(const std::string& script)
+{
+    std::wstring command = L"Z:\\bin\\sh -c \"";
+    for (char c : script)
+        command += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    command += L"\"";
+    STARTUPINFOW startup {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process {};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        throw std::runtime_error("could not start a Linux shell under Wine");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+std::string single_quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+#else
 bool executable_on_path(const char* name)
 {
     const char* path = std::getenv("PATH");
@@ -97,6 +171,12 @@ bool executable_on_path(const char* name)
     }
     return false;
 }
+
+std::string server_path(const std::filesystem::path& path)
+{
+    return path.string();
+}
+#endif
 
 }  // namespace
 
@@ -125,10 +205,7 @@ CalDavTestServer::CalDavTestServer(CalDavServerKind kind, std::string user, std:
       m_user(std::move(user)),
       m_password(std::move(password))
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "wrenfold-caldav-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_dir = pattern;
+    m_dir = m_temp.path();
     m_port = free_loopback_port();
     start();
     wait_until_listening();
@@ -137,8 +214,6 @@ CalDavTestServer::CalDavTestServer(CalDavServerKind kind, std::string user, std:
 CalDavTestServer::~CalDavTestServer()
 {
     stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_dir, ignored);
 }
 
 void CalDavTestServer::start_again()
@@ -149,6 +224,22 @@ void CalDavTestServer::start_again()
     wait_until_listening();
 }
 
+#ifdef _WIN32
+void CalDavTestServer::stop()
+{
+    if (m_pid > 0) {
+        const std::string pid = std::to_string(m_pid);
+        run_shell("kill -TERM " + pid);
+        for (int i = 0; i < 50 && port_answers(m_port); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (port_answers(m_port))
+            run_shell("kill -KILL " + pid);
+        for (int i = 0; i < 50 && port_answers(m_port); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    m_pid = -1;
+}
+#else
 void CalDavTestServer::stop()
 {
     if (m_pid > 0) {
@@ -163,6 +254,7 @@ void CalDavTestServer::stop()
         m_pid = -1;
     }
 }
+#endif
 
 std::string CalDavTestServer::root_url() const
 {
@@ -193,20 +285,36 @@ void CalDavTestServer::start()
         write_file(m_dir / "users", m_user + ":" + m_password + "\n");
         write_rights();
         std::string config = "[server]\nhosts = 127.0.0.1:" + std::to_string(m_port) +
-            "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + (m_dir / "users").string() +
+            "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + server_path(m_dir / "users") +
             "\nhtpasswd_encryption = plain\ndelay = 0\n[rights]\ntype = from_file\nfile = " +
-            (m_dir / "rights").string() + "\n[storage]\nfilesystem_folder = " + (m_dir / "collections").string() +
+            server_path(m_dir / "rights") + "\n[storage]\nfilesystem_folder = " + server_path(m_dir / "collections") +
             "\n[web]\ntype = none\n[logging]\nlevel = warning\n";
         write_file(m_dir / "config", config);
-        args = { "radicale", "--config", (m_dir / "config").string() };
+#ifdef _WIN32
+        // Relative to the server's folder, where it starts: Radicale splits
+        // --config at colons, and Wine's Linux names hold "c:".
+        args = { "radicale", "--config", "config" };
+#else
+        args = { "radicale", "--config", server_path(m_dir / "config") };
+#endif
     } else if (m_kind == CalDavServerKind::Exact) {
         args = { "python3", WRENFOLD_TEST_SUPPORT_DIR "/exact_caldav_server.py", std::to_string(m_port), m_user,
                  m_password };
     } else {
-        args = { "xandikos",         "-d",          (m_dir / "data").string(), "-l",
-                 "127.0.0.1",        "-p",          std::to_string(m_port),    "--current-user-principal",
+        args = { "xandikos",         "-d",          server_path(m_dir / "data"), "-l",
+                 "127.0.0.1",        "-p",          std::to_string(m_port),      "--current-user-principal",
                  "/" + m_user + "/", "--autocreate" };
     }
+#ifdef _WIN32
+    std::string script = "cd " + single_quoted(server_path(m_dir)) + " && echo $$ >server.pid" +
+        "; exec env -i HOME=" + single_quoted(server_path(m_dir)) + " PATH=/usr/bin:/bin LANG=C.UTF-8";
+    for (const auto& arg : args)
+        script += " " + single_quoted(arg);
+    script += " >" + single_quoted(server_path(m_dir / "server.log")) + " 2>&1";
+    std::filesystem::remove(m_dir / "server.pid");
+    run_shell(script);
+    m_pid = 0;  // read from server.pid when the server is stopped
+#else
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
@@ -232,11 +340,25 @@ void CalDavTestServer::start()
     posix_spawnattr_destroy(&attributes);
     if (rc != 0)
         throw std::runtime_error(std::string("could not start ") + server_name(m_kind));
+#endif
 }
 
 void CalDavTestServer::wait_until_listening()
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+#ifdef _WIN32
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (port_answers(m_port)) {
+            std::ifstream pid_file(m_dir / "server.pid");
+            pid_file >> m_pid;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::ifstream log(m_dir / "server.log", std::ios::binary);
+    throw std::runtime_error(std::string(server_name(m_kind)) +
+                             " did not start listening: " + std::string(std::istreambuf_iterator<char>(log), {}));
+#else
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
@@ -255,6 +377,7 @@ void CalDavTestServer::wait_until_listening()
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     throw std::runtime_error(std::string(server_name(m_kind)) + " did not start listening");
+#endif
 }
 
 std::string CalDavTestServer::request(const std::string& method, const std::string& url, const std::string& body,

@@ -67,6 +67,7 @@ private:
     CalDavServerKind m_kind;
     std::string m_user;
     std::string m_password;
+    TempDir m_temp;
     std::filesystem::path m_dir;
     int m_port = 0;
     pid_t m_pid = -1;
