@@ -8,7 +8,6 @@ endif()
 set(deps ${WRENFOLD_WINDOWS_DEPS})
 
 find_package(Threads REQUIRED)
-find_package(CURL CONFIG REQUIRED)
 find_package(libxml2 CONFIG REQUIRED)
 if(WRENFOLD_TESTS)
   find_package(GTest CONFIG REQUIRED)
@@ -27,6 +26,12 @@ target_compile_definitions(PkgConfig::LIBICAL INTERFACE LIBICAL_ICAL_STATIC_DEFI
   LIBICAL_VCAL_STATIC_DEFINE)
 target_link_libraries(PkgConfig::LIBICAL INTERFACE ${deps}/lib/libicalss.a ${deps}/lib/libicalvcal.a
   ${deps}/lib/libical.a Threads::Threads)
+
+# libcurl with Schannel: the system's TLS, certificate store and crypto.
+add_library(CURL::libcurl INTERFACE IMPORTED)
+target_include_directories(CURL::libcurl SYSTEM INTERFACE ${deps}/include)
+target_compile_definitions(CURL::libcurl INTERFACE CURL_STATICLIB)
+target_link_libraries(CURL::libcurl INTERFACE ${deps}/lib/libcurl.a ws2_32 crypt32 secur32 bcrypt advapi32)
 
 add_library(PkgConfig::SQLITE3 INTERFACE IMPORTED)
 target_include_directories(PkgConfig::SQLITE3 SYSTEM INTERFACE ${deps}/include)

@@ -3,23 +3,11 @@
 #include "app/settings_rules.h"
 #include "calendar/sync_queue.h"
 #include "core/atomic_store.h"
+#include "core/private_folder.h"
 #include "store/event_store.h"
-
-#include <sys/stat.h>
 
 namespace wrenfold {
 namespace fs = std::filesystem;
-
-namespace {
-
-// The data directory holds passwords and keys: only its owner may enter it.
-void create_private_directory(const fs::path& directory)
-{
-    fs::create_directories(directory);
-    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::replace);
-}
-
-}  // namespace
 
 WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event_all_, AppEnvironment environment)
     : APP_DIR(environment.paths.data_directory),
@@ -31,7 +19,8 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
       m_make_engine(std::move(environment.make_engine)),
       m_assistant_platform(std::move(environment.assistant))
 {
-    create_private_directory(APP_DIR);
+    // The data directory holds passwords and keys: only its owner may enter it.
+    make_private_directories(APP_DIR);
     remove_stale_store_temps(APP_DIR);
 
     settings.replace(Json::object({ { "window_w", 1280 }, { "window_h", 720 }, { "language", DEFAULT_LANG } }));

@@ -1,6 +1,7 @@
 #include "assistant/private_json_file.h"
 
 #include "core/atomic_store.h"
+#include "core/private_folder.h"
 #include "platform/command_lookup.h"
 
 #include <filesystem>
@@ -63,8 +64,7 @@ void write_private_json(const std::string& path, const Json& value)
     fs::path target = write_target(path);
     fs::path folder = target.parent_path();
     if (!folder.empty() && !fs::is_directory(folder)) {
-        fs::create_directories(folder);
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+        make_private_directories(folder);
     }
     atomic_write_json(target, value);
 }
