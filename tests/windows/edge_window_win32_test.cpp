@@ -1,10 +1,13 @@
 #include "platform/edge_window.h"
+#include "platform/launch_page.h"
+#include "platform/platform_error.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 using namespace wrenfold::platform;
@@ -32,4 +35,20 @@ TEST(WindowsEdge, TheRegisteredEdgeOpensTheLaunchFileAsAnApp)
     auto command = edge_app_command(*found, url, folder / "webview2_data");
     EXPECT_EQ(command[1], "--app=" + url);
     fs::remove_all(folder);
+}
+
+TEST(WindowsEdge, TheLaunchFileHoldsTheAddressUntilRemoved)
+{
+    fs::path file;
+    {
+        LaunchPage page;
+        file = page.path();
+        page.write("http://127.0.0.1:5/#token=abc");
+        std::ifstream in(file);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("url=http://127.0.0.1:5/#token=abc"), std::string::npos);
+        EXPECT_THROW(page.write("again"), PlatformError);  // never written over
+    }
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(file.parent_path()));
 }

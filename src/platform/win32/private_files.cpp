@@ -1,6 +1,6 @@
 #include "platform/win32/private_files.h"
 
-#include "core/random.h"
+#include "core/private_folder.h"
 #include "platform/platform_error.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/user_security.h"
@@ -11,19 +11,17 @@ namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 
-// A new folder in the user's temporary folder that only this user may open;
-// CreateDirectory fails rather than reuse one that exists.
 fs::path make_private_folder()
 {
     wchar_t temporary[MAX_PATH + 1];
     DWORD length = ::GetTempPathW(MAX_PATH + 1, temporary);
-    PrivateSecurity security;
-    if (length == 0 || !security.get())
+    if (length == 0)
         throw PlatformError("cannot make a private folder for the browser's start page");
-    fs::path folder = fs::path(std::wstring(temporary, length)) / ("wrenfold-open-" + random_hex(8));
-    if (!::CreateDirectoryW(folder.wstring().c_str(), static_cast<SECURITY_ATTRIBUTES*>(security.get())))
+    try {
+        return make_private_temp_folder(fs::path(std::wstring(temporary, length)), "wrenfold-open-");
+    } catch (const std::exception&) {
         throw PlatformError("cannot make a private folder for the browser's start page");
-    return folder;
+    }
 }
 
 void write_private_file(const fs::path& file, const std::string& text)
