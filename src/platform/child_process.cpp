@@ -280,15 +280,4 @@ void ChildProcess::end_for_too_much_output()
     throw ProcessOutputTooLarge("the output passed " + std::to_string(m_output_limit / (1024 * 1024)) + " MB");
 }
 
-ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                          std::chrono::milliseconds timeout)
-{
-    auto child = ChildProcess::start(argv, environment);
-    if (auto result = child->communicate({}, timeout))
-        return *result;
-    child->kill_tree();
-    (void)child->communicate({}, std::chrono::seconds(2));
-    throw ProcessTimeout("timed out after " + std::to_string(timeout.count() / 1000) + " seconds");
-}
-
 }  // namespace wrenfold::platform

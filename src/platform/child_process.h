@@ -2,6 +2,9 @@
 
 #include "core/unique_fd.h"
 #include "platform/platform_error.h"
+#ifdef _WIN32
+#include "platform/win32/unique_handle.h"
+#endif
 
 #include <chrono>
 #include <cstddef>
@@ -85,11 +88,18 @@ private:
     void end_for_too_much_output();
 
     pid_t m_pid { -1 };
+#ifdef _WIN32
+    struct Streams;  // the child's pipes and the threads that drain them
+    std::shared_ptr<Streams> m_streams;
+    UniqueHandle m_process;
+    UniqueHandle m_job;  // the child and everything it starts
+#else
     UniqueFd m_stdin;
     UniqueFd m_stdout;
     UniqueFd m_stderr;
     std::string m_out_bytes;
     std::string m_err_bytes;
+#endif
     std::size_t m_output_limit { ChildOptions::kDefaultOutputLimit };
 
     std::mutex m_lock;  // guards the reaping against kill_tree from other threads

@@ -1,12 +1,16 @@
 #include "platform/environment.h"
 
 #include <cstdlib>
+
+#ifndef _WIN32
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace wrenfold::platform {
 
+#ifndef _WIN32
 std::optional<std::string> ProcessEnvironment::get(const std::string& name) const
 {
     std::lock_guard guard(m_lock);
@@ -30,6 +34,7 @@ std::vector<std::string> ProcessEnvironment::snapshot() const
         entries.emplace_back(*entry);
     return entries;
 }
+#endif
 
 std::optional<std::string> MapEnvironment::get(const std::string& name) const
 {

@@ -2,10 +2,14 @@
 
 #include "platform/platform_error.h"
 
+#ifdef _WIN32
+#include "platform/win32/private_files.h"
+#else
 #include "core/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <system_error>
@@ -14,6 +18,7 @@ namespace wrenfold::platform {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 namespace {
 
 fs::path base_folder()
@@ -49,6 +54,7 @@ void write_private_file(const fs::path& file, const std::string& text)
 }
 
 }  // namespace
+#endif
 
 std::string launch_page_html(const std::string& address)
 {

@@ -25,20 +25,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string directory_key(const fs::path& data_directory)
-{
-    std::error_code ignored;
-    std::string path = fs::weakly_canonical(fs::absolute(data_directory, ignored), ignored).string();
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
 // A folder of this user's that no one else can enter: made 0700 when missing,
 // taken as it is only when it is a real folder (no link) of ours with no
 // rights for anyone else.
@@ -65,12 +51,12 @@ sockaddr_un socket_address(int folder_fd, const std::string& name, socklen_t& le
 
 std::string socket_file_name(const fs::path& data_directory)
 {
-    return "instance-" + directory_key(data_directory) + ".sock";
+    return "instance-" + instance_key(data_directory) + ".sock";
 }
 
 std::string lock_file_name(const fs::path& data_directory)
 {
-    return "instance-" + directory_key(data_directory) + ".lock";
+    return "instance-" + instance_key(data_directory) + ".lock";
 }
 
 UniqueFd open_folder(const fs::path& folder)

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "core/unique_fd.h"
+#ifdef _WIN32
+#include "platform/win32/unique_handle.h"
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -34,12 +37,23 @@ public:
     void stop_serving();
 
 private:
+#ifdef _WIN32
+    InstanceChannel(UniqueHandle mutex, std::string pipe_name);
+    UniqueHandle m_mutex;
+    std::string m_pipe_name;
+    UniqueHandle m_stop;  // set to end the server thread
+#else
     InstanceChannel(int socket_fd, UniqueFd lock);
     int m_socket { -1 };
     UniqueFd m_lock;
     int m_wake[2] { -1, -1 };
+#endif
     std::thread m_server;
 };
+
+// A short name for a data directory (a hash of its full path), the same in
+// every process that names it.
+std::string instance_key(const std::filesystem::path& data_directory);
 
 // What the running instance answers a later start.
 inline std::string window_shown_answer()
@@ -54,6 +68,9 @@ inline std::string address_answer(const std::string& address)
 
 // The folder of the lock and socket of a data directory: $XDG_RUNTIME_DIR/wrenfold
 // (0700) when XDG_RUNTIME_DIR is set, else the data directory itself (0700).
+// Windows keeps neither in a folder: the lock is a mutex and the channel a
+// pipe, both named after the user's SID and the directory and open to that
+// user alone; there this is the data directory.
 std::filesystem::path instance_folder(const std::filesystem::path& data_directory);
 
 // Asks the process that holds `data_directory` to come forward; its answer

@@ -27,6 +27,29 @@ public:
     void broadcast_change() override { }
 };
 
+#ifdef _WIN32
+// The "Path" value of HKEY_CURRENT_USER\<key> (the user's environment unless a
+// test names another key). Read without expanding %NAME% references, written
+// back as REG_EXPAND_SZ so that they stay references. The announcement is
+// WM_SETTINGCHANGE "Environment" to every top-level window, each given
+// `kBroadcastTimeoutMs` to answer; windows that hang are skipped.
+class RegistryUserPathStore final : public UserPathStore {
+public:
+    static constexpr unsigned kBroadcastTimeoutMs = 5000;
+
+    explicit RegistryUserPathStore(std::string key = "Environment")
+        : m_key(std::move(key))
+    {
+    }
+    std::string read() override;
+    void write(const std::string& value) override;
+    void broadcast_change() override;
+
+private:
+    std::string m_key;
+};
+#endif
+
 // A store held in memory that behaves like the Windows registry value: it
 // remembers what was written, and counts writes and announcements.
 class MemoryUserPathStore final : public UserPathStore {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace wrenfold::test {
+
+// The test program itself, which also plays the children the tests start.
+std::string this_program();
+// Where a child started with --start-grandchild writes its grandchild's id.
+std::string announce_file();
+// That id, or 0 while it is not written yet.
+unsigned long read_announced_pid();
+
+}  // namespace wrenfold::test
