@@ -189,11 +189,14 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
     EXPECT_EQ(events[0]["uid"], move_fields["uid"]);
     EXPECT_EQ(events[0]["start"], "2025-05-06T10:00:00");
 
-    // Delete it.
+    // Delete it. Calendars listed for the first time were synced in the
+    // background above, which may have raised the token too; the delete
+    // raises it once more.
+    auto before_delete = page.tokens();
     Json deleted = page.call("delete_event", Json::array({ bob, events[0]["url"], events[0]["etag"] }));
     ASSERT_EQ(deleted["ok"], true) << deleted.dump();
     EXPECT_TRUE(server_events(page).empty());
-    EXPECT_EQ(page.tokens(), std::make_pair(std::int64_t { 7 }, std::int64_t { 2 }));
+    EXPECT_EQ(page.tokens(), std::make_pair(before_delete.first + 1, std::int64_t { 2 }));
 
     // A bad date fails the call itself; a change the server refuses is a failure object, no token moves.
     EXPECT_EQ(page.post("get_events", Json::array({ "2025-13-01", "2025-06-01" })).first, 500);
@@ -201,7 +204,7 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
         page.call("update_event", Json::array({ bob, across["url"], "\"stale\"", { { "summary", "x" } } }));
     EXPECT_EQ(refused_change["ok"], false);
     EXPECT_FALSE(refused_change.value("error", "").empty());
-    EXPECT_EQ(page.tokens().first, 7);
+    EXPECT_EQ(page.tokens().first, before_delete.first + 1);
 }
 
 TEST_F(CalendarEndToEnd, ACrossAccountMoveWhoseDeleteFailsLeavesTheEventWhereItWas)
