@@ -4,7 +4,8 @@
 import { h } from "./dom.js";
 import { t, currentLanguage } from "./i18n.js";
 import { calendarZone, instantOf, wallText, cityOf, isZone } from "./zone.js";
-import { formatTime, uses12Hours } from "./date-format.js";
+import { formatTime } from "./date-format.js";
+import { twelveHourOf } from "./reading-rules.js";
 
 // tzid: the event's own zone; clock: the reading setting; times(): the form's
 // { allDay, startDate, startTime }.
@@ -16,7 +17,7 @@ export function createZoneHint({ tzid, clock, times }) {
     element.hidden = !shown || allDay || !startDate || !startTime;
     if (element.hidden) return;
     const there = wallText(instantOf(`${startDate}T${startTime}`, calendarZone()), tzid);
-    const twelve = uses12Hours(currentLanguage(), clock);
+    const twelve = twelveHourOf({ clock }, currentLanguage());
     const time = formatTime(there.slice(11), twelve);
     // A start on another day there says which.
     const date = there.slice(0, 10) === startDate ? "" : dayName(there.slice(0, 10)) + " ";
