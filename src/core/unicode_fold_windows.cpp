@@ -4,6 +4,8 @@
 // that differ from it (ß to "ss", final sigma, the ligatures) follow a table.
 #include "core/unicode_text.h"
 
+#include "core/wide_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -12,28 +14,6 @@
 
 namespace wrenfold {
 namespace {
-
-std::wstring widen(std::string_view text)
-{
-    if (text.empty())
-        return {};
-    // Without MB_ERR_INVALID_CHARS, bytes that are not UTF-8 become U+FFFD.
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
-
-std::string narrow(std::wstring_view wide)
-{
-    if (wide.empty())
-        return {};
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
-    return text;
-}
 
 struct Folding {
     wchar_t from;
@@ -151,12 +131,12 @@ bool is_unicode_blank(char32_t code_point)
 
 std::string fold_case(std::string_view text)
 {
-    return narrow(fold_wide(widen(text)));
+    return from_wide(fold_wide(to_wide(text)));
 }
 
 std::string fold_for_search(std::string_view text)
 {
-    return narrow(fold_wide(without_combining_marks(decompose_compatibility(widen(text)))));
+    return from_wide(fold_wide(without_combining_marks(decompose_compatibility(to_wide(text)))));
 }
 
 }  // namespace wrenfold

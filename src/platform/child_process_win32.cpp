@@ -1,9 +1,9 @@
 #include "platform/child_process.h"
 
+#include "core/wide_text.h"
 #include "platform/command_lookup.h"
 #include "platform/utf8.h"
 #include "platform/win32/process_launch.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 

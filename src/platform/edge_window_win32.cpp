@@ -1,9 +1,9 @@
 #include "platform/edge_window.h"
 
+#include "core/wide_text.h"
 #include "platform/browser_launcher.h"
 #include "platform/command_lookup.h"
 #include "platform/win32/process_launch.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "platform/single_instance.h"
 
+#include "core/wide_text.h"
 #include "platform/win32/user_security.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 

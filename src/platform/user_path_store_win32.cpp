@@ -1,7 +1,7 @@
 #include "platform/user_path_store.h"
 
+#include "core/wide_text.h"
 #include "platform/platform_error.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 

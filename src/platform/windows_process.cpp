@@ -1,6 +1,6 @@
 #include "platform/windows_process.h"
 
-#include "platform/win32/wide_text.h"
+#include "core/wide_text.h"
 
 #include <windows.h>
 

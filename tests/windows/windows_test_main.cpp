@@ -2,7 +2,7 @@
 // of the roles below it plays that child instead of running the tests.
 #include "windows_test_main.h"
 
-#include "platform/win32/wide_text.h"
+#include "core/wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ std::string this_program()
 {
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return platform::from_wide(std::wstring(path, length));
+    return from_wide(std::wstring(path, length));
 }
 
 std::string announce_file()
@@ -53,14 +53,14 @@ std::vector<std::string> wide_arguments()
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
-        arguments.push_back(wrenfold::platform::from_wide(words[i]));
+        arguments.push_back(wrenfold::from_wide(words[i]));
     LocalFree(words);
     return arguments;
 }
 
 int start_grandchild(const std::string& announce)
 {
-    std::wstring line = L"\"" + wrenfold::platform::to_wide(wrenfold::test::this_program()) + L"\" --sleep";
+    std::wstring line = L"\"" + wrenfold::to_wide(wrenfold::test::this_program()) + L"\" --sleep";
     STARTUPINFOW startup {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info {};

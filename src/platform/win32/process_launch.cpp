@@ -1,8 +1,8 @@
 #include "platform/win32/process_launch.h"
 
+#include "core/wide_text.h"
 #include "platform/command_lookup.h"
 #include "platform/platform_error.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 

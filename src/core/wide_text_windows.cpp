@@ -1,11 +1,11 @@
-#include "platform/win32/wide_text.h"
+#include "core/wide_text.h"
 
 #include <windows.h>
 
 #include <limits>
 #include <stdexcept>
 
-namespace wrenfold::platform {
+namespace wrenfold {
 
 namespace {
 
@@ -40,4 +40,4 @@ std::string from_wide(std::wstring_view text)
     return narrow;
 }
 
-}  // namespace wrenfold::platform
+}  // namespace wrenfold
