@@ -9,6 +9,7 @@ import { showBanner } from "./banner.js";
 import { capture, afterOf, showUndo } from "./undo.js";
 import { askSeries } from "./series.js";
 import { sliceMonth, daysOf } from "./month-slice.js";
+import { rangeToFetch } from "./fetch-range.js";
 import { h } from "./dom.js";
 import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
@@ -28,6 +29,8 @@ const MORNING = "07:00:00";
 // The agenda shows two weeks before the day it opens on and two months after.
 const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
+// The most days one request covers when it takes in the range already held.
+const FETCH_SPAN = 100;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 // FullCalendar makes new Intl formatters for every time range it writes,
@@ -116,12 +119,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
-        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
-                                                          lunarDates(start, end)]);
+        const range = rangeToFetch({ start, end }, cache, FETCH_SPAN);
+        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(range.start, range.end, true),
+                                                          holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-          Object.assign(cache, { start, end, records: answer.events || [], stale: false, holidayNames: names, lunar });
+          Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
