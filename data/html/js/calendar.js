@@ -200,11 +200,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   // How many entries a day cell of the month holds, its "+n more" included:
-  // the weeks share the height of the calendar.
+  // the weeks share the height of the calendar. The sizes are those last
+  // seen (by the resize observer, and once a month is drawn): measuring here,
+  // in the middle of a switch, would lay out the view being left.
+  const measured = { height: 0, columnHead: MONTH_COLUMN_HEAD };
   function monthRows({ start, end }) {
     const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
-    const head = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || MONTH_COLUMN_HEAD;
-    const cell = (element.clientHeight - head) / weeks;
+    const cell = ((measured.height || element.clientHeight) - measured.columnHead) / weeks;
     const dayHead = lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD;
     return Math.max(1, Math.floor((cell - dayHead) / MONTH_ENTRY));
   }
@@ -218,17 +220,24 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     // Paper has a size of its own; what the cells hold stays as on screen.
     const printing = window.matchMedia("print");
     new ResizeObserver(() => {
+      measured.height = element.clientHeight;
       const now = `${element.clientWidth}x${element.clientHeight}`;
       if (now === size || printing.matches) return;
       size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
         fc?.updateSize();
-        if (fc?.view.type !== VIEWS.month) return;
-        const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
-        if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+        refillMonth();
       }, 80);
     }).observe(element);
+  }
+
+  // A month drawn with other sizes than it has is filled again.
+  function refillMonth() {
+    if (fc?.view.type !== VIEWS.month) return;
+    measured.columnHead = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || measured.columnHead;
+    const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
+    if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events
@@ -527,7 +536,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       slotEventOverlap: false,
       eventDisplay: "auto",
       eventContent,
-      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); }),
+      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); refillMonth(); }),
       // Today and the now-line are those of the calendar's zone, like the events.
       now: () => zoneNow(),
       progressiveEventRendering: false,
