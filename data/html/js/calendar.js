@@ -421,8 +421,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (!old.querySelector(".deferred")) for (const day of list.querySelectorAll(".deferred")) day.classList.remove("deferred");
     }
     const top = agendaScroller.scrollTop;
+    const focused = old?.contains(document.activeElement) ? document.activeElement.dataset.focusKey : undefined;
     agendaScroller.replaceChildren(list);
     agendaScroller.scrollTop = top;
+    if (focused !== undefined) focusKeyed(list, focused);  // a keyboard user keeps their place
     if (sameDays) keepAgendaPlace();
     return { domNodes: [agendaScroller] };
   }
