@@ -35,14 +35,14 @@ function dayClasses(date, today) {
 }
 
 // days: from agendaDays, with { date, placeholder: true } for an empty today;
-// from: the day the list opens on; timeOf(record, part): the entry's time
-// text; open(record, anchor) and openDay(date) answer a click on an entry and
+// from: the day the list opens on; twelveHour: whether times read 9:00am
+// (wider) or 09:00; timeOf(record, part): the entry's time text; open(record, anchor) and openDay(date) answer a click on an entry and
 // on a day's name. Each day is a table of its own that the browser lays out
 // only when it comes near the screen (agenda-day.deferred in calendar.css), so
 // a long list costs what the screen shows. The few days just before the
 // opening day are laid out at once: scrolled to the top, the opening day
 // would otherwise move as they come into reach at their own height.
-export function agendaList({ days, from, today, language, timeOf, open, openDay }) {
+export function agendaList({ days, from, today, language, twelveHour, timeOf, open, openDay }) {
   const opening = Math.max(0, days.findIndex((day) => day.date >= from));
   const id = `agenda-${++lists}`;
   const colors = new Map();
@@ -94,7 +94,7 @@ export function agendaList({ days, from, today, language, timeOf, open, openDay 
     const link = row?.querySelector("[data-entry]");
     if (link) open(entries[Number(link.dataset.entry)], link);
   };
-  const list = h("div", { class: "agenda-days" }, dayBoxes);
+  const list = h("div", { class: twelveHour ? "agenda-days" : "agenda-days clock-24" }, dayBoxes);
   list.addEventListener("click", pick);
   list.addEventListener("keydown", (event) => {
     if ((event.key === "Enter" || event.key === " ") && event.target.matches("[data-entry], [data-navlink]")) {

@@ -410,7 +410,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       days.push({ date: today, placeholder: true, entries: [] });
       days.sort((a, b) => a.date.localeCompare(b.date));
     }
-    const list = agendaList({ days, from, today, language: currentLanguage(), timeOf: agendaEntryTime, open: openRecord,
+    const list = agendaList({ days, from, today, language: currentLanguage(),
+                              twelveHour: twelveHourOf(store.state.reading, currentLanguage()), timeOf: agendaEntryTime, open: openRecord,
                               openDay: (date) => fc.changeView(VIEWS.day, date) });
     const sameDays = [1, 2, 6].every((i) => key[i] === agendaShown[i]);
     agendaShown = key;
