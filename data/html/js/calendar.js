@@ -118,7 +118,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
-        const range = rangeToFetch({ start, end }, cache, FETCH_SPAN);
+        // A switch of views takes in the range held, so that switching back
+        // needs no request; moving to other dates fetches them alone, so
+        // coming back asks again and brings what changed meanwhile.
+        const range = switchingTo ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
         const [answer, names, lunar] = await Promise.all([ctx.api.get_events(range.start, range.end, true),
                                                           holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
@@ -390,12 +393,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       h("span", { class: "fc-event-time" }, arg.timeText))] };
   }
 
-  // The agenda, drawn anew only when its events, dates, language or day
-  // change: FullCalendar asks for it on every redraw of the view.
   // One scroller for the agenda's lists: a list drawn anew while on screen (a
   // refetch, a calendar shown) keeps the place it was scrolled to.
   const agendaScroller = h("div", { class: "fc-scroller fc-scroller-liquid", style: { overflow: "hidden auto" } });
   let agendaShown = [];
+
+  // The agenda, drawn anew only when its events, dates, language or day
+  // change: FullCalendar asks for it on every redraw of the view.
   function agendaContent(props) {
     const day = (marker) => marker.toISOString().slice(0, 10);  // markers carry wall time as UTC
     const range = { start: day(props.dateProfile.activeRange.start), end: day(props.dateProfile.activeRange.end) };
