@@ -25,3 +25,13 @@ test("a wall-clock time becomes its instant in its zone, across daylight saving"
   assert.equal(zone.wallText(zone.instantOf("2027-03-27T02:00", "Asia/Taipei"), "America/Los_Angeles"), "2027-03-26T11:00");
   assert.equal(zone.cityOf("America/Argentina/Buenos_Aires"), "Buenos Aires");
 });
+
+test("zones offered: the system's first and once for the calendar; an event's home added only when the browser lacks it", () => {
+  const system = zone.systemZone();
+  const choices = zone.zoneChoices();
+  assert.equal(choices[0], system);
+  assert.equal(choices.filter((name) => name === system).length, 1);
+  const known = zone.zonesWith("Asia/Taipei");
+  assert.ok(known.includes("America/New_York") && known.filter((name) => name === "Asia/Taipei").length === 1);
+  assert.deepEqual(zone.zonesWith("Mars/Olympus_Mons"), ["Mars/Olympus_Mons", ...known]);
+});

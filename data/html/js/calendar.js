@@ -9,6 +9,9 @@ import { showBanner } from "./banner.js";
 import { capture, afterOf, showUndo } from "./undo.js";
 import { askSeries } from "./series.js";
 import { sliceMonth, daysOf } from "./month-slice.js";
+import { rangeToFetch } from "./fetch-range.js";
+import { agendaDays } from "./agenda-days.js";
+import { agendaList } from "./agenda.js";
 import { h } from "./dom.js";
 import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
@@ -28,6 +31,8 @@ const MORNING = "07:00:00";
 // The agenda shows two weeks before the day it opens on and two months after.
 const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
+// The most days one request covers when it takes in the range already held.
+const FETCH_SPAN = 100;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 // FullCalendar makes new Intl formatters for every time range it writes,
@@ -45,7 +50,7 @@ function rememberedTimes(format, write) {
   };
 }
 
-function localeOptions(language, reading, write) {
+function localeOptions(language, reading, write, agendaContent) {
   const chinese = language === "zh-Hant";
   const twelve = twelveHourOf(reading, language);
   const time = twelve ? { hour: "numeric", minute: "2-digit", meridiem: "short", hour12: true }
@@ -62,16 +67,12 @@ function localeOptions(language, reading, write) {
     views: {
       dayGridMonth: { displayEventEnd: false, eventTimeFormat: rememberedTimes(monthTime, write) },
       timeGrid: { displayEventEnd: true },
-      // Each day says which weekday it is, as the agendas people know do.
-      listAgenda: { type: "list", visibleRange: agendaRange, dateIncrement: { days: 28 },
-                    listDayFormat: { weekday: "long", month: "long", day: "numeric", year: "numeric" }, listDaySideFormat: false },
+      // The page's own list (agenda.js); FullCalendar keeps its dates and events.
+      listAgenda: { content: agendaContent, classNames: ["fc-list", "fc-list-sticky"], visibleRange: agendaRange,
+                    dateIncrement: { days: 28 } },
     },
     buttonText: {},
     moreLinkText: (n) => t("more", { n }),
-    noEventsText: "",
-    // The agenda's column names, read out by screen readers.
-    timeHint: t("list_time"),
-    eventHint: t("list_event"),
   };
 }
 
@@ -90,6 +91,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   let switchingTo = null;  // the view type while fc.changeView runs
   let monthRowsShown = 0;
   let scrollPending = false;
+  let agendaTime = null;  // writes an agenda entry's times
   const cache = { start: "", end: "", records: [], stale: true, holidayNames: {}, lunar: new Map() };
   const dateListeners = new Set();
 
@@ -116,12 +118,16 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
-        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(start, end, true), holidayNames(start, end),
-                                                          lunarDates(start, end)]);
+        // A switch of views takes in the range held, so that switching back
+        // needs no request; moving to other dates fetches them alone, so
+        // coming back asks again and brings what changed meanwhile.
+        const range = switchingTo ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
+        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(range.start, range.end, true),
+                                                          holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-          Object.assign(cache, { start, end, records: answer.events || [], stale: false, holidayNames: names, lunar });
+          Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
@@ -197,11 +203,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   // How many entries a day cell of the month holds, its "+n more" included:
-  // the weeks share the height of the calendar.
+  // the weeks share the height of the calendar. The sizes are those last
+  // seen (by the resize observer, and once a month is drawn): measuring here,
+  // in the middle of a switch, would lay out the view being left.
+  const measured = { height: 0, columnHead: MONTH_COLUMN_HEAD };
   function monthRows({ start, end }) {
     const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
-    const head = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || MONTH_COLUMN_HEAD;
-    const cell = (element.clientHeight - head) / weeks;
+    const cell = ((measured.height || element.clientHeight) - measured.columnHead) / weeks;
     const dayHead = lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD;
     return Math.max(1, Math.floor((cell - dayHead) / MONTH_ENTRY));
   }
@@ -215,17 +223,24 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     // Paper has a size of its own; what the cells hold stays as on screen.
     const printing = window.matchMedia("print");
     new ResizeObserver(() => {
+      measured.height = element.clientHeight;
       const now = `${element.clientWidth}x${element.clientHeight}`;
       if (now === size || printing.matches) return;
       size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
         fc?.updateSize();
-        if (fc?.view.type !== VIEWS.month) return;
-        const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
-        if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+        refillMonth();
       }, 80);
     }).observe(element);
+  }
+
+  // A month drawn with other sizes than it has is filled again.
+  function refillMonth() {
+    if (fc?.view.type !== VIEWS.month) return;
+    measured.columnHead = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || measured.columnHead;
+    const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
+    if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events
@@ -261,8 +276,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     openPopover({ anchor, title, body: list });
   }
 
-  async function openRecord(record) {
-    if (isHoliday(record)) showHoliday(record, document.activeElement);
+  async function openRecord(record, anchor = document.activeElement) {
+    if (isHoliday(record)) showHoliday(record, anchor);
     else openEditor({ record: await currentRecord(record) });
   }
 
@@ -371,7 +386,6 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // In the week and day grids the title comes first, so that a short event
   // shows what it is; the time follows on the same line or below.
   function eventContent(arg) {
-    if (arg.view.type === VIEWS.agenda) return listContent(arg);
     if (!arg.view.type.startsWith("timeGrid") || arg.event.allDay) return true;
     const minutes = arg.event.end ? (arg.event.end - arg.event.start) / 60000 : 60;
     return { domNodes: [h("div", { class: "grid-event" + (minutes < 45 ? " short" : "") },
@@ -379,12 +393,56 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       h("span", { class: "fc-event-time" }, arg.timeText))] };
   }
 
-  // An agenda entry: its title and, below it, its place.
-  function listContent(arg) {
-    const record = arg.event.extendedProps.record;
-    const nodes = [h("span", { class: "fc-event-title" }, arg.event.title || t("untitled"))];
-    if (record?.location) nodes.push(h("span", { class: "list-place" }, record.location));
-    return { domNodes: nodes };
+  // One scroller for the agenda's lists: a list drawn anew while on screen (a
+  // refetch, a calendar shown) keeps the place it was scrolled to.
+  const agendaScroller = h("div", { class: "fc-scroller fc-scroller-liquid", style: { overflow: "hidden auto" } });
+  let agendaShown = [];
+
+  // The agenda, drawn anew only when its events, dates, language or day
+  // change: FullCalendar asks for it on every redraw of the view.
+  function agendaContent(props) {
+    const day = (marker) => marker.toISOString().slice(0, 10);  // markers carry wall time as UTC
+    const range = { start: day(props.dateProfile.activeRange.start), end: day(props.dateProfile.activeRange.end) };
+    const today = dateOnly(zoneNow());
+    const from = dateOnly(fc.getDate());
+    const key = [props.eventStore, range.start, range.end, currentLanguage(), agendaTime, today, from];
+    if (key.every((part, i) => part === agendaShown[i])) return { domNodes: [agendaScroller] };
+    const defs = Object.values(props.eventStore.defs);
+    const records = defs.map((def) => def.extendedProps.record).filter(Boolean);
+    const days = agendaDays(records, range);
+    if (defs.some((def) => def.extendedProps.placeholder)) {
+      days.push({ date: today, placeholder: true, entries: [] });
+      days.sort((a, b) => a.date.localeCompare(b.date));
+    }
+    const list = agendaList({ days, from, today, language: currentLanguage(),
+                              twelveHour: twelveHourOf(store.state.reading, currentLanguage()), timeOf: agendaEntryTime, open: openRecord,
+                              openDay: (date) => fc.changeView(VIEWS.day, date) });
+    const sameDays = [1, 2, 6].every((i) => key[i] === agendaShown[i]);
+    agendaShown = key;
+    const old = agendaScroller.firstElementChild;
+    if (sameDays && old) {
+      // The same days drawn anew stay as they were placed.
+      list.style.paddingBottom = old.style.paddingBottom;
+      if (!old.querySelector(".deferred")) for (const day of list.querySelectorAll(".deferred")) day.classList.remove("deferred");
+    }
+    const top = agendaScroller.scrollTop;
+    const focused = old?.contains(document.activeElement) ? document.activeElement.dataset.focusKey : undefined;
+    agendaScroller.replaceChildren(list);
+    agendaScroller.scrollTop = top;
+    if (focused !== undefined) focusKeyed(list, focused);  // a keyboard user keeps their place
+    if (sameDays) keepAgendaPlace();
+    return { domNodes: [agendaScroller] };
+  }
+
+  // An agenda entry's time: all day, its times within the day, or from or
+  // to midnight for the first and last day of a timed event over several.
+  function agendaEntryTime(record, part) {
+    if (part === "all-day") return t("all_day");
+    const wall = (text) => { const [y, mo, d, hh, mi, ss] = String(text).split(/[-T:]/).map(Number);
+                             return { year: y, month: mo - 1, day: d, hour: hh || 0, minute: mi || 0, second: ss || 0 }; };
+    const start = part === "end" ? `${String(record.end).slice(0, 10)}T00:00:00` : record.start;
+    const end = part === "start" ? `${addDays(record.start, 1)}T00:00:00` : record.end;
+    return agendaTime({ start: wall(start), end: end ? wall(end) : null });
   }
 
   // Weeks open on now, or on another week's first event, or on the morning;
@@ -418,12 +476,37 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const row = [...element.querySelectorAll(".fc-list-day[data-date]")].find((node) => node.dataset.date >= from);
     const scroller = row?.closest(".fc-scroller");
     if (!scroller) return;
-    const table = row.closest("table");
-    table.style.marginBottom = "";
-    const offset = row.getBoundingClientRect().top - scroller.getBoundingClientRect().top + scroller.scrollTop;
-    const missing = scroller.clientHeight - (scroller.scrollHeight - offset);
-    if (missing > 0) table.style.marginBottom = missing + "px";
+    const list = scroller.firstElementChild;
+    list.style.paddingBottom = "";
+    const offset = row.getBoundingClientRect().top - list.getBoundingClientRect().top;
+    // Days not laid out yet count with an estimate: when what follows may
+    // not fill the screen, they are laid out to know.
+    if (list.offsetHeight - offset < 3 * scroller.clientHeight)
+      for (const day of list.querySelectorAll(".deferred")) day.classList.remove("deferred");
+    const missing = scroller.clientHeight - (list.offsetHeight - offset);
+    if (missing > 0) list.style.paddingBottom = missing + "px";
     scroller.scrollTop = offset;
+    agendaPlace = { date: row.dataset.date, top: scroller.scrollTop };
+    keepAgendaPlace();
+  }
+
+  // The days that come into view are laid out in the next frame at their own
+  // height rather than the estimate, and a list drawn anew starts from the
+  // estimates again: the day scrolled to the top is put back there, unless
+  // the user has scrolled since.
+  let agendaPlace = null;
+  function keepAgendaPlace(frames = 4) {
+    requestAnimationFrame(() => {
+      const place = agendaPlace;
+      if (!place) return;
+      if (agendaScroller.scrollTop !== place.top) { agendaPlace = null; return; }
+      const row = agendaScroller.querySelector(`.fc-list-day[data-date="${place.date}"]`);
+      const off = row ? Math.round(row.getBoundingClientRect().top - agendaScroller.getBoundingClientRect().top) : 0;
+      if (!off) return;
+      agendaScroller.scrollTop += off;
+      place.top = agendaScroller.scrollTop;
+      if (frames > 1) keepAgendaPlace(frames - 1);
+    });
   }
 
   // A title that does not fit beside its time keeps the width and the time
@@ -433,12 +516,6 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const crowded = [...element.querySelectorAll(".fc-daygrid-dot-event:not(.time-aside)")]
       .filter((entry) => { const title = entry.querySelector(".fc-event-title"); return title && title.scrollWidth > title.clientWidth; });
     for (const entry of crowded) entry.classList.add("time-aside");
-  }
-
-  // The agenda's day of today says so in words too.
-  function markToday(info) {
-    if (info.view.type !== VIEWS.agenda || !info.isToday) return;
-    info.el.querySelector(".fc-list-day-cushion")?.append(h("span", { class: "today-mark" }, t("today")));
   }
 
   function datesSet(info) {
@@ -466,8 +543,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       slotEventOverlap: false,
       eventDisplay: "auto",
       eventContent,
-      dayHeaderDidMount: markToday,
-      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); }),
+      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); refillMonth(); }),
       // Today and the now-line are those of the calendar's zone, like the events.
       now: () => zoneNow(),
       progressiveEventRendering: false,
@@ -484,7 +560,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       // from screen readers; named by its content it reads the date and events.
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
-      ...localeOptions(currentLanguage(), store.state.reading, writeTime),
+      ...optionsFor(currentLanguage()),
     });
     fc.render();
     followSize();
@@ -529,8 +605,15 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     document.dispatchEvent(new Event("visibilitychange"));
   }
 
+  // The options of a language; the agenda writes its times as the other views do.
+  function optionsFor(language) {
+    const options = localeOptions(language, store.state.reading, writeTime, agendaContent);
+    agendaTime = options.eventTimeFormat;
+    return options;
+  }
+
   function applyLocale(language) {
-    for (const [key, value] of Object.entries(localeOptions(language, store.state.reading, writeTime))) fc.setOption(key, value);
+    for (const [key, value] of Object.entries(optionsFor(language))) fc.setOption(key, value);
   }
 
   // Asks the program again for the range on screen; view, scroll position and

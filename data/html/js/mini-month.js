@@ -6,25 +6,41 @@ import { dateOnly } from "./events.js";
 import { zoneNow } from "./zone.js";
 import { firstDayOf } from "./reading-rules.js";
 
+// The formats of a language, made once: making one costs more than drawing
+// the whole grid.
+const formats = new Map();
+function formatsOf(locale) {
+  if (!formats.has(locale)) {
+    const format = (options) => new Intl.DateTimeFormat(locale, options);
+    formats.set(locale, { title: format({ year: "numeric", month: "long" }), full: format({ dateStyle: "full" }),
+                          weekday: format({ weekday: "narrow" }), weekdayName: format({ weekday: "long" }) });
+  }
+  return formats.get(locale);
+}
+
 export function createMiniMonth({ element, onPick, reading }) {
   let shown = zoneNow();
   shown = new Date(shown.getFullYear(), shown.getMonth(), 1);
   let range = null;
+  let drawn = "";
 
   function render() {
     const language = currentLanguage();
     const locale = language === "zh-Hant" ? "zh-TW" : "en";
     const firstDay = firstDayOf(reading(), language, navigator.language);
-    const title = new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(shown);
-    const full = new Intl.DateTimeFormat(locale, { dateStyle: "full" });
-    const weekday = new Intl.DateTimeFormat(locale, { weekday: "narrow" });
     const today = dateOnly(zoneNow());
+    // Switching views within a month moves nothing here.
+    const key = JSON.stringify([language, firstDay, today, dateOnly(shown), range]);
+    if (key === drawn) return;
+    drawn = key;
+    const { title: titleFormat, full, weekday, weekdayName } = formatsOf(locale);
+    const title = titleFormat.format(shown);
     const lead = (shown.getDay() - firstDay + 7) % 7;
     const first = new Date(shown.getFullYear(), shown.getMonth(), 1 - lead);
 
     const head = h("tr", {}, ...Array.from({ length: 7 }, (_, i) => {
       const day = new Date(2024, 0, 7 + firstDay + i);  // 7 January 2024 was a Sunday
-      return h("th", { scope: "col", abbr: new Intl.DateTimeFormat(locale, { weekday: "long" }).format(day) }, weekday.format(day));
+      return h("th", { scope: "col", abbr: weekdayName.format(day) }, weekday.format(day));
     }));
     const rows = [];
     for (let week = 0; week < 6; week++) {

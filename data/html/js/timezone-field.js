@@ -4,14 +4,9 @@
 // an existing one keeps its own.
 import { h } from "./dom.js";
 import { t } from "./i18n.js";
+import { zonesWith } from "./zone.js";
 
 let counter = 0;
-
-function zoneNames(home) {
-  let names = [];
-  try { names = Intl.supportedValuesOf("timeZone"); } catch { /* an engine without the list offers the home zone only */ }
-  return names.includes(home) ? names : [home, ...names];
-}
 
 // home(): the zone of the calendar chosen now; initial: an existing event's
 // own zone, when it has one.
@@ -28,7 +23,7 @@ export function createTimeZoneField({ home, initial = null }) {
     if (zone === shownHome) return;
     const chosen = select.value && select.value !== shownHome ? select.value : kept();
     shownHome = zone;
-    select.replaceChildren(...zoneNames(zone).map((name) => h("option", { value: name, selected: name === chosen },
+    select.replaceChildren(...zonesWith(zone).map((name) => h("option", { value: name, selected: name === chosen },
       name === zone ? t("home_zone", { zone: name }) : name.replaceAll("_", " "))));
   };
   toggle.addEventListener("click", () => {

@@ -72,9 +72,26 @@ export function zoneNow() {
   return new Date(c.year, c.month - 1, c.day, c.hour, c.minute, c.second);
 }
 
-// The zones to offer: the system's own first, then every zone the browser knows.
+// Every zone the browser knows, read once; an engine without the list knows
+// none.
+let known = null;
+function knownZones() {
+  if (!known) {
+    try { known = Intl.supportedValuesOf("timeZone"); } catch { known = []; }
+  }
+  return known;
+}
+
+// The zones to offer for the calendar: the system's own first, then every
+// zone the browser knows (or the default one, when it lists none).
 export function zoneChoices() {
-  const all = typeof Intl.supportedValuesOf === "function" ? Intl.supportedValuesOf("timeZone") : [DEFAULT_ZONE];
+  const all = knownZones().length ? knownZones() : [DEFAULT_ZONE];
   const first = systemZone();
   return [first, ...all.filter((name) => name !== first)];
+}
+
+// The zones to offer for an event: every zone the browser knows, and the
+// calendar's `home` in front when the browser does not list it.
+export function zonesWith(home) {
+  return knownZones().includes(home) ? knownZones() : [home, ...knownZones()];
 }
