@@ -192,6 +192,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     platform::WebViewWindow::Handlers handlers;
     handlers.closing = [this] { return _on_window_closing(); };
     handlers.open_link = [this](const std::string& uri) { open_url(uri); };
+    handlers.text = [this](std::string_view key) { return _t(key); };
     auto window = std::make_shared<platform::WebViewWindow>(window_settings, bridge, std::move(handlers));
     _set_window(window);
     _set_clipboard_available(true);
