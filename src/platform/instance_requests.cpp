@@ -2,6 +2,8 @@
 // every system.
 #include "platform/single_instance.h"
 
+#include "core/hex.h"
+
 namespace wrenfold::platform {
 
 namespace {
@@ -33,9 +35,9 @@ std::optional<std::filesystem::path> file_to_open(std::string_view request)
         return std::nullopt;
     std::u8string bytes;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        auto high = kHexDigits.find(hex[i]);
-        auto low = kHexDigits.find(hex[i + 1]);
-        if (high == std::string_view::npos || low == std::string_view::npos || (high == 0 && low == 0))
+        int high = hex_digit_value(hex[i]);
+        int low = hex_digit_value(hex[i + 1]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         bytes += static_cast<char8_t>(high * 16 + low);
     }

@@ -1,5 +1,7 @@
 #include "shell/command_line.h"
 
+#include "core/hex.h"
+
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
@@ -17,17 +19,6 @@ int parse_port(std::string_view text)
     return port;
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string percent_decoded(std::string_view text)
 {
     std::string out;
@@ -36,8 +27,8 @@ std::string percent_decoded(std::string_view text)
             out += text[i];
             continue;
         }
-        int high = i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
-        int low = i + 2 < text.size() ? hex_digit(text[i + 2]) : -1;
+        int high = i + 2 < text.size() ? hex_digit_value(text[i + 1]) : -1;
+        int low = i + 2 < text.size() ? hex_digit_value(text[i + 2]) : -1;
         if (high < 0 || low < 0)
             throw std::invalid_argument("a malformed file URI: " + std::string(text));
         out += static_cast<char>(high * 16 + low);
