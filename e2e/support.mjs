@@ -10,9 +10,10 @@ import { chromium } from "playwright-core";
 const root = join(dirname(fileURLToPath(import.meta.url)), "..");
 export const binary = process.env.WRENFOLD_BINARY || join(root, "build", "wrenfold");
 
-export async function startProgram(extraEnv = {}) {
+// `program`: another build of it, such as an installed one.
+export async function startProgram(extraEnv = {}, program = binary) {
   const home = mkdtempSync(join(tmpdir(), "wrenfold-e2e-"));
-  const child = spawn(binary, ["--browser", "--port", "0", "--no-open"], {
+  const child = spawn(program, ["--browser", "--port", "0", "--no-open"], {
     env: { ...process.env, HOME: home, XDG_DATA_HOME: "", ...extraEnv },
     stdio: ["ignore", "pipe", "inherit"],
   });

@@ -57,6 +57,7 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
         { "set_reminder_settings",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.set_reminder_settings(args.required(0)); } },
         { "get_reminders", [](WrenfoldApp& app, const BridgeArgs&) { return app.get_reminders(); } },
+        { "take_opened_file", [](WrenfoldApp& app, const BridgeArgs&) { return app.take_opened_file(); } },
         { "reminder_action",
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.reminder_action(args.text(0), args.text(1)); } },
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 
 namespace wrenfold {
@@ -15,6 +16,9 @@ struct LaunchOptions {
     bool open_browser { true };  // open the page's address in the default browser
     bool show_help { false };
     bool show_version { false };
+    // A calendar file to show for import once the page is up (as given: it
+    // may be relative to the working folder of this start).
+    std::filesystem::path open_file;
     // This process's claim on its data directory; later starts ask it to come forward.
     std::shared_ptr<platform::InstanceChannel> instance;
 };

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -126,6 +127,18 @@ public:
     void _join_poll_queue();
     // Applies one worker message; anything but the two known kinds is ignored.
     void _handle_worker_message(const Json& message);
+    // ---- Calendar files handed from outside (app/opened_file.cpp) ----
+    // Reads and holds the file for the page's import preview, after those not
+    // taken yet (the last few), and raises the token get_runtime_state shows;
+    // a file that cannot be opened is held as its failure, and why is answered too.
+    std::optional<std::string> _hand_file_to_page(const std::filesystem::path& file);
+    // The earliest file handed and not taken yet, taken: {"ok": true, "file":
+    // {"name", "text"} or null}, or {"ok": false, "error", "name"} for one refused.
+    Json take_opened_file();
+    // A later start's request: a file it hands over is
+    // taken in; `answer` unless that file is refused.
+    std::string _answer_later_start(std::string_view request, std::string answer);
+
     // ---- Window and tray (shell/window.cpp, shell/tray.cpp) ----
     // The user closes the window: true lets it close (and the program end),
     // false keeps it, hidden, while the tray can bring it back.
@@ -452,6 +465,9 @@ private:
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };
     std::atomic<std::int64_t> _state_seq { 0 };
+    // Calendar files handed to the page and not taken yet, and how many were handed.
+    Guarded<std::deque<Json>> m_opened_files;
+    std::atomic<std::int64_t> _opened_file_token { 0 };
 
     // Desktop shell: the window and the tray icon, each empty until made.
     struct ShellHandles {

@@ -62,6 +62,7 @@ Json WrenfoldApp::get_runtime_state()
     return Json::object({ { "seq", seq },
                           { "refresh_token", _refresh_token.load() },
                           { "calendars_token", _calendars_token.load() },
+                          { "opened_file_token", _opened_file_token.load() },
                           { "sync_status", std::move(sync_status) },
                           { "calendar_states", _calendar_states() } });
 }

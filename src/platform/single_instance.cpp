@@ -93,7 +93,7 @@ std::optional<std::string> read_line(int fd, std::chrono::milliseconds limit)
     std::string line;
     auto deadline = std::chrono::steady_clock::now() + limit;
     char c = 0;
-    while (line.size() < 4096) {
+    while (line.size() < kMaxRequestLine) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left <= 0ms || !wait_readable(fd, left) || ::read(fd, &c, 1) != 1)
             return std::nullopt;
@@ -156,7 +156,7 @@ InstanceChannel::~InstanceChannel()
     ::close(m_socket);
 }
 
-void InstanceChannel::serve(std::function<std::string()> answer)
+void InstanceChannel::serve(std::function<std::string(std::string_view request)> answer)
 {
     stop_serving();
     if (::pipe2(m_wake, O_CLOEXEC) != 0)
@@ -173,11 +173,12 @@ void InstanceChannel::serve(std::function<std::string()> answer)
             UniqueFd client(::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC));
             if (client.get() < 0 || !peer_is_same_user(client.get()))
                 continue;
-            if (!read_line(client.get(), 2s))
+            auto request = read_line(client.get(), 2s);
+            if (!request)
                 continue;
             std::string reply;
             try {
-                reply = answer();
+                reply = answer(*request);
             } catch (...) {
             }
             write_all(client.get(), reply + "\n");
@@ -199,7 +200,8 @@ void InstanceChannel::stop_serving()
     }
 }
 
-std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit)
+std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit,
+                                                std::string_view request)
 {
     auto deadline = std::chrono::steady_clock::now() + limit;
     UniqueFd folder = open_folder(instance_folder(data_directory));
@@ -215,7 +217,7 @@ std::optional<std::string> ask_running_instance(const fs::path& data_directory, 
         if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), length) == 0) {
             if (!peer_is_same_user(fd.get()))
                 return std::nullopt;
-            write_all(fd.get(), "show\n");
+            write_all(fd.get(), std::string(request) + "\n");
             auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (auto line = read_line(fd.get(), std::max(left, 100ms)))

@@ -69,7 +69,7 @@ std::optional<std::string> read_line(HANDLE pipe, Clock::time_point deadline, HA
 {
     std::string line;
     char c = 0;
-    while (line.size() < 4096) {
+    while (line.size() < kMaxRequestLine) {
         DWORD done = 0;
         if (!transfer(pipe, false, &c, 1, done, deadline, stop))
             return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<std::string> read_line(HANDLE pipe, Clock::time_point deadline, HA
 
 // Waits for one client on a fresh instance of the pipe and answers it.
 // False when the pipe cannot be made or the server is asked to stop.
-bool answer_one(const std::wstring& path, HANDLE stop, const std::function<std::string()>& answer)
+bool answer_one(const std::wstring& path, HANDLE stop, const std::function<std::string(std::string_view)>& answer)
 {
     PrivateSecurity security;
     // The first instance flag refuses a pipe of that name made by anyone
@@ -111,11 +111,12 @@ bool answer_one(const std::wstring& path, HANDLE stop, const std::function<std::
         }
     }
     ULONG client = 0;
+    std::optional<std::string> request;
     if (::GetNamedPipeClientProcessId(pipe.get(), &client) && process_is_current_user(client) &&
-        read_line(pipe.get(), Clock::now() + 2s, stop)) {
+        (request = read_line(pipe.get(), Clock::now() + 2s, stop))) {
         std::string reply;
         try {
-            reply = answer();
+            reply = answer(*request);
         } catch (...) {
         }
         if (write_line(pipe.get(), reply + "\n", Clock::now() + 2s, stop))
@@ -157,7 +158,7 @@ InstanceChannel::~InstanceChannel()
     stop_serving();
 }
 
-void InstanceChannel::serve(std::function<std::string()> answer)
+void InstanceChannel::serve(std::function<std::string(std::string_view request)> answer)
 {
     stop_serving();
     m_stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -177,7 +178,8 @@ void InstanceChannel::stop_serving()
     m_stop.reset();
 }
 
-std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit)
+std::optional<std::string> ask_running_instance(const fs::path& data_directory, std::chrono::milliseconds limit,
+                                                std::string_view request)
 {
     auto deadline = Clock::now() + limit;
     std::wstring path = pipe_path(from_wide(object_name(data_directory)));
@@ -190,7 +192,7 @@ std::optional<std::string> ask_running_instance(const fs::path& data_directory, 
             ULONG server = 0;
             if (!::GetNamedPipeServerProcessId(pipe.get(), &server) || !process_is_current_user(server))
                 return std::nullopt;
-            if (write_line(pipe.get(), "show\n", deadline))
+            if (write_line(pipe.get(), std::string(request) + "\n", deadline))
                 if (auto line = read_line(pipe.get(), std::max(deadline, Clock::now() + 100ms)))
                     return line;
         }

@@ -22,6 +22,12 @@ bool is_own_page_uri(std::string_view uri)
     return uri.starts_with(kPageOrigin) && uri.size() > kPageOrigin.size() && uri[kPageOrigin.size()] == '/';
 }
 
+bool is_own_download_uri(std::string_view uri)
+{
+    constexpr std::string_view blob = "blob:";
+    return uri.starts_with(blob) && is_own_page_uri(uri.substr(blob.size()));
+}
+
 // Calls still running on their worker threads; the window waits for them
 // before it goes, since they use the bridge target.
 class InFlightCalls {
@@ -70,6 +76,16 @@ struct WebViewWindow::State {
 namespace {
 
 using State = WebViewWindow::State;
+
+// Signal data: a shared_ptr copy that lives as long as the connection.
+gpointer hold(const std::shared_ptr<State>& state)
+{
+    return new std::shared_ptr<State>(state);
+}
+void release(gpointer data, GClosure*)
+{
+    delete static_cast<std::shared_ptr<State>*>(data);
+}
 
 void settle(const std::weak_ptr<State>& weak_state, const Json& id, const BridgeReply& reply)
 {
@@ -174,12 +190,66 @@ gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKit
     std::string target = uri ? uri : "";
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && is_own_page_uri(target))
         return FALSE;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && is_own_download_uri(target)) {
+        webkit_policy_decision_download(decision);
+        return TRUE;
+    }
     webkit_policy_decision_ignore(decision);
     // A link followed away from the page goes to the user's browser (the
     // handler decides which links may leave at all).
     if (state->handlers.open_link)
         state->handlers.open_link(target);
     return TRUE;
+}
+
+std::string window_text(const State& state, std::string_view key)
+{
+    return state.handlers.text ? state.handlers.text(key) : std::string(key);
+}
+
+void on_save_chosen(GtkNativeDialog* dialog, gint response, gpointer data)
+{
+    auto* download = WEBKIT_DOWNLOAD(data);
+    if (response == GTK_RESPONSE_ACCEPT) {
+        char* uri = gtk_file_chooser_get_uri(GTK_FILE_CHOOSER(dialog));
+        // The dialog has asked before replacing a file.
+        webkit_download_set_allow_overwrite(download, TRUE);
+        webkit_download_set_destination(download, uri);
+        g_free(uri);
+    } else {
+        webkit_download_cancel(download);
+    }
+    g_object_unref(download);
+    g_object_unref(dialog);
+}
+
+// Asks where the page's file goes, keeping the name the page gave it; the
+// download waits until the user answers.
+gboolean on_decide_destination(WebKitDownload* download, gchar* suggested_name, gpointer data)
+{
+    auto& state = *static_cast<std::shared_ptr<State>*>(data);
+    std::string title = window_text(*state, "save.title");
+    GtkFileChooserNative* chooser =
+        gtk_file_chooser_native_new(title.c_str(), state->window ? GTK_WINDOW(state->window) : nullptr,
+                                    GTK_FILE_CHOOSER_ACTION_SAVE, nullptr, nullptr);
+    gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), suggested_name ? suggested_name : "calendar.ics");
+    GtkFileFilter* calendars = gtk_file_filter_new();
+    gtk_file_filter_set_name(calendars, window_text(*state, "save.filter").c_str());
+    gtk_file_filter_add_pattern(calendars, "*.ics");
+    gtk_file_filter_add_mime_type(calendars, "text/calendar");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), calendars);
+    g_signal_connect(chooser, "response", G_CALLBACK(on_save_chosen), g_object_ref(download));
+    gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
+    return TRUE;
+}
+
+void on_download_started(WebKitWebContext*, WebKitDownload* download, gpointer data)
+{
+    auto& state = *static_cast<std::shared_ptr<State>*>(data);
+    g_signal_connect_data(download, "decide-destination", G_CALLBACK(on_decide_destination), hold(state), release,
+                          GConnectFlags {});
 }
 
 gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer data)
@@ -233,16 +303,6 @@ void on_destroy(GtkWidget*, gpointer data)
         gtk_main_quit();
 }
 
-// Signal data: a shared_ptr copy that lives as long as the connection.
-gpointer hold(const std::shared_ptr<State>& state)
-{
-    return new std::shared_ptr<State>(state);
-}
-void release(gpointer data, GClosure*)
-{
-    delete static_cast<std::shared_ptr<State>*>(data);
-}
-
 WebKitWebContext* make_context(const WindowSettings& settings, const std::shared_ptr<State>& state)
 {
     std::error_code ignored;
@@ -259,6 +319,8 @@ WebKitWebContext* make_context(const WindowSettings& settings, const std::shared
     webkit_security_manager_register_uri_scheme_as_cors_enabled(security, "wrenfold");
     webkit_web_context_register_uri_scheme(context, "wrenfold", on_page_request, hold(state),
                                            [](gpointer p) { release(p, nullptr); });
+    g_signal_connect_data(context, "download-started", G_CALLBACK(on_download_started), hold(state), release,
+                          GConnectFlags {});
     return context;
 }
 

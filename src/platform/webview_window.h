@@ -13,6 +13,8 @@ namespace wrenfold::platform {
 // The page's own address in the window; nothing else may load there.
 inline constexpr std::string_view kPageOrigin = "wrenfold://app";
 bool is_own_page_uri(std::string_view uri);
+// A file the page itself made (a blob of its origin), which it may download.
+bool is_own_download_uri(std::string_view uri);
 
 struct WindowSettings {
     std::string title;
@@ -31,7 +33,8 @@ struct WindowSettings {
 // The desktop window: a WebKitGTK view of the page whose script bridge is
 // `bridge`. The page posts {id, method, args} to the "wrenfold" message
 // handler; each call runs on a worker thread of its own and is answered with
-// window.wrenfold._settle(id, ok, value) on the toolkit thread.
+// window.wrenfold._settle(id, ok, value) on the toolkit thread. A file the
+// page downloads (an export) is saved where the user says in a save dialog.
 //
 // Created, run and destroyed on the toolkit thread (after gtk_init); show,
 // hide, destroy and quit_loop may be called from any thread.
@@ -42,6 +45,9 @@ public:
         std::function<bool()> closing;
         // Where the page tried to go instead of staying; it never opens here.
         std::function<void(const std::string& uri)> open_link;
+        // The window's own texts in the interface language ("save.title",
+        // "save.filter"); the key itself when unset.
+        std::function<std::string(std::string_view key)> text;
     };
 
     WebViewWindow(const WindowSettings& settings, BridgeTarget& bridge, Handlers handlers);

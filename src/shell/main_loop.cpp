@@ -135,6 +135,9 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
         window_mode = false;
     }
     _start_reminders();
+    if (!options.open_file.empty())
+        if (auto refusal = _hand_file_to_page(options.open_file))
+            std::cout << "Wrenfold cannot open " << options.open_file.string() << ": " << *refusal << std::endl;
     if (window_mode)
         _run_window(bridge, html_content, options);
     else
@@ -154,7 +157,9 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
     host.start(options.port);
     std::cout << "Wrenfold is running at " << host.address() << std::endl;
     if (options.instance)
-        options.instance->serve([address = host.address()] { return platform::address_answer(address); });
+        options.instance->serve([this, address = host.address()](std::string_view request) {
+            return _answer_later_start(request, platform::address_answer(address));
+        });
     if (launch_page)
         open_through_launch_page(*launch_page, host);
     _start_poll_queue();
@@ -187,6 +192,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     platform::WebViewWindow::Handlers handlers;
     handlers.closing = [this] { return _on_window_closing(); };
     handlers.open_link = [this](const std::string& uri) { open_url(uri); };
+    handlers.text = [this](std::string_view key) { return _t(key); };
     auto window = std::make_shared<platform::WebViewWindow>(window_settings, bridge, std::move(handlers));
     _set_window(window);
     _set_clipboard_available(true);
@@ -207,9 +213,9 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
         _apply_dark_titlebar();
     });
     if (options.instance)
-        options.instance->serve([window] {
+        options.instance->serve([this, window](std::string_view request) {
             window->show();
-            return platform::window_shown_answer();
+            return _answer_later_start(request, platform::window_shown_answer());
         });
 
     window->run_event_loop();

@@ -19,9 +19,23 @@ std::optional<int> claim_or_hand_over(const std::filesystem::path& data_director
         options.instance = std::move(claim);
         return std::nullopt;
     }
-    auto answer = platform::ask_running_instance(data_directory, 10s);
+    std::string request(platform::kShowRequest);
+    if (!options.open_file.empty()) {
+        auto open = platform::open_request(options.open_file);
+        if (!open) {
+            out << "Wrenfold cannot open " << options.open_file.string() << ": its path is too long." << std::endl;
+            return 1;
+        }
+        request = *open;
+    }
+    auto answer = platform::ask_running_instance(data_directory, 10s, request);
     if (!answer) {
         out << "Wrenfold is already running for " << data_directory.string() << " but does not answer." << std::endl;
+        return 1;
+    }
+    if (answer->starts_with(platform::kRefusedAnswerPrefix)) {
+        out << "Wrenfold cannot open " << options.open_file.string() << ": "
+            << answer->substr(platform::kRefusedAnswerPrefix.size()) << std::endl;
         return 1;
     }
     if (answer->starts_with(platform::kAddressAnswerPrefix))
@@ -40,6 +54,12 @@ std::optional<int> finish_before_start(LaunchOptions& options)
     if (options.show_version) {
         std::cout << version_text() << std::flush;
         return 0;
+    }
+    // The running instance has another working folder: it is handed the full path.
+    if (!options.open_file.empty()) {
+        std::error_code ignored;
+        if (auto absolute = std::filesystem::absolute(options.open_file, ignored); !ignored)
+            options.open_file = absolute.lexically_normal();
     }
     return claim_or_hand_over(AppPaths::for_this_process().data_directory, options, std::cout);
 }

@@ -10,9 +10,10 @@ namespace wrenfold {
 
 // Claims the data directory for this start and records the claim in
 // `options`. When another Wrenfold already runs on that directory, asks it to
-// come forward (its window shown, or its address printed to `out`) and
-// answers the exit status this start ends with: 0 when it answered, 1 when it
-// did not.
+// come forward (its window shown, or its address printed to `out`), handing
+// it `options.open_file` (a full path) when there is one, and answers the exit
+// status this start ends with: 0 when it answered, 1 when it did not or
+// refused the file.
 std::optional<int> claim_or_hand_over(const std::filesystem::path& data_directory, LaunchOptions& options,
                                       std::ostream& out);
 

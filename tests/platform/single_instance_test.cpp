@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 using namespace std::chrono_literals;
 using wrenfold::platform::ask_running_instance;
@@ -55,7 +57,7 @@ TEST_F(ClaimedDataDirectory, AnotherDataDirectoryRunsOnItsOwn)
 TEST_F(ClaimedDataDirectory, EveryLaterStartIsAnsweredByTheHolder)
 {
     std::atomic<int> asked { 0 };
-    first->serve([&] {
+    first->serve([&](std::string_view) {
         ++asked;
         return wrenfold::platform::address_answer("http://127.0.0.1:1/#token=ab");
     });
@@ -66,17 +68,47 @@ TEST_F(ClaimedDataDirectory, EveryLaterStartIsAnsweredByTheHolder)
 
 TEST_F(ClaimedDataDirectory, ServingAgainChangesTheAnswer)
 {
-    first->serve([] { return wrenfold::platform::address_answer("http://127.0.0.1:1/#token=ab"); });
-    first->serve([] { return wrenfold::platform::window_shown_answer(); });
+    first->serve([](std::string_view) { return wrenfold::platform::address_answer("http://127.0.0.1:1/#token=ab"); });
+    first->serve([](std::string_view) { return wrenfold::platform::window_shown_answer(); });
     EXPECT_EQ(ask_running_instance(data, 5s), "shown");
 }
 
 TEST_F(ClaimedDataDirectory, TheClaimEndsWithItsHolderAndCanBeMadeAgain)
 {
-    first->serve([] { return wrenfold::platform::window_shown_answer(); });
+    first->serve([](std::string_view) { return wrenfold::platform::window_shown_answer(); });
     first.reset();
     EXPECT_FALSE(ask_running_instance(data, 300ms));
     EXPECT_TRUE(InstanceChannel::claim(data));
+}
+
+TEST_F(ClaimedDataDirectory, AFileToOpenReachesTheHolderWhateverItsName)
+{
+    using wrenfold::platform::file_to_open;
+    using wrenfold::platform::open_request;
+    std::optional<std::filesystem::path> received;
+    first->serve([&](std::string_view request) {
+        received = file_to_open(request);
+        return wrenfold::platform::window_shown_answer();
+    });
+    // A newline would end the line early; bytes that are not UTF-8 are a
+    // valid name on this system.
+    for (std::filesystem::path file :
+         { "/tmp/plain.ics", "/tmp/two\nlines.ics", "/tmp/\xff\xfe.ics", "/tmp/行程 2027.ics" }) {
+        SCOPED_TRACE(file.string());
+        auto request = open_request(file);
+        ASSERT_TRUE(request);
+        ASSERT_EQ(ask_running_instance(data, 5s, *request), "shown");
+        EXPECT_EQ(received, file);
+    }
+    ASSERT_EQ(ask_running_instance(data, 5s), "shown");
+    EXPECT_FALSE(received) << "a plain start opens nothing";
+
+    // What the holder never takes as a file: a relative path, a NUL byte,
+    // hex that is cut short or not hex, another word.
+    for (std::string_view request : { "open 612e696373", "open 2f00", "open 2f6", "open 2fzz", "open ", "opens 2f" })
+        EXPECT_FALSE(file_to_open(request)) << request;
+    EXPECT_FALSE(open_request(std::filesystem::path("/" + std::string(3000, 'a'))))
+        << "a path longer than the holder reads";
 }
 
 TEST(SingleInstance, AHolderThatDoesNotServeYetIsWaitedForWithinTheLimit)
@@ -149,7 +181,7 @@ TEST(SingleInstance, LivesInAPrivateFolderThatNoSquattedNameOrForeignFolderStops
         EXPECT_EQ(wrenfold::platform::instance_folder(data), folder);
         auto first = InstanceChannel::claim(data);
         ASSERT_TRUE(first);
-        first->serve([] { return wrenfold::platform::window_shown_answer(); });
+        first->serve([](std::string_view) { return wrenfold::platform::window_shown_answer(); });
         EXPECT_FALSE(InstanceChannel::claim(data));
         EXPECT_EQ(ask_running_instance(data, 5s), "shown");
         EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);

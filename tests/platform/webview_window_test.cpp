@@ -204,3 +204,57 @@ TEST_F(DesktopWindow, ClosingAsksTheHandlerAndKeepsTheWindowWhenToldSo)
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(only_toplevel(), nullptr);
 }
+
+namespace {
+
+GtkFileChooser* open_file_chooser()
+{
+    GList* windows = gtk_window_list_toplevels();
+    GtkFileChooser* found = nullptr;
+    for (GList* node = windows; node; node = node->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(node->data) && gtk_widget_get_visible(GTK_WIDGET(node->data)))
+            found = GTK_FILE_CHOOSER(node->data);
+    g_list_free(windows);
+    return found;
+}
+
+}  // namespace
+
+TEST_F(DesktopWindow, AFileThePageDownloadsIsSavedWhereTheUserSays)
+{
+    const char* script = R"(
+      const text = "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n";
+      const link = document.createElement("a");
+      link.href = URL.createObjectURL(new Blob([text], { type: "text/calendar" }));
+      link.download = "Work 2027.ics";
+      document.body.append(link);
+      link.click();)";
+    wrenfold::platform::WebViewWindow::Handlers handlers;
+    handlers.text = [](std::string_view key) { return "text of " + std::string(key); };
+    wrenfold::platform::WebViewWindow window(settings(script), bridge, handlers);
+
+    run_loop_until([] { return open_file_chooser() != nullptr; });
+    GtkFileChooser* chooser = open_file_chooser();
+    ASSERT_TRUE(chooser) << "no save dialog";
+    EXPECT_EQ(gtk_file_chooser_get_action(chooser), GTK_FILE_CHOOSER_ACTION_SAVE);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(chooser)), "text of save.title");
+    char* offered = gtk_file_chooser_get_current_name(chooser);
+    EXPECT_STREQ(offered, "Work 2027.ics") << "the page's name is offered";
+    g_free(offered);
+    GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
+    ASSERT_TRUE(filter);
+    EXPECT_STREQ(gtk_file_filter_get_name(filter), "text of save.filter");
+
+    std::filesystem::path saved = root / "chosen.ics";
+    gtk_file_chooser_set_current_folder(chooser, root.path().c_str());
+    gtk_file_chooser_set_current_name(chooser, "chosen.ics");
+    // As the user clicks it: the dialog checks the name before it answers.
+    gtk_widget_activate(gtk_dialog_get_widget_for_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT));
+    auto saved_whole = [&] {
+        std::error_code ignored;
+        return std::filesystem::file_size(saved, ignored) == 32;
+    };
+    run_loop_until(saved_whole);
+    EXPECT_TRUE(saved_whole()) << "nothing saved where the user said";
+    EXPECT_FALSE(std::filesystem::exists(root / "Work 2027.ics"));
+}

@@ -66,3 +66,38 @@ TEST(CommandLine, TheHelpNamesTheOptionsAndTheVersionTheProgram)
     EXPECT_NE(wrenfold::help_text().find("--browser"), std::string::npos);
     EXPECT_TRUE(wrenfold::version_text().starts_with("wrenfold "));
 }
+
+TEST(CommandLine, TakesOneFileAsAPathOrALocalFileUri)
+{
+    struct Case {
+        std::vector<const char*> args;
+        const char* file;  // nullptr: refused
+    };
+    const std::vector<Case> cases = {
+        { { "events.ics" }, "events.ics" },
+        { { "--browser", "/tmp/a b.ics" }, "/tmp/a b.ics" },
+        { { "file:///home/me/My%20Events.ics" }, "/home/me/My Events.ics" },
+        { { "FILE://localhost/tmp/%E8%A1%8C%E7%A8%8B.ics" }, "/tmp/行程.ics" },
+        { { "file:///tmp/x.ics?download=1#top" }, "/tmp/x.ics" },
+        { { "--", "-starts-with-dash.ics" }, "-starts-with-dash.ics" },
+        { { "one.ics", "two.ics" }, nullptr },
+        { { "--", "one.ics", "two.ics" }, nullptr },
+        { { "" }, nullptr },
+        { { "https://example.com/feed.ics" }, nullptr },
+        { { "file://otherhost/tmp/x.ics" }, nullptr },
+        { { "file:///tmp/bad%2" }, nullptr },
+        { { "file:///tmp/nul%00.ics" }, nullptr },
+        { { "-starts-with-dash.ics" }, nullptr },
+    };
+    for (const Case& c : cases) {
+        std::string words;
+        for (const char* word : c.args)
+            words += std::string("[") + word + "] ";
+        SCOPED_TRACE(words);
+        if (c.file)
+            EXPECT_EQ(parse(c.args).open_file, std::filesystem::path(c.file));
+        else
+            EXPECT_THROW(parse(c.args), std::invalid_argument);
+    }
+    EXPECT_TRUE(parse({ "--browser" }).open_file.empty());
+}

@@ -18,9 +18,9 @@ TEST(WindowsInstance, ALaterStartFindsTheFirstAndHearsItsAnswer)
     EXPECT_FALSE(InstanceChannel::claim(directory));
     EXPECT_TRUE(InstanceChannel::claim(directory / "other"));
 
-    first->serve([] { return wrenfold::platform::address_answer("http://127.0.0.1:1/"); });
+    first->serve([](std::string_view) { return wrenfold::platform::address_answer("http://127.0.0.1:1/"); });
     EXPECT_EQ(wrenfold::platform::ask_running_instance(directory, 5s), "address http://127.0.0.1:1/");
-    first->serve([] { return wrenfold::platform::window_shown_answer(); });
+    first->serve([](std::string_view) { return wrenfold::platform::window_shown_answer(); });
     EXPECT_EQ(wrenfold::platform::ask_running_instance(directory, 5s), "shown");
 
     first.reset();

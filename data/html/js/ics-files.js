@@ -47,6 +47,18 @@ export async function importFile(ctx, file) {
   return openImport(ctx, await file.text(), file.name);
 }
 
+// Files handed to the program from outside (the desktop opened them with
+// Wrenfold, or a later start named them), each shown in the same preview
+// after the one before is closed; nothing is imported before the user's click.
+export async function openHandedFiles(ctx) {
+  for (;;) {
+    const answer = await ctx.api.take_opened_file();
+    if (!answer?.ok) ctx.showError(new Error(answer?.error));
+    else if (!answer.file) return;
+    else await openImport(ctx, answer.file.text, answer.file.name).closed;
+  }
+}
+
 // The preview: how many events, the first few, the calendar to put them in.
 // UIDs the calendar already holds are updated only when the user says so.
 export function openImport(ctx, text, name = "") {

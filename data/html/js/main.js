@@ -19,7 +19,7 @@ import "./theme.js";
 import { startReminders } from "./reminders.js";
 import { createOfflineBanner } from "./offline.js";
 import { bindSearch } from "./search.js";
-import { importFile, calendarFiles } from "./ics-files.js";
+import { importFile, calendarFiles, openHandedFiles } from "./ics-files.js";
 
 const store = createStore(api);
 
@@ -114,8 +114,17 @@ async function start() {
   openAssistantModule("checkAtStart");
   const offline = createOfflineBanner({ ctx, onError: showBanner });
   bindSearch({ api, calendar, onError: showBanner });
+  let handedFiles = 0;
+  let takingFiles = false;
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner,
-                 onState: (state) => offline.update(state.calendar_states) });
+                 onState: (state) => {
+                   offline.update(state.calendar_states);
+                   if (state.opened_file_token > handedFiles && !takingFiles) {
+                     handedFiles = state.opened_file_token;
+                     takingFiles = true;
+                     openHandedFiles(ctx).catch(showBanner).finally(() => { takingFiles = false; });
+                   }
+                 } });
   startReminders(ctx, $("#banner"));
 }
 

@@ -21,6 +21,7 @@ const SENTENCES = {
     account_gone: "This account is no longer in Wrenfold.",
     end_before_start: "The end lies before the start.",
     bad_rule: "The repeat rule could not be saved. Choose another repetition.",
+    file_refused: "This file could not be opened for import. Check that it is a calendar (.ics) file you can read, no larger than 8 MB.",
     app_unreachable: "Wrenfold itself is not answering. Make sure it is still running, then reload the page.",
     generic: "Something went wrong. Try again; if it keeps happening, the details below say what the program saw.",
   },
@@ -42,6 +43,7 @@ const SENTENCES = {
     account_gone: "這個帳號已不在 Wrenfold 裡。",
     end_before_start: "結束時間早於開始時間。",
     bad_rule: "無法儲存重複規則。請選擇其他重複方式。",
+    file_refused: "無法開啟這個檔案來匯入。請確認它是你能讀取、不超過 8 MB 的行事曆（.ics）檔案。",
     app_unreachable: "Wrenfold 本身沒有回應。請確認它仍在執行，然後重新載入頁面。",
     generic: "發生錯誤。請再試一次；若一直發生，下方的詳細資訊是程式看到的內容。",
   },
@@ -68,6 +70,7 @@ const RULES = [
   { kind: "account_gone", pattern: /^account not found$/ },
   { kind: "end_before_start", pattern: /^the end lies before the start$/ },
   { kind: "bad_rule", pattern: /^invalid rrule:/ },
+  { kind: "file_refused", pattern: /^cannot open the file / },
 ];
 
 // A text the program already wrote for people (the assistant's explained
