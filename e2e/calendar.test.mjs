@@ -484,6 +484,36 @@ test("an event opened again before its saved change is fetched shows that change
   assert.deepEqual(page.problems, []);
 });
 
+test("months passed quickly on a slow connection end on the last one, never repainted with an older answer", async () => {
+  await showMonth(page, 2026, 12);
+  // January's answers are held until February's is on screen; a month's
+  // range starts in the week before it, so it is named by its middle.
+  const held = [];
+  await page.route("**/api/get_events", (route) => {
+    const [start] = route.request().postDataJSON();
+    if (new Date(Date.parse(start) + 15 * 86400000).toISOString().startsWith("2027-01")) held.push(route);
+    else route.continue();
+  });
+  const next = page.getByRole("button", { name: "Next", exact: true });
+  try {
+    await next.click();
+    await next.click();
+    await waitFor(async () => held.length > 0);
+    await waitForTitle(page, "Crowd 1");
+    for (const route of held.splice(0)) await route.continue();
+  } finally {
+    await page.unroute("**/api/get_events");
+    for (const route of held) await route.continue().catch(() => {});
+  }
+  // The late January answer came and went: February stays, with its own events.
+  await page.evaluate(() => new Promise((resolve) => setTimeout(resolve, 300)));
+  assert.equal(await page.locator("#title").textContent(), "February 2027");
+  const days = await titlesByDay(page);
+  assert.ok(days["2027-02-25"]?.includes("Crowd 1"), JSON.stringify(days));
+  assert.ok(!Object.values(days).flat().includes("Company offsite"), "January's events painted over February");
+  assert.deepEqual(page.problems, []);
+});
+
 test("an event saved from the keyboard keeps the focus once the calendar is redrawn", async () => {
   await showMonth(page, 2027, 1);
   await page.locator('td[data-date="2027-01-07"] .fc-event', { hasText: "Company offsite" }).focus();

@@ -223,8 +223,10 @@ public:
     Json get_events(const Json& start, const Json& end, const Json& include_hidden = false);
     // The events of start <= d < end of each calendar chosen, fetched in
     // parallel, in stored calendar order; holidays are not among them.
+    // `page_fetch` numbers the page's fetch this serves (0: none): it stops
+    // waiting on servers as soon as a newer page fetch begins.
     std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
-                                                 bool include_hidden);
+                                                 bool include_hidden, std::uint64_t page_fetch = 0);
 
     // ---- Local copy of the calendars (calendar/local_copy.cpp) ----
     // Events of every calendar by title, place or notes, case and accents
@@ -246,11 +248,12 @@ public:
     // when it has never been synced; `failure` is what its last sync met, or "".
     std::vector<caldav::EventRecord> _stored_events(const Account& account, const Calendar& calendar,
                                                     std::chrono::year_month_day start, std::chrono::year_month_day end,
-                                                    std::string& failure);
+                                                    std::string& failure, std::uint64_t page_fetch);
     // A first sync of the calendar in the background, waited for a few
     // seconds at most; throws when it is not done by then ("not responding")
-    // or when the server's last answer asked to wait.
-    void _await_first_sync(const std::string& calendar_url);
+    // or when the server's last answer asked to wait, and throws
+    // FetchSuperseded when a page fetch newer than `page_fetch` begins.
+    void _await_first_sync(const std::string& calendar_url, std::uint64_t page_fetch);
     // Counts a finished sync attempt and wakes the fetches waiting for it.
     void _note_sync_attempt(const std::string& calendar_url, const std::exception_ptr& failure);
     // Background syncs, a few calendars at a time; the refresh token rises
@@ -461,6 +464,8 @@ private:
     std::condition_variable m_first_sync_done;
     std::map<std::string, std::uint64_t> m_sync_attempts;
     std::map<std::string, std::chrono::steady_clock::time_point> m_sync_not_before;
+    // The number of the page's latest fetch (get_events).
+    std::atomic<std::uint64_t> m_page_fetches { 0 };
     Guarded<std::map<std::string, std::shared_ptr<std::mutex>>> m_calendar_sync_locks;
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,16 @@ struct CalendarListing {
     std::optional<std::string> error;
     bool stale { false };        // last-known events of a calendar whose last sync failed
     std::string stale_error {};  // what that sync met
+    bool superseded { false };   // left unanswered for a newer fetch of the page
+};
+
+// A page fetch that stopped waiting for a server because the page asked for
+// something newer.
+struct FetchSuperseded : std::runtime_error {
+    FetchSuperseded()
+        : std::runtime_error("superseded by a newer fetch")
+    {
+    }
 };
 
 // Keeps the listings within `limit` occurrences together: in order, a

@@ -15,14 +15,17 @@ namespace wrenfold {
 
 namespace {
 
-constexpr std::size_t kTrimAfterEvents = 2000;
+// Answers above this size (a year or more of a full calendar) hand their
+// memory back; trimming costs a month's answer a good part of its time.
+constexpr std::size_t kTrimAfterEvents = 10000;
 // The most occurrences one query hands back, all calendars together.
 constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
 }  // namespace
 
 std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_month_day start,
-                                                          std::chrono::year_month_day end, bool include_hidden)
+                                                          std::chrono::year_month_day end, bool include_hidden,
+                                                          std::uint64_t page_fetch)
 {
     std::vector<CalendarListing> listings;
     for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
@@ -34,13 +37,16 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
             auto engine = _engine_for(listing.source.account);
             if (_uses_store(*engine)) {
                 // Answered from the local copy; its syncs set the status.
-                listing.events =
-                    _stored_events(listing.source.account, listing.source.calendar, start, end, listing.stale_error);
+                listing.events = _stored_events(listing.source.account, listing.source.calendar, start, end,
+                                                listing.stale_error, page_fetch);
                 listing.stale = !listing.stale_error.empty();
                 return;
             }
             listing.events = engine->list_events(url, start, end);
             _set_sync_status(url, "ok");
+        } catch (const FetchSuperseded&) {
+            // Says nothing of the calendar: its sync goes on.
+            listing.superseded = true;
         } catch (const caldav::TooManyOccurrences&) {
             listing.error = _t("err.events.too_many");
             _set_sync_status(url, "error");
@@ -60,13 +66,24 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
 {
     std::chrono::year_month_day start = parse_query_date(start_text);
     std::chrono::year_month_day end = parse_query_date(end_text);
+    // The page's older fetches that still wait for a first sync stop waiting:
+    // the page has moved on and drops their answers.
+    const std::uint64_t page_fetch = ++m_page_fetches;
+    {
+        std::lock_guard seen(m_first_sync_mutex);
+    }
+    m_first_sync_done.notify_all();
 
     Json events = Json::array();
     Json errors = Json::array();
     // Calendars whose last sync failed: their last-known events are kept.
     Json stale = Json::array();
-    for (const CalendarListing& listing : _list_calendars(start, end, truthy(include_hidden))) {
+    bool superseded = false;
+    for (const CalendarListing& listing : _list_calendars(start, end, truthy(include_hidden), page_fetch)) {
         const auto& [account, calendar] = listing.source;
+        superseded = superseded || listing.superseded;
+        if (listing.superseded)
+            continue;
         if (listing.error) {
             errors.push_back(Json::object({ { "calendar", calendar.name }, { "error", *listing.error } }));
             continue;
@@ -91,10 +108,14 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     if (events.size() > kTrimAfterEvents)
         platform::return_free_memory();
 
-    return ok_answer({ { "events", std::move(events) },
-                       { "errors", std::move(errors) },
-                       { "refresh_token", _refresh_token.load() },
-                       { "stale_calendars", std::move(stale) } });
+    // Moved in one by one: a braced list would copy every event.
+    Json answer = ok_answer();
+    answer["events"] = std::move(events);
+    answer["errors"] = std::move(errors);
+    answer["refresh_token"] = _refresh_token.load();
+    answer["stale_calendars"] = std::move(stale);
+    answer["superseded"] = superseded;
+    return answer;
 }
 
 }  // namespace wrenfold

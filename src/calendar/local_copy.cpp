@@ -141,12 +141,13 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
 
 std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& account, const Calendar& calendar,
                                                              std::chrono::year_month_day start,
-                                                             std::chrono::year_month_day end, std::string& failure)
+                                                             std::chrono::year_month_day end, std::string& failure,
+                                                             std::uint64_t page_fetch)
 {
     auto state = m_store->state(calendar.url);
     if (!state || !state->last_good_sync) {
         // Never synced: fetched now, which fills the store.
-        _await_first_sync(calendar.url);
+        _await_first_sync(calendar.url, page_fetch);
         state = m_store->state(calendar.url);
         if (!state || !state->last_good_sync)
             throw caldav::CalDavError(state && !state->last_error.empty() ? state->last_error : "not synced yet");
@@ -169,7 +170,7 @@ std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& acco
     return events;
 }
 
-void WrenfoldApp::_await_first_sync(const std::string& calendar_url)
+void WrenfoldApp::_await_first_sync(const std::string& calendar_url, std::uint64_t page_fetch)
 {
     std::unique_lock lock(m_first_sync_mutex);
     auto held = m_sync_not_before.find(calendar_url);
@@ -179,8 +180,11 @@ void WrenfoldApp::_await_first_sync(const std::string& calendar_url)
     lock.unlock();
     _sync_later({ calendar_url });
     lock.lock();
-    bool finished = m_first_sync_done.wait_for(lock, kPageFetchDeadline,
-                                               [&] { return m_sync_attempts[calendar_url] != before || _stop; });
+    auto superseded = [&] { return page_fetch != 0 && m_page_fetches.load() != page_fetch; };
+    bool finished = m_first_sync_done.wait_for(
+        lock, kPageFetchDeadline, [&] { return m_sync_attempts[calendar_url] != before || _stop || superseded(); });
+    if (superseded() && m_sync_attempts[calendar_url] == before)
+        throw FetchSuperseded();
     if (!finished)
         throw caldav::NetworkError(_t("err.calendar.not_responding"));
 }

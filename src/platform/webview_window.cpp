@@ -89,12 +89,13 @@ void release(gpointer data, GClosure*)
 
 void settle(const std::weak_ptr<State>& weak_state, const Json& id, const BridgeReply& reply)
 {
-    Json value = reply.status == BridgeReply::Status::Ok ? reply.result
-        : reply.status == BridgeReply::Status::Failed    ? Json(reply.error)
-                                                         : Json("no such method");
+    // Written straight from the reply: a month's events are megabytes, not worth a copy.
+    auto text = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    std::string value = reply.status == BridgeReply::Status::Ok ? text(reply.result)
+        : reply.status == BridgeReply::Status::Failed           ? text(Json(reply.error))
+                                                                : text(Json("no such method"));
     std::string script = "window.wrenfold._settle(" + id.dump() + ", " +
-        (reply.status == BridgeReply::Status::Ok ? "true" : "false") + ", " +
-        value.dump(-1, ' ', false, Json::error_handler_t::replace) + ");";
+        (reply.status == BridgeReply::Status::Ok ? "true" : "false") + ", " + value + ");";
     run_on_toolkit_thread([weak_state, script = std::move(script)] {
         auto state = weak_state.lock();
         if (state && state->view)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <thread>
 
 namespace wrenfold {
 namespace {
@@ -52,6 +53,31 @@ TEST_F(FirstFetch, ASilentServerIsShownAsNotRespondingInsteadOfHoldingTheQuery)
     auto app = app_for(server.root());
     EXPECT_EQ(march_error(*app), app->_t("err.calendar.not_responding"));
     EXPECT_EQ(app->get_runtime_state()["calendar_states"][calendar]["state"], "not_responding");
+}
+
+TEST_F(FirstFetch, AFetchWaitingForAServerIsLetGoWhenThePageAsksForANewerRange)
+{
+    testing::SilentServer server;
+    auto app = app_for(server.root());
+    auto march = std::async(std::launch::async, [&] { return app->get_events("2025-03-01", "2025-04-01", true); });
+    // The calendar's first sync is under way once March waits for it.
+    auto state = [&] {
+        Json states = app->get_runtime_state()["calendar_states"];
+        return states.contains(calendar) ? states[calendar].value("state", "") : "";
+    };
+    while (state() != "syncing")
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto april = std::async(std::launch::async, [&] { return app->get_events("2025-04-01", "2025-05-01", true); });
+
+    ASSERT_EQ(march.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    Json dropped = march.get();
+    EXPECT_EQ(dropped["superseded"], true);
+    EXPECT_EQ(dropped["errors"], Json::array()) << "being let go says nothing of the calendar";
+    ASSERT_EQ(april.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    Json newest = april.get();
+    EXPECT_EQ(newest["superseded"], false);
+    ASSERT_EQ(newest["errors"].size(), 1U);
+    EXPECT_EQ(newest["errors"][0]["error"], app->_t("err.calendar.not_responding"));
 }
 
 TEST_F(FirstFetch, AServerThatAsksToWaitIsNotAskedAgainBeforeItsRetryAfter)

@@ -17,6 +17,7 @@ import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
 import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
 import { setTheme } from "./theme.js";
+import { ask } from "./boot.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
 // Heights in pixels of a month entry, of a day cell's number and of the row
@@ -96,6 +97,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   const dateListeners = new Set();
 
   let fetches = 0;
+  let answeredToken;  // the refresh token the events on screen were read at
   const order = answerOrder();
   // Events this page wrote: their records carry the server's new ETag (so a
   // next edit is not refused) but still their old fields until the refetch
@@ -122,12 +124,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
         // needs no request; moving to other dates fetches them alone, so
         // coming back asks again and brings what changed meanwhile.
         const range = switchingTo ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
-        const [answer, names, lunar] = await Promise.all([ctx.api.get_events(range.start, range.end, true),
+        const [answer, names, lunar] = await Promise.all([ask("get_events", range.start, range.end, true),
                                                           holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
           Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
+          answeredToken = answer.refresh_token;
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
@@ -142,12 +145,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // The names of the range's holidays in both languages; the events carry
   // the Chinese one only. Without them the page still shows that one.
   async function holidayNames(start, end) {
-    try { return (await ctx.api.get_holiday_names(start, end)).names || {}; } catch { return {}; }
+    try { return (await ask("get_holiday_names", start, end)).names || {}; } catch { return {}; }
   }
 
   async function lunarDates(start, end) {
     if (!lunarOf(store.state.reading, currentLanguage())) return new Map();
-    try { return new Map(((await ctx.api.get_lunar_dates(start, end)).days || []).map((day) => [day.date, day])); }
+    try { return new Map(((await ask("get_lunar_dates", start, end)).days || []).map((day) => [day.date, day])); }
     catch { return new Map(); }
   }
 
@@ -656,5 +659,6 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     },
     onDatesSet(listener) { dateListeners.add(listener); },
     records: () => cache.records,
+    refreshToken: () => answeredToken,
   };
 }

@@ -14,7 +14,10 @@ export function startPolling({ api, store, calendar, sidebar, onError, onRecover
       const state = await api.get_runtime_state();
       if (failing) { failing = false; onRecovered(); }
       if (last && state.calendars_token !== last.calendars_token) await store.reloadAccounts();
-      if (last && state.refresh_token !== last.refresh_token) await calendar.refetch();
+      // Before its first poll the page compares with the token its events
+      // were read at, so a change landing in between is not missed.
+      const seen = last ? last.refresh_token : calendar.refreshToken();
+      if (seen !== undefined && state.refresh_token !== seen) await calendar.refetch();
       sidebar.setSyncStatus(state.sync_status || {});
       onState(state);
       last = state;

@@ -3,6 +3,7 @@
 // changes instead of asking the program themselves.
 import { DEFAULT_READING } from "./reading-rules.js";
 import { DEFAULT_ZONE, setCalendarZone } from "./zone.js";
+import { ask } from "./boot.js";
 
 export function createStore(api) {
   const listeners = new Set();
@@ -36,7 +37,7 @@ export function createStore(api) {
     subscribe(listener) { listeners.add(listener); return () => listeners.delete(listener); },
     changed,
     async loadInitial() {
-      const initial = await api.get_initial_state();
+      const initial = await ask("get_initial_state");
       state.view = initial.view;
       state.showHolidays = initial.show_tw_holidays !== false;
       state.language = initial.language;

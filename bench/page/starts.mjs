@@ -1,0 +1,95 @@
+// What the start benchmarks share: a program started on a data folder of its
+// own, calendars filled with a month of events on a real Radicale, the first
+// start that syncs them all into the local copy, and the timed starts.
+import { spawn } from "node:child_process";
+import { createInterface } from "node:readline";
+import { binary, openPage, addAccount } from "../../e2e/support.mjs";
+import { ics } from "../../e2e/radicale.mjs";
+
+const pad = (n) => String(n).padStart(2, "0");
+
+// `pid` is the launcher's; the application is its child.
+export function launch(home, server, env = {}) {
+  const child = spawn(binary, ["--browser", "--port", "0", "--no-open"], {
+    env: { ...process.env, HOME: home, XDG_DATA_HOME: "", WRENFOLD_CALDAV_URL: server, ...env },
+    stdio: ["ignore", "pipe", "inherit"],
+  });
+  const exited = new Promise((resolve) => child.on("exit", resolve));
+  const address = new Promise((resolve, reject) => {
+    createInterface({ input: child.stdout }).on("line", (line) => {
+      const match = /^Wrenfold is running at (http:\/\/127\.0\.0\.1:\d+\/#token=[0-9a-f]{64})$/.exec(line);
+      if (match) resolve(match[1]);
+    });
+    child.on("exit", (code) => reject(new Error("the program ended early with " + code)));
+  });
+  return { address, pid: child.pid, stop: async () => { child.kill("SIGTERM"); await exited; } };
+}
+
+// `events` events in each of `calendars` calendars, spread over the days of
+// this month, written straight into the server's folder; the calendars' URLs.
+export async function fillMonth(radicale, calendars, events) {
+  const urls = [];
+  const now = new Date();
+  const year = now.getFullYear(), month = now.getMonth() + 1;
+  const days = new Date(year, month, 0).getDate();
+  for (let c = 0; c < calendars; c++) {
+    const calendar = await radicale.createCalendar(`bench${c}`, `Bench ${c}`, "#34C759FF");
+    urls.push(calendar);
+    for (let i = 0; i < events; i++) {
+      const day = `${year}${pad(month)}${pad(1 + (i % days))}`;
+      const hour = pad(7 + (Math.floor(i / days) % 12));
+      radicale.seed(calendar, `e${i}.ics`, ics("BEGIN:VEVENT", `UID:bench-${c}-${i}`, "DTSTAMP:20260101T000000Z",
+        `DTSTART:${day}T${hour}0000Z`, "DURATION:PT45M", `SUMMARY:Event ${c}.${i} 會議`, "END:VEVENT"));
+    }
+  }
+  return urls;
+}
+
+// The month on screen with its events: every day cell holds some.
+export const painted = (page) => page.waitForFunction(
+  (least) => document.querySelectorAll(".fc-daygrid-event, .fc-daygrid-more-link").length >= least, 28,
+  { timeout: 120000, polling: "raf" });
+
+// The first start: the account added, every calendar synced into the copy.
+export async function syncOnce(browser, home, radicale, calendars) {
+  const program = launch(home, radicale.root);
+  const page = await openPage(browser, await program.address);
+  // The server reads thousands of objects it has never seen on first contact.
+  page.setDefaultTimeout(600000);
+  await addAccount(page, radicale);
+  await page.waitForFunction(async (count) => {
+    const states = Object.values((await window.wrenfold.api.get_runtime_state()).calendar_states || {});
+    return states.filter((state) => state.state === "up_to_date").length >= count;
+  }, calendars, { timeout: 600000, polling: 1000 });
+  await page.close();
+  await program.stop();
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+// Starts the program `rounds` times on the synced folder and prints the time
+// from the start to the painted month, split into the program's start (until
+// it listens), the browser's part (a fresh context and the page's navigation
+// committed) and the page's own part (its scripts, its calls, the paint).
+export async function measureStarts(browser, home, server, label, rounds) {
+  const totals = [], parts = [];
+  for (let round = 0; round < rounds; round++) {
+    const started = performance.now();
+    const program = launch(home, server);
+    const address = await program.address;
+    const listening = performance.now();
+    const page = await openPage(browser, null);
+    await page.goto(address, { waitUntil: "commit" });
+    const committed = performance.now();
+    await painted(page);
+    const done = performance.now();
+    totals.push(done - started);
+    parts.push([listening - started, committed - listening, done - committed]);
+    await page.context().close();
+    await program.stop();
+  }
+  const part = (i) => median(parts.map((p) => p[i])).toFixed(0);
+  console.log(`${label}: median ${median(totals).toFixed(0)} ms, min ${Math.min(...totals).toFixed(0)} ms, ` +
+              `max ${Math.max(...totals).toFixed(0)} ms over ${rounds} starts; medians of program listening ${part(0)} + ` +
+              `browser context and navigation ${part(1)} + page to painted month ${part(2)} ms`);
+}
