@@ -40,3 +40,5 @@ target_link_libraries(PkgConfig::SQLITE3 INTERFACE ${deps}/lib/libsqlite3.a)
 # Windows targets the program links everywhere: sockets, the shell, the
 # registry and the user interface are part of every Windows system.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# localtime_r and gmtime_r, as the C runtime's thread-safe forms of localtime and gmtime.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)

@@ -20,7 +20,7 @@ before(async () => {
   execFileSync("update-desktop-database", [join(prefix, "share", "applications")]);
   radicale = await startRadicale();
   work = await radicale.createCalendar("work", "Work", "#FF2968FF");
-  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root }, join(prefix, "bin", "wrenfold"));
+  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root }, { executable: join(prefix, "bin", "wrenfold") });
   // The desktop of this user: the installed applications first, no choices
   // of its own, the program's home and data folder.
   desktop = {

@@ -10,18 +10,21 @@ import { chromium } from "playwright-core";
 const root = join(dirname(fileURLToPath(import.meta.url)), "..");
 export const binary = process.env.WRENFOLD_BINARY || join(root, "build", "wrenfold");
 
-// `program`: another build of it, such as an installed one.
-export async function startProgram(extraEnv = {}, program = binary) {
+// `executable` is the program to start and `runner` what starts it (the
+// Windows build under Wine: ["scripts/wine-run"]); `endSignal` ends it as
+// its platform's Ctrl-C would.
+export async function startProgram(extraEnv = {}, { executable = binary, runner = [], endSignal = "SIGTERM" } = {}) {
   const home = mkdtempSync(join(tmpdir(), "wrenfold-e2e-"));
-  const child = spawn(program, ["--browser", "--port", "0", "--no-open"], {
+  const [command, ...runnerArgs] = [...runner, executable];
+  const child = spawn(command, [...runnerArgs, "--browser", "--port", "0", "--no-open"], {
     env: { ...process.env, HOME: home, XDG_DATA_HOME: "", ...extraEnv },
     stdio: ["ignore", "pipe", "inherit"],
   });
-  const lines = createInterface({ input: child.stdout });
+  const lines = createInterface({ input: child.stdout, crlfDelay: Infinity });
   const address = await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error("no address line within 20 s")), 20000);
+    const timer = setTimeout(() => reject(new Error("no address line within 60 s")), 60000);
     lines.on("line", (line) => {
-      const match = /^Wrenfold is running at (http:\/\/127\.0\.0\.1:\d+\/#token=[0-9a-f]{64})$/.exec(line);
+      const match = /^Wrenfold is running at (http:\/\/127\.0\.0\.1:\d+\/#token=[0-9a-f]{64})\r?$/.exec(line);
       if (match) { clearTimeout(timer); resolve(match[1]); }
     });
     child.on("exit", (code) => reject(new Error("the program ended early with " + code)));
@@ -31,7 +34,7 @@ export async function startProgram(extraEnv = {}, program = binary) {
     address,
     home,
     async stop() {
-      child.kill("SIGTERM");
+      child.kill(endSignal);
       const code = await exited;
       rmSync(home, { recursive: true, force: true });
       return code;

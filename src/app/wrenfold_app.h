@@ -14,6 +14,7 @@
 #include "core/json.h"
 #include "platform/desktop_handles.h"
 #include "platform/message_queues.h"
+#include "platform/notifications.h"
 
 #include <atomic>
 #include <chrono>
@@ -317,8 +318,11 @@ public:
     Json get_reminders();
     // "snooze", "open" or "dismiss" for one of the page's banners.
     Json reminder_action(const std::string& id, const std::string& action);
-    // The delivering service runs from the start of run() to the shutdown.
-    void _start_reminders();
+    // The delivering service runs from the start of run() to the shutdown. It
+    // shows reminders through `notifier` (the Windows tray's balloons), else
+    // through the session bus when there is one.
+    void _start_reminders(std::unique_ptr<platform::Notifier> notifier = nullptr);
+    void _reminder_notification_action(std::uint32_t id, const std::string& action);
     void _stop_reminders();
     // Events changed (a sync report, an edit): the schedule is listed again.
     void _reminders_changed();

@@ -20,7 +20,8 @@ std::string WrenfoldApp::_claude_home_folder() const
 
 bool WrenfoldApp::_has_deepseek_settings() const
 {
-    return platform::is_regular_file(_claude_custom_settings_path);
+    const std::u8string path = _claude_custom_settings_path.u8string();
+    return platform::is_regular_file(std::string(path.begin(), path.end()));
 }
 
 // A found path is kept for the life of the process; a miss is searched again

@@ -17,6 +17,10 @@ namespace wrenfold::platform {
 // `request_started` and `request_ended` of its peer. Looks every half second
 // at this process's sockets; ended connections see their socket shut down, so
 // that the thread reading them returns at once.
+//
+// On Windows a process cannot list its own sockets (handles are not files to
+// look through), so the watch only keeps its bookkeeping there: a stalled
+// connection ends at the host's keep-alive and read time-outs instead.
 class ConnectionWatch {
 public:
     struct Limits {

@@ -22,9 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Far beyond any message (those of the sync worker fit in PIPE_BUF).
-constexpr std::size_t kMaxLineBytes = 1 << 20;
-
 [[noreturn]] void throw_errno(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);
@@ -47,74 +44,10 @@ bool wait_readable(int fd, std::chrono::milliseconds timeout)
 
 }  // namespace
 
-std::optional<Json> LocalQueue::get(std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(m_mutex);
-    if (!m_ready.wait_for(lock, timeout, [this] { return !m_values.empty(); }))
-        return std::nullopt;
-    Json value = std::move(m_values.front());
-    m_values.pop_front();
-    return value;
-}
-
-void LocalQueue::put_nowait(Json value)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_values.push_back(std::move(value));
-    }
-    m_ready.notify_one();
-}
-
-void LocalEvent::set()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_set = true;
-    }
-    m_changed.notify_all();
-}
-
-bool LocalEvent::is_set() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_set;
-}
-
-bool LocalEvent::wait(std::chrono::milliseconds timeout) const
-{
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [this] { return m_set; });
-}
-
-PipeQueue::PipeQueue(UniqueFd read_end, UniqueFd write_end)
+PipeQueue::PipeQueue(PipeEnd read_end, PipeEnd write_end)
     : m_read(std::move(read_end)),
       m_write(std::move(write_end))
 {
-}
-
-std::optional<Json> PipeQueue::next_buffered_line()
-{
-    std::size_t newline;
-    while ((newline = m_buffer.find('\n', m_scanned)) != std::string::npos) {
-        std::string line = m_buffer.substr(0, newline);
-        m_buffer.erase(0, newline + 1);
-        m_scanned = 0;
-        if (std::exchange(m_dropping_line, false))
-            continue;
-        Json value = Json::parse(line, nullptr, false);
-        if (!value.is_discarded())
-            return value;
-    }
-    // Each byte is looked at once, however long the line grows; a line that
-    // grows past any message is dropped rather than kept to its end.
-    m_scanned = m_buffer.size();
-    if (m_buffer.size() > kMaxLineBytes) {
-        m_buffer.clear();
-        m_scanned = 0;
-        m_dropping_line = true;
-    }
-    return std::nullopt;
 }
 
 std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
@@ -124,7 +57,7 @@ std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
     std::lock_guard lock(m_read_mutex);
     auto deadline = Clock::now() + timeout;
     while (true) {
-        if (auto value = next_buffered_line())
+        if (auto value = m_lines.next())
             return value;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (!wait_readable(m_read.get(), std::max(left, std::chrono::milliseconds(0))))
@@ -132,7 +65,7 @@ std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
         char chunk[4096];
         ssize_t got = ::read(m_read.get(), chunk, sizeof chunk);
         if (got > 0) {
-            m_buffer.append(chunk, static_cast<std::size_t>(got));
+            m_lines.append(chunk, static_cast<std::size_t>(got));
         } else if (got == 0) {
             // Every writer has gone: nothing will ever come. Wait out the
             // timeout like an empty queue, so that a reader's loop cannot spin.
@@ -141,7 +74,7 @@ std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
         } else if (errno != EAGAIN && errno != EINTR) {
             throw_errno("reading a queue");
         }
-        if (Clock::now() >= deadline && m_buffer.find('\n', m_scanned) == std::string::npos)
+        if (Clock::now() >= deadline && !m_lines.holds_whole_line())
             return std::nullopt;
     }
 }

@@ -63,7 +63,7 @@ std::vector<ListedEvents> WrenfoldApp::_list_for_reminders(std::chrono::sys_seco
     return listed;
 }
 
-void WrenfoldApp::_start_reminders()
+void WrenfoldApp::_start_reminders(std::unique_ptr<platform::Notifier> notifier)
 {
     ReminderHooks hooks;
     hooks.list = [this](std::chrono::sys_seconds from, std::chrono::sys_seconds to) {
@@ -79,14 +79,21 @@ void WrenfoldApp::_start_reminders()
     };
     auto service = std::make_shared<ReminderService>(APP_DIR / "reminders.json", std::move(hooks), snooze_time());
     std::weak_ptr<ReminderService> weak = service;
-    auto notifier = platform::session_bus_notifier([weak](std::uint32_t id, const std::string& action) {
-        if (auto reminders = weak.lock())
-            reminders->on_notification_action(id, action);
-    });
+    if (!notifier)
+        notifier = platform::session_bus_notifier([weak](std::uint32_t id, const std::string& action) {
+            if (auto reminders = weak.lock())
+                reminders->on_notification_action(id, action);
+        });
     if (!notifier)
         log_line("reminders:", "no session bus; reminders show in the page");
     service->start(std::move(notifier));
     m_reminders.replace(std::move(service));
+}
+
+void WrenfoldApp::_reminder_notification_action(std::uint32_t id, const std::string& action)
+{
+    if (auto service = m_reminders.snapshot())
+        service->on_notification_action(id, action);
 }
 
 void WrenfoldApp::_stop_reminders()

@@ -1,8 +1,12 @@
 #pragma once
 
+#ifndef _WIN32
 #include "core/unique_fd.h"
+#endif
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace wrenfold {
 
@@ -23,11 +27,18 @@ public:
 
 private:
     // Whether the wall clock moved against the clock that counts a suspend
-    // (CLOCK_BOOTTIME) since the last look: a suspend or a clock change.
+    // (CLOCK_BOOTTIME; on Windows the tick count, which counts it too)
+    // since the last look: a suspend or a clock change.
     bool clock_jumped();
 
+#ifdef _WIN32
+    std::mutex m_lock;
+    std::condition_variable m_woken_changed;
+    bool m_woken { false };
+#else
     UniqueFd m_timer;
     UniqueFd m_wake;
+#endif
     long long m_wall_minus_boot { 0 };
 };
 

@@ -1,10 +1,6 @@
 // The window's own events.
 #include "app/wrenfold_app.h"
 
-#include "platform/toolkit.h"
-
-#include <gtk/gtk.h>
-
 namespace wrenfold {
 
 // Closing hides the window while the tray can bring it back. Without a tray
@@ -31,18 +27,6 @@ bool WrenfoldApp::_on_window_closing()
 // The size is never saved: every start opens at 1280 × 720.
 void WrenfoldApp::_on_window_resized(int, int)
 {
-}
-
-// GTK's dark variant of the theme darkens the title bar with the rest.
-void WrenfoldApp::_apply_dark_titlebar()
-{
-    try {
-        platform::run_on_toolkit_thread([] {
-            if (GtkSettings* toolkit_settings = gtk_settings_get_default())
-                g_object_set(toolkit_settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
-        });
-    } catch (...) {
-    }
 }
 
 }  // namespace wrenfold

@@ -7,10 +7,7 @@
 #include "core/app_paths.h"
 #include "core/atomic_store.h"
 #include "core/log.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
+#include "sync/worker_process_os.h"
 
 #include <charconv>
 #include <condition_variable>
@@ -37,16 +34,6 @@ template <typename Map> auto find_shared(const Map& map, const std::string& key)
     return found != map.end() ? found->second : nullptr;
 }
 
-bool end_signal_pending()
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    timespec no_wait {};
-    return ::sigtimedwait(&signals, nullptr, &no_wait) > 0;
-}
-
 // Blocks until one of the end signals comes.
 void wait_for_end(const platform::QueueMap& queues, const platform::EventMap& events, pid_t parent)
 {
@@ -61,7 +48,7 @@ void wait_for_end(const platform::QueueMap& queues, const platform::EventMap& ev
         } catch (const std::exception&) {
             std::this_thread::sleep_for(kEndCheck);
         }
-        if (end_signal_pending() || (parent != 0 && ::getppid() != parent))
+        if (system_asked_worker_to_end(parent))
             return;
     }
 }
@@ -103,13 +90,6 @@ int descriptor(const std::string& text)
     if (error != std::errc() || end != text.data() + text.size() || fd < 0)
         return -1;
     return fd;
-}
-
-// Takes an inherited descriptor over, closing on exec from now on.
-UniqueFd adopt(int fd)
-{
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    return UniqueFd(fd);
 }
 
 }  // namespace
@@ -186,7 +166,7 @@ int run_sync_worker(const platform::QueueMap& queues, const platform::EventMap& 
     // A look is still waiting on a server: nothing of it needs keeping, and
     // the worker must not outlive the application.
     std::fflush(stdout);
-    ::_exit(0);
+    std::_Exit(0);
 }
 
 int sync_worker_main(const std::string& handoff_value)
@@ -196,12 +176,8 @@ int sync_worker_main(const std::string& handoff_value)
         log_line("[sync]", "started without the launcher's queues; the worker ends");
         return 2;
     }
-    pid_t parent = ::getppid();
-    auto receipt = std::make_shared<platform::PipeQueue>(UniqueFd(), adopt(handoff->receipt_queue));
-    auto end_queue = std::make_shared<platform::PipeQueue>(adopt(handoff->end_queue), UniqueFd());
-    auto end_event = std::make_shared<platform::EventFdEvent>(adopt(handoff->end_event));
-    platform::QueueMap queues { { "get_receipt", receipt }, { "end", end_queue } };
-    platform::EventMap events { { "end", end_event } };
+    pid_t parent = parent_to_watch();
+    auto [queues, events] = adopt_mappings(*handoff);
 
     const char* server = std::getenv("WRENFOLD_CALDAV_URL");
     SyncSettings settings { sync_interval_from(std::getenv("WRENFOLD_SYNC_INTERVAL")),

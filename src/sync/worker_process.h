@@ -16,8 +16,9 @@ inline constexpr const char* kWorkerMarker = "WRENFOLD_SYNC_WORKER";
 // Set for a worker started in place of one that died.
 inline constexpr const char* kWorkerRestartMarker = "WRENFOLD_SYNC_RESTARTED";
 
+// Descriptors on Linux; on Windows the values of inherited handles.
 struct WorkerHandoff {
-    int end_event { -1 };      // eventfd of the "end" event
+    int end_event { -1 };      // the "end" event
     int end_queue { -1 };      // reading end of the "end" queue
     int receipt_queue { -1 };  // writing end of the "get_receipt" queue
 
@@ -33,7 +34,8 @@ std::chrono::seconds sync_interval_from(const char* value);
 // Runs the sync cycles until an end signal: the "end" event set, any value
 // on the "end" queue, SIGINT or SIGTERM (which the launcher arranges for
 // when it dies), or a parent other than `parent` (0: not watched). Those two
-// signals must be blocked in the calling thread. Answers the exit status.
+// signals must be blocked in the calling thread. On Windows the worker ends
+// with the application's job instead. Answers the exit status.
 int run_sync_worker(const platform::QueueMap& queues, const platform::EventMap& events,
                     const std::filesystem::path& accounts_file, SyncSettings settings, pid_t parent);
 

@@ -82,6 +82,8 @@ int main(int argc, char** argv)
             write_out("[" + arguments[i] + "]\n");
         return 0;
     }
+    if (arguments.size() > 3 && arguments[1] == "--queue-child")
+        return wrenfold::test::run_queue_child(arguments[2], arguments[3]);
     if (arguments.size() > 2 && arguments[1] == "--start-grandchild")
         return start_grandchild(arguments[2]);
     if (arguments.size() > 1 && arguments[1] == "--sleep") {

@@ -10,5 +10,7 @@ std::string this_program();
 std::string announce_file();
 // That id, or 0 while it is not written yet.
 unsigned long read_announced_pid();
+// The child of the queue test: writes its values and waits for the event.
+int run_queue_child(const std::string& write_handle, const std::string& event_handle);
 
 }  // namespace wrenfold::test

@@ -189,6 +189,9 @@ LaunchedProcess launch_process(const LaunchRequest& request)
         startup.StartupInfo.hStdInput = inherited[0];
         startup.StartupInfo.hStdOutput = inherited[1];
         startup.StartupInfo.hStdError = inherited[2];
+    }
+    inherited.insert(inherited.end(), request.also_inherited.begin(), request.also_inherited.end());
+    if (!inherited.empty()) {
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         attributes.storage = std::make_unique<char[]>(size);

@@ -24,6 +24,7 @@ struct LaunchRequest {
     unsigned long creation_flags { 0 };       // CREATE_NO_WINDOW, CREATE_NEW_CONSOLE, ...
     bool in_job { true };                     // put in a job of its own, to end it with all it starts
     std::vector<void*> inherited;             // stdin, stdout, stderr, or none at all
+    std::vector<void*> also_inherited;        // further inheritable handles the child is told of
 };
 
 struct LaunchedProcess {

@@ -1,0 +1,66 @@
+// The Windows build under Wine, in browser mode against a real Radicale on
+// loopback, its page driven by Linux Chromium: an account added, an event of
+// the server shown, one made in the page found on the server. One program
+// start; run by the Windows test stage, not by `npm test`.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { rmSync } from "node:fs";
+import { join, dirname } from "node:path";
+import { fileURLToPath } from "node:url";
+import { startProgram, startBrowser, openPage, screenshot, addAccount, showMonth } from "../support.mjs";
+import { startRadicale, ics } from "../radicale.mjs";
+
+const root = join(dirname(fileURLToPath(import.meta.url)), "../..");
+const wineData = join(process.env.WINEPREFIX || join(root, "build/wine-prefix"), "drive_c/kelvane");
+let radicale, program, browser, page, work;
+
+before(async () => {
+  // The Windows build keeps its data in C:/kelvane/Wrenfold, inside the test prefix.
+  rmSync(wineData, { recursive: true, force: true });
+  radicale = await startRadicale();
+  work = await radicale.createCalendar("work", "Work", "#FF2968FF");
+  await radicale.put(work + "review.ics", ics("BEGIN:VEVENT", "UID:review", "DTSTAMP:20261201T000000Z",
+    "DTSTART:20270304T100000", "DTEND:20270304T110000", "SUMMARY:Quarterly review 季度檢討", "END:VEVENT"));
+  program = await startProgram({ WRENFOLD_CALDAV_URL: radicale.root, WRENFOLD_SYNC_INTERVAL: "2" }, {
+    executable: process.env.WRENFOLD_WINDOWS_BINARY || join(root, "build-windows/wrenfold.exe"),
+    runner: [join(root, "scripts/wine-run")],
+    endSignal: "SIGINT",
+  });
+  browser = await startBrowser();
+  page = await openPage(browser, program.address);
+});
+
+after(async () => {
+  await browser?.close();
+  await program?.stop();
+  await radicale?.stop();
+  rmSync(wineData, { recursive: true, force: true });
+});
+
+test("the Windows program shows the server's event, saves a new one to the server and ends cleanly on Ctrl-C", async () => {
+  await addAccount(page, radicale);
+  await showMonth(page, 2027, 3);
+  await page.locator(".fc-event", { hasText: "Quarterly review 季度檢討" }).first().waitFor({ timeout: 30000 });
+
+  await page.getByRole("button", { name: "New event", exact: true }).click();
+  const dialog = page.getByRole("dialog", { name: "New event" });
+  await dialog.getByLabel("Title", { exact: true }).fill("Made under Wine 在 Wine 建立");
+  await dialog.getByLabel("Start", { exact: true }).fill("2027-03-10");
+  await dialog.getByLabel("Start time", { exact: true }).fill("09:00");
+  await dialog.getByLabel("End", { exact: true }).fill("2027-03-10");
+  await dialog.getByLabel("End time", { exact: true }).fill("10:00");
+  await dialog.getByRole("button", { name: "Save", exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+  await screenshot(page, "windows-browser-mode");
+
+  const objects = await radicale.list(work);
+  const made = objects.find((text) => text.includes("SUMMARY:Made under Wine 在 Wine 建立\r\n"));
+  assert.ok(made, "the new event is on the server");
+  assert.match(made, /DTSTART[^:\r\n]*:20270310T090000/);
+  assert.deepEqual(page.problems, []);
+
+  // Ctrl-C (Wine's SIGINT) takes the same shutdown as on Linux, the worker with it.
+  const stopping = program;
+  program = null;
+  assert.equal(await stopping.stop(), 0);
+});

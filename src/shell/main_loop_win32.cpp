@@ -1,0 +1,151 @@
+// The running application on Windows: the page served on loopback and shown
+// in Edge's app window (or the default browser), the tray, and the program
+// alive until it is asked to end.
+#include "app/bridge_table.h"
+#include "app/wrenfold_app.h"
+#include "platform/browser_host.h"
+#include "platform/browser_launcher.h"
+#include "platform/edge_window.h"
+#include "platform/end_signals.h"
+#include "platform/launch_page.h"
+#include "platform/single_instance.h"
+#include "platform/tray_notify_icon.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace wrenfold {
+
+namespace {
+
+// The tray's quit: the process ends at once, whatever other threads are doing.
+void end_process_now(int status)
+{
+    std::cout.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+// The browser is handed a page in a private folder that forwards to the
+// address: the address holds the token, and a command line is readable by
+// every process of the session. A browser's page goes once the token is first
+// used, or at the end; the window's stays, since the tray's "Show" opens it again.
+std::shared_ptr<platform::LaunchPage> prepare_launch_page(platform::BrowserHost& host, bool for_window)
+{
+    try {
+        auto page = std::make_shared<platform::LaunchPage>();
+        if (!for_window)
+            host.on_first_token_use([page] { page->remove(); });
+        return page;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+// Reminders as the tray's balloons; the tray outlives nothing it is shared with.
+class TrayBalloons final : public platform::Notifier {
+public:
+    explicit TrayBalloons(std::shared_ptr<platform::NotifyIconTray> tray)
+        : m_tray(std::move(tray))
+    {
+    }
+    std::optional<std::uint32_t> show(const platform::DesktopNotification& notification) override
+    {
+        return m_tray->show(notification);
+    }
+
+private:
+    std::shared_ptr<platform::NotifyIconTray> m_tray;
+};
+
+}  // namespace
+
+void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& options)
+{
+    AppBridge bridge(*this);
+    if (options.browser) {
+        _start_reminders();
+        _run_browser_host(bridge, html_content, options);
+    } else {
+        _run_window(bridge, html_content, options);
+    }
+}
+
+// The window: the tray first, so that reminders show as its balloons; then
+// the page served as in browser mode and shown in Edge's app window.
+void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
+{
+    std::shared_ptr<platform::NotifyIconTray> tray;
+    _setup_tray(
+        [&](std::vector<platform::TrayMenuItem> items) {
+            tray = std::make_shared<platform::NotifyIconTray>(
+                std::string(APP_NAME), MODULE_DIR / "格式範本" / "logo.ico", std::move(items),
+                [this](std::uint32_t id, const std::string& action) { _reminder_notification_action(id, action); });
+            return tray;
+        },
+        end_process_now);
+    _start_reminders(std::make_unique<TrayBalloons>(tray));
+    _run_browser_host(bridge, html_content, options);
+    m_shell.with_locked([](ShellHandles& shell) { shell.tray_icon.reset(); });
+}
+
+// The page on loopback until the end is asked for. Without --browser it is
+// shown in Edge's app window through the launch page (closing that window
+// leaves the program in the tray, whose "Show" opens it again, as a second
+// start does); with it, the default browser may be sent to the launch page.
+void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)
+{
+    // The Windows clipboard is read from any thread.
+    _set_clipboard_available(true);
+    platform::BrowserHost host(html_content, MODULE_DIR / "html", bridge);
+    bool page_wanted = !options.browser || options.open_browser;
+    auto launch_page = page_wanted ? prepare_launch_page(host, !options.browser) : nullptr;
+    host.start(options.port);
+    std::cout << "Wrenfold is running at " << host.address() << std::endl;
+    std::shared_ptr<platform::EdgeAppWindow> window;
+    if (launch_page) {
+        try {
+            launch_page->write(host.address());
+            if (options.browser) {
+                platform::open_in_default_browser(launch_page->path().string());
+            } else {
+                window = std::make_shared<platform::EdgeAppWindow>(std::string(APP_NAME), launch_page->path(),
+                                                                   APP_DIR / "webview2_data");
+                _set_window(window);
+                window->show();
+            }
+        } catch (const std::exception&) {
+            // Opening the page only helps; the printed address still works.
+        }
+    }
+    if (options.instance) {
+        if (window)
+            options.instance->serve([window] {
+                window->show();
+                return platform::window_shown_answer();
+            });
+        else
+            options.instance->serve([address = host.address()] { return platform::address_answer(address); });
+    }
+    _start_poll_queue();
+
+    platform::wait_for_end_request();
+    // A bridge call waiting on a server would hold the host's stop.
+    _end_requests();
+    // A chat turn still running would hold its bridge call, and so the
+    // host's stop, until its time limit.
+    claude_reset_session();
+    if (options.instance)
+        options.instance->stop_serving();
+    host.stop();
+    _set_clipboard_available(false);
+    _shutdown();
+    if (window) {
+        _set_window(nullptr);
+        window->destroy();
+    }
+}
+
+}  // namespace wrenfold
