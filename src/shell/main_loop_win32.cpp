@@ -65,6 +65,9 @@ private:
 void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& options)
 {
     AppBridge bridge(*this);
+    if (!options.open_file.empty())
+        if (auto refusal = _hand_file_to_page(options.open_file))
+            std::cout << "Wrenfold cannot open " << options.open_file.string() << ": " << *refusal << std::endl;
     if (options.browser) {
         _start_reminders();
         _run_browser_host(bridge, html_content, options);
@@ -122,12 +125,14 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
     }
     if (options.instance) {
         if (window)
-            options.instance->serve([window] {
+            options.instance->serve([this, window](std::string_view request) {
                 window->show();
-                return platform::window_shown_answer();
+                return _answer_later_start(request, platform::window_shown_answer());
             });
         else
-            options.instance->serve([address = host.address()] { return platform::address_answer(address); });
+            options.instance->serve([this, address = host.address()](std::string_view request) {
+                return _answer_later_start(request, platform::address_answer(address));
+            });
     }
     _start_poll_queue();
 
