@@ -4,18 +4,19 @@
 #include "app/settings_rules.h"
 #include "core/bridge_answer.h"
 #include "core/page_assets.h"
+#include "core/utf8_path.h"
 #include "reminders/reminder_settings.h"
 
 namespace wrenfold {
 
 Json WrenfoldApp::get_images() const
 {
-    const std::filesystem::path pictures = MODULE_DIR / "格式範本";
+    const std::filesystem::path pictures = MODULE_DIR / utf8_path("格式範本");
     return Json::object({
         { "logo", image_file_data_url(pictures / "logo.png") },
         { "logo_ico", image_file_data_url(pictures / "logo.ico") },
-        { "gear", image_file_data_url(pictures / "齒輪.png") },
-        { "refresh", image_file_data_url(pictures / "重製箭頭001.png") },
+        { "gear", image_file_data_url(pictures / utf8_path("齒輪.png")) },
+        { "refresh", image_file_data_url(pictures / utf8_path("重製箭頭001.png")) },
     });
 }
 

@@ -8,6 +8,7 @@
 #include "assistant/turn_folders.h"
 #include "core/bridge_answer.h"
 #include "core/bridge_call.h"
+#include "core/utf8_path.h"
 #include "platform/child_process.h"
 #include "platform/environment.h"
 
@@ -204,8 +205,8 @@ WrenfoldApp::_claude_turn_command(const std::string& exe, const std::string& pro
     command.deepseek_settings_path = _claude_custom_settings_path.string();
     command.architecture_dir = _claude_arch_dir.string();
     command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
-    command.readable_files = { (_claude_arch_dir / kRulesDocumentName).string(),
-                               (_claude_arch_dir / kIndexDocumentName).string() };
+    command.readable_files = { (_claude_arch_dir / utf8_path(kRulesDocumentName)).string(),
+                               (_claude_arch_dir / utf8_path(kIndexDocumentName)).string() };
     if (runtime_file)
         command.readable_files.push_back((runtime_file->first / runtime_file->second).string());
     command.data_dir = fs::absolute(APP_DIR).string();

@@ -5,6 +5,7 @@
 #include "assistant/prompts.h"
 #include "core/atomic_store.h"
 #include "core/log.h"
+#include "core/utf8_path.h"
 #include "platform/command_lookup.h"
 #include "platform/utf8.h"
 
@@ -70,8 +71,8 @@ std::string WrenfoldApp::_lang_directive() const
 
 std::string WrenfoldApp::_build_claude_system_prompt() const
 {
-    return inline_system_prompt(_lang_directive(), _read_text_safe(_claude_arch_dir / kRulesDocumentName),
-                                _read_text_safe(_claude_arch_dir / kIndexDocumentName));
+    return inline_system_prompt(_lang_directive(), _read_text_safe(_claude_arch_dir / utf8_path(kRulesDocumentName)),
+                                _read_text_safe(_claude_arch_dir / utf8_path(kIndexDocumentName)));
 }
 
 // The documents go to a file the assistant reads, so the command line stays
@@ -81,8 +82,8 @@ std::string WrenfoldApp::_build_claude_system_prompt() const
 std::optional<std::pair<fs::path, std::string>>
 WrenfoldApp::_write_claude_runtime_system_prompt(const fs::path& private_folder) const
 {
-    auto content = documents_section(_read_text_safe(_claude_arch_dir / kRulesDocumentName),
-                                     _read_text_safe(_claude_arch_dir / kIndexDocumentName));
+    auto content = documents_section(_read_text_safe(_claude_arch_dir / utf8_path(kRulesDocumentName)),
+                                     _read_text_safe(_claude_arch_dir / utf8_path(kIndexDocumentName)));
     if (content.empty())
         return std::nullopt;
     for (const fs::path& directory : { _claude_arch_dir, private_folder }) {

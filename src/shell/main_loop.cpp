@@ -1,6 +1,7 @@
 // The running application: the page shown, the program alive until it is asked to end.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "core/utf8_path.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
 #include "platform/launch_page.h"
@@ -183,7 +184,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     platform::WindowSettings window_settings;
     window_settings.title = std::string(APP_NAME);
     window_settings.background = "#0d0f14";
-    window_settings.icon_file = MODULE_DIR / "格式範本" / "logo.ico";
+    window_settings.icon_file = MODULE_DIR / utf8_path("格式範本") / "logo.ico";
     window_settings.profile_directory = APP_DIR / "webview2_data";
     window_settings.page_html = html_content;
     window_settings.page_directory = MODULE_DIR / "html";

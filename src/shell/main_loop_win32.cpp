@@ -3,6 +3,7 @@
 // alive until it is asked to end.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "core/utf8_path.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
 #include "platform/edge_window.h"
@@ -84,7 +85,7 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
     _setup_tray(
         [&](std::vector<platform::TrayMenuItem> items) {
             tray = std::make_shared<platform::NotifyIconTray>(
-                std::string(APP_NAME), MODULE_DIR / "格式範本" / "logo.ico", std::move(items),
+                std::string(APP_NAME), MODULE_DIR / utf8_path("格式範本") / "logo.ico", std::move(items),
                 [this](std::uint32_t id, const std::string& action) { _reminder_notification_action(id, action); });
             return tray;
         },

@@ -1,5 +1,6 @@
 // The assistant's two documents point into each other by section number; a
 // wrong number sends the assistant to the wrong rules.
+#include "core/utf8_path.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,8 @@ std::string heading_of(const std::string& document, const std::string& number)
 
 TEST(ArchitectureDocuments, SectionReferencesLeadToTheSectionsTheyName)
 {
-    std::string rules = wrenfold::testing::read_text(documents / "claude規範提示詞.md");
-    std::string index = wrenfold::testing::read_text(documents / "架構說明目錄.md");
+    std::string rules = wrenfold::testing::read_text(documents / wrenfold::utf8_path("claude規範提示詞.md"));
+    std::string index = wrenfold::testing::read_text(documents / wrenfold::utf8_path("架構說明目錄.md"));
     ASSERT_FALSE(rules.empty());
     ASSERT_FALSE(index.empty());
 
