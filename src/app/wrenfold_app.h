@@ -41,6 +41,7 @@ struct WriteResult;
 class ReminderService;
 struct ListedEvents;
 namespace platform {
+class BrowserHost;
 class ChildProcess;
 struct ProcessResult;
 }  // namespace platform
@@ -152,6 +153,8 @@ public:
     void _set_window(std::shared_ptr<platform::AppWindow> window);
     void _run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
     void _run_browser_host(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options);
+    // Lets go of what could hold the page server's stop, stops it and ends the run.
+    void _stop_browser_host(platform::BrowserHost& host, const LaunchOptions& options);
 
     // ---- Desktop utilities (shell/desktop_services.cpp) ----
     Json open_url(const Json& url);

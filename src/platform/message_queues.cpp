@@ -44,12 +44,6 @@ bool wait_readable(int fd, std::chrono::milliseconds timeout)
 
 }  // namespace
 
-PipeQueue::PipeQueue(PipeEnd read_end, PipeEnd write_end)
-    : m_read(std::move(read_end)),
-      m_write(std::move(write_end))
-{
-}
-
 std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
 {
     if (!m_read.valid())

@@ -77,4 +77,10 @@ bool LocalEvent::wait(std::chrono::milliseconds timeout) const
     return m_changed.wait_for(lock, timeout, [this] { return m_set; });
 }
 
+PipeQueue::PipeQueue(PipeEnd read_end, PipeEnd write_end)
+    : m_read(std::move(read_end)),
+      m_write(std::move(write_end))
+{
+}
+
 }  // namespace wrenfold::platform

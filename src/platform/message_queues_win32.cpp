@@ -38,12 +38,6 @@ DWORD milliseconds_of(std::chrono::milliseconds timeout)
 
 }  // namespace
 
-PipeQueue::PipeQueue(PipeEnd read_end, PipeEnd write_end)
-    : m_read(std::move(read_end)),
-      m_write(std::move(write_end))
-{
-}
-
 std::optional<Json> PipeQueue::get(std::chrono::milliseconds timeout)
 {
     if (!m_read.valid())

@@ -166,16 +166,7 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
     _start_poll_queue();
 
     wait_for_end_signal();
-    // A bridge call waiting on a server would hold the host's stop.
-    _end_requests();
-    // A chat turn still running would hold its bridge call, and so the
-    // host's stop, until its time limit.
-    claude_reset_session();
-    if (options.instance)
-        options.instance->stop_serving();
-    host.stop();
-    _set_clipboard_available(false);
-    _shutdown();
+    _stop_browser_host(host, options);
 }
 
 void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_content, const LaunchOptions& options)

@@ -1,5 +1,7 @@
 // The end of a run: the settings saved and the other processes told to stop.
 #include "app/wrenfold_app.h"
+#include "platform/browser_host.h"
+#include "platform/single_instance.h"
 
 #include <stdexcept>
 
@@ -60,6 +62,20 @@ void WrenfoldApp::_shutdown()
     }
     if (!saved)
         throw std::runtime_error("the settings could not be saved at shutdown");
+}
+
+void WrenfoldApp::_stop_browser_host(platform::BrowserHost& host, const LaunchOptions& options)
+{
+    // A bridge call waiting on a server would hold the host's stop.
+    _end_requests();
+    // A chat turn still running would hold its bridge call, and so the
+    // host's stop, until its time limit.
+    claude_reset_session();
+    if (options.instance)
+        options.instance->stop_serving();
+    host.stop();
+    _set_clipboard_available(false);
+    _shutdown();
 }
 
 }  // namespace wrenfold
