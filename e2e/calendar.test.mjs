@@ -8,6 +8,9 @@ import { startRadicale, ics } from "./radicale.mjs";
 let radicale, program, browser, page;
 const calendars = {};
 const apiCalls = [];
+// Every refresh token the page's polls were answered with: a rise lets the
+// page refetch once, whatever a test is doing at that moment.
+const refreshTokensSeen = new Set();
 
 // Every title shown per day in the view on screen.
 function titlesByDay(page) {
@@ -80,6 +83,10 @@ before(async () => {
   browser = await startBrowser();
   page = await openPage(browser, program.address);
   page.on("request", (request) => { if (request.url().includes("/api/")) apiCalls.push(request.url().replace(/.*\/api\//, "")); });
+  page.on("response", async (response) => {
+    if (!response.url().endsWith("/api/get_runtime_state")) return;
+    try { refreshTokensSeen.add((await response.json()).refresh_token); } catch { /* the page was closed */ }
+  });
   page.on("dialog", (dialog) => { page.problems.push("a script opened a dialog: " + dialog.message()); dialog.dismiss(); });
   await page.getByRole("button", { name: "New event", exact: true }).waitFor();
   assert.doesNotMatch(page.url(), /token/, "the token leaves the address bar");
@@ -172,10 +179,17 @@ test("text with bidi controls is isolated in the calendar, the sidebar and the e
   assert.deepEqual(page.problems, []);
 });
 
-test("hiding and showing a calendar needs no request, and the choice is kept", async () => {
+test("hiding and showing a calendar needs no request, and the choice is kept", async (t) => {
+  // A failure half-way must not leave the calendar hidden for the tests after.
+  t.after(async () => {
+    await page.getByRole("checkbox", { name: "家庭" }).check();
+    await page.getByRole("switch", { name: "Taiwan holidays" }).check();
+  });
   await showMonth(page, 2027, 1);
   await waitForTitle(page, "晚餐 Dinner");
-  const before = apiCalls.filter((call) => call === "get_events").length;
+  const fetches = () => apiCalls.filter((call) => call === "get_events").length;
+  const before = fetches();
+  const tokensBefore = refreshTokensSeen.size;
   const visibilitySaved = page.waitForResponse((response) => response.url().endsWith("/api/set_calendar_visible"));
   await page.getByRole("checkbox", { name: "家庭" }).uncheck();
   await visibilitySaved;
@@ -185,7 +199,10 @@ test("hiding and showing a calendar needs no request, and the choice is kept", a
   await page.getByRole("switch", { name: "Taiwan holidays" }).uncheck();
   await holidaysSaved;
   assert.equal(await page.locator(".fc-event.holiday").count(), 0);
-  assert.equal(apiCalls.filter((call) => call === "get_events").length, before, "filtered from what the page holds");
+  // A background sync landing meanwhile raises the refresh token, and the
+  // page rightly refetches for it; hiding itself asks for nothing.
+  const rises = refreshTokensSeen.size - tokensBefore;
+  assert.ok(fetches() - before <= rises, `filtered from what the page holds (${fetches() - before} fetches, ${rises} rises)`);
 
   await page.reload();
   await showMonth(page, 2027, 1);
