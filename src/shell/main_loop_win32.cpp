@@ -3,6 +3,7 @@
 // alive until it is asked to end.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "core/log.h"
 #include "core/utf8_path.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
@@ -87,6 +88,10 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
             tray = std::make_shared<platform::NotifyIconTray>(
                 std::string(APP_NAME), MODULE_DIR / utf8_path("格式範本") / "logo.ico", std::move(items),
                 [this](std::uint32_t id, const std::string& action) { _reminder_notification_action(id, action); });
+            // Without a notification area yet (Explorer not started) the icon
+            // comes when Explorer announces itself.
+            if (!tray->shown())
+                log_line("[tray]", "the tray icon could not be added; it is added when Explorer starts");
             return tray;
         },
         end_process_now);
