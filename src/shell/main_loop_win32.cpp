@@ -69,7 +69,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
     AppBridge bridge(*this);
     if (!options.open_file.empty())
         if (auto refusal = _hand_file_to_page(options.open_file))
-            std::cout << "Wrenfold cannot open " << options.open_file.string() << ": " << *refusal << std::endl;
+            std::cout << "Wrenfold cannot open " << utf8_text(options.open_file) << ": " << *refusal << std::endl;
     if (options.browser) {
         _start_reminders();
         _run_browser_host(bridge, html_content, options);
@@ -118,7 +118,7 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
         try {
             launch_page->write(host.address());
             if (options.browser) {
-                platform::open_in_default_browser(launch_page->path().string());
+                platform::open_in_default_browser(utf8_text(launch_page->path()));
             } else {
                 window = std::make_shared<platform::EdgeAppWindow>(std::string(APP_NAME), launch_page->path(),
                                                                    APP_DIR / "webview2_data");
