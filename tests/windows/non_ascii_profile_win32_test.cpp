@@ -1,5 +1,6 @@
 // A user named in Chinese has a profile, and so a home and a temporary
 // folder, whose path the ANSI code page cannot hold.
+#include "app/opened_file.h"
 #include "assistant/claude_code_files.h"
 #include "assistant/turn_folders.h"
 #include "core/atomic_store.h"
@@ -88,10 +89,15 @@ TEST(WindowsProfile, EveryFileTheProgramKeepsUnderAChineseProfileIsReachable)
         EXPECT_FALSE(wrenfold::platform::InstanceChannel::claim(data));
     }
 
-    // A file to open named on the command line, as a path or a file address.
-    std::string file = utf8_text(profile / utf8_path("會議.ics"));
-    const char* as_path[] = { "wrenfold", file.c_str() };
-    EXPECT_TRUE(fs::equivalent(wrenfold::parse_command_line(2, as_path).open_file.parent_path(), profile));
+    // A file to open named on the command line, as a path or a file address,
+    // and handed to the page under its own name.
+    fs::path meeting = profile / utf8_path("會議.ics");
+    wrenfold::atomic_write_text(meeting, "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
+    std::string typed = utf8_text(meeting);
+    const char* as_path[] = { "wrenfold", typed.c_str() };
+    auto opened = wrenfold::read_opened_file(wrenfold::parse_command_line(2, as_path).open_file);
+    EXPECT_EQ(opened.name, "會議.ics");
+    EXPECT_EQ(opened.text, "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
     const char* as_address[] = { "wrenfold", "file:///C:/Users/%E9%99%B3/%E6%9C%83.ics" };
     EXPECT_EQ(wrenfold::parse_command_line(2, as_address).open_file, utf8_path("C:/Users/陳/會.ics"));
 
