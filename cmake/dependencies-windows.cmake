@@ -27,11 +27,16 @@ target_compile_definitions(PkgConfig::LIBICAL INTERFACE LIBICAL_ICAL_STATIC_DEFI
 target_link_libraries(PkgConfig::LIBICAL INTERFACE ${deps}/lib/libicalss.a ${deps}/lib/libicalvcal.a
   ${deps}/lib/libical.a Threads::Threads)
 
+# zlib: curl's gzip and deflate answers.
+add_library(ZLIB::ZLIB INTERFACE IMPORTED)
+target_include_directories(ZLIB::ZLIB SYSTEM INTERFACE ${deps}/include)
+target_link_libraries(ZLIB::ZLIB INTERFACE ${deps}/lib/libz.a)
+
 # libcurl with Schannel: the system's TLS, certificate store and crypto.
 add_library(CURL::libcurl INTERFACE IMPORTED)
 target_include_directories(CURL::libcurl SYSTEM INTERFACE ${deps}/include)
 target_compile_definitions(CURL::libcurl INTERFACE CURL_STATICLIB)
-target_link_libraries(CURL::libcurl INTERFACE ${deps}/lib/libcurl.a ws2_32 crypt32 secur32 bcrypt advapi32)
+target_link_libraries(CURL::libcurl INTERFACE ${deps}/lib/libcurl.a ZLIB::ZLIB ws2_32 crypt32 secur32 bcrypt advapi32)
 
 add_library(PkgConfig::SQLITE3 INTERFACE IMPORTED)
 target_include_directories(PkgConfig::SQLITE3 SYSTEM INTERFACE ${deps}/include)

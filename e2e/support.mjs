@@ -13,14 +13,21 @@ export const binary = process.env.WRENFOLD_BINARY || join(root, "build", "wrenfo
 // `executable` is the program to start and `runner` what starts it (the
 // Windows build under Wine: ["scripts/wine-run"]); `endSignal` ends it as
 // its platform's Ctrl-C would.
-export async function startProgram(extraEnv = {}, { executable = binary, runner = [], endSignal = "SIGTERM" } = {}) {
+// `group`: the program runs in a process group of its own, and the end
+// signal goes to the whole group (a console and the programs attached to it).
+// `output` keeps every line the program printed.
+export async function startProgram(extraEnv = {}, { executable = binary, runner = [], endSignal = "SIGTERM", group = false,
+                                                   args = ["--browser", "--port", "0", "--no-open"] } = {}) {
   const home = mkdtempSync(join(tmpdir(), "wrenfold-e2e-"));
   const [command, ...runnerArgs] = [...runner, executable];
-  const child = spawn(command, [...runnerArgs, "--browser", "--port", "0", "--no-open"], {
+  const child = spawn(command, [...runnerArgs, ...args], {
     env: { ...process.env, HOME: home, XDG_DATA_HOME: "", ...extraEnv },
     stdio: ["ignore", "pipe", "inherit"],
+    detached: group,
   });
   const lines = createInterface({ input: child.stdout, crlfDelay: Infinity });
+  const output = [];
+  lines.on("line", (line) => output.push(line.replace(/\r$/, "")));
   const address = await new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error("no address line within 60 s")), 60000);
     lines.on("line", (line) => {
@@ -33,8 +40,10 @@ export async function startProgram(extraEnv = {}, { executable = binary, runner 
   return {
     address,
     home,
+    output,
     async stop() {
-      child.kill(endSignal);
+      if (group) process.kill(-child.pid, endSignal);
+      else child.kill(endSignal);
       const code = await exited;
       rmSync(home, { recursive: true, force: true });
       return code;

@@ -5,6 +5,7 @@
 
 #include "app/wrenfold_app.h"
 #include "core/bridge_answer.h"
+#include "core/utf8_path.h"
 #include "platform/single_instance.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ OpenedFile read_opened_file(const fs::path& file, std::uintmax_t max_bytes)
     if (in.bad())
         throw std::runtime_error("the file cannot be read");
     text.resize(used);
-    return { file.filename().string(), std::move(text) };
+    return { utf8_text(file.filename()), std::move(text) };
 }
 
 std::optional<std::string> WrenfoldApp::_hand_file_to_page(const fs::path& file)
@@ -61,8 +62,8 @@ std::optional<std::string> WrenfoldApp::_hand_file_to_page(const fs::path& file)
         handed = ok_answer({ { "file", { { "name", opened.name }, { "text", std::move(opened.text) } } } });
     } catch (const std::exception& error) {
         refusal = error.what();
-        handed = failed_answer("cannot open the file " + file.filename().string() + ": " + *refusal,
-                               { { "name", file.filename().string() } });
+        handed = failed_answer("cannot open the file " + utf8_text(file.filename()) + ": " + *refusal,
+                               { { "name", utf8_text(file.filename()) } });
     }
     m_opened_files.with_locked([&](std::deque<Json>& held) {
         held.push_back(std::move(handed));

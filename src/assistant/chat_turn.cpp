@@ -178,12 +178,19 @@ std::optional<Json> WrenfoldApp::_claude_send_once(const Json& user_text, const 
 // The turns' private folders, made again when a temp cleaner took them.
 std::shared_ptr<const TurnFolders> WrenfoldApp::_claude_turn_folders()
 {
-    auto temp_root = m_assistant_platform.environment->get_or_empty("TMPDIR");
-    if (temp_root.empty() || !fs::path(temp_root).is_absolute())
+    const auto& environment = *m_assistant_platform.environment;
+    auto temp_root = environment.get_or_empty("TMPDIR");
+#ifdef _WIN32
+    // Windows names the user's temporary folder TEMP; "/tmp" would be the
+    // root of whatever drive the program was started on.
+    if (temp_root.empty())
+        temp_root = environment.get_or_empty("TEMP");
+#endif
+    if (temp_root.empty() || !utf8_path(temp_root).is_absolute())
         temp_root = "/tmp";
     return m_turn_folders.with_locked([&](std::shared_ptr<const TurnFolders>& folders) {
         if (!folders || !folders->intact())
-            folders = std::make_shared<const TurnFolders>(temp_root);
+            folders = std::make_shared<const TurnFolders>(utf8_path(temp_root));
         return folders;
     });
 }
@@ -202,14 +209,14 @@ WrenfoldApp::_claude_turn_command(const std::string& exe, const std::string& pro
     command.model = in_force.model;
     command.deepseek_model = in_force.deepseek_model;
     command.effort = in_force.effort;
-    command.deepseek_settings_path = _claude_custom_settings_path.string();
-    command.architecture_dir = _claude_arch_dir.string();
-    command.runtime_prompt_dir = runtime_file ? runtime_file->first.string() : "";
-    command.readable_files = { (_claude_arch_dir / utf8_path(kRulesDocumentName)).string(),
-                               (_claude_arch_dir / utf8_path(kIndexDocumentName)).string() };
+    command.deepseek_settings_path = utf8_text(_claude_custom_settings_path);
+    command.architecture_dir = utf8_text(_claude_arch_dir);
+    command.runtime_prompt_dir = runtime_file ? utf8_text(runtime_file->first) : "";
+    command.readable_files = { utf8_text(_claude_arch_dir / utf8_path(kRulesDocumentName)),
+                               utf8_text(_claude_arch_dir / utf8_path(kIndexDocumentName)) };
     if (runtime_file)
-        command.readable_files.push_back((runtime_file->first / runtime_file->second).string());
-    command.data_dir = fs::absolute(APP_DIR).string();
+        command.readable_files.push_back(utf8_text(runtime_file->first / utf8_path(runtime_file->second)));
+    command.data_dir = utf8_text(fs::absolute(APP_DIR));
     if (provider != "deepseek")
         command.anthropic_api_key = stored_claude_api_key(_claude_home_folder());
     return command;

@@ -2,6 +2,7 @@
 
 #include "core/atomic_store.h"
 #include "core/private_folder.h"
+#include "core/utf8_path.h"
 #include "platform/command_lookup.h"
 
 #include <filesystem>
@@ -10,7 +11,7 @@ namespace wrenfold::assistant {
 
 Json read_json_file(const std::string& path)
 {
-    return parse_json(read_file(path));
+    return parse_json(read_file(utf8_path(path)));
 }
 
 Json read_json_object_or_empty(const std::string& path)
@@ -35,7 +36,7 @@ Json read_json_object_for_rewrite(const std::string& path)
             return value;
     } catch (const std::exception&) {
     }
-    keep_unreadable_copy(path);
+    keep_unreadable_copy(utf8_path(path));
     return Json::object();
 }
 
@@ -61,7 +62,7 @@ std::filesystem::path write_target(const std::filesystem::path& path)
 void write_private_json(const std::string& path, const Json& value)
 {
     namespace fs = std::filesystem;
-    fs::path target = write_target(path);
+    fs::path target = write_target(utf8_path(path));
     fs::path folder = target.parent_path();
     if (!folder.empty() && !fs::is_directory(folder)) {
         make_private_directories(folder);

@@ -51,7 +51,7 @@ bool write_text_file(const fs::path& path, const std::string& content)
 
 std::string WrenfoldApp::_read_text_safe(const fs::path& path) const
 {
-    if (path.empty() || !platform::is_regular_file(path.string()))
+    if (path.empty() || !platform::is_regular_file(utf8_text(path)))
         return "";
     try {
         auto bytes = read_file(path);
@@ -59,7 +59,7 @@ std::string WrenfoldApp::_read_text_safe(const fs::path& path) const
             throw AssistantError("the file is not valid UTF-8");
         return with_unix_line_ends(bytes);
     } catch (const std::exception& error) {
-        log_line("[claude]", "read " + path.string() + " failed: " + error.what());
+        log_line("[claude]", "read " + utf8_text(path) + " failed: " + error.what());
         return "";
     }
 }

@@ -1,6 +1,7 @@
 #include "core/atomic_store.h"
 
 #include "core/random.h"
+#include "core/utf8_path.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,7 +27,7 @@ namespace {
 #ifdef _WIN32
 [[noreturn]] void throw_last_error(const std::string& what, const fs::path& path)
 {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what + " " + path.string());
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what + " " + utf8_text(path));
 }
 
 // A new file that no other program may open while it is written. Its
@@ -66,7 +67,7 @@ void sync_directory(const fs::path&)
 #else
 [[noreturn]] void throw_errno(const std::string& what, const fs::path& path)
 {
-    throw std::system_error(errno, std::generic_category(), what + " " + path.string());
+    throw std::system_error(errno, std::generic_category(), what + " " + utf8_text(path));
 }
 
 void write_all(int fd, std::string_view data, const fs::path& path)
@@ -120,7 +121,10 @@ void atomic_write_json(const fs::path& path, const Json& value)
 
 void atomic_write_text(const fs::path& path, std::string_view text)
 {
-    const fs::path temp = path.string() + "." + new_uuid_hex().substr(0, 8) + ".tmp";
+    // Appended to the path itself: a round trip through a narrow string
+    // would lose a folder name outside the ANSI code page on Windows.
+    fs::path temp = path;
+    temp += "." + new_uuid_hex().substr(0, 8) + ".tmp";
     try {
         write_synced_file(temp, text);
         replace_file(temp, path);
@@ -144,7 +148,7 @@ void remove_stale_store_temps(const fs::path& directory)
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(directory, error)) {
         std::error_code ignored;
-        if (entry.is_regular_file(ignored) && is_store_temp_name(entry.path().filename().string()))
+        if (entry.is_regular_file(ignored) && is_store_temp_name(utf8_text(entry.path().filename())))
             fs::remove(entry.path(), ignored);
     }
 }
@@ -153,17 +157,19 @@ std::string read_file(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+        throw std::system_error(errno, std::generic_category(), "cannot open " + utf8_text(path));
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
-        throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+        throw std::system_error(errno, std::generic_category(), "cannot read " + utf8_text(path));
     return data;
 }
 
 void keep_unreadable_copy(const fs::path& path) noexcept
 {
     try {
-        atomic_write_text(path.string() + ".unreadable", read_file(path));
+        fs::path copy = path;
+        copy += ".unreadable";
+        atomic_write_text(copy, read_file(path));
     } catch (...) {
     }
 }

@@ -1,6 +1,7 @@
 #include "core/private_folder.h"
 
 #include "core/random.h"
+#include "core/utf8_path.h"
 
 #include <windows.h>
 // After windows.h, which they need.
@@ -88,7 +89,7 @@ void restrict_existing(const fs::path& folder)
                                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
                                          nullptr, dacl, nullptr);
     if (status != ERROR_SUCCESS)
-        throw_error(status, "SetNamedSecurityInfoW " + folder.string());
+        throw_error(status, "SetNamedSecurityInfoW " + utf8_text(folder));
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ void make_private_folder(const fs::path& folder)
     auto descriptor = private_descriptor();
     SECURITY_ATTRIBUTES attributes { sizeof attributes, descriptor.get(), FALSE };
     if (!CreateDirectoryW(folder.c_str(), &attributes))
-        throw_error(GetLastError(), folder.string());
+        throw_error(GetLastError(), utf8_text(folder));
 }
 
 bool is_private_folder_of_ours(const fs::path& folder)

@@ -1,6 +1,7 @@
 #include "platform/page_files.h"
 
 #include "core/hex.h"
+#include "core/utf8_path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -47,7 +48,7 @@ std::optional<fs::path> page_file_for(const fs::path& page_directory, std::strin
     auto decoded = percent_decoded(request_path);
     if (!decoded || decoded->empty() || decoded->front() != '/')
         return std::nullopt;
-    fs::path relative = fs::path(decoded->substr(1)).lexically_normal();
+    fs::path relative = utf8_path(decoded->substr(1)).lexically_normal();
     if (relative.empty() || *relative.begin() == ".." || relative.is_absolute())
         return std::nullopt;
 

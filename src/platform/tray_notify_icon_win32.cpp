@@ -168,7 +168,9 @@ struct NotifyIconTray::State {
         window_class.lpszClassName = kTrayWindowClass;
         ::RegisterClassW(&window_class);
         taskbar_created = ::RegisterWindowMessageW(L"TaskbarCreated");
-        window = ::CreateWindowExW(0, kTrayWindowClass, tip.c_str(), WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+        // No title: the page's window is found by the program's name, which
+        // this hidden window must not answer to.
+        window = ::CreateWindowExW(0, kTrayWindowClass, nullptr, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                                    window_class.hInstance, this);
         if (window)
             add_icon();

@@ -1,7 +1,9 @@
 #include "shell/command_line.h"
 
 #include "core/hex.h"
+#include "core/utf8_path.h"
 
+#include <cctype>
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
@@ -53,7 +55,7 @@ void take_file(LaunchOptions& options, std::string_view word)
         throw std::invalid_argument("only one file can be opened at a time");
     if (word.empty())
         throw std::invalid_argument("an empty file name");
-    options.open_file = has_uri_scheme(word) ? path_of_file_uri(word) : std::filesystem::path(std::string(word));
+    options.open_file = has_uri_scheme(word) ? path_of_file_uri(word) : utf8_path(word);
 }
 
 }  // namespace
@@ -73,7 +75,14 @@ std::filesystem::path path_of_file_uri(std::string_view uri)
         throw std::invalid_argument("only files of this computer can be opened, not " + std::string(uri));
     std::string_view path = rest.substr(slash);
     path = path.substr(0, path.find_first_of("?#"));
-    return std::filesystem::path(percent_decoded(path));
+    std::string decoded = percent_decoded(path);
+#ifdef _WIN32
+    // file:///C:/... names C:/..., not a folder "C:" under the current drive's root.
+    if (decoded.size() >= 3 && decoded[0] == '/' && std::isalpha(static_cast<unsigned char>(decoded[1])) &&
+        decoded[2] == ':')
+        decoded.erase(0, 1);
+#endif
+    return utf8_path(decoded);
 }
 
 LaunchOptions parse_command_line(int argc, const char* const* argv)

@@ -3,6 +3,7 @@
 // alive until it is asked to end.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "core/log.h"
 #include "core/utf8_path.h"
 #include "platform/browser_host.h"
 #include "platform/browser_launcher.h"
@@ -68,7 +69,7 @@ void WrenfoldApp::run(const std::string& html_content, const LaunchOptions& opti
     AppBridge bridge(*this);
     if (!options.open_file.empty())
         if (auto refusal = _hand_file_to_page(options.open_file))
-            std::cout << "Wrenfold cannot open " << options.open_file.string() << ": " << *refusal << std::endl;
+            std::cout << "Wrenfold cannot open " << utf8_text(options.open_file) << ": " << *refusal << std::endl;
     if (options.browser) {
         _start_reminders();
         _run_browser_host(bridge, html_content, options);
@@ -87,6 +88,10 @@ void WrenfoldApp::_run_window(BridgeTarget& bridge, const std::string& html_cont
             tray = std::make_shared<platform::NotifyIconTray>(
                 std::string(APP_NAME), MODULE_DIR / utf8_path("格式範本") / "logo.ico", std::move(items),
                 [this](std::uint32_t id, const std::string& action) { _reminder_notification_action(id, action); });
+            // Without a notification area yet (Explorer not started) the icon
+            // comes when Explorer announces itself.
+            if (!tray->shown())
+                log_line("[tray]", "the tray icon could not be added; it is added when Explorer starts");
             return tray;
         },
         end_process_now);
@@ -113,7 +118,7 @@ void WrenfoldApp::_run_browser_host(BridgeTarget& bridge, const std::string& htm
         try {
             launch_page->write(host.address());
             if (options.browser) {
-                platform::open_in_default_browser(launch_page->path().string());
+                platform::open_in_default_browser(utf8_text(launch_page->path()));
             } else {
                 window = std::make_shared<platform::EdgeAppWindow>(std::string(APP_NAME), launch_page->path(),
                                                                    APP_DIR / "webview2_data");

@@ -37,11 +37,11 @@ std::vector<std::string> utf8_arguments()
 
 int main()
 {
-    ::SetConsoleOutputCP(CP_UTF8);
     // The application starts this same program as its sync worker.
     if (const char* handoff = std::getenv(wrenfold::sync::kWorkerMarker))
         return wrenfold::sync::sync_worker_main(handoff);
 
+    wrenfold::platform::use_parent_console();
     wrenfold::platform::prepare_windows_process();
     std::vector<std::string> arguments = utf8_arguments();
     std::vector<char*> argv;

@@ -1,6 +1,7 @@
 #include "shell/one_instance.h"
 
 #include "core/app_paths.h"
+#include "core/utf8_path.h"
 #include "platform/single_instance.h"
 #include "shell/command_line.h"
 
@@ -23,18 +24,18 @@ std::optional<int> claim_or_hand_over(const std::filesystem::path& data_director
     if (!options.open_file.empty()) {
         auto open = platform::open_request(options.open_file);
         if (!open) {
-            out << "Wrenfold cannot open " << options.open_file.string() << ": its path is too long." << std::endl;
+            out << "Wrenfold cannot open " << utf8_text(options.open_file) << ": its path is too long." << std::endl;
             return 1;
         }
         request = *open;
     }
     auto answer = platform::ask_running_instance(data_directory, 10s, request);
     if (!answer) {
-        out << "Wrenfold is already running for " << data_directory.string() << " but does not answer." << std::endl;
+        out << "Wrenfold is already running for " << utf8_text(data_directory) << " but does not answer." << std::endl;
         return 1;
     }
     if (answer->starts_with(platform::kRefusedAnswerPrefix)) {
-        out << "Wrenfold cannot open " << options.open_file.string() << ": "
+        out << "Wrenfold cannot open " << utf8_text(options.open_file) << ": "
             << answer->substr(platform::kRefusedAnswerPrefix.size()) << std::endl;
         return 1;
     }

@@ -125,8 +125,10 @@ std::unique_ptr<Database> open_current(const fs::path& file)
 void remove_store_files(const fs::path& file)
 {
     std::error_code ignored;
-    for (const char* suffix : { "", "-wal", "-shm" })
-        fs::remove(file.string() + suffix, ignored);
+    for (const char* suffix : { "", "-wal", "-shm" }) {
+        fs::path name = file;
+        fs::remove(name += suffix, ignored);
+    }
 }
 
 StoredObject object_from(const Statement& row, int first_column)

@@ -1,5 +1,7 @@
 #include "store/sqlite_db.h"
 
+#include "core/utf8_path.h"
+
 #include <sqlite3.h>
 
 namespace wrenfold::store {
@@ -93,7 +95,7 @@ Database::Database(const std::filesystem::path& file)
     if (status != SQLITE_OK) {
         std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
-        throw StoreError("open " + file.string() + ": " + message);
+        throw StoreError("open " + utf8_text(file) + ": " + message);
     }
     sqlite3_busy_timeout(m_db, 5000);
 }
