@@ -563,10 +563,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (!view) { makeView(type, date); return; }
       fc = view.fc;
       // Out of the document, whatever the view drew anew (its clock moving
-      // the now-line or today) was measured at no size.
+      // the now-line or today) was measured at no size, and clicks would
+      // find no day under the pointer: it is drawn anew on its date.
       const redrawnAway = view.redrawn || view.away.takeRecords().length > 0;
       view.away.disconnect();
-      const moved = dateOnly(fc.getDate()) !== dateOnly(date);
+      const moved = redrawnAway || dateOnly(fc.getDate()) !== dateOnly(date);
       const current = view.drawn === eventsVersion && view.options === optionsVersion;
       // The agenda's thousands of elements are drawn anew rather than put
       // back: put back, the browser lays out every day of the list again,
@@ -578,7 +579,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       element.append(view.host);
       fc.batchRendering(() => {
         if (view.options !== optionsVersion) applyLocale(currentLanguage());
-        if (redrawnAway || view.size !== size) { fc.updateSize(); view.size = size; }
+        if (view.size !== size) { fc.updateSize(); view.size = size; }
       });
       // Another date draws the view anew with its events fetched again.
       if (moved) { fc.gotoDate(date); return; }
