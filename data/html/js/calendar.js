@@ -562,21 +562,25 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       const view = views.get(type);
       if (!view) { makeView(type, date); return; }
       fc = view.fc;
-      // Out of the document, whatever the view drew anew (its clock moving
-      // the now-line or today) was measured at no size, and clicks would
-      // find no day under the pointer: it is drawn anew on its date.
+      // Out of the document, whatever the view drew anew was measured at no
+      // size, and clicks would find no day under the pointer: it is drawn
+      // anew on its date.
       const redrawnAway = view.redrawn || view.away.takeRecords().length > 0;
       view.away.disconnect();
+      const clockMoved = minuteOf(view.stoppedAt) !== minuteOf(zoneNow());
+      view.stoppedAt = null;
       const moved = redrawnAway || dateOnly(fc.getDate()) !== dateOnly(date);
       const current = view.drawn === eventsVersion && view.options === optionsVersion;
       // The agenda's thousands of elements are drawn anew rather than put
       // back: put back, the browser lays out every day of the list again,
       // while a new list has only the days near the screen laid out.
-      if (type === VIEWS.agenda && agendaProps && current && !moved) {
+      if (type === VIEWS.agenda) {
         agendaShown = [];
-        agendaContent(agendaProps);
+        if (current && !moved) { if (agendaProps) agendaContent(agendaProps); }
+        else agendaScroller.replaceChildren();  // drawn anew just below
       }
       element.append(view.host);
+      if (clockMoved) rereadNow();
       fc.batchRendering(() => {
         if (view.options !== optionsVersion) applyLocale(currentLanguage());
         if (view.size !== size) { fc.updateSize(); view.size = size; }
@@ -593,14 +597,18 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const host = h("div", { class: "calendar-view" });
     element.append(host);
     fc = new window.FullCalendar.Calendar(host, { ...viewOptions(type), initialView: type, initialDate: date });
-    const view = { fc, host, size, options: optionsVersion, redrawn: false };
+    const view = { fc, host, size, options: optionsVersion, redrawn: false, stoppedAt: null };
     view.away = new MutationObserver(() => { view.redrawn = true; });
     views.set(type, view);
     fc.render();
   }
 
+  // A view out of the document sees the time stand still, so that its clock
+  // (the now-line, today) draws nothing there; shown again, it reads now.
+  const minuteOf = (date) => Math.floor(date / 60000);
   function putAway(view) {
     view.host.remove();
+    view.stoppedAt = zoneNow();
     view.redrawn = false;
     view.away.observe(view.host, { subtree: true, childList: true, attributes: true, characterData: true });
   }
@@ -627,7 +635,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       eventContent,
       eventsSet: () => setTimeout(afterDraw),
       // Today and the now-line are those of the calendar's zone, like the events.
-      now: () => zoneNow(),
+      now: () => views.get(type)?.stoppedAt || zoneNow(),
       progressiveEventRendering: false,
       events: (info, success, failure) => fetchRange(type, info, success, failure),
       select: selectSlot,
