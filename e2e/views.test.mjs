@@ -151,6 +151,27 @@ test("a view shown again follows what changed while it was away: hidden holidays
   assert.deepEqual(page.problems, []);
 });
 
+test("the day moved to in one view is the day of the next, and a day named in the agenda opens that day", async () => {
+  await goToMarch2027("Month");
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  const week = await page.locator("td.fc-timegrid-col[data-date]").first().getAttribute("data-date");
+  assert.ok(week > "2027-04-01" && week < "2027-04-30", week);
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  assert.equal(await page.locator("#title").textContent(), "April 2027", "the month holding that week");
+  await page.getByRole("button", { name: "Day", exact: true }).click();
+  const dayColumn = page.locator(".fc-timeGridDay-view td.fc-timegrid-col[data-date]");
+  assert.equal(await dayColumn.getAttribute("data-date"), week);
+
+  await page.getByRole("button", { name: "Agenda", exact: true }).click();
+  const named = page.locator(".fc-list-day-text[data-date]").first();
+  const date = await named.getAttribute("data-date");
+  await named.click();
+  assert.equal(await dayColumn.getAttribute("data-date"), date);
+  assert.deepEqual(page.problems, []);
+});
+
 test("a week whose clock moved on while it was away still takes clicks on the slot under the pointer", async () => {
   const away = await openPage(browser, null, { viewport: { width: 1280, height: 720 } });
   try {

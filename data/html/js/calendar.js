@@ -87,6 +87,13 @@ function agendaRange(current) {
            end: new Date(day.getFullYear(), day.getMonth(), day.getDate() + AGENDA_AFTER) };
 }
 
+// "YYYY-MM-DD" as a local date; a Date as it is.
+function asDate(day) {
+  if (typeof day !== "string") return day;
+  const [y, m, d] = day.split("-").map(Number);
+  return new Date(y, m - 1, d);
+}
+
 const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start)) / 86400000);
 
 export function createCalendar({ element, store, ctx, openEditor }) {
@@ -99,6 +106,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   let eventsVersion = 0;
   let optionsVersion = 0;
   let switching = false;  // a view is being shown
+  let viewDate = null;  // the day the user is on, which a kept view's own may lag
   let monthRowsShown = 0;
   let scrollPending = false;
   let agendaTime = null;  // writes an agenda entry's times
@@ -533,12 +541,17 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   function datesSet(info) {
     if (info.view.type !== fc?.view.type) return;  // a view not on screen
+    viewDate = fc.getDate();
+    announceDates(info);
+  }
+
+  function announceDates(info) {
     scrollPending = true;
     document.getElementById("title").textContent = info.view.title;
     const name = VIEW_NAMES[info.view.type];
     for (const button of document.querySelectorAll("#views [data-view]"))
       button.setAttribute("aria-pressed", String(button.dataset.view === name));
-    for (const listener of dateListeners) listener(fc.getDate(), info);
+    for (const listener of dateListeners) listener(viewDate, info);
   }
 
   function afterDraw() {
@@ -550,7 +563,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   // Shows the view of a type on a date: the one kept from before, brought up
   // to date with what changed while it was away, or a new one.
-  function show(type, date = fc.getDate()) {
+  function show(type, day = viewDate) {
+    const date = asDate(day);
     closePopover();
     switching = true;
     try {
@@ -569,7 +583,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       view.away.disconnect();
       const clockMoved = minuteOf(view.stoppedAt) !== minuteOf(zoneNow());
       view.stoppedAt = null;
-      const moved = redrawnAway || dateOnly(fc.getDate()) !== dateOnly(date);
+      // A month or week already showing the day stays as drawn; the agenda
+      // starts at its day.
+      const holds = type !== VIEWS.agenda && dateOnly(date) >= dateOnly(fc.view.currentStart) &&
+        dateOnly(date) < dateOnly(fc.view.currentEnd);
+      const moved = redrawnAway || (dateOnly(fc.getDate()) !== dateOnly(date) && !holds);
       const current = view.drawn === eventsVersion && view.options === optionsVersion;
       // The agenda's thousands of elements are drawn anew rather than put
       // back: put back, the browser lays out every day of the list again,
@@ -587,7 +605,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       });
       // Another date draws the view anew with its events fetched again.
       if (moved) { fc.gotoDate(date); return; }
-      datesSet({ view: fc.view });
+      viewDate = date;
+      announceDates({ view: fc.view });
       if (view.drawn !== eventsVersion) fc.refetchEvents();
       else afterDraw();
     } finally { switching = false; }
@@ -736,7 +755,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     prev: () => fc.prev(),
     next: () => fc.next(),
     gotoDate: (date) => fc.gotoDate(date),
-    getDate: () => fc.getDate(),
+    getDate: () => viewDate,
     shownRange: () => ({ start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }),
     viewName: () => VIEW_NAMES[fc.view.type],
     async changeView(name) {
@@ -746,7 +765,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     },
     newEvent() {
       const now = zoneNow();
-      const day = fc.getDate();
+      const day = viewDate;
       const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
       openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });
     },
