@@ -122,6 +122,86 @@ test("another week opens on its first event, shows a 15-minute event's title and
   await screenshot(page, "views-week-march-en");
 });
 
+// Each view stays drawn while another is on screen; what changed meanwhile
+// must reach it when it is shown again.
+test("a view shown again follows what changed while it was away: hidden holidays, the language, its date", async (t) => {
+  const holidays = page.getByRole("switch", { name: "Taiwan holidays" });
+  t.after(async () => {
+    await page.locator("#language").selectOption("en");
+    await holidays.check();
+  });
+  await goToMarch2027("Month");
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.locator('td[data-date="2027-04-05"] .fc-event.holiday').waitFor();
+
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await holidays.uncheck();
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  await page.locator('td.fc-daygrid-day[data-date="2027-04-28"]').waitFor();
+  assert.equal(await page.locator(".fc-event.holiday").count(), 0, "holidays hidden while away stay hidden");
+
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.locator("#language").selectOption("zh-Hant");
+  for (let i = 0; i < 8 && !(await page.locator('td.fc-timegrid-col[data-date="2027-05-12"]').count()); i++)
+    await page.getByRole("button", { name: "下一頁", exact: true }).click();
+  await page.getByRole("button", { name: "月", exact: true }).click();
+  await page.locator('td.fc-daygrid-day[data-date="2027-05-31"]').waitFor();
+  assert.equal(await page.locator("#title").textContent(), "2027年5月");
+  assert.match(await page.locator(".fc-col-header-cell").first().textContent(), /週/, "the weekdays in Chinese");
+  assert.deepEqual(page.problems, []);
+});
+
+test("the day moved to in one view is the day of the next, and a day named in the agenda opens that day", async () => {
+  await goToMarch2027("Month");
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  await page.getByRole("button", { name: "Week", exact: true }).click();
+  await page.getByRole("button", { name: "Next", exact: true }).click();
+  const week = await page.locator("td.fc-timegrid-col[data-date]").first().getAttribute("data-date");
+  assert.ok(week > "2027-04-01" && week < "2027-04-30", week);
+  await page.getByRole("button", { name: "Month", exact: true }).click();
+  assert.equal(await page.locator("#title").textContent(), "April 2027", "the month holding that week");
+  await page.getByRole("button", { name: "Day", exact: true }).click();
+  const dayColumn = page.locator(".fc-timeGridDay-view td.fc-timegrid-col[data-date]");
+  assert.equal(await dayColumn.getAttribute("data-date"), week);
+
+  await page.getByRole("button", { name: "Agenda", exact: true }).click();
+  const named = page.locator(".fc-list-day-text[data-date]").first();
+  const date = await named.getAttribute("data-date");
+  await named.click();
+  assert.equal(await dayColumn.getAttribute("data-date"), date);
+  assert.deepEqual(page.problems, []);
+});
+
+test("a week whose clock moved on while it was away still takes clicks on the slot under the pointer", async () => {
+  const away = await openPage(browser, null, { viewport: { width: 1280, height: 720 } });
+  try {
+    await away.clock.install();
+    await away.goto(program.address);
+    await away.getByRole("button", { name: "Week", exact: true }).click();
+    await away.locator(".fc-timegrid-now-indicator-line").waitFor();
+    await away.getByRole("button", { name: "Month", exact: true }).click();
+    await away.locator(".fc-daygrid-day").first().waitFor();
+    // Out of the document, the week redraws its now-line at no size.
+    await away.clock.fastForward("05:00");
+    await away.getByRole("button", { name: "Week", exact: true }).click();
+    const today = zoneDay(0);
+    const lane = away.locator('td.fc-timegrid-slot-lane[data-time="14:00:00"]');
+    await lane.scrollIntoViewIfNeeded();
+    const column = await away.locator(`td.fc-timegrid-col[data-date="${today}"]`).boundingBox();
+    const slot = await lane.boundingBox();
+    await away.mouse.click(column.x + column.width / 2, slot.y + slot.height / 2);
+    const dialog = away.getByRole("dialog", { name: "New event" });
+    assert.equal(await dialog.getByLabel("Start time", { exact: true }).inputValue(), "2:00 PM");
+    const [y, m, d] = today.split("-").map(Number);
+    const day = new Intl.DateTimeFormat("en-GB", { weekday: "short", day: "numeric", month: "short", year: "numeric" })
+      .format(new Date(y, m - 1, d)).replaceAll(",", "");
+    assert.equal(await dialog.getByLabel("Start", { exact: true }).inputValue(), day);
+    assert.deepEqual(away.problems, []);
+  } finally {
+    await away.context().close();
+  }
+});
+
 test("this week opens with now on screen", async () => {
   await showView("Week");
   const line = page.locator(".fc-timegrid-now-indicator-line");

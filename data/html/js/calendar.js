@@ -1,6 +1,8 @@
 // The calendar itself: FullCalendar's month, week, day and agenda views over
 // the events of the visible range, fetched once with the hidden calendars
-// included so that showing or hiding a calendar needs no request.
+// included so that showing or hiding a calendar needs no request. Each view
+// is a calendar of its own, kept drawn while another is shown, so switching
+// back to a view of the same dates draws nothing anew.
 import { focusKeyed } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
 import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, withScope, noteOwnWrite } from "./events.js";
@@ -85,11 +87,26 @@ function agendaRange(current) {
            end: new Date(day.getFullYear(), day.getMonth(), day.getDate() + AGENDA_AFTER) };
 }
 
+// "YYYY-MM-DD" as a local date; a Date as it is.
+function asDate(day) {
+  if (typeof day !== "string") return day;
+  const [y, m, d] = day.split("-").map(Number);
+  return new Date(y, m - 1, d);
+}
+
 const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start)) / 86400000);
 
 export function createCalendar({ element, store, ctx, openEditor }) {
-  let fc = null;
-  let switchingTo = null;  // the view type while fc.changeView runs
+  let fc = null;  // the view on screen
+  // Each view type's calendar, made when first shown. A view not on screen is
+  // taken out of the document and told of what changed meanwhile only when it
+  // is shown again: `drawn` is the version of the events it was handed,
+  // `options` that of its options and `size` the size it was laid out at.
+  const views = new Map();
+  let eventsVersion = 0;
+  let optionsVersion = 0;
+  let switching = false;  // a view is being shown
+  let viewDate = null;  // the day the user is on, which a kept view's own may lag
   let monthRowsShown = 0;
   let scrollPending = false;
   let agendaTime = null;  // writes an agenda entry's times
@@ -107,34 +124,30 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   // The view asks for its range on every change of dates; a range inside the
   // one already fetched (a week of the month on screen) needs no request.
-  async function fetchRange(info, success, failure) {
+  async function fetchRange(type, info, success, failure) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
     try {
-      // While a view is being switched, the calendar still reports the old
-      // one; the type comes from the switch. Answering a range already
-      // fetched at once lets the new view be drawn once, with its own
-      // events, instead of first with the old view's (a whole agenda laid
-      // out in month cells) and again with its own.
-      let type = switchingTo || (fc ? fc.view.type : null);
-      if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
         const ticket = order.issue();
         // A switch of views takes in the range held, so that switching back
         // needs no request; moving to other dates fetches them alone, so
         // coming back asks again and brings what changed meanwhile.
-        const range = switchingTo ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
+        const range = switching ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
         const [answer, names, lunar] = await Promise.all([ask("get_events", range.start, range.end, true),
                                                           holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
           Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
+          eventsVersion++;
           answeredToken = answer.refresh_token;
           written.clear();
           store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
         }
       }
+      const view = views.get(type);
+      if (view) view.drawn = eventsVersion;
       success(viewEvents({ start, end }, type));
     } catch (error) {
       showBanner(error);
@@ -220,9 +233,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   // A window made taller or shorter changes what a cell holds; the
   // assistant's panel or the sidebar taking or giving back width changes the
   // calendar's size without the window's.
+  let size = "";
   function followSize() {
     let timer = 0;
-    let size = `${element.clientWidth}x${element.clientHeight}`;
+    size = `${element.clientWidth}x${element.clientHeight}`;
     // Paper has a size of its own; what the cells hold stays as on screen.
     const printing = window.matchMedia("print");
     new ResizeObserver(() => {
@@ -232,7 +246,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       size = now;
       clearTimeout(timer);
       timer = setTimeout(() => {
-        fc?.updateSize();
+        if (!fc) return;
+        fc.updateSize();
+        views.get(fc.view.type).size = size;
         refillMonth();
       }, 80);
     }).observe(element);
@@ -403,7 +419,9 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   // The agenda, drawn anew only when its events, dates, language or day
   // change: FullCalendar asks for it on every redraw of the view.
+  let agendaProps = null;
   function agendaContent(props) {
+    agendaProps = props;
     const day = (marker) => marker.toISOString().slice(0, 10);  // markers carry wall time as UTC
     const range = { start: day(props.dateProfile.activeRange.start), end: day(props.dateProfile.activeRange.end) };
     const today = dateOnly(zoneNow());
@@ -419,7 +437,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
     const list = agendaList({ days, from, today, language: currentLanguage(),
                               twelveHour: twelveHourOf(store.state.reading, currentLanguage()), timeOf: agendaEntryTime, open: openRecord,
-                              openDay: (date) => fc.changeView(VIEWS.day, date) });
+                              openDay: (date) => show(VIEWS.day, date) });
     const sameDays = [1, 2, 6].every((i) => key[i] === agendaShown[i]);
     agendaShown = key;
     const old = agendaScroller.firstElementChild;
@@ -522,18 +540,104 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function datesSet(info) {
+    if (info.view.type !== fc?.view.type) return;  // a view not on screen
+    viewDate = fc.getDate();
+    announceDates(info);
+  }
+
+  function announceDates(info) {
     scrollPending = true;
     document.getElementById("title").textContent = info.view.title;
     const name = VIEW_NAMES[info.view.type];
     for (const button of document.querySelectorAll("#views [data-view]"))
       button.setAttribute("aria-pressed", String(button.dataset.view === name));
-    for (const listener of dateListeners) listener(fc.getDate(), info);
+    for (const listener of dateListeners) listener(viewDate, info);
   }
 
-  function start(view) {
-    fc = new window.FullCalendar.Calendar(element, {
-      initialView: VIEWS[view] || VIEWS.month,
+  function afterDraw() {
+    decorateDays();
+    fitMonthTitles();
+    scrollIntoPlace();
+    refillMonth();
+  }
+
+  // Shows the view of a type on a date: the one kept from before, brought up
+  // to date with what changed while it was away, or a new one.
+  function show(type, day = viewDate) {
+    const date = asDate(day);
+    closePopover();
+    switching = true;
+    try {
+      if (fc?.view.type === type) {
+        if (dateOnly(fc.getDate()) !== dateOnly(date)) fc.gotoDate(date);
+        return;
+      }
+      if (fc) putAway(views.get(fc.view.type));
+      const view = views.get(type);
+      if (!view) { makeView(type, date); return; }
+      fc = view.fc;
+      // Out of the document, whatever the view drew anew was measured at no
+      // size, and clicks would find no day under the pointer: it is drawn
+      // anew on its date.
+      const redrawnAway = view.redrawn || view.away.takeRecords().length > 0;
+      view.away.disconnect();
+      const clockMoved = minuteOf(view.stoppedAt) !== minuteOf(zoneNow());
+      view.stoppedAt = null;
+      // A month or week already showing the day stays as drawn; the agenda
+      // starts at its day.
+      const holds = type !== VIEWS.agenda && dateOnly(date) >= dateOnly(fc.view.currentStart) &&
+        dateOnly(date) < dateOnly(fc.view.currentEnd);
+      const moved = redrawnAway || (dateOnly(fc.getDate()) !== dateOnly(date) && !holds);
+      const current = view.drawn === eventsVersion && view.options === optionsVersion;
+      // The agenda's thousands of elements are drawn anew rather than put
+      // back: put back, the browser lays out every day of the list again,
+      // while a new list has only the days near the screen laid out.
+      if (type === VIEWS.agenda) {
+        agendaShown = [];
+        if (current && !moved) { if (agendaProps) agendaContent(agendaProps); }
+        else agendaScroller.replaceChildren();  // drawn anew just below
+      }
+      element.append(view.host);
+      if (clockMoved) rereadNow();
+      fc.batchRendering(() => {
+        if (view.options !== optionsVersion) applyLocale(currentLanguage());
+        if (view.size !== size) { fc.updateSize(); view.size = size; }
+      });
+      // Another date draws the view anew with its events fetched again.
+      if (moved) { fc.gotoDate(date); return; }
+      viewDate = date;
+      announceDates({ view: fc.view });
+      if (view.drawn !== eventsVersion) fc.refetchEvents();
+      else afterDraw();
+    } finally { switching = false; }
+  }
+
+  function makeView(type, date) {
+    const host = h("div", { class: "calendar-view" });
+    element.append(host);
+    fc = new window.FullCalendar.Calendar(host, { ...viewOptions(type), initialView: type, initialDate: date });
+    const view = { fc, host, size, options: optionsVersion, redrawn: false, stoppedAt: null };
+    view.away = new MutationObserver(() => { view.redrawn = true; });
+    views.set(type, view);
+    fc.render();
+  }
+
+  // A view out of the document sees the time stand still, so that its clock
+  // (the now-line, today) draws nothing there; shown again, it reads now.
+  const minuteOf = (date) => Math.floor(date / 60000);
+  function putAway(view) {
+    view.host.remove();
+    view.stoppedAt = zoneNow();
+    view.redrawn = false;
+    view.away.observe(view.host, { subtree: true, childList: true, attributes: true, characterData: true });
+  }
+
+  function viewOptions(type) {
+    return {
       headerToolbar: false,
+      // Sizes follow the calendar's element (followSize); a view out of the
+      // document would otherwise be laid out at no size on a window resize.
+      handleWindowResize: false,
       height: "100%",
       nowIndicator: true,
       editable: true,
@@ -541,16 +645,18 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       selectMirror: true,
       fixedWeekCount: false,
       navLinks: true,
+      navLinkDayClick: (date) => show(VIEWS.day, date),
+      navLinkWeekClick: (date) => show(VIEWS.week, date),
       scrollTime: MORNING,
       scrollTimeReset: false,
       slotEventOverlap: false,
       eventDisplay: "auto",
       eventContent,
-      eventsSet: () => setTimeout(() => { decorateDays(); fitMonthTitles(); scrollIntoPlace(); refillMonth(); }),
+      eventsSet: () => setTimeout(afterDraw),
       // Today and the now-line are those of the calendar's zone, like the events.
-      now: () => zoneNow(),
+      now: () => views.get(type)?.stoppedAt || zoneNow(),
       progressiveEventRendering: false,
-      events: fetchRange,
+      events: (info, success, failure) => fetchRange(type, info, success, failure),
       select: selectSlot,
       eventClick: clickEvent,
       eventOrder: "listedLast,start,-duration,allDay,title",
@@ -564,9 +670,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       dayCellDidMount: (info) => info.el.removeAttribute("aria-labelledby"),
       datesSet,
       ...optionsFor(currentLanguage()),
-    });
-    fc.render();
+    };
+  }
+
+  function start(view) {
     followSize();
+    show(VIEWS[view] || VIEWS.month, zoneNow());
     // Showing or hiding calendars or holidays filters the cached events again.
     let shownSignature = visibilitySignature();
     let readingSignature = JSON.stringify([store.state.reading, calendarZone()]);
@@ -576,6 +685,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       if (reading !== readingSignature) {
         readingSignature = reading;
         setTheme(store.state.reading.theme);
+        optionsVersion++;
         applyLocale(currentLanguage());
         rereadNow();
         refetch();  // lunar dates on or off, or another zone's times
@@ -584,9 +694,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       const signature = visibilitySignature();
       if (signature === shownSignature) return;
       shownSignature = signature;
+      eventsVersion++;
       fc.getEventSources().forEach((source) => source.refetch());
     });
     onLanguageChange((language) => {
+      optionsVersion++;
       applyLocale(language);
       refetch();  // the "+n more" texts, the holidays' names, the lunar dates
     });
@@ -617,12 +729,14 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   function applyLocale(language) {
     for (const [key, value] of Object.entries(optionsFor(language))) fc.setOption(key, value);
+    views.get(fc.view.type).options = optionsVersion;
   }
 
   // Asks the program again for the range on screen; view, scroll position and
   // open dialogs stay as they are.
   function refetch() {
     cache.stale = true;
+    eventsVersion++;
     landing = new Promise((resolve) => {
       if (!fc) { resolve(); return; }
       const done = () => { fc.off("eventsSet", done); resolve(); };
@@ -641,19 +755,17 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     prev: () => fc.prev(),
     next: () => fc.next(),
     gotoDate: (date) => fc.gotoDate(date),
-    getDate: () => fc.getDate(),
+    getDate: () => viewDate,
     shownRange: () => ({ start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }),
     viewName: () => VIEW_NAMES[fc.view.type],
     async changeView(name) {
       if (!VIEWS[name]) return;
-      closePopover();
-      switchingTo = VIEWS[name];
-      try { fc.changeView(VIEWS[name]); } finally { switchingTo = null; }
+      show(VIEWS[name]);
       try { await store.setView(name); } catch (error) { showBanner(error); }
     },
     newEvent() {
       const now = zoneNow();
-      const day = fc.getDate();
+      const day = viewDate;
       const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
       openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });
     },
