@@ -6,6 +6,30 @@
 
 namespace wrenfold::testing {
 
+void RunningProgram::stop_watchdog_and_kill_group()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_going = true;
+    }
+    m_ended.notify_all();
+    m_watchdog.join();
+    kill_group();
+}
+
+// A whole line read already, without its end (a Windows program's "\r\n" too).
+std::optional<std::string> RunningProgram::take_buffered_line()
+{
+    auto newline = m_buffer.find('\n');
+    if (newline == std::string::npos)
+        return std::nullopt;
+    std::string line = m_buffer.substr(0, newline);
+    m_buffer.erase(0, newline + 1);
+    if (line.ends_with('\r'))
+        line.pop_back();
+    return line;
+}
+
 void RunningProgram::kill_group_when_overdue(std::chrono::seconds lifetime)
 {
     std::unique_lock lock(m_mutex);

@@ -47,6 +47,8 @@ public:
 private:
     void kill_group_when_overdue(std::chrono::seconds lifetime);
     void kill_group();
+    void stop_watchdog_and_kill_group();
+    std::optional<std::string> take_buffered_line();
 
     int m_pid { -1 };
 #ifdef _WIN32

@@ -82,13 +82,7 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
 
 RunningProgram::~RunningProgram()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_going = true;
-    }
-    m_ended.notify_all();
-    m_watchdog.join();
-    kill_group();
+    stop_watchdog_and_kill_group();
     if (!m_reaped)
         ::waitpid(m_pid, nullptr, 0);
     ::close(m_stdout);
@@ -104,12 +98,8 @@ std::optional<std::string> RunningProgram::read_line(std::chrono::milliseconds t
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-        auto newline = m_buffer.find('\n');
-        if (newline != std::string::npos) {
-            std::string line = m_buffer.substr(0, newline);
-            m_buffer.erase(0, newline + 1);
+        if (auto line = take_buffered_line())
             return line;
-        }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return std::nullopt;

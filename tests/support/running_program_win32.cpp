@@ -75,13 +75,7 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
 
 RunningProgram::~RunningProgram()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_going = true;
-    }
-    m_ended.notify_all();
-    m_watchdog.join();
-    kill_group();
+    stop_watchdog_and_kill_group();
     ::WaitForSingleObject(m_process.get(), 10000);
 }
 
@@ -95,14 +89,8 @@ std::optional<std::string> RunningProgram::read_line(std::chrono::milliseconds t
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-        auto newline = m_buffer.find('\n');
-        if (newline != std::string::npos) {
-            std::string line = m_buffer.substr(0, newline);
-            m_buffer.erase(0, newline + 1);
-            if (line.ends_with('\r'))
-                line.pop_back();
+        if (auto line = take_buffered_line())
             return line;
-        }
         // An anonymous pipe has no waiting with a time limit: it is looked at
         // until something came, it closed, or the time is up.
         DWORD available = 0;
