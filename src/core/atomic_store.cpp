@@ -56,9 +56,19 @@ void write_synced_file(const fs::path& path, std::string_view data)
 void replace_file(const fs::path& temp, const fs::path& path)
 {
     // Write-through: the call returns once the new name is on the disk, which
-    // is what syncing the directory does on Linux.
-    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw_last_error("rename", temp);
+    // is what syncing the directory does on Linux. A file that another
+    // program (a virus scanner, a backup, an editor) holds open cannot be
+    // replaced until it lets go, which takes moments: the store is tried
+    // again for a while rather than left behind the state in memory.
+    constexpr int kAttempts = 200;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return;
+        DWORD error = GetLastError();
+        if (attempt == kAttempts || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
+            throw_last_error("rename", temp);
+        Sleep(5);
+    }
 }
 
 void sync_directory(const fs::path&)

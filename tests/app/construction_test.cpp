@@ -1,10 +1,9 @@
 #include "app/settings_rules.h"
+#include "core/private_folder.h"
 
 #include "support/app_fixture.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using wrenfold::Json;
@@ -15,9 +14,7 @@ TEST(Construction, FirstStartCreatesAPrivateDataDirectoryWithDefaults)
     AppFolders folders;
     auto app = folders.make_app();
 
-    struct stat info { };
-    ASSERT_EQ(::stat(folders.data().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(wrenfold::is_private_folder_of_ours(folders.data()));
     EXPECT_EQ(app->settings_snapshot(), Json::parse(R"({"window_w": 1280, "window_h": 720, "language": "en"})"));
     EXPECT_TRUE(app->accounts_snapshot().empty());
     EXPECT_FALSE(fs::exists(folders.data() / "settings.json"));

@@ -1,3 +1,4 @@
+#include "core/utf8_path.h"
 #include "support/app_fixture.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,9 @@ TEST(SetLanguage, StoresAndSavesOnlyARealChange)
 TEST(PageBootstrap, ImagesAreDataUrlsAndAMissingOneIsEmpty)
 {
     AppFolders folders;
-    write_text(folders.module() / "格式範本" / "logo.png", "png");
-    write_text(folders.module() / "格式範本" / "logo.ico", "ico");
-    write_text(folders.module() / "格式範本" / "重製箭頭001.png", "");
+    write_text(folders.module() / wrenfold::utf8_path("格式範本/logo.png"), "png");
+    write_text(folders.module() / wrenfold::utf8_path("格式範本/logo.ico"), "ico");
+    write_text(folders.module() / wrenfold::utf8_path("格式範本/重製箭頭001.png"), "");
     auto app = folders.make_app();
 
     Json images = app->get_images();

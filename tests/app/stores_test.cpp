@@ -1,6 +1,7 @@
 #include "app/store_rules.h"
 
 #include "support/app_fixture.h"
+#include "support/private_file.h"
 
 #include <gtest/gtest.h>
 
@@ -143,9 +144,7 @@ TEST(Stores, AStoreThatCannotBeReadIsKeptAsideBeforeASaveReplacesIt)
     EXPECT_EQ(Json::parse(folders.accounts_file_text())["accounts"], Json::array());
     EXPECT_EQ(wrenfold::testing::read_text(folders.data() / "accounts.json.unreadable"), accounts);
     EXPECT_EQ(wrenfold::testing::read_text(folders.data() / "settings.json.unreadable"), settings);
-    EXPECT_EQ(fs::status(folders.data() / "accounts.json.unreadable").permissions() &
-                  (fs::perms::group_all | fs::perms::others_all),
-              fs::perms::none);
+    wrenfold::testing::expect_private_to_user(folders.data() / "accounts.json.unreadable");
 }
 
 TEST(Saving, FailedWritesAreLoggedAndKeepTheOldStoreAndTheChangeInMemory)

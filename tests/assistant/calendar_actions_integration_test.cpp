@@ -4,6 +4,7 @@
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
 #include "support/caldav_server.h"
+#include "support/environment.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +30,8 @@ protected:
         alice_server->create_calendar("home", "Home");
         alice_work = alice_server->create_calendar("work", "Work");
         bob_work = bob_server->create_calendar("work", "Work");
-        ::setenv("HOME", (folders.path() / "home").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (folders.path() / "xdg").c_str(), 1);
+        wrenfold::testing::set_environment("HOME", (folders.path() / "home").string());
+        wrenfold::testing::set_environment("XDG_DATA_HOME", (folders.path() / "xdg").string());
         app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
                                             AppEnvironment { { folders.path() / "data", folders.path() / "module" } });
         bridge = std::make_unique<AppBridge>(*app);
@@ -40,9 +41,9 @@ protected:
 
     void add_account(const CalDavTestServer& server, const std::string& password)
     {
-        ::setenv("WRENFOLD_CALDAV_URL", server.root_url().c_str(), 1);
+        wrenfold::testing::set_environment("WRENFOLD_CALDAV_URL", server.root_url());
         Json added = call("add_account", Json::array({ server.user(), password }));
-        ::unsetenv("WRENFOLD_CALDAV_URL");
+        wrenfold::testing::unset_environment("WRENFOLD_CALDAV_URL");
         ASSERT_EQ(added["ok"], true) << added.dump();
     }
 

@@ -6,6 +6,7 @@
 #include "app/wrenfold_app.h"
 #include "support/bridge_calls.h"
 #include "support/caldav_server.h"
+#include "support/environment.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -147,8 +148,8 @@ protected:
     static void SetUpTestSuite()
     {
         folders = std::make_unique<TempDir>();
-        ::setenv("HOME", (folders->path() / "home").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (folders->path() / "xdg").c_str(), 1);
+        wrenfold::testing::set_environment("HOME", (folders->path() / "home").string());
+        wrenfold::testing::set_environment("XDG_DATA_HOME", (folders->path() / "xdg").string());
         app =
             std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {},
                                           AppEnvironment { { folders->path() / "data", folders->path() / "module" } });
@@ -160,10 +161,10 @@ protected:
             server = std::make_unique<CalDavTestServer>(
                 kind, std::string(wrenfold::testing::server_name(kind)) + "@example.com");
             calendars[kind] = server->create_calendar("work", "Work");
-            ::setenv("WRENFOLD_CALDAV_URL", server->root_url().c_str(), 1);
+            wrenfold::testing::set_environment("WRENFOLD_CALDAV_URL", server->root_url());
             Json added =
                 wrenfold::testing::call(*bridge, "add_account", Json::array({ server->user(), server->password() }));
-            ::unsetenv("WRENFOLD_CALDAV_URL");
+            wrenfold::testing::unset_environment("WRENFOLD_CALDAV_URL");
             ASSERT_EQ(added["ok"], true) << added.dump();
         }
     }

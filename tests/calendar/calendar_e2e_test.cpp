@@ -5,6 +5,7 @@
 #include "app/wrenfold_app.h"
 #include "platform/browser_host.h"
 #include "support/caldav_server.h"
+#include "support/environment.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -47,7 +48,7 @@ struct Page {
 
 void point_engines_at(const CalDavTestServer& server)
 {
-    ::setenv("WRENFOLD_CALDAV_URL", server.root_url().c_str(), 1);
+    wrenfold::testing::set_environment("WRENFOLD_CALDAV_URL", server.root_url());
 }
 
 // The events of May 2025 that came from the servers, by summary; holidays apart.
@@ -123,7 +124,7 @@ TEST_F(CalendarEndToEnd, AccountsCalendarsAndEventsThroughTheBrowserHost)
     Json bob_added = page.call("add_account", Json::array({ "bob@example.com", "bob-secret" }));
     ASSERT_EQ(bob_added["ok"], true) << bob_added.dump();
     std::string bob = bob_added["account"]["id"];
-    ::unsetenv("WRENFOLD_CALDAV_URL");
+    wrenfold::testing::unset_environment("WRENFOLD_CALDAV_URL");
     EXPECT_EQ(page.tokens(), std::make_pair(std::int64_t { 2 }, std::int64_t { 2 }));
 
     Json listed = page.call("list_accounts");
@@ -216,7 +217,7 @@ TEST_F(CalendarEndToEnd, ACrossAccountMoveWhoseDeleteFailsLeavesTheEventWhereItW
     std::string alice = page.call("add_account", Json::array({ "alice@example.com", "alice-secret" }))["account"]["id"];
     point_engines_at(*bob_server);
     std::string bob = page.call("add_account", Json::array({ "bob@example.com", "bob-secret" }))["account"]["id"];
-    ::unsetenv("WRENFOLD_CALDAV_URL");
+    wrenfold::testing::unset_environment("WRENFOLD_CALDAV_URL");
 
     Json fields = Json::parse(R"({"summary": "Stays", "start": "2025-05-07", "end": "2025-05-08", "all_day": true})");
     ASSERT_EQ(page.call("create_event", Json::array({ alice, home, fields }))["ok"], true);

@@ -7,6 +7,10 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
+#include <memory>
+#include <thread>
+
 namespace fs = std::filesystem;
 using wrenfold::Json;
 using wrenfold::testing::read_text;
@@ -64,11 +68,20 @@ TEST_F(AtomicWrite, LeavesNoTemporaryFileBehind)
     EXPECT_FALSE(has_temp_files(dir.path()));
 }
 
-TEST(AtomicRewrite, ReplacesAnExistingStore)
+TEST(AtomicRewrite, ReplacesAnExistingStoreAlsoWhenAnotherReaderHeldItOpenForAMoment)
 {
     TempDir dir;
     write_text(dir / "settings.json", "{\"old\": true}");
-    wrenfold::atomic_write_json(dir / "settings.json", Json::object({ { "new", 1 } }));
+    // As a virus scanner or a backup would: on Windows the file cannot be
+    // replaced while it is open.
+    auto reader = std::make_unique<std::ifstream>(dir / "settings.json");
+    ASSERT_TRUE(*reader);
+    std::thread lets_go([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        reader.reset();
+    });
+    EXPECT_NO_THROW(wrenfold::atomic_write_json(dir / "settings.json", Json::object({ { "new", 1 } })));
+    lets_go.join();
     EXPECT_EQ(Json::parse(read_text(dir / "settings.json")), Json::object({ { "new", 1 } }));
 }
 

@@ -1,8 +1,10 @@
 // Which reminders are due when, what is remembered across a restart, and
 // what a reminder says.
 #include "caldav/ical_events.h"
+#include "core/private_folder.h"
 #include "reminders/fired_state.h"
 #include "reminders/reminder_text.h"
+#include "support/private_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -70,16 +72,19 @@ TEST(ReminderPlan, MissedWithinTwelveHoursOnceSnoozedBackAndRememberedAcrossARes
 
 TEST(ReminderPlan, AnUnreadableStateFileIsKeptAsideAndStartsEmpty)
 {
-    TempDir dir;
-    const auto file = dir.path() / "reminders.json";
+    // In a private folder, as the data folder is: on Windows the file takes
+    // its access list from there.
+    TempDir temp;
+    const auto folder = temp.path() / "data";
+    wrenfold::make_private_directories(folder);
+    const auto file = folder / "reminders.json";
     std::ofstream(file) << "{\"alarms\": {\"k\": ";
     FiredState state(file);
     EXPECT_FALSE(state.settled("k"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "reminders.json.unreadable"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "reminders.json.unreadable"));
     state.mark_fired("k", kNow);
     state.save();
-    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    wrenfold::testing::expect_private_to_user(file);
     EXPECT_TRUE(FiredState(file).settled("k"));
 }
 

@@ -1,88 +1,12 @@
 #include "support/running_program.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <httplib.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace wrenfold::testing {
 
-namespace {
-
-std::vector<std::string> merged_environment(const std::map<std::string, std::string>& changes)
-{
-    std::map<std::string, std::string> variables;
-    for (char** entry = environ; *entry; ++entry) {
-        std::string text = *entry;
-        auto equals = text.find('=');
-        if (equals != std::string::npos)
-            variables[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : changes) {
-        if (value.empty())
-            variables.erase(name);
-        else
-            variables[name] = value;
-    }
-    std::vector<std::string> result;
-    for (const auto& [name, value] : variables)
-        result.push_back(name + "=" + value);
-    return result;
-}
-
-}  // namespace
-
-RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& args,
-                               const std::map<std::string, std::string>& environment_changes,
-                               std::chrono::seconds lifetime)
-{
-    int pipe_ends[2];
-    if (::pipe2(pipe_ends, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
-
-    std::vector<std::string> argv_text { path };
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : argv_text)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env_text = merged_environment(environment_changes);
-    std::vector<char*> envp;
-    for (auto& entry : env_text)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    int spawned = ::posix_spawn(&m_pid, path.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipe_ends[1]);
-    m_stdout = pipe_ends[0];
-    if (spawned != 0) {
-        ::close(m_stdout);
-        throw std::runtime_error("cannot start " + path);
-    }
-    m_watchdog = std::thread([this, lifetime] { kill_group_when_overdue(lifetime); });
-}
-
-RunningProgram::~RunningProgram()
+void RunningProgram::stop_watchdog_and_kill_group()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -90,11 +14,20 @@ RunningProgram::~RunningProgram()
     }
     m_ended.notify_all();
     m_watchdog.join();
-    // The whole group: the program's own children go with it.
-    ::kill(-m_pid, SIGKILL);
-    if (!m_reaped)
-        ::waitpid(m_pid, nullptr, 0);
-    ::close(m_stdout);
+    kill_group();
+}
+
+// A whole line read already, without its end (a Windows program's "\r\n" too).
+std::optional<std::string> RunningProgram::take_buffered_line()
+{
+    auto newline = m_buffer.find('\n');
+    if (newline == std::string::npos)
+        return std::nullopt;
+    std::string line = m_buffer.substr(0, newline);
+    m_buffer.erase(0, newline + 1);
+    if (line.ends_with('\r'))
+        line.pop_back();
+    return line;
 }
 
 void RunningProgram::kill_group_when_overdue(std::chrono::seconds lifetime)
@@ -103,54 +36,7 @@ void RunningProgram::kill_group_when_overdue(std::chrono::seconds lifetime)
     if (m_ended.wait_for(lock, lifetime, [&] { return m_going || m_reaped; }))
         return;
     std::fprintf(stderr, "the program under test ran past %llds: killed\n", static_cast<long long>(lifetime.count()));
-    ::kill(-m_pid, SIGKILL);
-}
-
-std::optional<std::string> RunningProgram::read_line(std::chrono::milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        auto newline = m_buffer.find('\n');
-        if (newline != std::string::npos) {
-            std::string line = m_buffer.substr(0, newline);
-            m_buffer.erase(0, newline + 1);
-            return line;
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return std::nullopt;
-        pollfd waiting { m_stdout, POLLIN, 0 };
-        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        char chunk[4096];
-        ssize_t got = ::read(m_stdout, chunk, sizeof chunk);
-        if (got <= 0)
-            return std::nullopt;
-        m_buffer.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
-void RunningProgram::send_signal(int signal)
-{
-    ::kill(m_pid, signal);
-}
-
-std::optional<int> RunningProgram::wait(std::chrono::milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        std::unique_lock lock(m_mutex);
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_reaped = true;
-            lock.unlock();
-            m_ended.notify_all();
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        }
-        lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::nullopt;
+    kill_group();
 }
 
 std::optional<std::vector<std::string>> read_line_matching(RunningProgram& program, const std::regex& pattern,

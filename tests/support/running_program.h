@@ -1,5 +1,9 @@
 #pragma once
 
+#ifdef _WIN32
+#include "platform/win32/unique_handle.h"
+#endif
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -13,9 +17,10 @@
 namespace wrenfold::testing {
 
 // A program started for a test, with its standard output readable line by
-// line. It runs in a process group of its own, which is killed (SIGKILL) when
-// the object goes or when it outlives `lifetime`: a program that hangs, or a
-// child of it left behind, cannot hold the test run up to its time limit.
+// line. It runs with all it starts in a process group (Linux) or a job object
+// (Windows) of its own, which is killed when the object goes or when it
+// outlives `lifetime`: a program that hangs, or a child of it left behind,
+// cannot hold the test run up to its time limit.
 class RunningProgram {
 public:
     static constexpr std::chrono::seconds kDefaultLifetime { 150 };
@@ -29,16 +34,30 @@ public:
 
     // The next line of standard output, or nothing when none came in time.
     std::optional<std::string> read_line(std::chrono::milliseconds timeout);
+#ifndef _WIN32
     void send_signal(int signal);
-    int pid() const { return m_pid; }
+#endif
+    int pid() const
+    {
+        return m_pid;
+    }
     // The exit status, or nothing when it had not ended in time (or died of a signal: -signal).
     std::optional<int> wait(std::chrono::milliseconds timeout);
 
 private:
     void kill_group_when_overdue(std::chrono::seconds lifetime);
+    void kill_group();
+    void stop_watchdog_and_kill_group();
+    std::optional<std::string> take_buffered_line();
 
     int m_pid { -1 };
+#ifdef _WIN32
+    platform::UniqueHandle m_process;
+    platform::UniqueHandle m_job;
+    platform::UniqueHandle m_stdout;
+#else
     int m_stdout { -1 };
+#endif
     std::string m_buffer;
     std::mutex m_mutex;  // over the two below, so that no reaped pid is killed
     std::condition_variable m_ended;
