@@ -1,3 +1,4 @@
+#include "core/utf8_path.h"
 #include "shell/command_line.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +96,7 @@ TEST(CommandLine, TakesOneFileAsAPathOrALocalFileUri)
             words += std::string("[") + word + "] ";
         SCOPED_TRACE(words);
         if (c.file)
-            EXPECT_EQ(parse(c.args).open_file, std::filesystem::path(c.file));
+            EXPECT_EQ(parse(c.args).open_file, wrenfold::utf8_path(c.file));
         else
             EXPECT_THROW(parse(c.args), std::invalid_argument);
     }
