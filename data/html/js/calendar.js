@@ -97,6 +97,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   const dateListeners = new Set();
 
   let fetches = 0;
+  let fetching = 0;  // fetches on their way
   let answeredToken;  // the refresh token the events on screen were read at
   const order = answerOrder();
   // Events this page wrote: their records carry the server's new ETag (so a
@@ -110,6 +111,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   async function fetchRange(info, success, failure) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
+    let asked = false;
     try {
       // While a view is being switched, the calendar still reports the old
       // one; the type comes from the switch. Answering a range already
@@ -119,6 +121,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       let type = switchingTo || (fc ? fc.view.type : null);
       if (!type) { await null; type = fc.view.type; }
       if (cache.stale || start < cache.start || end > cache.end) {
+        fetching += 1;
+        asked = true;
         const ticket = order.issue();
         // A switch of views takes in the range held, so that switching back
         // needs no request; moving to other dates fetches them alone, so
@@ -139,6 +143,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     } catch (error) {
       showBanner(error);
       failure(error);
+    } finally {
+      if (asked) fetching -= 1;
     }
   }
 
@@ -238,12 +244,14 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }).observe(element);
   }
 
-  // A month drawn with other sizes than it has is filled again.
+  // A month drawn with other sizes than it has is filled again. A fetch on
+  // its way measures the month when its answer is laid out; filling again
+  // meanwhile would ask anew and drop that answer (at start, the early one).
   function refillMonth() {
     if (fc?.view.type !== VIEWS.month) return;
     measured.columnHead = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || measured.columnHead;
     const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
-    if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+    if (fetching === 0 && monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events
