@@ -41,6 +41,10 @@ export async function fillMonth(radicale, calendars, events) {
       radicale.seed(calendar, `e${i}.ics`, ics("BEGIN:VEVENT", `UID:bench-${c}-${i}`, "DTSTAMP:20260101T000000Z",
         `DTSTART:${day}T${hour}0000Z`, "DURATION:PT45M", `SUMMARY:Event ${c}.${i} 會議`, "END:VEVENT"));
     }
+    // The server reads the seeded objects now, with no time limit, and not
+    // first when the program discovers the calendars: on a loaded machine
+    // that took longer than the program waits for an account to be added.
+    await radicale.list(calendar);
   }
   return urls;
 }
