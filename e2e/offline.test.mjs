@@ -54,6 +54,17 @@ test("offline the month keeps its events under one banner, a save keeps the typi
   await page.getByRole("dialog", { name: "Discard changes?" }).getByRole("button", { name: "Discard", exact: true }).click();
   await dialog.waitFor({ state: "detached" });
 
+  // Opened again while still offline: the month is drawn from the one
+  // request the page makes as it starts, and failing again asks no refetch.
+  const asked = [];
+  const count = (request) => { if (request.url().endsWith("/api/get_events")) asked.push(request.url()); };
+  page.on("request", count);
+  await page.reload();
+  await waitForTitle("Dentist");
+  await banner.waitFor({ timeout: 20000 });
+  page.off("request", count);
+  assert.equal(asked.length, 1, "the month is drawn from its first answer");
+
   await radicale.restart();
   await banner.getByRole("button", { name: "Try again" }).click();
   await banner.waitFor({ state: "hidden" });

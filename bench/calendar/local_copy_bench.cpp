@@ -10,12 +10,16 @@ namespace {
 
 using namespace wrenfold;
 
-// A server whose calendars each hold `per_calendar` events spread over one
-// year, three of them a week in every month.
+// How a calendar's events are spread: over one year (three a week in every
+// month), or all in March, as the start benchmark fills its calendars.
+enum class Spread { year, one_month };
+
+// A server whose calendars each hold `per_calendar` events.
 class GeneratedServer final : public caldav::CalendarEngine {
 public:
-    explicit GeneratedServer(int per_calendar)
-        : m_per_calendar(per_calendar)
+    GeneratedServer(int per_calendar, Spread spread)
+        : m_per_calendar(per_calendar),
+          m_spread(spread)
     {
     }
     bool can_sync() const override { return true; }
@@ -27,6 +31,8 @@ public:
         for (int i = 0; i < m_per_calendar; ++i) {
             int day_of_year = (i * 365) / m_per_calendar;
             int month = 1 + day_of_year / 31 % 12, day = 1 + day_of_year % 28;
+            if (m_spread == Spread::one_month)
+                month = 3, day = 1 + i % 31;
             char start[32];
             std::snprintf(start, sizeof start, "2025%02d%02dT%02d0000Z", month, day, 1 + i % 9);
             std::string uid = "ev" + std::to_string(i);
@@ -63,13 +69,14 @@ public:
 
 private:
     int m_per_calendar;
+    Spread m_spread;
 };
 
 struct SyncedApp {
     testing::AppFolders folders;
     std::unique_ptr<WrenfoldApp> app;
 
-    SyncedApp(int calendars, int per_calendar)
+    SyncedApp(int calendars, int per_calendar, Spread spread = Spread::year)
     {
         Json list = Json::array();
         for (int i = 0; i < calendars; ++i)
@@ -81,14 +88,21 @@ struct SyncedApp {
                                                                 { "app_password", "pw" },
                                                                 { "calendars", list } } }) } })
                                    .dump());
-        AppEnvironment environment = folders.environment();
-        auto server = std::make_shared<GeneratedServer>(per_calendar);
-        environment.make_engine = [server](const std::string&, const std::string&, const std::optional<std::string>&) {
-            return server;
-        };
-        app = std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, std::move(environment));
+        server = std::make_shared<GeneratedServer>(per_calendar, spread);
+        app = start();
         app->get_events("2025-01-01", "2025-01-02", true);  // the first sync of every calendar
     }
+
+    // The program started again on the same data folder.
+    std::unique_ptr<WrenfoldApp> start()
+    {
+        AppEnvironment environment = folders.environment();
+        environment.make_engine = [engine = server](const std::string&, const std::string&,
+                                                    const std::optional<std::string>&) { return engine; };
+        return std::make_unique<WrenfoldApp>(platform::QueueMap {}, platform::EventMap {}, std::move(environment));
+    }
+
+    std::shared_ptr<GeneratedServer> server;
 };
 
 void month_from_store(benchmark::State& state)
@@ -103,6 +117,29 @@ void month_from_store(benchmark::State& state)
     state.counters["events"] = static_cast<double>(events);
 }
 BENCHMARK(month_from_store)->Unit(benchmark::kMillisecond);
+
+// The start benchmark's month: all 3,200 events of 16 x 200 in the one month
+// (the answer written out as the host sends it), asked again and again
+// (argument 0) or each time first asked of a program just started (1).
+void full_month_from_store(benchmark::State& state)
+{
+    const bool fresh_start = state.range(0) == 1;
+    SyncedApp synced(16, 200, Spread::one_month);
+    std::size_t events = 0;
+    for (auto _ : state) {
+        if (fresh_start) {
+            state.PauseTiming();
+            synced.app.reset();
+            synced.app = synced.start();
+            state.ResumeTiming();
+        }
+        Json answer = synced.app->get_events("2025-02-24", "2025-04-07", true);
+        events = answer["events"].size();
+        benchmark::DoNotOptimize(answer.dump());
+    }
+    state.counters["events"] = static_cast<double>(events);
+}
+BENCHMARK(full_month_from_store)->ArgName("first_after_start")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void search_twenty_thousand(benchmark::State& state)
 {

@@ -41,6 +41,10 @@ export async function fillMonth(radicale, calendars, events) {
       radicale.seed(calendar, `e${i}.ics`, ics("BEGIN:VEVENT", `UID:bench-${c}-${i}`, "DTSTAMP:20260101T000000Z",
         `DTSTART:${day}T${hour}0000Z`, "DURATION:PT45M", `SUMMARY:Event ${c}.${i} 會議`, "END:VEVENT"));
     }
+    // The server reads the seeded objects now, with no time limit, and not
+    // first when the program discovers the calendars: on a loaded machine
+    // that took longer than the program waits for an account to be added.
+    await radicale.list(calendar);
   }
   return urls;
 }
@@ -67,12 +71,42 @@ export async function syncOnce(browser, home, radicale, calendars) {
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
+// Where the page's share went, in ms since the page's navigation began: the
+// bridge calls of the first paint (asked, first byte, last byte), the last
+// script in, the answer taken by the calendar and the painted month.
+async function pageTimeline(page) {
+  return page.evaluate(() => {
+    const resources = performance.getEntriesByType("resource");
+    const call = (method) => resources.find((entry) => entry.name.endsWith(`/api/${method}`));
+    const timing = (entry) => entry ? [entry.startTime, entry.responseStart, entry.responseEnd] : [NaN, NaN, NaN];
+    const scripts = resources.filter((entry) => entry.initiatorType === "script" || /\.m?js$/.test(entry.name));
+    const answer = performance.getEntriesByName("wrenfold-answer")[0];
+    const events = call("get_events");
+    return {
+      state: timing(call("get_initial_state")),
+      events: timing(events),
+      eventsBytes: events ? events.encodedBodySize : NaN,
+      scripts: Math.max(0, ...scripts.map((entry) => entry.responseEnd)),
+      answer: answer ? answer.startTime : NaN,
+      painted: performance.now(),
+    };
+  });
+}
+
+function printTimeline(timelines) {
+  const at = (pick) => median(timelines.map(pick)).toFixed(0);
+  console.log(`  page timeline (medians, ms since navigation): state asked ${at((t) => t.state[0])}, answered ${at((t) => t.state[2])}; ` +
+              `events asked ${at((t) => t.events[0])}, first byte ${at((t) => t.events[1])}, answered ${at((t) => t.events[2])} ` +
+              `(${(median(timelines.map((t) => t.eventsBytes)) / 1e6).toFixed(2)} MB); scripts in ${at((t) => t.scripts)}; ` +
+              `answer taken ${at((t) => t.answer)}; painted ${at((t) => t.painted)}`);
+}
+
 // Starts the program `rounds` times on the synced folder and prints the time
 // from the start to the painted month, split into the program's start (until
 // it listens), the browser's part (a fresh context and the page's navigation
 // committed) and the page's own part (its scripts, its calls, the paint).
 export async function measureStarts(browser, home, server, label, rounds) {
-  const totals = [], parts = [];
+  const totals = [], parts = [], timelines = [];
   for (let round = 0; round < rounds; round++) {
     const started = performance.now();
     const program = launch(home, server);
@@ -84,6 +118,7 @@ export async function measureStarts(browser, home, server, label, rounds) {
     await painted(page);
     const done = performance.now();
     totals.push(done - started);
+    timelines.push(await pageTimeline(page));
     parts.push([listening - started, committed - listening, done - committed]);
     await page.context().close();
     await program.stop();
@@ -92,4 +127,5 @@ export async function measureStarts(browser, home, server, label, rounds) {
   console.log(`${label}: median ${median(totals).toFixed(0)} ms, min ${Math.min(...totals).toFixed(0)} ms, ` +
               `max ${Math.max(...totals).toFixed(0)} ms over ${rounds} starts; medians of program listening ${part(0)} + ` +
               `browser context and navigation ${part(1)} + page to painted month ${part(2)} ms`);
+  printTimeline(timelines);
 }

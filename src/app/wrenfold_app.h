@@ -264,6 +264,12 @@ public:
     // after each one that changed something.
     void _sync_later(const std::vector<std::string>& calendar_urls);
     void _sync_all_later();
+    // The start's syncs of every calendar wait until the page's first events
+    // have been answered (or a few seconds have passed without a page), so
+    // that the first answer does not share the machine with them.
+    void _sync_all_after_first_answer();
+    // Starts them if they still wait and `due` (the page answered, or time is up).
+    void _release_start_syncs(bool due);
     void _sync_in_background(const std::string& calendar_url);
     void _stop_background_sync();
     // The calendars that own the written URLs synced now, so the page's next
@@ -473,6 +479,10 @@ private:
     std::map<std::string, std::chrono::steady_clock::time_point> m_sync_not_before;
     // The number of the page's latest fetch (get_events).
     std::atomic<std::uint64_t> m_page_fetches { 0 };
+    // Whether the start's syncs still wait for the page's first answer, and
+    // until when at most.
+    std::atomic<bool> m_start_syncs_waiting { false };
+    std::atomic<std::chrono::steady_clock::rep> m_start_syncs_deadline { 0 };
     Guarded<std::map<std::string, std::shared_ptr<std::mutex>>> m_calendar_sync_locks;
     std::atomic<std::int64_t> _refresh_token { 0 };
     std::atomic<std::int64_t> _calendars_token { 0 };

@@ -50,6 +50,7 @@ Json AlarmRecord::to_json() const
 Json EventRecord::to_json() const
 {
     Json out = Json::object();
+    out.get_ref<Json::object_t&>().reserve(20);
     out["uid"] = uid;
     out["summary"] = summary;
     out["start"] = start;

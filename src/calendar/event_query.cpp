@@ -115,6 +115,7 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     answer["refresh_token"] = _refresh_token.load();
     answer["stale_calendars"] = std::move(stale);
     answer["superseded"] = superseded;
+    _release_start_syncs(true);
     return answer;
 }
 

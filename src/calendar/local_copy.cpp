@@ -30,6 +30,8 @@ constexpr auto kFirstSyncPause = std::chrono::seconds(30);
 constexpr auto kMaxRetryAfter = std::chrono::hours(1);
 constexpr std::size_t kBackgroundSyncThreads = 3;
 constexpr std::size_t kMaxSearchLimit = 500;
+// How long the start's syncs wait for the page's first events at most.
+constexpr auto kStartSyncsWait = std::chrono::seconds(3);
 
 store::Instant now_instant()
 {
@@ -234,6 +236,21 @@ void WrenfoldApp::_sync_all_later()
     _sync_later(urls);
 }
 
+void WrenfoldApp::_sync_all_after_first_answer()
+{
+    m_start_syncs_deadline = (std::chrono::steady_clock::now() + kStartSyncsWait).time_since_epoch().count();
+    m_start_syncs_waiting = true;
+}
+
+void WrenfoldApp::_release_start_syncs(bool due)
+{
+    if (!m_start_syncs_waiting)
+        return;
+    due = due || std::chrono::steady_clock::now().time_since_epoch().count() >= m_start_syncs_deadline.load();
+    if (due && m_start_syncs_waiting.exchange(false))
+        _sync_all_later();
+}
+
 void WrenfoldApp::_stop_background_sync()
 {
     auto queue = m_sync_queue.with_locked([](std::unique_ptr<SyncQueue>& running) { return std::move(running); });
@@ -248,12 +265,17 @@ void WrenfoldApp::_sync_in_background(const std::string& calendar_url)
         return _note_sync_attempt(calendar_url, nullptr);
     bool changed = false;
     std::exception_ptr failure;
+    std::optional<store::CalendarState> before;
     try {
-        if (_uses_store(*_engine_for(task->account)))
+        if (_uses_store(*_engine_for(task->account))) {
+            before = m_store->state(calendar_url);
             changed = _sync_calendar(task->account, task->calendar);
+        }
     } catch (const std::exception&) {
         failure = std::current_exception();
-        changed = true;  // the page shows the calendar's new state
+        // The page shows the calendar's new state; failing again (every
+        // start while offline, whatever the wording) changes nothing it shows.
+        changed = !before || before->last_error.empty();
     }
     // Raised after the change is committed, so the page's refetch reads it,
     // and before a fetch waiting for it answers, so its answer carries it.

@@ -1,5 +1,9 @@
 #include "platform/free_memory.h"
 
+// Any C library header defines __GLIBC__ on glibc; without one included
+// first the checks below saw nothing and both calls did nothing.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -10,6 +14,13 @@ void return_free_memory()
 {
 #if defined(__GLIBC__)
     malloc_trim(0);
+#endif
+}
+
+void share_heaps_between_threads()
+{
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 2);
 #endif
 }
 

@@ -7,4 +7,10 @@ namespace wrenfold::platform {
 // process. Does nothing where the allocator cannot.
 void return_free_memory();
 
+// Lets all threads share two heaps instead of one per thread as they come
+// (up to eight per core): each heap kept the memory of the last month's
+// answer built in it, and the bridge's many threads held sixteen of them.
+// Called first thing in main, before any thread starts.
+void share_heaps_between_threads();
+
 }  // namespace wrenfold::platform

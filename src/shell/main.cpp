@@ -1,5 +1,6 @@
 // wrenfold [--browser] [--port N] [--no-open] [--help] [--version]
 #include "platform/end_signals.h"
+#include "platform/free_memory.h"
 #include "shell/command_line.h"
 #include "shell/entry.h"
 #include "shell/launcher.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv)
 {
+    wrenfold::platform::share_heaps_between_threads();
     // Ending signals are taken by the main loop with sigwait (by the launcher
     // and the sync worker in their own ways); threads started later inherit
     // this mask. A closed browser connection must not kill us.

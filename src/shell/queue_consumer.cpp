@@ -106,6 +106,7 @@ void WrenfoldApp::_poll_queue()
 {
     while (!_stop) {
         try {
+            _release_start_syncs(false);
             auto queue = receipt_queue(queue_all);
             if (!queue) {
                 std::this_thread::sleep_for(kReceiptWait);
@@ -136,7 +137,7 @@ void WrenfoldApp::_start_poll_queue()
     });
     // The page is answered from the local copy at once; each calendar is
     // brought up to date behind it.
-    _sync_all_later();
+    _sync_all_after_first_answer();
 }
 
 void WrenfoldApp::_join_poll_queue()

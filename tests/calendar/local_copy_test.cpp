@@ -129,6 +129,42 @@ TEST_F(LocalCopy, ADamagedStoreIsSetAsideAndFilledAgainFromTheServer)
     EXPECT_TRUE(std::filesystem::exists(file.string() + ".unreadable"));
 }
 
+TEST_F(LocalCopy, AtStartCalendarsAreSyncedAfterTheFirstAnswerAndTheSameFailureAgainRaisesNothing)
+{
+    march(*make_app());
+    server->stop();
+    {
+        auto offline = make_app();
+        offline->sync_now();
+    }
+    auto app = make_app();
+    log->take();
+    app->_sync_all_after_first_answer();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(log->take(), std::vector<std::string> {}) << "the start's syncs wait for the page's first answer";
+    EXPECT_EQ(march(*app), (std::map<std::string, bool> { { "standup", true }, { "dentist", true } }));
+
+    // Both calendars are tried once the answer is out.
+    std::vector<std::string> asked;
+    for (int i = 0; i < 600 && asked.size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (std::string& request : log->take())
+            asked.push_back(std::move(request));
+    }
+    ASSERT_GE(asked.size(), 2u);
+    auto still_syncing = [&] {
+        for (const auto& [url, state] : app->get_runtime_state()["calendar_states"].items())
+            if (state["state"] != "unreachable")
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 600 && still_syncing(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(still_syncing());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a token raised after the sync would show
+    EXPECT_EQ(app->get_runtime_state()["refresh_token"], 0) << "an unchanged failure makes the page refetch nothing";
+}
+
 TEST_F(LocalCopy, RemovingAnAccountForgetsItsCalendars)
 {
     auto app = make_app();

@@ -114,6 +114,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   const dateListeners = new Set();
 
   let fetches = 0;
+  let fetching = 0;  // fetches on their way
   let answeredToken;  // the refresh token the events on screen were read at
   const order = answerOrder();
   // Events this page wrote: their records carry the server's new ETag (so a
@@ -127,8 +128,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   async function fetchRange(type, info, success, failure) {
     const start = dateOnly(info.start);
     const end = dateOnly(info.end);
+    let asked = false;
     try {
       if (cache.stale || start < cache.start || end > cache.end) {
+        fetching += 1;
+        asked = true;
         const ticket = order.issue();
         // A switch of views takes in the range held, so that switching back
         // needs no request; moving to other dates fetches them alone, so
@@ -152,6 +156,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     } catch (error) {
       showBanner(error);
       failure(error);
+    } finally {
+      if (asked) fetching -= 1;
     }
   }
 
@@ -254,12 +260,14 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }).observe(element);
   }
 
-  // A month drawn with other sizes than it has is filled again.
+  // A month drawn with other sizes than it has is filled again. A fetch on
+  // its way measures the month when its answer is laid out; filling again
+  // meanwhile would ask anew and drop that answer (at start, the early one).
   function refillMonth() {
     if (fc?.view.type !== VIEWS.month) return;
     measured.columnHead = element.querySelector(".fc-col-header")?.getBoundingClientRect().height || measured.columnHead;
     const range = { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) };
-    if (monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
+    if (fetching === 0 && monthRows(range) !== monthRowsShown) fc.getEventSources().forEach((source) => source.refetch());
   }
 
   // The "+n more" of a crowded day: an entry listed after the day's events

@@ -1,0 +1,44 @@
+// Memory freed in the middle of a heap stays with the process until it is
+// handed back; handing it back must really lower the resident size.
+#include "platform/free_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+long resident_kb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST(FreeMemory, FreedHeapMemoryIsHandedBackToTheSystem)
+{
+    long freed_kb = 0;
+    std::thread([&] {
+        // 64 MB in small blocks, each written to, then all freed but the
+        // last, which keeps the heap's end in use so nothing is trimmed by itself.
+        std::vector<std::unique_ptr<char[]>> blocks;
+        for (int i = 0; i < 64 * 1024; ++i) {
+            blocks.push_back(std::make_unique<char[]>(1000));
+            std::fill_n(blocks.back().get(), 1000, 'x');
+        }
+        auto last = std::move(blocks.back());
+        blocks.clear();
+        blocks.shrink_to_fit();
+        long before = resident_kb();
+        wrenfold::platform::return_free_memory();
+        freed_kb = before - resident_kb();
+    }).join();
+    EXPECT_GT(freed_kb, 32 * 1024);
+}
+
+}  // namespace
