@@ -4,7 +4,7 @@
 // millisecond each to mount and as much again to unmount.
 import { h } from "./dom.js";
 import { t } from "./i18n.js";
-import { toViewEvent, eventKey, isHoliday } from "./events.js";
+import { toViewEvent, eventKey, isHoliday, localDate } from "./events.js";
 
 // Heights in pixels of a day's name, of an entry and of one with a place, as
 // calendar.css draws them.
@@ -21,8 +21,7 @@ function dayTitle(date, language) {
   const locale = language === "zh-Hant" ? "zh-TW" : "en";
   if (!dayFormats.has(locale))
     dayFormats.set(locale, new Intl.DateTimeFormat(locale, { weekday: "long", month: "long", day: "numeric", year: "numeric" }));
-  const [y, m, d] = date.split("-").map(Number);
-  return dayFormats.get(locale).format(new Date(y, m - 1, d));
+  return dayFormats.get(locale).format(localDate(date));
 }
 
 // The days' tables share their columns' widths.

@@ -5,7 +5,7 @@
 // back to a view of the same dates draws nothing anew.
 import { focusKeyed } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
-import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, withScope, noteOwnWrite } from "./events.js";
+import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, localDate, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
 import { showBanner } from "./banner.js";
 import { capture, afterOf, showUndo } from "./undo.js";
@@ -88,11 +88,7 @@ function agendaRange(current) {
 }
 
 // "YYYY-MM-DD" as a local date; a Date as it is.
-function asDate(day) {
-  if (typeof day !== "string") return day;
-  const [y, m, d] = day.split("-").map(Number);
-  return new Date(y, m - 1, d);
-}
+const asDate = (day) => (typeof day === "string" ? localDate(day) : day);
 
 const daySpan = (start, end) => Math.round((Date.parse(end) - Date.parse(start)) / 86400000);
 
@@ -292,9 +288,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       const days = daysOf(record);
       return days.first <= date && date <= days.last;
     }).sort((a, b) => Number(b.all_day === true) - Number(a.all_day === true) || String(a.start).localeCompare(String(b.start)));
-    const [y, m, d] = date.split("-").map(Number);
     const title = new Intl.DateTimeFormat(currentLanguage() === "zh-Hant" ? "zh-TW" : "en", { dateStyle: "full" })
-      .format(new Date(y, m - 1, d));
+      .format(localDate(date));
     const list = h("ul", { class: "day-list" }, ...records.map((record) => h("li", {},
       h("button", { type: "button", class: "day-entry", onclick: () => { closePopover(); openRecord(record); } },
         h("span", { class: "dot", style: { background: toViewEvent(record).backgroundColor } }),

@@ -52,9 +52,15 @@ export function wallTime(date) {
   return `${dateOnly(date)}T${pad(date.getHours())}:${pad(date.getMinutes())}:${pad(date.getSeconds())}`;
 }
 
-export function addDays(dateText, days) {
+// "YYYY-MM-DD" (or the date that starts a longer text) as a local date,
+// `days` later.
+export function localDate(dateText, days = 0) {
   const [y, m, d] = dateText.slice(0, 10).split("-").map(Number);
-  return dateOnly(new Date(y, m - 1, d + days));
+  return new Date(y, m - 1, d + days);
+}
+
+export function addDays(dateText, days) {
+  return dateOnly(localDate(dateText, days));
 }
 
 // The calendar view's event for one record. All-day events end on the day
