@@ -2,6 +2,7 @@
 
 #include "caldav/curl_transport.h"
 #include "caldav/url.h"
+#include "platform/exec_arguments.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -315,16 +316,10 @@ void CalDavTestServer::start()
     run_shell(script);
     m_pid = 0;  // read from server.pid when the server is stopped
 #else
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = platform::c_strings(args);
     std::string home = "HOME=" + m_dir.string();
     std::vector<std::string> env_text = { home, "PATH=/usr/bin:/bin", "LANG=C.UTF-8" };
-    std::vector<char*> envp;
-    for (auto& e : env_text)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = platform::c_strings(env_text);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

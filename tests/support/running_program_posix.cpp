@@ -1,5 +1,7 @@
 #include "support/running_program.h"
 
+#include "platform/exec_arguments.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -54,15 +56,9 @@ RunningProgram::RunningProgram(const std::string& path, const std::vector<std::s
 
     std::vector<std::string> argv_text { path };
     argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : argv_text)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = platform::c_strings(argv_text);
     std::vector<std::string> env_text = merged_environment(environment_changes);
-    std::vector<char*> envp;
-    for (auto& entry : env_text)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = platform::c_strings(env_text);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
