@@ -1,5 +1,6 @@
 // Run under xvfb-run: the toolkit needs a (virtual) display.
 #include "platform/clipboard.h"
+#include "platform/exec_arguments.h"
 #include "platform/toolkit.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -30,10 +31,7 @@ public:
     ClipboardOwner(const std::filesystem::path& file, const std::string& type)
     {
         std::vector<std::string> args { "xclip", "-quiet", "-selection", "clipboard", "-t", type, "-i", file.string() };
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
+        std::vector<char*> argv = wrenfold::platform::c_strings(args);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
