@@ -61,10 +61,15 @@ export async function syncOnce(browser, home, radicale, calendars) {
   // The server reads thousands of objects it has never seen on first contact.
   page.setDefaultTimeout(600000);
   await addAccount(page, radicale);
-  await page.waitForFunction(async (count) => {
-    const states = Object.values((await window.wrenfold.api.get_runtime_state()).calendar_states || {});
-    return states.filter((state) => state.state === "up_to_date").length >= count;
-  }, calendars, { timeout: 600000, polling: 1000 });
+  // Polled from here: a page function that answers a promise would count as
+  // done at once, the promise itself being truthy.
+  const deadline = Date.now() + 600000;
+  for (;;) {
+    if (Date.now() > deadline) throw new Error("the calendars were not all synced within 10 minutes");
+    const states = await page.evaluate(async () => Object.values((await window.wrenfold.api.get_runtime_state()).calendar_states || {}));
+    if (states.filter((state) => state.state === "up_to_date").length >= calendars) break;
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+  }
   await page.close();
   await program.stop();
 }
