@@ -1,0 +1,1 @@
+// Builds the precompiled header the test executables share; holds no code.
