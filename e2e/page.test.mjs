@@ -70,6 +70,25 @@ test("a page without the token cannot use the bridge and says so", async () => {
   await page.context().close();
 });
 
+// The starting state and the first month are asked for by the starting
+// module while the rest loads; the calendar must take those answers, not ask
+// again, and the page's scripts must come in one round.
+test("a start asks for its state and its month once, in a few files", async () => {
+  const page = await openPage(browser, null);
+  const asked = [];
+  page.on("request", (request) => asked.push(new URL(request.url()).pathname));
+  await page.goto(program.address);
+  await page.locator(".fc-daygrid-day").first().waitFor();
+  await page.waitForFunction(() => performance.getEntriesByName("wrenfold-answer").length > 0);
+  await page.waitForRequest((request) => request.url().endsWith("/api/get_runtime_state"));
+  const count = (path) => asked.filter((entry) => entry === path).length;
+  assert.deepEqual([count("/api/get_initial_state"), count("/api/get_events"), count("/api/get_holiday_names")], [1, 1, 1]);
+  const modules = asked.filter((path) => path.startsWith("/js/"));
+  assert.ok(modules.length <= 6, "the page's modules come joined: " + modules.join(" "));
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+});
+
 test("adding an account shows the program's texts for its failures, then the calendars", async () => {
   const page = await openPage(browser, program.address);
   const returnTo = page.getByRole("button", { name: "Add account" });
