@@ -9,13 +9,21 @@ import { DEFAULT_ZONE, setCalendarZone, zoneNow } from "./zone.js";
 import { monthRange } from "./first-month.js";
 
 const early = new Map();
+const arrived = new Map();  // the values of early answers already in, by key
 const keyOf = (method, args) => JSON.stringify([method, ...args]);
 
 function askEarly(method, ...args) {
+  const key = keyOf(method, args);
   const answer = api[method](...args);
-  answer.catch(() => {});  // whoever takes it sees the failure
-  early.set(keyOf(method, args), answer);
+  answer.then((value) => { if (early.get(key) === answer) arrived.set(key, value); },
+              () => {});  // whoever takes it sees the failure
+  early.set(key, answer);
   return answer;
+}
+
+function take(key) {
+  early.delete(key);
+  arrived.delete(key);
 }
 
 // The early answer to this call when there is one (once), else a new call.
@@ -23,8 +31,19 @@ export function ask(method, ...args) {
   const key = keyOf(method, args);
   const answer = early.get(key);
   if (!answer) return api[method](...args);
-  early.delete(key);
+  take(key);
   return answer;
+}
+
+// The values of the early answers to these calls ([method, ...args] each),
+// taken, when every one has arrived; otherwise null and nothing is taken.
+// Whoever has them in hand can draw at once instead of a turn later.
+export function arrivedAnswers(...calls) {
+  const keys = calls.map(([method, ...args]) => keyOf(method, args));
+  if (!keys.every((key) => arrived.has(key))) return null;
+  const values = keys.map((key) => arrived.get(key));
+  keys.forEach(take);
+  return values;
 }
 
 function askFirstMonth(state) {
