@@ -1,7 +1,7 @@
 // Writes the page as the program serves it: the modules under html/js and
 // html/assistant joined into a few files, so that the browser fetches the
-// page in one round instead of one round per level of imports, and the
-// styles joined into one sheet.
+// page in one round instead of one round per level of imports, the styles
+// joined into one sheet and the calendar library into one script.
 //   node bundle-page.mjs NODE_MODULES SOURCE_HTML OUT_HTML
 // boot.js and main.js stay the two entries index.html names; what both use
 // (the bridge shim, the early answers) sits in a chunk of its own so the two
@@ -56,6 +56,15 @@ async function bundleScripts() {
 }
 
 // page.css imports the others, which are written into it.
+// The calendar library and its Chinese texts, one classic script run before
+// main.js: the browser fetches a page's files over six connections at most,
+// and the early bridge calls wait behind them.
+function joinCalendarLibrary() {
+  const library = ["fullcalendar/index.global.min.js", "@fullcalendar/core/locales/zh-tw.global.min.js"];
+  writeFileSync(join(out, "js", "calendar-library.js"),
+                library.map((file) => readFileSync(join(modules, file), "utf8").trimEnd() + "\n").join(""));
+}
+
 async function bundleStyles() {
   await esbuild.build({
     entryPoints: [join(source, "css", "page.css")],
@@ -78,8 +87,8 @@ function writeIndex(preloads) {
 for (const folder of ["js", "css", "assistant"]) rmSync(join(out, folder), { recursive: true, force: true });
 mkdirSync(out, { recursive: true });
 const preloads = await bundleScripts();
+joinCalendarLibrary();
 await bundleStyles();
-cpSync(join(source, "css", "print.css"), join(out, "css", "print.css"));
 cpSync(join(source, "assistant", "assistant.css"), join(out, "assistant", "assistant.css"), { recursive: true });
 writeIndex(preloads);
 console.log(`${basename(process.argv[1])}: the page written to ${out} (${preloads.length} preloaded chunks)`);
