@@ -186,7 +186,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function shownRecords() {
-    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
+    // Asked once per calendar, not once per event: a month holds thousands.
+    const visible = new Map();
+    const isVisible = (url) => {
+      if (!visible.has(url)) visible.set(url, store.isVisible(url));
+      return visible.get(url);
+    };
+    return visibleRecords(cache.records, { isVisible, showHolidays: store.state.showHolidays })
       .map((record) => (isHoliday(record) ? { ...record, summary: holidayName(record) } : record));
   }
 
