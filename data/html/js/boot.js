@@ -3,18 +3,24 @@
 // starting state, then the events, holiday names and lunar dates of the month
 // the calendar opens on. A call made later with the same arguments takes the
 // early answer instead of asking again; any other call goes to the program.
+// The events, the largest answer, are asked for beside the state already:
+// for this month in the default zone as either first weekday would show it,
+// which holds the month the state then names unless its zone's today is in
+// another month.
 import { api, hasToken } from "./shim.js";
 import { DEFAULT_READING, firstDayOf, lunarOf } from "./reading-rules.js";
 import { DEFAULT_ZONE, setCalendarZone, zoneNow } from "./zone.js";
-import { monthRange } from "./first-month.js";
+import { monthRange, monthRangeEitherWeek, rangeHolds } from "./first-month.js";
 
 const early = new Map();
 const arrived = new Map();  // the values of early answers already in, by key
 const keyOf = (method, args) => JSON.stringify([method, ...args]);
 
 function askEarly(method, ...args) {
-  const key = keyOf(method, args);
-  const answer = api[method](...args);
+  return keepEarly(keyOf(method, args), api[method](...args));
+}
+
+function keepEarly(key, answer) {
   answer.then((value) => { if (early.get(key) === answer) arrived.set(key, value); },
               () => {});  // whoever takes it sees the failure
   early.set(key, answer);
@@ -46,14 +52,24 @@ export function arrivedAnswers(...calls) {
   return values;
 }
 
-function askFirstMonth(state) {
+// The month's events are answered by those asked for beside the state when
+// they hold its range: the calendar keeps events out of the range it shows.
+function askFirstMonth(state, guessed) {
   if (state.view !== "month") return;
   setCalendarZone(state.time_zone || DEFAULT_ZONE);
   const reading = { ...DEFAULT_READING, ...(state.reading || {}) };
-  const { start, end } = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
-  askEarly("get_events", start, end, true);
+  const range = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
+  const { start, end } = range;
+  if (rangeHolds(guessed.range, range)) keepEarly(keyOf("get_events", [start, end, true]), guessed.events);
+  else askEarly("get_events", start, end, true);
   askEarly("get_holiday_names", start, end);
   if (lunarOf(reading, state.language)) askEarly("get_lunar_dates", start, end);
 }
 
-if (hasToken()) askEarly("get_initial_state").then(askFirstMonth, () => {});
+if (hasToken()) {
+  const state = askEarly("get_initial_state");
+  const range = monthRangeEitherWeek(zoneNow());
+  const events = api.get_events(range.start, range.end, true);
+  events.catch(() => {});  // whoever takes it sees the failure
+  state.then((answer) => askFirstMonth(answer, { range, events }), () => {});
+}
