@@ -55,7 +55,6 @@ async function bundleScripts() {
   return [...new Set(chunks)].map((path) => "./" + path);
 }
 
-// page.css imports the others, which are written into it.
 // The calendar library and its Chinese texts, one classic script run before
 // main.js: the browser fetches a page's files over six connections at most,
 // and the early bridge calls wait behind them.
@@ -65,6 +64,7 @@ function joinCalendarLibrary() {
                 library.map((file) => readFileSync(join(modules, file), "utf8").trimEnd() + "\n").join(""));
 }
 
+// page.css imports the others, which are written into it.
 async function bundleStyles() {
   await esbuild.build({
     entryPoints: [join(source, "css", "page.css")],
@@ -89,6 +89,8 @@ mkdirSync(out, { recursive: true });
 const preloads = await bundleScripts();
 joinCalendarLibrary();
 await bundleStyles();
-cpSync(join(source, "assistant", "assistant.css"), join(out, "assistant", "assistant.css"), { recursive: true });
+// Every other file (the assistant's sheet, the single sheets page.css is
+// made of) as it is; the modules are all in the bundle.
+cpSync(source, out, { recursive: true, force: false, filter: (path) => !path.endsWith(".js") });
 writeIndex(preloads);
 console.log(`${basename(process.argv[1])}: the page written to ${out} (${preloads.length} preloaded chunks)`);
