@@ -70,6 +70,35 @@ test("a page without the token cannot use the bridge and says so", async () => {
   await page.context().close();
 });
 
+// The starting state and the first month are asked for by the starting
+// module while the rest loads; the calendar must take those answers, not ask
+// again, whether they come before its scripts or after, and the page's
+// scripts must come in one round.
+test("a start asks for its state and its month once, in a few files, and draws that month", async () => {
+  for (const scriptsLate of [false, true]) {
+    const page = await openPage(browser, null);
+    // January has a holiday to draw whatever day the test runs.
+    await page.clock.setFixedTime(new Date("2027-01-15T10:00:00+08:00"));
+    const asked = [];
+    page.on("request", (request) => asked.push(new URL(request.url()).pathname));
+    const month = page.waitForResponse((response) => response.url().endsWith("/api/get_events")).then((response) => response.json());
+    if (scriptsLate) await page.route("**/js/main.js", async (route) => { await month; await route.continue(); });
+    await page.goto(program.address);
+    const events = (await month).result.events;
+    assert.ok(events.length > 0, "the month has holidays");
+    await page.waitForFunction((n) => document.querySelectorAll(".fc-daygrid-event").length === n, events.length);
+    await page.waitForRequest((request) => request.url().endsWith("/api/get_runtime_state"));
+    const count = (path) => asked.filter((entry) => entry === path).length;
+    assert.deepEqual([count("/api/get_initial_state"), count("/api/get_events"), count("/api/get_holiday_names")], [1, 1, 1],
+                     scriptsLate ? "scripts after the answers" : "scripts first");
+    // Eight files for the page and three for the assistant's panel; one per module was sixty.
+    const files = asked.filter((path) => /^\/(js|css|vendor|assistant)\//.test(path));
+    assert.ok(files.length <= 12, "the page's scripts and styles come joined: " + files.join(" "));
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  }
+});
+
 test("adding an account shows the program's texts for its failures, then the calendars", async () => {
   const page = await openPage(browser, program.address);
   const returnTo = page.getByRole("button", { name: "Add account" });

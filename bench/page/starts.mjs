@@ -84,7 +84,11 @@ async function pageTimeline(page) {
     const resources = performance.getEntriesByType("resource");
     const call = (method) => resources.find((entry) => entry.name.endsWith(`/api/${method}`));
     const timing = (entry) => entry ? [entry.startTime, entry.responseStart, entry.responseEnd] : [NaN, NaN, NaN];
-    const scripts = resources.filter((entry) => entry.initiatorType === "script" || /\.m?js$/.test(entry.name));
+    const navigation = performance.getEntriesByType("navigation")[0];
+    const ready = navigation ? navigation.domContentLoadedEventStart : NaN;
+    // What the page starts with; the assistant's files, asked for once it runs, come later.
+    const early = resources.filter((entry) => !(entry.startTime > ready));
+    const scripts = early.filter((entry) => entry.initiatorType === "script" || /\.m?js$/.test(entry.name));
     const answer = performance.getEntriesByName("wrenfold-answer")[0];
     const events = call("get_events");
     return {
@@ -92,6 +96,8 @@ async function pageTimeline(page) {
       events: timing(events),
       eventsBytes: events ? events.encodedBodySize : NaN,
       scripts: Math.max(0, ...scripts.map((entry) => entry.responseEnd)),
+      requests: scripts.length + early.filter((entry) => /\.css$/.test(entry.name)).length,
+      ready,
       answer: answer ? answer.startTime : NaN,
       painted: performance.now(),
     };
@@ -102,7 +108,8 @@ function printTimeline(timelines) {
   const at = (pick) => median(timelines.map(pick)).toFixed(0);
   console.log(`  page timeline (medians, ms since navigation): state asked ${at((t) => t.state[0])}, answered ${at((t) => t.state[2])}; ` +
               `events asked ${at((t) => t.events[0])}, first byte ${at((t) => t.events[1])}, answered ${at((t) => t.events[2])} ` +
-              `(${(median(timelines.map((t) => t.eventsBytes)) / 1e6).toFixed(2)} MB); scripts in ${at((t) => t.scripts)}; ` +
+              `(${(median(timelines.map((t) => t.eventsBytes)) / 1e6).toFixed(2)} MB); ${at((t) => t.requests)} scripts and ` +
+              `styles, in by ${at((t) => t.scripts)}; scripts run (DOMContentLoaded) ${at((t) => t.ready)}; ` +
               `answer taken ${at((t) => t.answer)}; painted ${at((t) => t.painted)}`);
 }
 

@@ -33,6 +33,10 @@ test("a crowded day shows the first events and counts the rest; a full but not c
   assert.deepEqual(sliced.more, [{ date: "2027-01-05", count: 3 }]);
   assert.equal(sliced.shown.filter((r) => r.start.startsWith("2027-01-06")).length, 4);
   assertAccounted(records, JANUARY, 4, sliced);
+
+  // Events at the same time go by title as people read titles, not by character codes.
+  const same = ["zebra", "Élan", "apple", "Zoo"].map((summary) => timed("2027-01-07", 9, summary));
+  assert.deepEqual(sliceMonth(same, JANUARY, 5).shown.map((r) => r.summary), ["apple", "Élan", "zebra", "Zoo"]);
 });
 
 test("events over several days take a row on each, and ends are read as people mean them", () => {

@@ -3,19 +3,33 @@
 // starting state, then the events, holiday names and lunar dates of the month
 // the calendar opens on. A call made later with the same arguments takes the
 // early answer instead of asking again; any other call goes to the program.
+// The events, the largest answer, are asked for beside the state already:
+// for this month in the default zone as either first weekday would show it,
+// which holds the month the state then names unless its zone's today is in
+// another month.
 import { api, hasToken } from "./shim.js";
 import { DEFAULT_READING, firstDayOf, lunarOf } from "./reading-rules.js";
 import { DEFAULT_ZONE, setCalendarZone, zoneNow } from "./zone.js";
-import { monthRange } from "./first-month.js";
+import { monthRange, monthRangeEitherWeek, rangeHolds } from "./first-month.js";
 
 const early = new Map();
+const arrived = new Map();  // the values of early answers already in, by key
 const keyOf = (method, args) => JSON.stringify([method, ...args]);
 
 function askEarly(method, ...args) {
-  const answer = api[method](...args);
-  answer.catch(() => {});  // whoever takes it sees the failure
-  early.set(keyOf(method, args), answer);
+  return keepEarly(keyOf(method, args), api[method](...args));
+}
+
+function keepEarly(key, answer) {
+  answer.then((value) => { if (early.get(key) === answer) arrived.set(key, value); },
+              () => {});  // whoever takes it sees the failure
+  early.set(key, answer);
   return answer;
+}
+
+function take(key) {
+  early.delete(key);
+  arrived.delete(key);
 }
 
 // The early answer to this call when there is one (once), else a new call.
@@ -23,18 +37,39 @@ export function ask(method, ...args) {
   const key = keyOf(method, args);
   const answer = early.get(key);
   if (!answer) return api[method](...args);
-  early.delete(key);
+  take(key);
   return answer;
 }
 
-function askFirstMonth(state) {
+// The values of the early answers to these calls ([method, ...args] each),
+// taken, when every one has arrived; otherwise null and nothing is taken.
+// Whoever has them in hand can draw at once instead of a turn later.
+export function arrivedAnswers(...calls) {
+  const keys = calls.map(([method, ...args]) => keyOf(method, args));
+  if (!keys.every((key) => arrived.has(key))) return null;
+  const values = keys.map((key) => arrived.get(key));
+  keys.forEach(take);
+  return values;
+}
+
+// The month's events are answered by those asked for beside the state when
+// they hold its range: the calendar keeps events out of the range it shows.
+function askFirstMonth(state, guessed) {
   if (state.view !== "month") return;
   setCalendarZone(state.time_zone || DEFAULT_ZONE);
   const reading = { ...DEFAULT_READING, ...(state.reading || {}) };
-  const { start, end } = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
-  askEarly("get_events", start, end, true);
+  const range = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
+  const { start, end } = range;
+  if (rangeHolds(guessed.range, range)) keepEarly(keyOf("get_events", [start, end, true]), guessed.events);
+  else askEarly("get_events", start, end, true);
   askEarly("get_holiday_names", start, end);
   if (lunarOf(reading, state.language)) askEarly("get_lunar_dates", start, end);
 }
 
-if (hasToken()) askEarly("get_initial_state").then(askFirstMonth, () => {});
+if (hasToken()) {
+  const state = askEarly("get_initial_state");
+  const range = monthRangeEitherWeek(zoneNow());
+  const events = api.get_events(range.start, range.end, true);
+  events.catch(() => {});  // whoever takes it sees the failure
+  state.then((answer) => askFirstMonth(answer, { range, events }), () => {});
+}

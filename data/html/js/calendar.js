@@ -19,7 +19,7 @@ import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
 import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
 import { setTheme } from "./theme.js";
-import { ask } from "./boot.js";
+import { ask, arrivedAnswers } from "./boot.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
 // Heights in pixels of a month entry, of a day cell's number and of the row
@@ -134,8 +134,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
         // needs no request; moving to other dates fetches them alone, so
         // coming back asks again and brings what changed meanwhile.
         const range = switching ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
-        const [answer, names, lunar] = await Promise.all([ask("get_events", range.start, range.end, true),
-                                                          holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
+        const [answer, names, lunar] = answersInHand(range) || await Promise.all([
+          ask("get_events", range.start, range.end, true), holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
         if (order.accept(ticket)) {
           const fetched = ++fetches;
           performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
@@ -157,16 +157,27 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
   }
 
-  // The names of the range's holidays in both languages; the events carry
-  // the Chinese one only. Without them the page still shows that one.
-  async function holidayNames(start, end) {
-    try { return (await ask("get_holiday_names", start, end)).names || {}; } catch { return {}; }
+  // The first month's answers when the page's start has them all in already:
+  // handed over in the same turn, the calendar draws the month once, with its
+  // events, rather than empty first and again a moment later.
+  function answersInHand({ start, end }) {
+    const lunar = lunarOf(store.state.reading, currentLanguage());
+    const values = arrivedAnswers(["get_events", start, end, true], ["get_holiday_names", start, end],
+                                  ...(lunar ? [["get_lunar_dates", start, end]] : []));
+    return values && [values[0], namesOf(values[1]), lunar ? lunarDaysOf(values[2]) : new Map()];
   }
 
+  // The names of the range's holidays in both languages; the events carry
+  // the Chinese one only. Without them the page still shows that one.
+  const namesOf = (answer) => answer?.names || {};
+  async function holidayNames(start, end) {
+    try { return namesOf(await ask("get_holiday_names", start, end)); } catch { return {}; }
+  }
+
+  const lunarDaysOf = (answer) => new Map((answer?.days || []).map((day) => [day.date, day]));
   async function lunarDates(start, end) {
     if (!lunarOf(store.state.reading, currentLanguage())) return new Map();
-    try { return new Map(((await ask("get_lunar_dates", start, end)).days || []).map((day) => [day.date, day])); }
-    catch { return new Map(); }
+    try { return lunarDaysOf(await ask("get_lunar_dates", start, end)); } catch { return new Map(); }
   }
 
   // A holiday named in the page's language.
@@ -175,7 +186,13 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   function shownRecords() {
-    return visibleRecords(cache.records, { isVisible: (url) => store.isVisible(url), showHolidays: store.state.showHolidays })
+    // Asked once per calendar, not once per event: a month holds thousands.
+    const visible = new Map();
+    const isVisible = (url) => {
+      if (!visible.has(url)) visible.set(url, store.isVisible(url));
+      return visible.get(url);
+    };
+    return visibleRecords(cache.records, { isVisible, showHolidays: store.state.showHolidays })
       .map((record) => (isHoliday(record) ? { ...record, summary: holidayName(record) } : record));
   }
 
@@ -618,10 +635,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function makeView(type, date) {
     const host = h("div", { class: "calendar-view" });
     element.append(host);
-    fc = new window.FullCalendar.Calendar(host, { ...viewOptions(type), initialView: type, initialDate: date });
-    const view = { fc, host, size, options: optionsVersion, redrawn: false, stoppedAt: null };
+    // Known before the calendar is made: events already in hand are handed to
+    // it while it is being made.
+    const view = { host, size, options: optionsVersion, redrawn: false, stoppedAt: null };
     view.away = new MutationObserver(() => { view.redrawn = true; });
     views.set(type, view);
+    fc = view.fc = new window.FullCalendar.Calendar(host, { ...viewOptions(type), initialView: type, initialDate: date });
     fc.render();
   }
 

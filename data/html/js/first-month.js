@@ -11,3 +11,13 @@ export function monthRange(today, firstDay) {
   const end = new Date(last.getFullYear(), last.getMonth(), last.getDate() + 7 - ((last.getDay() - firstDay + 7) % 7));
   return { start: dayText(start), end: dayText(end) };
 }
+
+// The month around `today` as either first day of the week would show it:
+// what can be asked for before the settings say which one it is.
+export function monthRangeEitherWeek(today) {
+  const sunday = monthRange(today, 0), monday = monthRange(today, 1);
+  return { start: sunday.start < monday.start ? sunday.start : monday.start,
+           end: sunday.end > monday.end ? sunday.end : monday.end };
+}
+
+export const rangeHolds = (outer, inner) => outer.start <= inner.start && inner.end <= outer.end;

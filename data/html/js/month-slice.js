@@ -28,19 +28,32 @@ export function daysOf(record) {
   return { first, last: last < first ? first : last };
 }
 
-function spanLength({ first, last }) {
+// Steps from a day text to the next, each step worked out once: a month's
+// events share a few dozen days, and making a Date for every step of every
+// event was most of the time a crowded month took.
+function dayStepper() {
+  const known = new Map();
+  return (day) => {
+    let after = known.get(day);
+    if (after === undefined) known.set(day, (after = nextDay(day)));
+    return after;
+  };
+}
+
+function spanLength({ first, last }, next) {
   let n = 1;
-  for (let day = first; day < last && n < 400; day = nextDay(day)) n++;
+  for (let day = first; day < last && n < 400; day = next(day)) n++;
   return n;
 }
 
+// Day and time texts sort as their characters do.
+const byText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
+
 // The order a day cell lists its events in: earlier first, longer first,
-// all-day before timed, then by title.
-function cellOrder(a, b) {
-  return a.first.localeCompare(b.first) || b.length - a.length ||
-    Number(b.record.all_day === true) - Number(a.record.all_day === true) ||
-    String(a.record.start).localeCompare(String(b.record.start)) ||
-    String(a.record.summary || "").localeCompare(String(b.record.summary || ""));
+// all-day before timed, then by title (as localeCompare orders them).
+function cellOrder(titles) {
+  return (a, b) => byText(a.first, b.first) || b.length - a.length || b.allDay - a.allDay ||
+    byText(a.start, b.start) || titles.compare(a.title, b.title);
 }
 
 // records: what the view would show; range: { start, end } day texts (end
@@ -48,6 +61,7 @@ function cellOrder(a, b) {
 // than rows shows rows - 1 of them and a "+n more" entry counting the rest.
 // Returns { shown: [record], more: [{ date, count }] }.
 export function sliceMonth(records, { start, end }, rows) {
+  const next = dayStepper();
   const spans = [];
   const total = new Map();
   for (const record of records) {
@@ -55,19 +69,20 @@ export function sliceMonth(records, { start, end }, rows) {
     if (days.last < start || days.first >= end) continue;
     const first = days.first < start ? start : days.first;
     const last = days.last >= end ? previousDay(end) : days.last;
-    spans.push({ record, first, last, length: spanLength(days) });
-    for (let day = first; day <= last; day = nextDay(day)) total.set(day, (total.get(day) || 0) + 1);
+    spans.push({ record, first, last, length: spanLength(days, next), allDay: Number(record.all_day === true),
+                 start: String(record.start), title: String(record.summary || "") });
+    for (let day = first; day <= last; day = next(day)) total.set(day, (total.get(day) || 0) + 1);
   }
-  spans.sort(cellOrder);
+  spans.sort(cellOrder(new Intl.Collator()));
 
   const capacity = (day) => (total.get(day) > rows ? rows - 1 : rows);
   const used = new Map();
   const shown = [];
   for (const span of spans) {
     let fits = true;
-    for (let day = span.first; fits && day <= span.last; day = nextDay(day)) fits = (used.get(day) || 0) < capacity(day);
+    for (let day = span.first; fits && day <= span.last; day = next(day)) fits = (used.get(day) || 0) < capacity(day);
     if (!fits) continue;
-    for (let day = span.first; day <= span.last; day = nextDay(day)) used.set(day, (used.get(day) || 0) + 1);
+    for (let day = span.first; day <= span.last; day = next(day)) used.set(day, (used.get(day) || 0) + 1);
     shown.push(span.record);
   }
   const more = [];
@@ -75,6 +90,6 @@ export function sliceMonth(records, { start, end }, rows) {
     const hidden = count - (used.get(date) || 0);
     if (hidden > 0) more.push({ date, count: hidden });
   }
-  more.sort((a, b) => a.date.localeCompare(b.date));
+  more.sort((a, b) => byText(a.date, b.date));
   return { shown, more };
 }
