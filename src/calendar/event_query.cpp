@@ -6,7 +6,6 @@
 #include "calendar/calendar_rules.h"
 #include "core/bridge_answer.h"
 #include "core/work_pool.h"
-#include "platform/free_memory.h"
 
 #include <algorithm>
 #include <utility>
@@ -16,9 +15,6 @@ namespace wrenfold {
 
 namespace {
 
-// Answers above this size (a year or more of a full calendar) hand their
-// memory back; trimming costs a month's answer a good part of its time.
-constexpr std::size_t kTrimAfterEvents = 10000;
 // The most occurrences one query hands back, all calendars together.
 constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
@@ -130,11 +126,6 @@ std::string WrenfoldApp::_events_answer(const Json& start_text, const Json& end_
         next_event();
         answer += dump_compact(holiday);
     }
-    listings.clear();
-    // What a large range took from the allocator goes back to the system
-    // instead of staying with the process.
-    if (event_count > kTrimAfterEvents)
-        platform::return_free_memory();
 
     Json rest = Json::object();
     rest["errors"] = std::move(errors);
