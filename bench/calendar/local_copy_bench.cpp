@@ -1,8 +1,10 @@
 // The page answered from the local copy: a month of 16 calendars x 200 events
 // through get_events, and a search over 20,000 events. The calendars are
 // synced once into the store first; the measured calls ask no server.
+#include "app/bridge_table.h"
 #include "caldav/engine.h"
 #include "support/app_fixture.h"
+#include "support/sync_only_engine.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,14 +17,13 @@ using namespace wrenfold;
 enum class Spread { year, one_month };
 
 // A server whose calendars each hold `per_calendar` events.
-class GeneratedServer final : public caldav::CalendarEngine {
+class GeneratedServer final : public testing::SyncOnlyEngine {
 public:
     GeneratedServer(int per_calendar, Spread spread)
         : m_per_calendar(per_calendar),
           m_spread(spread)
     {
     }
-    bool can_sync() const override { return true; }
     caldav::SyncDelta sync_calendar(const std::string& calendar_url, const caldav::SyncKnown& known) override
     {
         caldav::SyncDelta delta { {}, {}, "token-1", false };
@@ -43,28 +44,6 @@ public:
             delta.changed.push_back({ calendar_url + uid + ".ics", "\"1\"", ics });
         }
         return delta;
-    }
-
-    caldav::AuthResult check_auth() override { return { true, 207 }; }
-    std::vector<caldav::DiscoveredCalendar> discover() override { return {}; }
-    std::vector<caldav::EventRecord> list_events(const std::string&, std::chrono::year_month_day,
-                                                 std::chrono::year_month_day) override
-    {
-        throw caldav::CalDavError("listing is not expected: the store answers");
-    }
-    caldav::EventRecord get_event(const std::string&) override { throw caldav::CalDavError("unused"); }
-    caldav::WriteResult create_event(const std::string&, const Json&) override { throw caldav::CalDavError("unused"); }
-    caldav::WriteResult update_event(const std::string&, const std::string&, const Json&) override
-    {
-        throw caldav::CalDavError("unused");
-    }
-    caldav::WriteResult move_event(const std::string&, const std::string&, const Json&, const std::string&) override
-    {
-        throw caldav::CalDavError("unused");
-    }
-    caldav::WriteResult delete_event(const std::string&, const std::optional<std::string>&) override
-    {
-        throw caldav::CalDavError("unused");
     }
 
 private:
@@ -118,14 +97,15 @@ void month_from_store(benchmark::State& state)
 }
 BENCHMARK(month_from_store)->Unit(benchmark::kMillisecond);
 
-// The start benchmark's month: all 3,200 events of 16 x 200 in the one month
-// (the answer written out as the host sends it), asked again and again
-// (argument 0) or each time first asked of a program just started (1).
+// The start benchmark's month: every event of `calendars` x `per_calendar`
+// in the one month, answered through the bridge as the host sends it, asked
+// again and again (first_after_start 0) or each time first asked of a
+// program just started (1).
 void full_month_from_store(benchmark::State& state)
 {
     const bool fresh_start = state.range(0) == 1;
-    SyncedApp synced(16, 200, Spread::one_month);
-    std::size_t events = 0;
+    SyncedApp synced(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), Spread::one_month);
+    std::size_t bytes = 0;
     for (auto _ : state) {
         if (fresh_start) {
             state.PauseTiming();
@@ -133,13 +113,21 @@ void full_month_from_store(benchmark::State& state)
             synced.app = synced.start();
             state.ResumeTiming();
         }
-        Json answer = synced.app->get_events("2025-02-24", "2025-04-07", true);
-        events = answer["events"].size();
-        benchmark::DoNotOptimize(answer.dump());
+        AppBridge bridge(*synced.app);
+        BridgeReply reply = bridge.call("get_events", Json::array({ "2025-02-24", "2025-04-07", true }));
+        std::string text = take_result_text(reply);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
     }
-    state.counters["events"] = static_cast<double>(events);
+    state.counters["bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(full_month_from_store)->ArgName("first_after_start")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(full_month_from_store)
+    ->ArgNames({ "first_after_start", "calendars", "per_calendar" })
+    ->Args({ 0, 16, 200 })
+    ->Args({ 1, 16, 200 })
+    ->Args({ 0, 60, 300 })
+    ->Args({ 1, 60, 300 })
+    ->Unit(benchmark::kMillisecond);
 
 void search_twenty_thousand(benchmark::State& state)
 {

@@ -2,6 +2,7 @@
 
 #include "app/wrenfold_app.h"
 
+#include <algorithm>
 #include <map>
 
 namespace wrenfold {
@@ -62,10 +63,6 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
           [](WrenfoldApp& app, const BridgeArgs& args) { return app.reminder_action(args.text(0), args.text(1)); } },
 
         // Events
-        { "get_events",
-          [](WrenfoldApp& app, const BridgeArgs& args) {
-              return app.get_events(args.required(0), args.required(1), args.value(2, false));
-          } },
         { "sync_now", [](WrenfoldApp& app, const BridgeArgs&) { return app.sync_now(); } },
         { "replace_account_password",
           [](WrenfoldApp& app, const BridgeArgs& args) {
@@ -185,26 +182,46 @@ const std::map<std::string, Handler, std::less<>>& bridge_table()
     return table;
 }
 
+// Methods whose answer is written as JSON text: a month of events is megabytes.
+using TextHandler = std::string (*)(WrenfoldApp&, const BridgeArgs&);
+
+const std::map<std::string, TextHandler, std::less<>>& text_bridge_table()
+{
+    static const std::map<std::string, TextHandler, std::less<>> table {
+        { "get_events",
+          [](WrenfoldApp& app, const BridgeArgs& args) {
+              return app._events_answer(args.required(0), args.required(1), args.value(2, false));
+          } },
+    };
+    return table;
+}
+
+BridgeReply answer_of(WrenfoldApp& app, std::string_view method, const BridgeArgs& args)
+{
+    if (auto text = text_bridge_table().find(method); text != text_bridge_table().end())
+        return { BridgeReply::Status::Ok, {}, {}, text->second(app, args) };
+    return { BridgeReply::Status::Ok, bridge_table().find(method)->second(app, args), {}, {} };
+}
+
 }  // namespace
 
 bool AppBridge::has_method(std::string_view method) const
 {
-    return !method.starts_with('_') && bridge_table().contains(method);
+    return !method.starts_with('_') && (bridge_table().contains(method) || text_bridge_table().contains(method));
 }
 
 BridgeReply AppBridge::call(std::string_view method, const Json& args)
 {
-    auto found = bridge_table().find(method);
-    if (method.starts_with('_') || found == bridge_table().end())
-        return { BridgeReply::Status::NoSuchMethod, {}, {} };
+    if (!has_method(method))
+        return { BridgeReply::Status::NoSuchMethod, {}, {}, {} };
     if (!args.is_array())
-        return { BridgeReply::Status::Failed, {}, "the arguments must be a JSON array" };
+        return { BridgeReply::Status::Failed, {}, "the arguments must be a JSON array", {} };
     try {
-        return { BridgeReply::Status::Ok, found->second(m_app, BridgeArgs(args)), {} };
+        return answer_of(m_app, method, BridgeArgs(args));
     } catch (const std::exception& error) {
-        return { BridgeReply::Status::Failed, {}, error.what() };
+        return { BridgeReply::Status::Failed, {}, error.what(), {} };
     } catch (...) {
-        return { BridgeReply::Status::Failed, {}, "unknown error" };
+        return { BridgeReply::Status::Failed, {}, "unknown error", {} };
     }
 }
 
@@ -213,6 +230,9 @@ std::vector<std::string> AppBridge::method_names()
     std::vector<std::string> names;
     for (const auto& [name, handler] : bridge_table())
         names.push_back(name);
+    for (const auto& [name, handler] : text_bridge_table())
+        names.push_back(name);
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include "core/atomic_store.h"
 #include "core/private_folder.h"
 #include "core/work_pool.h"
+#include "platform/free_memory.h"
 #include "store/event_store.h"
 
 namespace wrenfold {
@@ -27,7 +28,9 @@ WrenfoldApp::WrenfoldApp(platform::QueueMap queue_all_, platform::EventMap event
       event_all(std::move(event_all_)),
       m_make_engine(std::move(environment.make_engine)),
       m_transfer_abort(std::move(environment.transfer_abort)),
-      m_query_pool(std::make_unique<WorkPool>(kQueryThreads)),
+      // What the queries took from the allocator goes back to the system a
+      // moment after they end, never on the way to an answer.
+      m_query_pool(std::make_unique<WorkPool>(kQueryThreads, platform::return_free_memory)),
       m_assistant_platform(std::move(environment.assistant))
 {
     // The data directory holds passwords and keys: only its owner may enter it.

@@ -225,12 +225,17 @@ public:
 
     // ---- Event query (calendar/event_query.cpp) ----
     Json get_events(const Json& start, const Json& end, const Json& include_hidden = false);
+    // get_events' answer as the JSON text the bridge sends: a month of events
+    // is written out without building it as a tree first.
+    std::string _events_answer(const Json& start, const Json& end, const Json& include_hidden);
     // The events of start <= d < end of each calendar chosen, fetched in
     // parallel, in stored calendar order; holidays are not among them.
     // `page_fetch` numbers the page's fetch this serves (0: none): it stops
-    // waiting on servers as soon as a newer page fetch begins.
+    // waiting on servers as soon as a newer page fetch begins. `as_text`
+    // lists them as event_texts, for the page's answer.
     std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
-                                                 bool include_hidden, std::uint64_t page_fetch = 0);
+                                                 bool include_hidden, std::uint64_t page_fetch = 0,
+                                                 bool as_text = false);
 
     // ---- Local copy of the calendars (calendar/local_copy.cpp) ----
     // Events of every calendar by title, place or notes, case and accents
@@ -250,9 +255,8 @@ public:
     bool _sync_calendar(const Account& account, const Calendar& calendar);
     // The calendar's events of the range from the store, after a first sync
     // when it has never been synced; `failure` is what its last sync met, or "".
-    std::vector<caldav::EventRecord> _stored_events(const Account& account, const Calendar& calendar,
-                                                    std::chrono::year_month_day start, std::chrono::year_month_day end,
-                                                    std::string& failure, std::uint64_t page_fetch);
+    void _stored_events(CalendarListing& listing, std::chrono::year_month_day start, std::chrono::year_month_day end,
+                        std::uint64_t page_fetch, bool as_text);
     // A first sync of the calendar in the background, waited for a few
     // seconds at most; throws when it is not done by then ("not responding")
     // or when the server's last answer asked to wait, and throws

@@ -39,13 +39,6 @@ std::string text_of(icalcomponent* event, icalproperty_kind kind)
     return text ? text.get() : "";
 }
 
-bool overlaps(sys_seconds start, sys_seconds end, const TimeRange& range)
-{
-    if (start == end)
-        return start >= range.start && start < range.end;
-    return start < range.end && end > range.start;
-}
-
 // Identifies an occurrence: instants for timed series, dates for all-day ones.
 long long occurrence_key(icaltimetype time, icaltimezone* home)
 {
@@ -346,11 +339,14 @@ std::optional<Span> best_effort_span(icalcomponent* event, icaltimezone* home)
     return std::nullopt;
 }
 
-// An event listed on its own: a single event, an override whose series the
-// object does not hold (addressed by its recurrence id), or one whose start
-// cannot be read.
-void emit_alone(icalcomponent* event, icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range,
-                icaltimezone* home, std::vector<EventRecord>& out)
+// Where an event listed on its own lies, and the recurrence id that
+// addresses an override without its series.
+struct AloneSpan {
+    Span span;
+    std::string recurrence_id;
+};
+
+std::optional<AloneSpan> alone_span(icalcomponent* event, icalcomponent* calendar, icaltimezone* home)
 {
     std::string recurrence_id;
     if (icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY)) {
@@ -361,11 +357,35 @@ void emit_alone(icalcomponent* event, icalcomponent* calendar, const ResourceRef
     auto span = span_of(event, calendar, home);
     if (!span)
         span = best_effort_span(event, home);
-    if (span)
-        emit_if_overlapping(event, *span, nullptr, ref, recurrence_id, range, home, out);
+    if (!span)
+        return std::nullopt;
+    return AloneSpan { *span, std::move(recurrence_id) };
+}
+
+// An event listed on its own: a single event, an override whose series the
+// object does not hold (addressed by its recurrence id), or one whose start
+// cannot be read.
+void emit_alone(icalcomponent* event, icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range,
+                icaltimezone* home, std::vector<EventRecord>& out)
+{
+    if (auto alone = alone_span(event, calendar, home))
+        emit_if_overlapping(event, alone->span, nullptr, ref, alone->recurrence_id, range, home, out);
+}
+
+bool lists_alone(icalcomponent* calendar, icalcomponent* master, icaltimezone* home)
+{
+    return icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY) != nullptr ||
+        !span_of(master, calendar, home) || !repeats(master);
 }
 
 }  // namespace
+
+bool overlaps(sys_seconds start, sys_seconds end, const TimeRange& range)
+{
+    if (start == end)
+        return start >= range.start && start < range.end;
+    return start < range.end && end > range.start;
+}
 
 bool repeats(icalcomponent* event)
 {
@@ -454,16 +474,14 @@ void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const Time
     icalcomponent* master = master_event(calendar);
     if (!master)
         return;
-    bool master_is_override = icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY) != nullptr;
-    auto master_span = span_of(master, calendar, home);
-    if (master_is_override || !master_span || !repeats(master)) {
+    if (lists_alone(calendar, master, home)) {
         // Single events, or overrides whose series we were not given.
         for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
              e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
             emit_alone(e, calendar, ref, range, home, out);
         return;
     }
-    Series series = read_series(calendar, master, *master_span, home);
+    Series series = read_series(calendar, master, *span_of(master, calendar, home), home);
     size_t first_new = out.size();
     expand_rrules(series, ref, range, home, out);
     expand_rdates(series, ref, range, home, out);
@@ -495,6 +513,19 @@ EventRecord master_record(icalcomponent* calendar, const ResourceRef& ref, icalt
     EventRecord out = record(master, *span, nullptr, ref, "", home);
     out.recurring = repeats(master);
     return out;
+}
+
+std::optional<SingleOccurrence> single_occurrence(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home)
+{
+    icalcomponent* master = master_event(calendar);
+    if (!master || icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT) != 1 ||
+        !lists_alone(calendar, master, home))
+        return std::nullopt;
+    auto alone = alone_span(master, calendar, home);
+    if (!alone)
+        return std::nullopt;
+    return SingleOccurrence { record(master, alone->span, nullptr, ref, alone->recurrence_id, home),
+                              instant_of(alone->span.start, home), instant_of(alone->span.end, home) };
 }
 
 }  // namespace wrenfold::caldav

@@ -37,6 +37,20 @@ struct ResourceRef {
 void expand_resource(icalcomponent* calendar, const ResourceRef& ref, const TimeRange& range, icaltimezone* home,
                      std::vector<EventRecord>& out);
 
+// The one occurrence of an object that never repeats, whatever range is
+// listed: a single VEVENT without RRULE or RDATE (or an override alone), with
+// the instants it spans in the home zone. Nothing for any other object.
+struct SingleOccurrence {
+    EventRecord record;
+    std::chrono::sys_seconds start;
+    std::chrono::sys_seconds end;
+};
+std::optional<SingleOccurrence> single_occurrence(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home);
+
+// Whether an occurrence from `start` to `end` shows in the range: an instant
+// event when it lies within, any other when the two overlap.
+bool overlaps(std::chrono::sys_seconds start, std::chrono::sys_seconds end, const TimeRange& range);
+
 // The stored event as one record: the master of a series, or the first event.
 EventRecord master_record(icalcomponent* calendar, const ResourceRef& ref, icaltimezone* home);
 

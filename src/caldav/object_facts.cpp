@@ -45,8 +45,13 @@ std::optional<sys_seconds> series_end(icalcomponent* event, const Span& span, ic
 ObjectFacts object_facts(const std::string& ics, icaltimezone* home)
 {
     IcalPtr calendar = parse_calendar(ics);
+    return object_facts(calendar.get(), home);
+}
+
+ObjectFacts object_facts(icalcomponent* calendar, icaltimezone* home)
+{
     ObjectFacts facts { {}, sys_seconds {}, sys_seconds {}, {} };
-    if (icalcomponent* master = master_event(calendar.get())) {
+    if (icalcomponent* master = master_event(calendar)) {
         const char* uid = icalcomponent_get_uid(master);
         facts.uid = uid ? uid : "";
     }
@@ -54,11 +59,11 @@ ObjectFacts object_facts(const std::string& ics, icaltimezone* home)
     std::optional<sys_seconds> last;
     bool open_ended = false;
     std::string words;
-    for (icalcomponent* event = icalcomponent_get_first_component(calendar.get(), ICAL_VEVENT_COMPONENT); event;
-         event = icalcomponent_get_next_component(calendar.get(), ICAL_VEVENT_COMPONENT)) {
+    for (icalcomponent* event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); event;
+         event = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
         for (auto kind : { ICAL_SUMMARY_PROPERTY, ICAL_LOCATION_PROPERTY, ICAL_DESCRIPTION_PROPERTY })
             words += text_property(event, kind) + '\n';
-        auto span = span_of(event, calendar.get(), home);
+        auto span = span_of(event, calendar, home);
         if (!span)
             continue;
         sys_seconds start = instant_of(span->start, home);

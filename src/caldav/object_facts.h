@@ -21,5 +21,6 @@ struct ObjectFacts {
 // Throws CalDavError for text that is no iCalendar object. A calendar with no
 // dated event is kept with an empty span, so that no listing ever shows it.
 ObjectFacts object_facts(const std::string& ics, icaltimezone* home);
+ObjectFacts object_facts(icalcomponent* calendar, icaltimezone* home);
 
 }  // namespace wrenfold::caldav

@@ -110,15 +110,46 @@ std::vector<FetchTask> event_fetch_tasks(const std::vector<Account>& accounts, b
     return tasks;
 }
 
+namespace {
+
+Json calendar_tags(const Account& account, const Calendar& calendar)
+{
+    return Json::object({ { "account_id", account.id },
+                          { "calendar_url", calendar.url },
+                          { "calendar_name", calendar.name },
+                          { "color", calendar.color },
+                          { "read_only", calendar.read_only } });
+}
+
+}  // namespace
+
 Json tagged_event(const caldav::EventRecord& record, const Account& account, const Calendar& calendar)
 {
     Json event = record.to_json();
-    event["account_id"] = account.id;
-    event["calendar_url"] = calendar.url;
-    event["calendar_name"] = calendar.name;
-    event["color"] = calendar.color;
-    event["read_only"] = calendar.read_only;
+    Json tags = calendar_tags(account, calendar);
+    for (auto& [key, value] : tags.items())
+        event[key] = std::move(value);
     return event;
+}
+
+std::string calendar_tags_text(const Account& account, const Calendar& calendar, bool stale)
+{
+    Json tags = calendar_tags(account, calendar);
+    if (stale)
+        tags["stale"] = true;
+    std::string text = dump_compact(tags);
+    // {"account_id":...} becomes ,"account_id":...
+    text.front() = ',';
+    text.pop_back();
+    return text;
+}
+
+void append_tagged_event(std::string& out, std::string_view event_text, std::string_view tags_text)
+{
+    std::size_t close = event_text.find_last_of('}');
+    out.append(event_text.substr(0, close));
+    out.append(tags_text);
+    out.push_back('}');
 }
 
 void cap_occurrences(std::vector<CalendarListing>& listings, std::size_t limit, const std::string& error)
@@ -127,12 +158,14 @@ void cap_occurrences(std::vector<CalendarListing>& listings, std::size_t limit, 
     for (CalendarListing& listing : listings) {
         if (listing.error)
             continue;
-        if (total + listing.events.size() > limit) {
+        std::size_t count = listing.events.size() + listing.event_texts.size();
+        if (total + count > limit) {
             listing.events.clear();
+            listing.event_texts.clear();
             listing.error = error;
             continue;
         }
-        total += listing.events.size();
+        total += count;
     }
 }
 

@@ -69,6 +69,9 @@ struct CalendarListing {
     bool stale { false };        // last-known events of a calendar whose last sync failed
     std::string stale_error {};  // what that sync met
     bool superseded { false };   // left unanswered for a newer fetch of the page
+    // A listing for the page's answer holds its events as JSON text instead,
+    // each an event's own keys without the calendar's tags.
+    std::vector<std::string> event_texts {};
 };
 
 // A page fetch that stopped waiting for a server because the page asked for
@@ -88,5 +91,12 @@ void cap_occurrences(std::vector<CalendarListing>& listings, std::size_t limit, 
 // The event's JSON form with the calendar's and account's tags after its own
 // keys; the calendar's "url", "color" and "read_only" win over the event's.
 Json tagged_event(const caldav::EventRecord& event, const Account& account, const Calendar& calendar);
+
+// The keys tagged_event adds, and "stale": true for a calendar whose last sync
+// failed, as JSON text to splice before the closing brace of each event text.
+std::string calendar_tags_text(const Account& account, const Calendar& calendar, bool stale);
+
+// An event's JSON text (an object) with the tags of calendar_tags_text added.
+void append_tagged_event(std::string& out, std::string_view event_text, std::string_view tags_text);
 
 }  // namespace wrenfold

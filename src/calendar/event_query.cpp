@@ -6,18 +6,15 @@
 #include "calendar/calendar_rules.h"
 #include "core/bridge_answer.h"
 #include "core/work_pool.h"
-#include "platform/free_memory.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace wrenfold {
 
 namespace {
 
-// Answers above this size (a year or more of a full calendar) hand their
-// memory back; trimming costs a month's answer a good part of its time.
-constexpr std::size_t kTrimAfterEvents = 10000;
 // The most occurrences one query hands back, all calendars together.
 constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
@@ -25,7 +22,7 @@ constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
 std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_month_day start,
                                                           std::chrono::year_month_day end, bool include_hidden,
-                                                          std::uint64_t page_fetch)
+                                                          std::uint64_t page_fetch, bool as_text)
 {
     std::vector<CalendarListing> listings;
     for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
@@ -37,13 +34,17 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
             auto engine = _engine_for(listing.source.account);
             if (_uses_store(*engine)) {
                 // Answered from the local copy; its syncs set the status.
-                listing.events = _stored_events(listing.source.account, listing.source.calendar, start, end,
-                                                listing.stale_error, page_fetch);
+                _stored_events(listing, start, end, page_fetch, as_text);
                 listing.stale = !listing.stale_error.empty();
                 return;
             }
             listing.events = engine->list_events(url, start, end);
             _set_sync_status(url, "ok");
+            if (as_text) {
+                for (const caldav::EventRecord& event : listing.events)
+                    listing.event_texts.push_back(dump_compact(event.to_json()));
+                listing.events.clear();
+            }
         } catch (const FetchSuperseded&) {
             // Says nothing of the calendar: its sync goes on.
             listing.superseded = true;
@@ -64,6 +65,11 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
 
 Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const Json& include_hidden)
 {
+    return parse_json(_events_answer(start_text, end_text, include_hidden));
+}
+
+std::string WrenfoldApp::_events_answer(const Json& start_text, const Json& end_text, const Json& include_hidden)
+{
     std::chrono::year_month_day start = parse_query_date(start_text);
     std::chrono::year_month_day end = parse_query_date(end_text);
     // The page's older fetches that still wait for a first sync stop waiting:
@@ -74,12 +80,28 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
     }
     m_first_sync_done.notify_all();
 
-    Json events = Json::array();
+    std::vector<CalendarListing> listings = _list_calendars(start, end, truthy(include_hidden), page_fetch, true);
     Json errors = Json::array();
     // Calendars whose last sync failed: their last-known events are kept.
     Json stale = Json::array();
     bool superseded = false;
-    for (const CalendarListing& listing : _list_calendars(start, end, truthy(include_hidden), page_fetch)) {
+    std::size_t event_count = 0, text_size = 0;
+    for (const CalendarListing& listing : listings) {
+        event_count += listing.event_texts.size();
+        for (const std::string& text : listing.event_texts)
+            text_size += text.size();
+    }
+    // {"ok":true,"events":[...],"errors":...}: the events written in place.
+    std::string answer = dump_compact(ok_answer());
+    answer.pop_back();
+    answer += R"(,"events":[)";
+    answer.reserve(answer.size() + text_size + event_count * 200 + 4096);
+    bool first_event = true;
+    auto next_event = [&] {
+        if (!std::exchange(first_event, false))
+            answer.push_back(',');
+    };
+    for (const CalendarListing& listing : listings) {
         const auto& [account, calendar] = listing.source;
         superseded = superseded || listing.superseded;
         if (listing.superseded)
@@ -94,27 +116,25 @@ Json WrenfoldApp::get_events(const Json& start_text, const Json& end_text, const
             errors.push_back(
                 Json::object({ { "calendar", calendar.name }, { "error", listing.stale_error }, { "stale", true } }));
         }
-        for (const caldav::EventRecord& event : listing.events) {
-            Json tagged = tagged_event(event, account, calendar);
-            if (listing.stale)
-                tagged["stale"] = true;
-            events.push_back(std::move(tagged));
+        const std::string tags = calendar_tags_text(account, calendar, listing.stale);
+        for (const std::string& text : listing.event_texts) {
+            next_event();
+            append_tagged_event(answer, text, tags);
         }
     }
-    for (Json& holiday : _tw_holidays(start, end))
-        events.push_back(std::move(holiday));
-    // The listings of a large range are gone by now; what they took from the
-    // allocator goes back to the system instead of staying with the process.
-    if (events.size() > kTrimAfterEvents)
-        platform::return_free_memory();
+    for (const Json& holiday : _tw_holidays(start, end)) {
+        next_event();
+        answer += dump_compact(holiday);
+    }
 
-    // Moved in one by one: a braced list would copy every event.
-    Json answer = ok_answer();
-    answer["events"] = std::move(events);
-    answer["errors"] = std::move(errors);
-    answer["refresh_token"] = _refresh_token.load();
-    answer["stale_calendars"] = std::move(stale);
-    answer["superseded"] = superseded;
+    Json rest = Json::object();
+    rest["errors"] = std::move(errors);
+    rest["refresh_token"] = _refresh_token.load();
+    rest["stale_calendars"] = std::move(stale);
+    rest["superseded"] = superseded;
+    answer += "],";
+    const std::string rest_text = dump_compact(rest);
+    answer.append(rest_text, 1);
     _release_start_syncs(true);
     return answer;
 }

@@ -51,18 +51,50 @@ Json utc_text(std::optional<store::Instant> instant)
     return std::string(text);
 }
 
-store::CalendarChange change_from(const caldav::SyncDelta& delta, icaltimezone* zone)
+// What a stored record was made for: the home zone it was read in, and the
+// form of the record, which rises whenever an event's keys or values change.
+std::string record_made_for(const std::string& home_tzid)
 {
+    return "1 " + home_tzid;
+}
+
+// The finished record of an object that occurs once; nothing for any other,
+// nor for one that cannot be read that far (listing it says why).
+std::optional<store::StoredRecord> single_record(icalcomponent* calendar, const caldav::ResourceRef& ref,
+                                                 icaltimezone* zone, const std::string& made_for)
+{
+    try {
+        auto single = caldav::single_occurrence(calendar, ref, zone);
+        if (!single)
+            return std::nullopt;
+        return store::StoredRecord { made_for, single->start.time_since_epoch().count(),
+                                     single->end.time_since_epoch().count(), dump_compact(single->record.to_json()) };
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool record_overlaps(const store::StoredRecord& record, const caldav::TimeRange& range)
+{
+    using std::chrono::seconds, std::chrono::sys_seconds;
+    return caldav::overlaps(sys_seconds(seconds(record.start)), sys_seconds(seconds(record.end)), range);
+}
+
+store::CalendarChange change_from(const caldav::SyncDelta& delta, const std::string& home_tzid)
+{
+    icaltimezone* zone = caldav::home_zone_for(home_tzid);
     store::CalendarChange change;
     change.deleted_hrefs = delta.deleted;
     change.sync_token = delta.sync_token;
     for (const caldav::SyncedObject& object : delta.changed) {
         // An object that does not parse fails the whole sync: the calendar
         // keeps its last good state rather than losing an event.
-        caldav::ObjectFacts facts = caldav::object_facts(object.ics, zone);
+        caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
+        caldav::ObjectFacts facts = caldav::object_facts(parsed.get(), zone);
         change.upserts.push_back(
             { object.url, object.etag, object.ics, facts.uid, facts.first.time_since_epoch().count(),
-              facts.last ? std::optional(facts.last->time_since_epoch().count()) : std::nullopt, facts.search_text });
+              facts.last ? std::optional(facts.last->time_since_epoch().count()) : std::nullopt, facts.search_text,
+              single_record(parsed.get(), { object.url, object.etag }, zone, record_made_for(home_tzid)) });
     }
     return change;
 }
@@ -122,7 +154,7 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
         auto state = m_store->state(calendar.url);
         caldav::SyncKnown known { state ? state->sync_token : "", m_store->etags(calendar.url) };
         caldav::SyncDelta delta = engine->sync_calendar(calendar.url, known);
-        store::CalendarChange change = change_from(delta, caldav::home_zone_for(home_tzid_of(account)));
+        store::CalendarChange change = change_from(delta, home_tzid_of(account));
         bool changed = !change.upserts.empty() || !change.deleted_hrefs.empty() || !state || !state->last_good_sync;
         m_store->apply(calendar.url, account.id, change, now_instant());
         _set_sync_status(calendar.url, "ok");
@@ -141,11 +173,10 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
     }
 }
 
-std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& account, const Calendar& calendar,
-                                                             std::chrono::year_month_day start,
-                                                             std::chrono::year_month_day end, std::string& failure,
-                                                             std::uint64_t page_fetch)
+void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_month_day start,
+                                 std::chrono::year_month_day end, std::uint64_t page_fetch, bool as_text)
 {
+    const auto& [account, calendar] = listing.source;
     auto state = m_store->state(calendar.url);
     if (!state || !state->last_good_sync) {
         // Never synced: fetched now, which fills the store.
@@ -154,22 +185,52 @@ std::vector<caldav::EventRecord> WrenfoldApp::_stored_events(const Account& acco
         if (!state || !state->last_good_sync)
             throw caldav::CalDavError(state && !state->last_error.empty() ? state->last_error : "not synced yet");
     }
-    failure = state ? state->last_error : "";
-    icaltimezone* zone = caldav::home_zone_for(home_tzid_of(account));
+    listing.stale_error = state ? state->last_error : "";
+    const std::string home_tzid = home_tzid_of(account);
+    icaltimezone* zone = caldav::home_zone_for(home_tzid);
     caldav::TimeRange range { caldav::home_midnight(start, zone), caldav::home_midnight(end, zone) };
-    std::vector<caldav::EventRecord> events;
     if (range.end <= range.start)
-        return events;
+        return;
+    // Records serve only the page's text answer: other listings need the
+    // alarms' due times, which a record does not keep.
+    const std::string made_for = as_text ? record_made_for(home_tzid) : "";
+    std::vector<store::RecordFill> fills;
     for (const store::StoredObject& object : m_store->objects_between(
-             calendar.url, range.start.time_since_epoch().count(), range.end.time_since_epoch().count())) {
+             calendar.url, range.start.time_since_epoch().count(), range.end.time_since_epoch().count(), made_for)) {
+        if (as_text && object.record && object.record->made_for == made_for) {
+            if (record_overlaps(*object.record, range))
+                listing.event_texts.push_back(object.record->json);
+            continue;
+        }
         try {
             caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
-            caldav::expand_resource(parsed.get(), { object.href, object.etag }, range, zone, events);
+            caldav::ResourceRef ref { object.href, object.etag };
+            if (as_text) {
+                if (auto record = single_record(parsed.get(), ref, zone, made_for)) {
+                    // Kept for the next answer: the record of a store written
+                    // before records were kept, or for another home zone.
+                    if (record_overlaps(*record, range))
+                        listing.event_texts.push_back(record->json);
+                    fills.push_back({ object.href, object.etag, std::move(*record) });
+                    continue;
+                }
+            }
+            std::size_t first_new = listing.events.size();
+            caldav::expand_resource(parsed.get(), ref, range, zone, listing.events);
+            if (as_text) {
+                for (std::size_t i = first_new; i < listing.events.size(); ++i)
+                    listing.event_texts.push_back(dump_compact(listing.events[i].to_json()));
+                listing.events.resize(first_new);
+            }
         } catch (const std::exception& error) {
             log_line("event_store:", object.href + ": " + error.what());
         }
     }
-    return events;
+    try {
+        m_store->fill_records(calendar.url, fills);
+    } catch (const std::exception& error) {
+        log_line("event_store:", error.what());
+    }
 }
 
 void WrenfoldApp::_await_first_sync(const std::string& calendar_url, std::uint64_t page_fetch)

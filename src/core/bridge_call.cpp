@@ -2,6 +2,13 @@
 
 namespace wrenfold {
 
+std::string take_result_text(BridgeReply& reply)
+{
+    if (!reply.result_json.empty())
+        return std::move(reply.result_json);
+    return dump_compact(reply.result);
+}
+
 Json BridgeArgs::value(std::size_t index, Json fallback) const
 {
     return has(index) ? m_array[index] : std::move(fallback);

@@ -15,7 +15,14 @@ struct BridgeReply {
     Status status { Status::Ok };
     Json result;        // when Ok
     std::string error;  // when Failed: the text the page's promise rejects with
+    // When Ok and not empty: the result already written as JSON text, which
+    // the host sends as it is instead of `result`.
+    std::string result_json;
 };
+
+// An Ok reply's result as JSON text, taken out of the reply: the text it was
+// answered in, or its tree written out.
+std::string take_result_text(BridgeReply& reply);
 
 // What a bridge host talks to: the table of public methods.
 class BridgeTarget {

@@ -159,12 +159,10 @@ void BrowserHost::install_routes()
             return send_json(response, 400, { { "error", "the body must be a JSON array" } });
         BridgeReply reply = m_bridge.call(method, args);
         switch (reply.status) {
-        case BridgeReply::Status::Ok: {
-            // Moved in, not listed in braces, which would copy a month's events.
-            Json body = Json::object();
-            body["result"] = std::move(reply.result);
-            return send_json(response, 200, body);
-        }
+        case BridgeReply::Status::Ok:
+            response.status = 200;
+            response.set_content(R"({"result":)" + take_result_text(reply) + "}", "application/json; charset=utf-8");
+            return;
         case BridgeReply::Status::Failed:
             return send_json(response, 500, { { "error", reply.error } });
         case BridgeReply::Status::NoSuchMethod:

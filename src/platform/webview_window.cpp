@@ -87,13 +87,12 @@ void release(gpointer data, GClosure*)
     delete static_cast<std::shared_ptr<State>*>(data);
 }
 
-void settle(const std::weak_ptr<State>& weak_state, const Json& id, const BridgeReply& reply)
+void settle(const std::weak_ptr<State>& weak_state, const Json& id, BridgeReply& reply)
 {
-    // Written straight from the reply: a month's events are megabytes, not worth a copy.
-    auto text = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
-    std::string value = reply.status == BridgeReply::Status::Ok ? text(reply.result)
-        : reply.status == BridgeReply::Status::Failed           ? text(Json(reply.error))
-                                                                : text(Json("no such method"));
+    // JSON text is a script expression as it is (U+2028 and U+2029 included).
+    std::string value = reply.status == BridgeReply::Status::Ok ? take_result_text(reply)
+        : reply.status == BridgeReply::Status::Failed           ? dump_compact(Json(reply.error))
+                                                                : dump_compact(Json("no such method"));
     std::string script = "window.wrenfold._settle(" + id.dump() + ", " +
         (reply.status == BridgeReply::Status::Ok ? "true" : "false") + ", " + value + ");";
     run_on_toolkit_thread([weak_state, script = std::move(script)] {

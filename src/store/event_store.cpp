@@ -44,6 +44,12 @@ CREATE TABLE objects (
 );
 CREATE INDEX objects_by_start ON objects(calendar_url, first_instant);
 )sql",
+    R"sql(
+ALTER TABLE objects ADD COLUMN record_for TEXT;
+ALTER TABLE objects ADD COLUMN record_start INTEGER;
+ALTER TABLE objects ADD COLUMN record_end INTEGER;
+ALTER TABLE objects ADD COLUMN record_json TEXT;
+)sql",
 };
 constexpr std::int64_t kLatestVersion = std::size(kMigrations);
 
@@ -133,17 +139,30 @@ void remove_store_files(const fs::path& file)
 
 StoredObject object_from(const Statement& row, int first_column)
 {
-    return { row.text(first_column),     row.text(first_column + 1),    row.text(first_column + 2),
-             row.text(first_column + 3), row.integer(first_column + 4), row.optional_integer(first_column + 5),
-             row.text(first_column + 6) };
+    StoredObject object { row.text(first_column),        row.text(first_column + 1),
+                          row.text(first_column + 2),    row.text(first_column + 3),
+                          row.integer(first_column + 4), row.optional_integer(first_column + 5),
+                          row.text(first_column + 6),    std::nullopt };
+    if (row.optional_integer(first_column + 8))
+        object.record = StoredRecord { row.text(first_column + 7), row.integer(first_column + 8),
+                                       row.integer(first_column + 9), row.text(first_column + 10) };
+    return object;
 }
 
-constexpr const char* kObjectColumns = "href, etag, ics, uid, first_instant, last_instant, search_text";
+constexpr const char* kObjectColumns = "href, etag, ics, uid, first_instant, last_instant, search_text, record_for, "
+                                       "record_start, record_end, record_json";
+
+std::optional<std::int64_t> optional_field(const std::optional<StoredRecord>& record, Instant StoredRecord::*field)
+{
+    return record ? std::optional<std::int64_t>((*record).*field) : std::nullopt;
+}
 
 void upsert(Database& db, const std::string& calendar_url, const StoredObject& object)
 {
+    const auto& record = object.record;
     db.prepare("INSERT OR REPLACE INTO objects (calendar_url, href, etag, ics, uid, first_instant, last_instant, "
-               "search_text) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+               "search_text, record_for, record_start, record_end, record_json) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
         .bind(1, calendar_url)
         .bind(2, object.href)
         .bind(3, object.etag)
@@ -152,6 +171,10 @@ void upsert(Database& db, const std::string& calendar_url, const StoredObject& o
         .bind(6, object.first_instant)
         .bind(7, object.last_instant)
         .bind(8, object.search_text)
+        .bind(9, record ? record->made_for : "")
+        .bind(10, optional_field(record, &StoredRecord::start))
+        .bind(11, optional_field(record, &StoredRecord::end))
+        .bind(12, record ? record->json : "")
         .run();
 }
 
@@ -283,17 +306,41 @@ void EventStore::remove_object(const std::string& calendar_url, const std::strin
     m_db->prepare("DELETE FROM objects WHERE calendar_url = ? AND href = ?").bind(1, calendar_url).bind(2, href).run();
 }
 
-std::vector<StoredObject> EventStore::objects_between(const std::string& calendar_url, Instant start, Instant end) const
+std::vector<StoredObject> EventStore::objects_between(const std::string& calendar_url, Instant start, Instant end,
+                                                      const std::string& record_for) const
 {
     std::lock_guard lock(m_mutex);
-    Statement row = m_db->prepare(std::string("SELECT ") + kObjectColumns +
-                                  " FROM objects WHERE calendar_url = ? AND first_instant < ? AND "
-                                  "(last_instant IS NULL OR last_instant > ?) ORDER BY first_instant, href");
-    row.bind(1, calendar_url).bind(2, end).bind(3, start);
+    // The same columns as kObjectColumns, the text left out where the record serves.
+    Statement row = m_db->prepare(
+        "SELECT href, etag, CASE WHEN record_start IS NOT NULL AND record_for = ?4 THEN '' ELSE ics END, uid, "
+        "first_instant, last_instant, search_text, record_for, record_start, record_end, record_json FROM objects "
+        "WHERE calendar_url = ?1 AND first_instant < ?2 AND (last_instant IS NULL OR last_instant > ?3) "
+        "ORDER BY first_instant, href");
+    row.bind(1, calendar_url).bind(2, end).bind(3, start).bind(4, record_for);
     std::vector<StoredObject> found;
     while (row.step())
         found.push_back(object_from(row, 0));
     return found;
+}
+
+void EventStore::fill_records(const std::string& calendar_url, const std::vector<RecordFill>& fills)
+{
+    if (fills.empty())
+        return;
+    std::lock_guard lock(m_mutex);
+    Transaction transaction(*m_db);
+    for (const RecordFill& fill : fills)
+        m_db->prepare("UPDATE objects SET record_for = ?, record_start = ?, record_end = ?, record_json = ? "
+                      "WHERE calendar_url = ? AND href = ? AND etag = ?")
+            .bind(1, fill.record.made_for)
+            .bind(2, fill.record.start)
+            .bind(3, fill.record.end)
+            .bind(4, fill.record.json)
+            .bind(5, calendar_url)
+            .bind(6, fill.href)
+            .bind(7, fill.etag)
+            .run();
+    transaction.commit();
 }
 
 std::vector<std::pair<std::string, StoredObject>> EventStore::search(const std::vector<std::string>& calendar_urls,

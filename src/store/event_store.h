@@ -27,6 +27,16 @@ struct CalendarState {
     std::optional<Instant> failing_since;   // the first failure after the last good sync
 };
 
+// The finished listing of an object that occurs once, kept so that it is
+// answered without parsing: its record as JSON text and the instants it
+// spans, valid only for what it was made for (the home zone it was read in).
+struct StoredRecord {
+    std::string made_for;
+    Instant start { 0 };
+    Instant end { 0 };
+    std::string json;
+};
+
 // One calendar object as the server stores it, and what a range listing or a
 // search needs to pick it without parsing it.
 struct StoredObject {
@@ -37,6 +47,14 @@ struct StoredObject {
     Instant first_instant { 0 };
     std::optional<Instant> last_instant;  // none for a series without end
     std::string search_text;              // title, place and notes, folded for search
+    std::optional<StoredRecord> record;   // none for a repeating object, or one not read yet
+};
+
+// A record made later for an object already stored, as it was at `etag`.
+struct RecordFill {
+    std::string href;
+    std::string etag;
+    StoredRecord record;
 };
 
 // What one sync learnt: everything (`replace_all`) or what changed.
@@ -77,7 +95,12 @@ public:
     void remove_object(const std::string& calendar_url, const std::string& href);
 
     // Objects that may occur in [start, end): a superset, exact cuts are the caller's.
-    std::vector<StoredObject> objects_between(const std::string& calendar_url, Instant start, Instant end) const;
+    // Objects whose record was made for `record_for` come without their text,
+    // which the caller then has no need of.
+    std::vector<StoredObject> objects_between(const std::string& calendar_url, Instant start, Instant end,
+                                              const std::string& record_for = {}) const;
+    // Keeps records made on reading; an object changed since (another ETag) keeps its own.
+    void fill_records(const std::string& calendar_url, const std::vector<RecordFill>& fills);
     // Objects whose search text holds `folded_needle`, of the given calendars.
     std::vector<std::pair<std::string, StoredObject>> search(const std::vector<std::string>& calendar_urls,
                                                              const std::string& folded_needle, std::size_t limit) const;

@@ -3,6 +3,7 @@
 // per account, each with a calendar named "Work").
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "support/bridge_calls.h"
 #include "support/caldav_server.h"
 #include "support/environment.h"
 #include "support/temp_dir.h"
@@ -52,7 +53,7 @@ protected:
         BridgeReply reply = bridge->call(method, args);
         if (reply.status != BridgeReply::Status::Ok)
             throw std::runtime_error(method + " failed: " + reply.error);
-        return reply.result;
+        return wrenfold::testing::reply_result(reply);
     }
     Json action(const std::string& method, const std::string& payload)
     {

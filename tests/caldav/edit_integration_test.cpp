@@ -2,6 +2,7 @@
 // events that other calendar programs wrote, against Radicale and Xandikos.
 #include "app/bridge_table.h"
 #include "app/wrenfold_app.h"
+#include "support/bridge_calls.h"
 #include "support/caldav_server.h"
 #include "support/environment.h"
 #include "support/temp_dir.h"
@@ -222,7 +223,7 @@ protected:
         BridgeReply reply = bridge->call(method, args);
         if (reply.status != BridgeReply::Status::Ok)
             throw std::runtime_error(method + " failed: " + reply.error);
-        return reply.result;
+        return wrenfold::testing::reply_result(reply);
     }
 
     // Every occurrence of March and April: "recurrence_id start end summary", sorted.

@@ -46,7 +46,9 @@ public:
         }
         if (method == "fail")
             return { BridgeReply::Status::Failed, {}, "it broke: 台灣" };
-        return { BridgeReply::Status::Ok, args, {} };
+        // Answered as written JSON text, as a month of events is; "wait"
+        // answers a tree.
+        return { BridgeReply::Status::Ok, {}, {}, wrenfold::dump_compact(args) };
     }
     void release()
     {

@@ -45,8 +45,10 @@ public:
     bool has_method(std::string_view method) const override { return method != "nosuch"; }
     BridgeReply call(std::string_view method, const Json& args) override
     {
+        // Answered as written JSON text, as a month of events is; "step"
+        // and "report" answer a tree.
         if (method == "echo")
-            return { BridgeReply::Status::Ok, args.at(0), "" };
+            return { BridgeReply::Status::Ok, nullptr, "", wrenfold::dump_compact(args.at(0)) };
         if (method == "boom")
             return { BridgeReply::Status::Failed, nullptr, "it broke" };
         if (method == "step") {

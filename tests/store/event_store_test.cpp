@@ -162,6 +162,59 @@ TEST(EventStore, ReopenedStoreKeepsWhatWasCommitted)
     EXPECT_FALSE(std::filesystem::exists(file.string() + ".unreadable"));
 }
 
+// A store as the first version wrote it: one calendar with one object.
+void make_first_version_store(const std::filesystem::path& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(file.string().c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES (1);"
+                 "CREATE TABLE calendars (url TEXT PRIMARY KEY, account_id TEXT NOT NULL, sync_token TEXT NOT NULL "
+                 "DEFAULT '', ctag TEXT NOT NULL DEFAULT '', last_good_sync INTEGER, last_error TEXT NOT NULL DEFAULT "
+                 "'', failing_since INTEGER);"
+                 "CREATE TABLE objects (calendar_url TEXT NOT NULL, href TEXT NOT NULL, etag TEXT NOT NULL, ics TEXT "
+                 "NOT NULL, uid TEXT NOT NULL, first_instant INTEGER NOT NULL, last_instant INTEGER, search_text TEXT "
+                 "NOT NULL, PRIMARY KEY (calendar_url, href));"
+                 "INSERT INTO calendars VALUES ('http://127.0.0.1/cal/work/', 'acc', 'tok', '', 5, '', NULL);"
+                 "INSERT INTO objects VALUES ('http://127.0.0.1/cal/work/', 'a', '\"a-1\"', 'BEGIN:VCALENDAR', "
+                 "'a-uid', 10, 20, 'lunch');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+TEST(EventStore, AFirstVersionStoreKeepsItsObjectsAndTakesRecordsOnlyForTheirOwnVersion)
+{
+    TempDir dir;
+    auto file = dir / "events.sqlite3";
+    make_first_version_store(file);
+    auto store = EventStore::open(file);
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".unreadable"));
+    EXPECT_EQ(store->state(kWork)->sync_token, "tok");
+    auto found = store->objects_between(kWork, 0, 100, "1 Asia/Taipei");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].ics, "BEGIN:VCALENDAR");
+    EXPECT_FALSE(found[0].record);
+
+    // A record made from an older version of the object is not kept.
+    StoredRecord record { "1 Asia/Taipei", 12, 13, R"({"uid":"a-uid"})" };
+    store->fill_records(kWork, { { "a", "\"a-0\"", record } });
+    EXPECT_FALSE(store->objects_between(kWork, 0, 100)[0].record);
+    store->fill_records(kWork, { { "a", "\"a-1\"", record } });
+
+    // The text stays for any other home zone, and with every other listing.
+    for (const char* made_for : { "1 Asia/Taipei", "1 Europe/Paris", "" }) {
+        SCOPED_TRACE(made_for);
+        StoredObject again = store->objects_between(kWork, 0, 100, made_for).at(0);
+        ASSERT_TRUE(again.record);
+        EXPECT_EQ(again.record->json, record.json);
+        EXPECT_EQ(again.record->start, 12);
+        EXPECT_EQ(again.ics, std::string(made_for) == "1 Asia/Taipei" ? "" : "BEGIN:VCALENDAR");
+    }
+    // A sync writing the object anew without a record drops the old one.
+    store->apply(kWork, "acc", { false, { object("a", 10, 20) }, {}, "tok2", "" }, 6);
+    EXPECT_FALSE(store->objects_between(kWork, 0, 100)[0].record);
+}
+
 #ifndef _WIN32
 // One generation of a calendar: every object carries the generation's tag, as
 // does the sync token, so a half-applied generation shows.
