@@ -144,6 +144,13 @@ std::string calendar_tags_text(const Account& account, const Calendar& calendar,
     return text;
 }
 
+void move_events_to_texts(CalendarListing& listing, std::size_t first)
+{
+    for (std::size_t i = first; i < listing.events.size(); ++i)
+        listing.event_texts.push_back(dump_compact(listing.events[i].to_json()));
+    listing.events.resize(first);
+}
+
 void append_tagged_event(std::string& out, std::string_view event_text, std::string_view tags_text)
 {
     std::size_t close = event_text.find_last_of('}');

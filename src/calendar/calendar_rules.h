@@ -96,6 +96,9 @@ Json tagged_event(const caldav::EventRecord& event, const Account& account, cons
 // failed, as JSON text to splice before the closing brace of each event text.
 std::string calendar_tags_text(const Account& account, const Calendar& calendar, bool stale);
 
+// The listing's events from `first` on, moved into its event texts.
+void move_events_to_texts(CalendarListing& listing, std::size_t first = 0);
+
 // An event's JSON text (an object) with the tags of calendar_tags_text added.
 void append_tagged_event(std::string& out, std::string_view event_text, std::string_view tags_text);
 

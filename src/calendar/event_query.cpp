@@ -40,11 +40,8 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
             }
             listing.events = engine->list_events(url, start, end);
             _set_sync_status(url, "ok");
-            if (as_text) {
-                for (const caldav::EventRecord& event : listing.events)
-                    listing.event_texts.push_back(dump_compact(event.to_json()));
-                listing.events.clear();
-            }
+            if (as_text)
+                move_events_to_texts(listing);
         } catch (const FetchSuperseded&) {
             // Says nothing of the calendar: its sync goes on.
             listing.superseded = true;

@@ -217,11 +217,8 @@ void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_mon
             }
             std::size_t first_new = listing.events.size();
             caldav::expand_resource(parsed.get(), ref, range, zone, listing.events);
-            if (as_text) {
-                for (std::size_t i = first_new; i < listing.events.size(); ++i)
-                    listing.event_texts.push_back(dump_compact(listing.events[i].to_json()));
-                listing.events.resize(first_new);
-            }
+            if (as_text)
+                move_events_to_texts(listing, first_new);
         } catch (const std::exception& error) {
             log_line("event_store:", object.href + ": " + error.what());
         }
