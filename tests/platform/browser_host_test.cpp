@@ -42,10 +42,10 @@ public:
             ++waiting;
             changed.notify_all();
             changed.wait(lock, [&] { return released; });
-            return { BridgeReply::Status::Ok, args, {} };
+            return { BridgeReply::Status::Ok, args, {}, {} };
         }
         if (method == "fail")
-            return { BridgeReply::Status::Failed, {}, "it broke: 台灣" };
+            return { BridgeReply::Status::Failed, {}, "it broke: 台灣", {} };
         // Answered as written JSON text, as a month of events is; "wait"
         // answers a tree.
         return { BridgeReply::Status::Ok, {}, {}, wrenfold::dump_compact(args) };

@@ -25,7 +25,9 @@ using testing::TempDir;
 
 StoredObject object(const std::string& href, Instant first, std::optional<Instant> last, const std::string& words = "")
 {
-    return { href, "\"" + href + "-1\"", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", href + "-uid", first, last, words };
+    return {
+        href, "\"" + href + "-1\"", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", href + "-uid", first, last, words, {}
+    };
 }
 
 std::vector<std::string> hrefs(const std::vector<StoredObject>& objects)
