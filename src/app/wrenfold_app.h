@@ -272,7 +272,8 @@ public:
     // have been answered (or a few seconds have passed without a page), so
     // that the first answer does not share the machine with them.
     void _sync_all_after_first_answer();
-    // Starts them if they still wait and `due` (the page answered, or time is up).
+    // Starts them, and the reminders' first listing, if they still wait and
+    // `due` (the page answered, or time is up).
     void _release_start_syncs(bool due);
     void _sync_in_background(const std::string& calendar_url);
     void _stop_background_sync();
@@ -483,6 +484,9 @@ private:
     std::map<std::string, std::chrono::steady_clock::time_point> m_sync_not_before;
     // The number of the page's latest fetch (get_events).
     std::atomic<std::uint64_t> m_page_fetches { 0 };
+    // How long the start's background work (the syncs, the reminders' first
+    // listing) waits for the page's first events at most.
+    static constexpr std::chrono::seconds _START_WORK_WAIT { 3 };
     // Whether the start's syncs still wait for the page's first answer, and
     // until when at most.
     std::atomic<bool> m_start_syncs_waiting { false };

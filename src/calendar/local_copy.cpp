@@ -10,6 +10,7 @@
 #include "core/bridge_answer.h"
 #include "core/log.h"
 #include "core/unicode_text.h"
+#include "reminders/reminder_service.h"
 #include "store/event_store.h"
 
 #include <algorithm>
@@ -30,8 +31,6 @@ constexpr auto kFirstSyncPause = std::chrono::seconds(30);
 constexpr auto kMaxRetryAfter = std::chrono::hours(1);
 constexpr std::size_t kBackgroundSyncThreads = 3;
 constexpr std::size_t kMaxSearchLimit = 500;
-// How long the start's syncs wait for the page's first events at most.
-constexpr auto kStartSyncsWait = std::chrono::seconds(3);
 
 store::Instant now_instant()
 {
@@ -296,7 +295,7 @@ void WrenfoldApp::_sync_all_later()
 
 void WrenfoldApp::_sync_all_after_first_answer()
 {
-    m_start_syncs_deadline = (std::chrono::steady_clock::now() + kStartSyncsWait).time_since_epoch().count();
+    m_start_syncs_deadline = (std::chrono::steady_clock::now() + _START_WORK_WAIT).time_since_epoch().count();
     m_start_syncs_waiting = true;
 }
 
@@ -305,8 +304,11 @@ void WrenfoldApp::_release_start_syncs(bool due)
     if (!m_start_syncs_waiting)
         return;
     due = due || std::chrono::steady_clock::now().time_since_epoch().count() >= m_start_syncs_deadline.load();
-    if (due && m_start_syncs_waiting.exchange(false))
+    if (due && m_start_syncs_waiting.exchange(false)) {
         _sync_all_later();
+        if (auto reminders = m_reminders.snapshot())
+            reminders->release_first_list();
+    }
 }
 
 void WrenfoldApp::_stop_background_sync()

@@ -86,7 +86,9 @@ void WrenfoldApp::_start_reminders(std::unique_ptr<platform::Notifier> notifier)
         });
     if (!notifier)
         log_line("reminders:", "no session bus; reminders show in the page");
-    service->start(std::move(notifier));
+    // Its first listing reads every calendar's coming days: it waits, like
+    // the start's syncs, until the page's first events are answered.
+    service->start(std::move(notifier), _START_WORK_WAIT);
     m_reminders.replace(std::move(service));
 }
 
