@@ -194,11 +194,11 @@ void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_mon
     // alarms' due times, which a record does not keep.
     const std::string made_for = as_text ? record_made_for(home_tzid) : "";
     std::vector<store::RecordFill> fills;
-    for (const store::StoredObject& object : m_store->objects_between(
-             calendar.url, range.start.time_since_epoch().count(), range.end.time_since_epoch().count(), made_for)) {
+    for (store::StoredObject& object : m_store->objects_between(calendar.url, range.start.time_since_epoch().count(),
+                                                                range.end.time_since_epoch().count(), made_for)) {
         if (as_text && object.record && object.record->made_for == made_for) {
             if (record_overlaps(*object.record, range))
-                listing.event_texts.push_back(object.record->json);
+                listing.event_texts.push_back(std::move(object.record->json));
             continue;
         }
         try {
