@@ -231,11 +231,10 @@ public:
     // The events of start <= d < end of each calendar chosen, fetched in
     // parallel, in stored calendar order; holidays are not among them.
     // `page_fetch` numbers the page's fetch this serves (0: none): it stops
-    // waiting on servers as soon as a newer page fetch begins. `as_text`
-    // lists them as event_texts, for the page's answer.
+    // waiting on servers as soon as a newer page fetch begins.
     std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
                                                  bool include_hidden, std::uint64_t page_fetch = 0,
-                                                 bool as_text = false);
+                                                 ListingFor purpose = ListingFor::records);
 
     // ---- Local copy of the calendars (calendar/local_copy.cpp) ----
     // Events of every calendar by title, place or notes, case and accents
@@ -256,7 +255,7 @@ public:
     // The calendar's events of the range from the store, after a first sync
     // when it has never been synced; `failure` is what its last sync met, or "".
     void _stored_events(CalendarListing& listing, std::chrono::year_month_day start, std::chrono::year_month_day end,
-                        std::uint64_t page_fetch, bool as_text);
+                        std::uint64_t page_fetch, ListingFor purpose);
     // A first sync of the calendar in the background, waited for a few
     // seconds at most; throws when it is not done by then ("not responding")
     // or when the server's last answer asked to wait, and throws

@@ -2,6 +2,7 @@
 // page answered from it, and its state for the page.
 #include "app/wrenfold_app.h"
 
+#include "caldav/alarms.h"
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
 #include "caldav/object_facts.h"
@@ -173,7 +174,7 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
 }
 
 void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_month_day start,
-                                 std::chrono::year_month_day end, std::uint64_t page_fetch, bool as_text)
+                                 std::chrono::year_month_day end, std::uint64_t page_fetch, ListingFor purpose)
 {
     const auto& [account, calendar] = listing.source;
     auto state = m_store->state(calendar.url);
@@ -192,6 +193,7 @@ void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_mon
         return;
     // Records serve only the page's text answer: other listings need the
     // alarms' due times, which a record does not keep.
+    const bool as_text = purpose == ListingFor::page_text;
     const std::string made_for = as_text ? record_made_for(home_tzid) : "";
     std::vector<store::RecordFill> fills;
     for (store::StoredObject& object : m_store->objects_between(calendar.url, range.start.time_since_epoch().count(),
@@ -201,6 +203,8 @@ void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_mon
                 listing.event_texts.push_back(std::move(object.record->json));
             continue;
         }
+        if (purpose == ListingFor::alarms && !caldav::may_have_alarms(object.ics))
+            continue;
         try {
             caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
             caldav::ResourceRef ref { object.href, object.etag };

@@ -48,7 +48,8 @@ std::vector<ListedEvents> WrenfoldApp::_list_for_reminders(std::chrono::sys_seco
 {
     // Whole days around the range: the listing counts days in each
     // account's own zone.
-    auto listings = _list_calendars(utc_day(from - std::chrono::days(1)), utc_day(to + std::chrono::days(1)), false);
+    auto listings = _list_calendars(utc_day(from - std::chrono::days(1)), utc_day(to + std::chrono::days(1)), false, 0,
+                                    ListingFor::alarms);
     std::vector<ListedEvents> listed;
     std::optional<std::string> failure;
     for (CalendarListing& listing : listings) {
