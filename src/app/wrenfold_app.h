@@ -231,11 +231,10 @@ public:
     // The events of start <= d < end of each calendar chosen, fetched in
     // parallel, in stored calendar order; holidays are not among them.
     // `page_fetch` numbers the page's fetch this serves (0: none): it stops
-    // waiting on servers as soon as a newer page fetch begins. `as_text`
-    // lists them as event_texts, for the page's answer.
+    // waiting on servers as soon as a newer page fetch begins.
     std::vector<CalendarListing> _list_calendars(std::chrono::year_month_day start, std::chrono::year_month_day end,
                                                  bool include_hidden, std::uint64_t page_fetch = 0,
-                                                 bool as_text = false);
+                                                 ListingFor purpose = ListingFor::records);
 
     // ---- Local copy of the calendars (calendar/local_copy.cpp) ----
     // Events of every calendar by title, place or notes, case and accents
@@ -256,7 +255,7 @@ public:
     // The calendar's events of the range from the store, after a first sync
     // when it has never been synced; `failure` is what its last sync met, or "".
     void _stored_events(CalendarListing& listing, std::chrono::year_month_day start, std::chrono::year_month_day end,
-                        std::uint64_t page_fetch, bool as_text);
+                        std::uint64_t page_fetch, ListingFor purpose);
     // A first sync of the calendar in the background, waited for a few
     // seconds at most; throws when it is not done by then ("not responding")
     // or when the server's last answer asked to wait, and throws
@@ -272,7 +271,8 @@ public:
     // have been answered (or a few seconds have passed without a page), so
     // that the first answer does not share the machine with them.
     void _sync_all_after_first_answer();
-    // Starts them if they still wait and `due` (the page answered, or time is up).
+    // Starts them, and the reminders' first listing, if they still wait and
+    // `due` (the page answered, or time is up).
     void _release_start_syncs(bool due);
     void _sync_in_background(const std::string& calendar_url);
     void _stop_background_sync();
@@ -483,6 +483,9 @@ private:
     std::map<std::string, std::chrono::steady_clock::time_point> m_sync_not_before;
     // The number of the page's latest fetch (get_events).
     std::atomic<std::uint64_t> m_page_fetches { 0 };
+    // How long the start's background work (the syncs, the reminders' first
+    // listing) waits for the page's first events at most.
+    static constexpr std::chrono::seconds _START_WORK_WAIT { 3 };
     // Whether the start's syncs still wait for the page's first answer, and
     // until when at most.
     std::atomic<bool> m_start_syncs_waiting { false };

@@ -225,6 +225,13 @@ bool set_alerts(icalcomponent* event, const std::vector<long long>& minutes_befo
     return !unwanted.empty() || !wanted.empty();
 }
 
+bool may_have_alarms(std::string_view ics)
+{
+    constexpr std::string_view kName = "VALARM";
+    auto same_letter = [](char a, char b) { return (a & ~0x20) == b; };
+    return std::search(ics.begin(), ics.end(), kName.begin(), kName.end(), same_letter) != ics.end();
+}
+
 bool is_delivered_action(const std::string& action)
 {
     return action == "DISPLAY" || action == "AUDIO";

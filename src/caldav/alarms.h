@@ -3,6 +3,7 @@
 #include "caldav/ical_events.h"
 #include "caldav/results.h"
 
+#include <string_view>
 #include <vector>
 
 namespace wrenfold::caldav {
@@ -18,6 +19,10 @@ inline constexpr const char* kOwnAlarmProperty = "X-WRENFOLD-ALARM";
 // a day before stays at the same time of day across a DST change; hours,
 // minutes and seconds are exact (RFC 5545 §3.3.6).
 std::vector<AlarmRecord> alarms_of(icalcomponent* event, const Span& occurrence, icaltimezone* home);
+
+// False only when the object's text cannot hold a VALARM (names are matched
+// in any case), so that a listing for alarms parses none of the rest.
+bool may_have_alarms(std::string_view ics);
 
 // Whether the action is one this program delivers; others are kept only.
 bool is_delivered_action(const std::string& action);

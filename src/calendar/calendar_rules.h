@@ -60,6 +60,11 @@ struct FetchTask {
 // `include_hidden`, all of them.
 std::vector<FetchTask> event_fetch_tasks(const std::vector<Account>& accounts, bool include_hidden);
 
+// What an event query lists for: events as records, the page's answer as
+// JSON texts, or the reminders (objects with no VALARM are left out where
+// that is known without parsing them).
+enum class ListingFor { records, page_text, alarms };
+
 // What one calendar of an event query gave: its events, or the error that
 // kept them away.
 struct CalendarListing {

@@ -22,7 +22,7 @@ constexpr std::size_t kMaxOccurrencesPerQuery = 20000;
 
 std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_month_day start,
                                                           std::chrono::year_month_day end, bool include_hidden,
-                                                          std::uint64_t page_fetch, bool as_text)
+                                                          std::uint64_t page_fetch, ListingFor purpose)
 {
     std::vector<CalendarListing> listings;
     for (FetchTask& task : event_fetch_tasks(accounts_snapshot(), include_hidden))
@@ -34,13 +34,13 @@ std::vector<CalendarListing> WrenfoldApp::_list_calendars(std::chrono::year_mont
             auto engine = _engine_for(listing.source.account);
             if (_uses_store(*engine)) {
                 // Answered from the local copy; its syncs set the status.
-                _stored_events(listing, start, end, page_fetch, as_text);
+                _stored_events(listing, start, end, page_fetch, purpose);
                 listing.stale = !listing.stale_error.empty();
                 return;
             }
             listing.events = engine->list_events(url, start, end);
             _set_sync_status(url, "ok");
-            if (as_text)
+            if (purpose == ListingFor::page_text)
                 move_events_to_texts(listing);
         } catch (const FetchSuperseded&) {
             // Says nothing of the calendar: its sync goes on.
@@ -77,7 +77,8 @@ std::string WrenfoldApp::_events_answer(const Json& start_text, const Json& end_
     }
     m_first_sync_done.notify_all();
 
-    std::vector<CalendarListing> listings = _list_calendars(start, end, truthy(include_hidden), page_fetch, true);
+    std::vector<CalendarListing> listings =
+        _list_calendars(start, end, truthy(include_hidden), page_fetch, ListingFor::page_text);
     Json errors = Json::array();
     // Calendars whose last sync failed: their last-known events are kept.
     Json stale = Json::array();

@@ -2,6 +2,7 @@
 // page answered from it, and its state for the page.
 #include "app/wrenfold_app.h"
 
+#include "caldav/alarms.h"
 #include "caldav/engine.h"
 #include "caldav/ical_events.h"
 #include "caldav/object_facts.h"
@@ -10,6 +11,7 @@
 #include "core/bridge_answer.h"
 #include "core/log.h"
 #include "core/unicode_text.h"
+#include "reminders/reminder_service.h"
 #include "store/event_store.h"
 
 #include <algorithm>
@@ -30,8 +32,6 @@ constexpr auto kFirstSyncPause = std::chrono::seconds(30);
 constexpr auto kMaxRetryAfter = std::chrono::hours(1);
 constexpr std::size_t kBackgroundSyncThreads = 3;
 constexpr std::size_t kMaxSearchLimit = 500;
-// How long the start's syncs wait for the page's first events at most.
-constexpr auto kStartSyncsWait = std::chrono::seconds(3);
 
 store::Instant now_instant()
 {
@@ -174,7 +174,7 @@ bool WrenfoldApp::_sync_calendar(const Account& account, const Calendar& calenda
 }
 
 void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_month_day start,
-                                 std::chrono::year_month_day end, std::uint64_t page_fetch, bool as_text)
+                                 std::chrono::year_month_day end, std::uint64_t page_fetch, ListingFor purpose)
 {
     const auto& [account, calendar] = listing.source;
     auto state = m_store->state(calendar.url);
@@ -193,15 +193,18 @@ void WrenfoldApp::_stored_events(CalendarListing& listing, std::chrono::year_mon
         return;
     // Records serve only the page's text answer: other listings need the
     // alarms' due times, which a record does not keep.
+    const bool as_text = purpose == ListingFor::page_text;
     const std::string made_for = as_text ? record_made_for(home_tzid) : "";
     std::vector<store::RecordFill> fills;
-    for (const store::StoredObject& object : m_store->objects_between(
-             calendar.url, range.start.time_since_epoch().count(), range.end.time_since_epoch().count(), made_for)) {
+    for (store::StoredObject& object : m_store->objects_between(calendar.url, range.start.time_since_epoch().count(),
+                                                                range.end.time_since_epoch().count(), made_for)) {
         if (as_text && object.record && object.record->made_for == made_for) {
             if (record_overlaps(*object.record, range))
-                listing.event_texts.push_back(object.record->json);
+                listing.event_texts.push_back(std::move(object.record->json));
             continue;
         }
+        if (purpose == ListingFor::alarms && !caldav::may_have_alarms(object.ics))
+            continue;
         try {
             caldav::IcalPtr parsed = caldav::parse_calendar(object.ics);
             caldav::ResourceRef ref { object.href, object.etag };
@@ -296,7 +299,7 @@ void WrenfoldApp::_sync_all_later()
 
 void WrenfoldApp::_sync_all_after_first_answer()
 {
-    m_start_syncs_deadline = (std::chrono::steady_clock::now() + kStartSyncsWait).time_since_epoch().count();
+    m_start_syncs_deadline = (std::chrono::steady_clock::now() + _START_WORK_WAIT).time_since_epoch().count();
     m_start_syncs_waiting = true;
 }
 
@@ -305,8 +308,11 @@ void WrenfoldApp::_release_start_syncs(bool due)
     if (!m_start_syncs_waiting)
         return;
     due = due || std::chrono::steady_clock::now().time_since_epoch().count() >= m_start_syncs_deadline.load();
-    if (due && m_start_syncs_waiting.exchange(false))
+    if (due && m_start_syncs_waiting.exchange(false)) {
         _sync_all_later();
+        if (auto reminders = m_reminders.snapshot())
+            reminders->release_first_list();
+    }
 }
 
 void WrenfoldApp::_stop_background_sync()

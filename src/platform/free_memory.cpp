@@ -17,10 +17,13 @@ void return_free_memory()
 #endif
 }
 
-void share_heaps_between_threads()
+void configure_heaps()
 {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 2);
+    // Setting either limit keeps both where they are set.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 #endif
 }
 

@@ -48,10 +48,32 @@ ReminderService::~ReminderService()
     stop();
 }
 
-void ReminderService::start(std::unique_ptr<platform::Notifier> notifier)
+void ReminderService::start(std::unique_ptr<platform::Notifier> notifier, std::chrono::milliseconds first_list_within)
 {
     m_notifier = std::move(notifier);
-    m_thread = std::thread([this] { run(); });
+    m_first_list_held = first_list_within.count() > 0;
+    m_thread = std::thread([this, first_list_within] {
+        wait_for_first_list(first_list_within);
+        run();
+    });
+}
+
+void ReminderService::release_first_list()
+{
+    m_first_list_held = false;
+    m_timer.wake();
+}
+
+void ReminderService::wait_for_first_list(std::chrono::milliseconds longest)
+{
+    const auto deadline = std::chrono::steady_clock::now() + longest;
+    try {
+        for (auto left = longest; m_first_list_held && !m_stop && left.count() > 0;
+             left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()))
+            m_timer.wait_until(std::chrono::system_clock::now() + left, kLookForSuspendEvery);
+    } catch (const std::exception& error) {
+        log_line("reminders:", error.what());
+    }
 }
 
 void ReminderService::stop()

@@ -42,8 +42,12 @@ public:
     ReminderService(const ReminderService&) = delete;
     ReminderService& operator=(const ReminderService&) = delete;
 
-    // Starts the thread with the notifier given (none: banners only).
-    void start(std::unique_ptr<platform::Notifier> notifier);
+    // Starts the thread with the notifier given (none: banners only). With
+    // `first_list_within`, the first listing waits for `release_first_list`
+    // or that long at most: at a start, the page's first answer goes first.
+    void start(std::unique_ptr<platform::Notifier> notifier,
+               std::chrono::milliseconds first_list_within = std::chrono::milliseconds(0));
+    void release_first_list();
     void stop();
     // The calendars changed: list again soon.
     void refresh();
@@ -70,6 +74,7 @@ private:
     };
 
     void run();
+    void wait_for_first_list(std::chrono::milliseconds longest);
     void relist();
     void deliver_due();
     void deliver(std::vector<DueAlarm> alarms, std::chrono::sys_seconds now);
@@ -81,6 +86,7 @@ private:
     std::unique_ptr<platform::Notifier> m_notifier;
     WallClockTimer m_timer;
     std::atomic<bool> m_relist { true };
+    std::atomic<bool> m_first_list_held { false };
     std::atomic<bool> m_stop { false };
     std::thread m_thread;
 };

@@ -48,7 +48,8 @@ std::vector<ListedEvents> WrenfoldApp::_list_for_reminders(std::chrono::sys_seco
 {
     // Whole days around the range: the listing counts days in each
     // account's own zone.
-    auto listings = _list_calendars(utc_day(from - std::chrono::days(1)), utc_day(to + std::chrono::days(1)), false);
+    auto listings = _list_calendars(utc_day(from - std::chrono::days(1)), utc_day(to + std::chrono::days(1)), false, 0,
+                                    ListingFor::alarms);
     std::vector<ListedEvents> listed;
     std::optional<std::string> failure;
     for (CalendarListing& listing : listings) {
@@ -86,7 +87,9 @@ void WrenfoldApp::_start_reminders(std::unique_ptr<platform::Notifier> notifier)
         });
     if (!notifier)
         log_line("reminders:", "no session bus; reminders show in the page");
-    service->start(std::move(notifier));
+    // Its first listing reads every calendar's coming days: it waits, like
+    // the start's syncs, until the page's first events are answered.
+    service->start(std::move(notifier), _START_WORK_WAIT);
     m_reminders.replace(std::move(service));
 }
 

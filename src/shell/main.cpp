@@ -13,7 +13,7 @@
 
 int main(int argc, char** argv)
 {
-    wrenfold::platform::share_heaps_between_threads();
+    wrenfold::platform::configure_heaps();
     // Ending signals are taken by the main loop with sigwait (by the launcher
     // and the sync worker in their own ways); threads started later inherit
     // this mask. A closed browser connection must not kill us.

@@ -136,5 +136,14 @@ TEST(Alarms, ListedForThePageInMinutesOrAsATime)
                           R"("own":false},{"action":"DISPLAY","at":"2026-12-10T07:00:00","own":true}])"));
 }
 
+TEST(Alarms, OnlyObjectsThatCannotHoldOneAreLeftUnparsed)
+{
+    const std::string trigger = "ACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nDESCRIPTION:x\r\n";
+    const std::string lower = event(kTimed, "begin:vAlarm\r\n" + trigger + "end:vAlarm\r\n");
+    EXPECT_TRUE(may_have_alarms(event(kTimed, valarm(trigger))));
+    EXPECT_TRUE(may_have_alarms(lower)) << "names are matched in any case";
+    EXPECT_FALSE(may_have_alarms(event(kTimed, "", "DESCRIPTION:an alarm clock (ALARM)\r\n")));
+}
+
 }  // namespace
 }  // namespace wrenfold::caldav

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -51,6 +56,25 @@ TEST(FreeMemory, FreedHeapMemoryIsHandedBackToTheSystem)
         freed_kb = before - resident_kb();
     }).join();
     EXPECT_GT(freed_kb, 32 * 1024);
+}
+
+TEST(FreeMemory, LargeBlocksAreMappedApartWhateverWasFreedBefore)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || !defined(__GLIBC__)
+    GTEST_SKIP() << "only the C library's own heap is configured";
+#else
+    wrenfold::platform::configure_heaps();
+    {
+        // As a month's answer is: one large block, written and freed. By
+        // default the heap then took every block up to its size, and kept
+        // their pages after they were freed.
+        auto answer = std::make_unique<char[]>(24 * 1024 * 1024);
+        std::fill_n(answer.get(), 24 * 1024 * 1024, 'x');
+    }
+    const std::size_t mapped_before = mallinfo2().hblkhd;
+    auto next = std::make_unique<char[]>(1024 * 1024);
+    EXPECT_GE(mallinfo2().hblkhd - mapped_before, 1024u * 1024u);
+#endif
 }
 
 }  // namespace

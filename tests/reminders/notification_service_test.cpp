@@ -178,15 +178,18 @@ private:
 
 class Reminders {
 public:
-    Reminders(const std::filesystem::path& state, const Calendar& calendar)
+    Reminders(const std::filesystem::path& state, const Calendar& calendar,
+              milliseconds first_list_within = milliseconds(0))
         : m_service(state,
                     ReminderHooks { [&calendar](sys_seconds from, sys_seconds to) { return calendar.list(from, to); },
                                     [] { return ReminderSettings {}; }, [] { return std::string("en"); },
                                     [](const DueAlarm&) {} },
                     seconds(2))
     {
-        m_service.start(platform::session_bus_notifier(
-            [this](std::uint32_t id, const std::string& action) { m_service.on_notification_action(id, action); }));
+        m_service.start(platform::session_bus_notifier([this](std::uint32_t id, const std::string& action) {
+                            m_service.on_notification_action(id, action);
+                        }),
+                        first_list_within);
     }
     ReminderService& service() { return m_service; }
 
@@ -237,6 +240,24 @@ TEST(ReminderDelivery, AnEventDeletedBeforeItsAlarmNeverReminds)
     calendar.remove();
     reminders.service().refresh();
     EXPECT_TRUE(desktop.wait_for(1, seconds(6)).empty());
+}
+
+TEST(ReminderDelivery, AMissedAlarmHeldAtStartShowsOnceReleasedOrAtTheLimit)
+{
+    StandInNotificationService desktop;
+    TempDir dir;
+    Calendar calendar(whole_seconds_from_now(seconds(30)));  // its alert was due 30 s ago
+
+    Reminders held(dir.path() / "held.json", calendar, minutes(1));
+    EXPECT_TRUE(desktop.wait_for(1, milliseconds(800)).empty());
+    held.service().release_first_list();
+    auto shown = desktop.wait_for(1, seconds(5));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Standup");
+
+    // Nothing releases it: it lists once the limit has passed.
+    Reminders unreleased(dir.path() / "unreleased.json", calendar, milliseconds(500));
+    EXPECT_EQ(desktop.wait_for(2, seconds(5)).size(), 2u);
 }
 
 }  // namespace
