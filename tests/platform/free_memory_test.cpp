@@ -60,7 +60,7 @@ TEST(FreeMemory, FreedHeapMemoryIsHandedBackToTheSystem)
 
 TEST(FreeMemory, LargeBlocksAreMappedApartWhateverWasFreedBefore)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || !defined(__GLIBC__)
+#if defined(SANITIZED_BUILD) || !defined(__GLIBC__)
     GTEST_SKIP() << "only the C library's own heap is configured";
 #else
     wrenfold::platform::configure_heaps();
