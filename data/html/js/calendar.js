@@ -38,8 +38,10 @@ const AGENDA_AFTER = 61;
 // The most days one request covers when it takes in the range already held.
 const FETCH_SPAN = 100;
 // How long the first month waits for its events before it is drawn empty, to
-// be filled when they come.
-const FIRST_DRAW_WAIT = 1500;
+// be filled when they come: drawn empty, the month is laid out twice, but
+// when its events are long in coming (a large answer) its first layout, the
+// costlier one, is done while the page would otherwise wait.
+const FIRST_DRAW_WAIT = 200;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 // FullCalendar makes new Intl formatters for every time range it writes,
@@ -700,8 +702,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   }
 
   // Draws the view the page opens on, once the month's events asked for at
-  // the page's start are in: drawn before, the month would be laid out
-  // empty and then again with them. Until then the calendar's actions wait.
+  // the page's start are in (or are long in coming). Until then the
+  // calendar's actions wait.
   let drawnFirst;
   const firstDrawn = new Promise((resolve) => { drawnFirst = resolve; });
   const afterFirstDraw = (action) => (...args) => (fc ? action(...args) : firstDrawn.then(() => action(...args)));
