@@ -49,10 +49,14 @@ export async function fillMonth(radicale, calendars, events) {
   return urls;
 }
 
-// The month on screen with its events: every day cell holds some.
-export const painted = (page) => page.waitForFunction(
-  (least) => document.querySelectorAll(".fc-daygrid-event, .fc-daygrid-more-link").length >= least, 28,
-  { timeout: 120000, polling: "raf" });
+// The month on screen with its events: every day cell holds some. Checked
+// before each frame; the page keeps the moment it first held them, the frame
+// that paints them, as what the page does after it may delay the answer.
+export const painted = (page) => page.waitForFunction((least) => {
+  if (document.querySelectorAll(".fc-daygrid-event, .fc-daygrid-more-link").length < least) return false;
+  window.benchPaintedAt ??= performance.now();
+  return true;
+}, 28, { timeout: 120000, polling: "raf" });
 
 // The first start: the account added, every calendar synced into the copy.
 export async function syncOnce(browser, home, radicale, calendars) {
@@ -99,7 +103,7 @@ async function pageTimeline(page) {
       requests: scripts.length + early.filter((entry) => /\.css$/.test(entry.name)).length,
       ready,
       answer: answer ? answer.startTime : NaN,
-      painted: performance.now(),
+      painted: window.benchPaintedAt ?? performance.now(),
     };
   });
 }
