@@ -14,12 +14,16 @@ import { monthRange, monthRangeEitherWeek, rangeHolds } from "./first-month.js";
 const early = new Map();
 const arrived = new Map();  // the values of early answers already in, by key
 let firstMonth = null;
+let firstEvents = null;
 const keyOf = (method, args) => JSON.stringify([method, ...args]);
 
 // Settles (never fails) once the early answers of the month the calendar
 // opens on are all in; null when none were asked for. The calendar waits for
 // it so as to draw that month once, with its events.
 export const firstMonthSettled = () => firstMonth;
+
+// Whether the program has begun to send the first month's events.
+export const firstMonthBegun = () => firstEvents?.begun === true;
 
 function askEarly(method, ...args) {
   return keepEarly(keyOf(method, args), api[method](...args));
@@ -65,11 +69,9 @@ function askFirstMonth(state, guessed) {
   const reading = { ...DEFAULT_READING, ...(state.reading || {}) };
   const range = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
   const { start, end } = range;
-  const answers = [
-    rangeHolds(guessed.range, range) ? keepEarly(keyOf("get_events", [start, end, true]), guessed.events)
-                                     : askEarly("get_events", start, end, true),
-    askEarly("get_holiday_names", start, end),
-  ];
+  firstEvents = rangeHolds(guessed.range, range) ? keepEarly(keyOf("get_events", [start, end, true]), guessed.events)
+                                                 : askEarly("get_events", start, end, true);
+  const answers = [firstEvents, askEarly("get_holiday_names", start, end)];
   if (lunarOf(reading, state.language)) answers.push(askEarly("get_lunar_dates", start, end));
   firstMonth = Promise.allSettled(answers);
 }

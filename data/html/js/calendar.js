@@ -19,7 +19,7 @@ import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
 import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
 import { setTheme } from "./theme.js";
-import { ask, arrivedAnswers, firstMonthSettled } from "./boot.js";
+import { ask, arrivedAnswers, firstMonthSettled, firstMonthBegun } from "./boot.js";
 import { monthRange } from "./first-month.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
@@ -37,11 +37,13 @@ const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
 // The most days one request covers when it takes in the range already held.
 const FETCH_SPAN = 100;
-// How long the first month waits for its events before it is drawn empty, to
-// be filled when they come: drawn empty, the month is laid out twice, but
-// when its events are long in coming (a large answer) its first layout, the
-// costlier one, is done while the page would otherwise wait.
-const FIRST_DRAW_WAIT = 200;
+// The first month is drawn once, with its events, when they are in hand or
+// being received by the time the page is ready for it (give or take a
+// moment). Otherwise it is drawn empty at once and filled when they come:
+// laid out twice, but its first layout, the costlier one, is then done while
+// the program is still working on the answer.
+const FIRST_DRAW_GRACE = 50;
+const FIRST_DRAW_WAIT = 1000;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 // FullCalendar makes new Intl formatters for every time range it writes,
@@ -701,8 +703,8 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     };
   }
 
-  // Draws the view the page opens on, once the month's events asked for at
-  // the page's start are in (or are long in coming). Until then the
+  // Draws the view the page opens on, with the month's events asked for at
+  // the page's start when they are about to be in. Until it is drawn the
   // calendar's actions wait.
   let drawnFirst;
   const firstDrawn = new Promise((resolve) => { drawnFirst = resolve; });
@@ -717,8 +719,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
       drawnFirst();
     };
     const early = firstMonthSettled();
-    if (!early) draw();
-    else Promise.race([early, new Promise((resolve) => setTimeout(resolve, FIRST_DRAW_WAIT))]).then(draw);
+    if (!early) { draw(); return firstDrawn; }
+    const after = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    Promise.race([early, after(FIRST_DRAW_GRACE)])
+      .then(() => firstMonthBegun() && Promise.race([early, after(FIRST_DRAW_WAIT)]))
+      .then(draw);
     return firstDrawn;
   }
 
