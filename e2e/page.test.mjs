@@ -99,6 +99,32 @@ test("a start asks for its state and its month once, in a few files, and draws t
   }
 });
 
+// The header works from the moment the page shows it: clicks made before the
+// calendar is there are kept until it is drawn.
+test("header clicks made before the calendar is drawn are kept", async () => {
+  const page = await openPage(browser, null);
+  await page.clock.setFixedTime(new Date("2027-01-15T10:00:00+08:00"));
+  let release;
+  const held = new Promise((resolve) => { release = resolve; });
+  await page.route("**/api/get_initial_state", async (route) => { await held; await route.continue(); });
+  const viewSaved = (view) => page.waitForResponse((response) =>
+    response.url().endsWith("/api/set_view") && JSON.parse(response.request().postData())[0] === view);
+  await page.goto(program.address);
+  await page.locator("#next").click();
+  await page.getByRole("button", { name: "Week" }).click();
+  const weekSaved = viewSaved("week");
+  release();
+  // The week that opens the next month.
+  await page.locator('.fc-timeGridWeek-view .fc-col-header-cell[data-date="2027-02-01"]').waitFor();
+  assert.equal(await page.getByRole("button", { name: "Week" }).getAttribute("aria-pressed"), "true");
+  await weekSaved;
+  const monthSaved = viewSaved("month");
+  await page.getByRole("button", { name: "Month", exact: true }).click();  // the view the other tests start in
+  await monthSaved;
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+});
+
 test("adding an account shows the program's texts for its failures, then the calendars", async () => {
   const page = await openPage(browser, program.address);
   const returnTo = page.getByRole("button", { name: "Add account" });

@@ -37,6 +37,10 @@ test("a crowded day shows the first events and counts the rest; a full but not c
   // Events at the same time go by title as people read titles, not by character codes.
   const same = ["zebra", "Élan", "apple", "Zoo"].map((summary) => timed("2027-01-07", 9, summary));
   assert.deepEqual(sliceMonth(same, JANUARY, 5).shown.map((r) => r.summary), ["apple", "Élan", "zebra", "Zoo"]);
+
+  // The same event in several calendars: the copies listed first are shown, in the order listed.
+  const copies = ["a", "b", "c", "d", "e"].map((calendar) => ({ ...timed("2027-01-08", 9, "Standup"), calendar }));
+  assert.deepEqual(sliceMonth([timed("2027-01-08", 10), ...copies], JANUARY, 3).shown.map((r) => r.calendar), ["a", "b"]);
 });
 
 test("events over several days take a row on each, and ends are read as people mean them", () => {

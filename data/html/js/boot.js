@@ -4,9 +4,8 @@
 // the calendar opens on. A call made later with the same arguments takes the
 // early answer instead of asking again; any other call goes to the program.
 // The events, the largest answer, are asked for beside the state already:
-// for this month in the default zone as either first weekday would show it,
-// which holds the month the state then names unless its zone's today is in
-// another month.
+// for this month as either first weekday would show it, which holds the
+// month the state then names unless its zone's today is in another month.
 import { api, hasToken } from "./shim.js";
 import { DEFAULT_READING, firstDayOf, lunarOf } from "./reading-rules.js";
 import { DEFAULT_ZONE, setCalendarZone, zoneNow } from "./zone.js";
@@ -14,7 +13,17 @@ import { monthRange, monthRangeEitherWeek, rangeHolds } from "./first-month.js";
 
 const early = new Map();
 const arrived = new Map();  // the values of early answers already in, by key
+let firstMonth = null;
+let firstEvents = null;
 const keyOf = (method, args) => JSON.stringify([method, ...args]);
+
+// Settles (never fails) once the early answers of the month the calendar
+// opens on are all in; null when none were asked for. The calendar waits for
+// it so as to draw that month once, with its events.
+export const firstMonthSettled = () => firstMonth;
+
+// Whether the program has begun to send the first month's events.
+export const firstMonthBegun = () => firstEvents?.begun === true;
 
 function askEarly(method, ...args) {
   return keepEarly(keyOf(method, args), api[method](...args));
@@ -60,16 +69,22 @@ function askFirstMonth(state, guessed) {
   const reading = { ...DEFAULT_READING, ...(state.reading || {}) };
   const range = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
   const { start, end } = range;
-  if (rangeHolds(guessed.range, range)) keepEarly(keyOf("get_events", [start, end, true]), guessed.events);
-  else askEarly("get_events", start, end, true);
-  askEarly("get_holiday_names", start, end);
-  if (lunarOf(reading, state.language)) askEarly("get_lunar_dates", start, end);
+  firstEvents = rangeHolds(guessed.range, range) ? keepEarly(keyOf("get_events", [start, end, true]), guessed.events)
+                                                 : askEarly("get_events", start, end, true);
+  const answers = [firstEvents, askEarly("get_holiday_names", start, end)];
+  if (lunarOf(reading, state.language)) answers.push(askEarly("get_lunar_dates", start, end));
+  firstMonth = Promise.allSettled(answers);
 }
 
 if (hasToken()) {
   const state = askEarly("get_initial_state");
-  const range = monthRangeEitherWeek(zoneNow());
+  // Guessed from the browser's own clock: the zone's clock costs tens of
+  // milliseconds the first time it is read, spent below while both answers
+  // are on their way. At a month's edge, with the browser in another zone
+  // than the calendar, the guess may miss the month and it is asked again.
+  const range = monthRangeEitherWeek(new Date());
   const events = api.get_events(range.start, range.end, true);
   events.catch(() => {});  // whoever takes it sees the failure
   state.then((answer) => askFirstMonth(answer, { range, events }), () => {});
+  zoneNow();
 }

@@ -19,7 +19,8 @@ import { openPopover, closePopover } from "./popover.js";
 import { zoneNow, calendarZone } from "./zone.js";
 import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
 import { setTheme } from "./theme.js";
-import { ask, arrivedAnswers } from "./boot.js";
+import { ask, arrivedAnswers, firstMonthSettled, firstMonthBegun } from "./boot.js";
+import { monthRange } from "./first-month.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
 // Heights in pixels of a month entry, of a day cell's number and of the row
@@ -36,6 +37,13 @@ const AGENDA_BEFORE = 14;
 const AGENDA_AFTER = 61;
 // The most days one request covers when it takes in the range already held.
 const FETCH_SPAN = 100;
+// The first month is drawn once, with its events, when they are in hand or
+// being received by the time the page is ready for it (give or take a
+// moment). Otherwise it is drawn empty at once and filled when they come:
+// laid out twice, but its first layout, the costlier one, is then done while
+// the program is still working on the answer.
+const FIRST_DRAW_GRACE = 50;
+const FIRST_DRAW_WAIT = 1000;
 const VIEW_NAMES = Object.fromEntries(Object.entries(VIEWS).map(([name, type]) => [type, name]));
 
 // FullCalendar makes new Intl formatters for every time range it writes,
@@ -695,13 +703,34 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     };
   }
 
+  // Draws the view the page opens on, with the month's events asked for at
+  // the page's start when they are about to be in. Until it is drawn the
+  // calendar's actions wait.
+  let drawnFirst;
+  const firstDrawn = new Promise((resolve) => { drawnFirst = resolve; });
+  const afterFirstDraw = (action) => (...args) => (fc ? action(...args) : firstDrawn.then(() => action(...args)));
+
   function start(view) {
     followSize();
-    show(VIEWS[view] || VIEWS.month, zoneNow());
+    setTheme(store.state.reading.theme);
+    const draw = () => {
+      show(VIEWS[view] || VIEWS.month, zoneNow());
+      followChanges();
+      drawnFirst();
+    };
+    const early = firstMonthSettled();
+    if (!early) { draw(); return firstDrawn; }
+    const after = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    Promise.race([early, after(FIRST_DRAW_GRACE)])
+      .then(() => firstMonthBegun() && Promise.race([early, after(FIRST_DRAW_WAIT)]))
+      .then(draw);
+    return firstDrawn;
+  }
+
+  function followChanges() {
     // Showing or hiding calendars or holidays filters the cached events again.
     let shownSignature = visibilitySignature();
     let readingSignature = JSON.stringify([store.state.reading, calendarZone()]);
-    setTheme(store.state.reading.theme);
     store.subscribe(() => {
       const reading = JSON.stringify([store.state.reading, calendarZone()]);
       if (reading !== readingSignature) {
@@ -773,24 +802,26 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     start,
     refetch,
     noteOwnWrite: noteWrite,
-    today: () => fc.today(),
-    prev: () => fc.prev(),
-    next: () => fc.next(),
-    gotoDate: (date) => fc.gotoDate(date),
+    today: afterFirstDraw(() => fc.today()),
+    prev: afterFirstDraw(() => fc.prev()),
+    next: afterFirstDraw(() => fc.next()),
+    gotoDate: afterFirstDraw((date) => fc.gotoDate(date)),
     getDate: () => viewDate,
-    shownRange: () => ({ start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }),
-    viewName: () => VIEW_NAMES[fc.view.type],
-    async changeView(name) {
+    // Until it is drawn, the calendar is waiting to show the month it opens on.
+    shownRange: () => (fc ? { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }
+                          : monthRange(zoneNow(), firstDayOf(store.state.reading, currentLanguage(), navigator.language))),
+    viewName: () => (fc ? VIEW_NAMES[fc.view.type] : store.state.view),
+    changeView: afterFirstDraw(async (name) => {
       if (!VIEWS[name]) return;
       show(VIEWS[name]);
       try { await store.setView(name); } catch (error) { showBanner(error); }
-    },
-    newEvent() {
+    }),
+    newEvent: afterFirstDraw(() => {
       const now = zoneNow();
       const day = viewDate;
       const start = new Date(day.getFullYear(), day.getMonth(), day.getDate(), now.getHours() + 1, 0);
       openEditor({ slot: { start, end: new Date(start.getTime() + 3600 * 1000), allDay: false } });
-    },
+    }),
     onDatesSet(listener) { dateListeners.add(listener); },
     records: () => cache.records,
     refreshToken: () => answeredToken,

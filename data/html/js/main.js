@@ -93,17 +93,26 @@ async function loadImages() {
   if (images.gear) $("#gear-icon").src = images.gear;
 }
 
+// The next frame painted, or a moment when frames are not being drawn (a
+// window started hidden).
+const afterPaint = () => new Promise((resolve) => {
+  requestAnimationFrame(() => setTimeout(resolve));
+  setTimeout(resolve, 200);
+});
+
 async function start() {
   applyTexts(document);
   bindHeader();
   if (!hasToken()) { showBanner(new Error(NO_TOKEN_TEXT)); return; }
   onLanguageChange((code) => { $("#language").value = code; });
+  let drawn;
   try {
     const state = await store.loadInitial();
     setLanguage(state.language);
     sidebar.render();
-    createReadingSettings({ element: $("#reading"), store }).render();
-    calendar.start(state.view);
+    // Drawn the moment the month's events are in; the page around it is
+    // laid out while they are on their way.
+    drawn = calendar.start(state.view);
     clearBanner();
   } catch (error) {
     showBanner(error);
@@ -111,9 +120,15 @@ async function start() {
   }
   loadImages().catch(showBanner);
   bindKeys({ calendar, isDialogOpen, toggleAssistant: () => openAssistantModule("toggleAssistant"), showShortcuts });
+  bindSearch({ api, calendar, onError: showBanner });
+  // What the first paint does not show waits for it: the display settings
+  // (folded, their zone list hundreds of options long), the polls and their
+  // answers, and the assistant's module.
+  await drawn;
+  await afterPaint();
+  createReadingSettings({ element: $("#reading"), store }).render();
   openAssistantModule("checkAtStart");
   const offline = createOfflineBanner({ ctx, onError: showBanner });
-  bindSearch({ api, calendar, onError: showBanner });
   let handedFiles = 0;
   let takingFiles = false;
   startPolling({ api, store, calendar, sidebar, onError: showBanner, onRecovered: clearBanner,

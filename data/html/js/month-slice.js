@@ -56,34 +56,52 @@ function cellOrder(titles) {
     byText(a.start, b.start) || titles.compare(a.title, b.title);
 }
 
+// The items of `list` (taken apart) in `order`, as a stable sort would give
+// them, one at a time until `done()`.
+function* inOrderUntil(list, order, done) {
+  while (list.length > 0 && !done()) {
+    let first = 0;
+    for (let i = 1; i < list.length; i++) if (order(list[i], list[first]) < 0) first = i;
+    yield list.splice(first, 1)[0];
+  }
+}
+
 // records: what the view would show; range: { start, end } day texts (end
 // exclusive); rows: how many entries a day cell holds. A day with more events
 // than rows shows rows - 1 of them and a "+n more" entry counting the rest.
 // Returns { shown: [record], more: [{ date, count }] }.
 export function sliceMonth(records, { start, end }, rows) {
   const next = dayStepper();
-  const spans = [];
+  const byFirst = new Map();  // the spans starting on each day
   const total = new Map();
   for (const record of records) {
     const days = daysOf(record);
     if (days.last < start || days.first >= end) continue;
     const first = days.first < start ? start : days.first;
     const last = days.last >= end ? previousDay(end) : days.last;
-    spans.push({ record, first, last, length: spanLength(days, next), allDay: Number(record.all_day === true),
-                 start: String(record.start), title: String(record.summary || "") });
+    const span = { record, first, last, length: spanLength(days, next), allDay: Number(record.all_day === true),
+                   start: String(record.start), title: String(record.summary || "") };
+    const group = byFirst.get(first);
+    if (group) group.push(span); else byFirst.set(first, [span]);
     for (let day = first; day <= last; day = next(day)) total.set(day, (total.get(day) || 0) + 1);
   }
-  spans.sort(cellOrder(new Intl.Collator()));
-
   const capacity = (day) => (total.get(day) > rows ? rows - 1 : rows);
   const used = new Map();
   const shown = [];
-  for (const span of spans) {
-    let fits = true;
-    for (let day = span.first; fits && day <= span.last; day = next(day)) fits = (used.get(day) || 0) < capacity(day);
-    if (!fits) continue;
-    for (let day = span.first; day <= span.last; day = next(day)) used.set(day, (used.get(day) || 0) + 1);
-    shown.push(span.record);
+  const order = cellOrder(new Intl.Collator());
+  // A day's spans all cover that day, so once it is full none of the rest
+  // fits: only the first few of a crowded day are put in order. Before it
+  // is full, at most one of them can fail to fit (on a later, fuller day
+  // whose spans all cover this one), so a day takes at most rows + 1 picks.
+  for (const first of [...byFirst.keys()].sort(byText)) {
+    const full = () => (used.get(first) || 0) >= capacity(first);
+    for (const span of inOrderUntil(byFirst.get(first), order, full)) {
+      let fits = true;
+      for (let day = span.first; fits && day <= span.last; day = next(day)) fits = (used.get(day) || 0) < capacity(day);
+      if (!fits) continue;
+      for (let day = span.first; day <= span.last; day = next(day)) used.set(day, (used.get(day) || 0) + 1);
+      shown.push(span.record);
+    }
   }
   const more = [];
   for (const [date, count] of total) {

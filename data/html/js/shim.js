@@ -19,14 +19,24 @@ function browserToken() {
 }
 const token = desktop ? "" : browserToken();
 
-async function callOverHttp(method, args) {
+// The promise of the call's result carries `begun`, true once the program
+// has begun to send the answer: from then on, only its transfer is awaited.
+function callOverHttp(method, args) {
+  const answer = fetch("api/" + encodeURIComponent(method), {
+    method: "POST",
+    headers: { "Content-Type": "application/json", "X-Wrenfold-Token": token },
+    body: JSON.stringify(args),
+  });
+  const result = readAnswer(answer);
+  result.begun = false;
+  answer.then(() => { result.begun = true; }, () => {});
+  return result;
+}
+
+async function readAnswer(answer) {
   let response;
   try {
-    response = await fetch("api/" + encodeURIComponent(method), {
-      method: "POST",
-      headers: { "Content-Type": "application/json", "X-Wrenfold-Token": token },
-      body: JSON.stringify(args),
-    });
+    response = await answer;
   } catch (error) {
     throw new Error(t("unreachable", { error: error.message }));
   }
