@@ -42,12 +42,6 @@ std::optional<sys_seconds> series_end(icalcomponent* event, const Span& span, ic
 
 }  // namespace
 
-ObjectFacts object_facts(const std::string& ics, icaltimezone* home)
-{
-    IcalPtr calendar = parse_calendar(ics);
-    return object_facts(calendar.get(), home);
-}
-
 ObjectFacts object_facts(icalcomponent* calendar, icaltimezone* home)
 {
     ObjectFacts facts { {}, sys_seconds {}, sys_seconds {}, {} };

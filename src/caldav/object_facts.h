@@ -18,9 +18,9 @@ struct ObjectFacts {
     std::string search_text;  // title, place and notes of every event in it, folded for search
 };
 
-// Throws CalDavError for text that is no iCalendar object. A calendar with no
-// dated event is kept with an empty span, so that no listing ever shows it.
-ObjectFacts object_facts(const std::string& ics, icaltimezone* home);
+// Of a parsed object (parse_calendar throws for text that is none). A
+// calendar with no dated event is kept with an empty span, so that no listing
+// ever shows it.
 ObjectFacts object_facts(icalcomponent* calendar, icaltimezone* home);
 
 }  // namespace wrenfold::caldav

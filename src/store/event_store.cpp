@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <string_view>
 #include <system_error>
 
 namespace wrenfold::store {
@@ -149,8 +150,13 @@ StoredObject object_from(const Statement& row, int first_column)
     return object;
 }
 
-constexpr const char* kObjectColumns = "href, etag, ics, uid, first_instant, last_instant, search_text, record_for, "
-                                       "record_start, record_end, record_json";
+// The columns object_from reads, in its order; `text` selects the iCalendar
+// text (a listing leaves it out where the kept record serves).
+std::string object_columns(std::string_view text = "ics")
+{
+    return "href, etag, " + std::string(text) +
+        ", uid, first_instant, last_instant, search_text, record_for, record_start, record_end, record_json";
+}
 
 std::optional<std::int64_t> optional_field(const std::optional<StoredRecord>& record, Instant StoredRecord::*field)
 {
@@ -310,11 +316,9 @@ std::vector<StoredObject> EventStore::objects_between(const std::string& calenda
                                                       const std::string& record_for) const
 {
     std::lock_guard lock(m_mutex);
-    // The same columns as kObjectColumns, the text left out where the record serves.
     Statement row = m_db->prepare(
-        "SELECT href, etag, CASE WHEN record_start IS NOT NULL AND record_for = ?4 THEN '' ELSE ics END, uid, "
-        "first_instant, last_instant, search_text, record_for, record_start, record_end, record_json FROM objects "
-        "WHERE calendar_url = ?1 AND first_instant < ?2 AND (last_instant IS NULL OR last_instant > ?3) "
+        "SELECT " + object_columns("CASE WHEN record_start IS NOT NULL AND record_for = ?4 THEN '' ELSE ics END") +
+        " FROM objects WHERE calendar_url = ?1 AND first_instant < ?2 AND (last_instant IS NULL OR last_instant > ?3) "
         "ORDER BY first_instant, href");
     row.bind(1, calendar_url).bind(2, end).bind(3, start).bind(4, record_for);
     std::vector<StoredObject> found;
@@ -354,9 +358,8 @@ std::vector<std::pair<std::string, StoredObject>> EventStore::search(const std::
     for (std::size_t i = 0; i < calendar_urls.size(); ++i)
         places += i ? ", ?" : "?";
     std::lock_guard lock(m_mutex);
-    Statement row =
-        m_db->prepare(std::string("SELECT calendar_url, ") + kObjectColumns + " FROM objects WHERE calendar_url IN (" +
-                      places + ") AND instr(search_text, ?) > 0 ORDER BY first_instant, href LIMIT ?");
+    Statement row = m_db->prepare("SELECT calendar_url, " + object_columns() + " FROM objects WHERE calendar_url IN (" +
+                                  places + ") AND instr(search_text, ?) > 0 ORDER BY first_instant, href LIMIT ?");
     int index = 1;
     for (const std::string& url : calendar_urls)
         row.bind(index++, url);
