@@ -6,10 +6,26 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 namespace wrenfold::caldav {
 namespace {
+
+// libical publishes its table of built-in zones before filling it, on first
+// use, and looks zones up without a lock: a sync thread and a query thread
+// that both come first can read a half-built table (a wrong offset, or a
+// crash). The table is built here, before main, while there is one thread.
+[[maybe_unused]] const bool zone_table_built = icaltimezone_get_builtin_timezones() != nullptr;
+
+// A name the table does not list but the zone files hold is added to the
+// table by the lookup itself, so lookups take turns.
+icaltimezone* builtin_zone(const char* location)
+{
+    static std::mutex lookups;
+    std::scoped_lock turn(lookups);
+    return icaltimezone_get_builtin_timezone(location);
+}
 
 // Clients prefix IANA names ("/freeassociation.sourceforge.net/Asia/Taipei",
 // "/mozilla.org/20050126_1/Europe/Berlin"); the zone is what follows the
@@ -18,11 +34,11 @@ icaltimezone* builtin_zone_named(const char* tzid)
 {
     if (!tzid || !*tzid)
         return nullptr;
-    if (auto* zone = icaltimezone_get_builtin_timezone(tzid))
+    if (auto* zone = builtin_zone(tzid))
         return zone;
     for (const char* slash = std::strchr(tzid, '/'); slash; slash = std::strchr(slash + 1, '/'))
         if (slash[1] && std::strchr(slash + 1, '/'))
-            if (auto* zone = icaltimezone_get_builtin_timezone(slash + 1))
+            if (auto* zone = builtin_zone(slash + 1))
                 return zone;
     return nullptr;
 }
@@ -38,7 +54,7 @@ icaltimezone* zone_for_tzid(const char* tzid, icalcomponent* calendar)
         if (auto* zone = icalcomponent_get_timezone(calendar, tzid))
             return zone;
     std::string_view iana = iana_for_windows_zone(tzid);
-    return iana.empty() ? nullptr : icaltimezone_get_builtin_timezone(std::string(iana).c_str());
+    return iana.empty() ? nullptr : builtin_zone(std::string(iana).c_str());
 }
 
 // "+08:00", "+0800", "+08" or the same with "-"; seconds east of UTC.
@@ -84,7 +100,7 @@ icaltimezone* home_zone_for(const std::string& tzid)
 {
     if (tzid == "UTC" || tzid == "Etc/UTC")
         return icaltimezone_get_utc_timezone();
-    auto* zone = icaltimezone_get_builtin_timezone(tzid.c_str());
+    auto* zone = builtin_zone(tzid.c_str());
     if (!zone)
         throw CalDavError("unknown time zone: " + tzid);
     return zone;
@@ -178,7 +194,7 @@ std::string own_zone_name(icaltimetype value, icaltimezone* home)
     if (value.is_date || !zone || zone == home || zone == icaltimezone_get_utc_timezone())
         return {};
     const char* location = icaltimezone_get_location(zone);
-    icaltimezone* named = location ? icaltimezone_get_builtin_timezone(location) : nullptr;
+    icaltimezone* named = location ? builtin_zone(location) : nullptr;
     if (!named)
         named = zone_for_tzid(icaltimezone_get_tzid(zone), nullptr);
     const char* name = named ? icaltimezone_get_location(named) : nullptr;

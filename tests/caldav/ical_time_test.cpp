@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <thread>
+#include <vector>
+
 namespace wrenfold::caldav {
 namespace {
 
@@ -24,6 +28,31 @@ TEST(IcalTime, EditorInputForms)
     EXPECT_EQ(text("2025-02-28T20:00:00.123-05:00"), "2025-03-01T09:00:00");
     for (const char* bad : { "", "2025-02-30", "2025-03-01T25:00", "2025-03-01T09:00+8", "tomorrow", "2025-03-01X" })
         EXPECT_THROW(parse_input_time(bad, taipei(), "start"), CalDavError) << bad;
+}
+
+// A sync thread and a query thread may both be the first to look a zone up.
+// Each test runs in a process of its own, so no zone has been looked up here.
+TEST(IcalTime, ZonesLookedUpFirstFromManyThreadsAtOnce)
+{
+    const std::vector<std::pair<std::string, int>> zones = {
+        { "Asia/Taipei", 8 * 3600 },         { "Asia/Tokyo", 9 * 3600 },          { "Europe/London", 0 },
+        { "America/Sao_Paulo", -3 * 3600 },  { "Pacific/Auckland", 13 * 3600 },   { "UTC", 0 },
+        { "Asia/Kolkata", 5 * 3600 + 1800 }, { "Australia/Brisbane", 10 * 3600 },
+    };
+    std::latch start(static_cast<std::ptrdiff_t>(zones.size()));
+    std::vector<int> offsets(zones.size(), -1);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < zones.size(); ++i)
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            icaltimezone* zone = home_zone_for(zones[i].first);
+            icaltimetype noon = icaltime_from_string("20260115T120000Z");
+            offsets[i] = icaltimezone_get_utc_offset(zone, &noon, nullptr);
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (size_t i = 0; i < zones.size(); ++i)
+        EXPECT_EQ(offsets[i], zones[i].second) << zones[i].first;
 }
 
 }  // namespace
