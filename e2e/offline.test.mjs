@@ -90,6 +90,39 @@ test("search finds an event by a word of its notes in Chinese and in English and
   assert.deepEqual(page.problems, []);
 });
 
+test("a start pictures the month from the local copy at once, and the calendar's own month takes its place", async () => {
+  // A start opens on the view last shown: the month.
+  const month = page.getByRole("button", { name: "Month", exact: true });
+  if (await month.getAttribute("aria-pressed") !== "true") {
+    const saved = page.waitForResponse((response) => response.url().endsWith("/api/set_view"));
+    await month.click();
+    await saved;
+  }
+  const starting = await openPage(browser, null);
+  // The calendar library comes late and lays its month out late, as on a
+  // slow machine, so that the picture stays long enough to be looked at.
+  await starting.route("**/js/calendar-library.js", async (route) => {
+    const response = await route.fetch();
+    const body = await response.text() + ";(() => { const calendar = FullCalendar.Calendar.prototype, render = calendar.render;" +
+      " calendar.render = function () { setTimeout(() => render.call(this), 1500); }; })();";
+    await new Promise((resolve) => setTimeout(resolve, 500));
+    await route.fulfill({ response, body });
+  });
+  await starting.goto(program.address);
+  const sketch = starting.locator(".month-sketch");
+  await sketch.getByText("Dentist", { exact: true }).waitFor();
+  await screenshot(starting, "month-pictured-before-the-calendar");
+  assert.equal(await sketch.getAttribute("aria-hidden"), "true");
+  assert.equal(await starting.getByText("Dentist", { exact: true }).count(), 1, "only the picture shows it yet");
+  assert.doesNotMatch(await starting.locator("body").ariaSnapshot(), /Dentist/, "the picture is not read out");
+  await starting.locator(".fc-event-title", { hasText: "Dentist" }).waitFor();
+  await sketch.waitFor({ state: "detached" });
+  assert.match(await starting.locator("body").ariaSnapshot(), /Dentist/);
+  await screenshot(starting, "month-after-the-picture");
+  assert.deepEqual(starting.problems, []);
+  await starting.context().close();
+});
+
 test("a refused password is replaced from the banner once the server takes the new one", async () => {
   radicale.changePassword("brand-new-app-password");
   await page.evaluate(() => window.wrenfold.api.sync_now());

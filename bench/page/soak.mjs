@@ -12,7 +12,7 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { startBrowser, openPage } from "../../e2e/support.mjs";
 import { startRadicale, ics } from "../../e2e/radicale.mjs";
-import { fillMonth, syncOnce, launch, painted } from "./starts.mjs";
+import { fillMonth, syncOnce, launch, painted, libraryPainted } from "./starts.mjs";
 
 const MINUTES = Number(process.argv[2] || 10);
 const CALENDARS = Number(process.argv[3] || 16);
@@ -46,6 +46,7 @@ try {
   const program = launch(home, radicale.root, { WRENFOLD_SYNC_INTERVAL: "5" });
   const page = await openPage(browser, await program.address);
   await painted(page);
+  await libraryPainted(page);
   const pid = applicationPid(program.pid);
   const first = usage(pid);
 

@@ -52,11 +52,18 @@ export async function fillMonth(radicale, calendars, events) {
 // The month on screen with its events: every day cell holds some. Checked
 // before each frame; the page keeps the moment it first held them, the frame
 // that paints them, as what the page does after it may delay the answer.
-export const painted = (page) => page.waitForFunction((least) => {
-  if (document.querySelectorAll(".fc-daygrid-event, .fc-daygrid-more-link").length < least) return false;
-  window.benchPaintedAt ??= performance.now();
+// The page's first picture of the month (its entries drawn before the
+// calendar library's month is) counts as painted; `libraryPainted` waits on
+// for the library's own month, the one that takes clicks.
+const MONTH_ENTRIES = ".fc-daygrid-event, .fc-daygrid-more-link";
+const SKETCH_ENTRIES = ".month-sketch .sketch-entry";
+const paintedWith = (page, selector, mark) => page.waitForFunction(([least, selector, mark]) => {
+  if (document.querySelectorAll(selector).length < least) return false;
+  window[mark] ??= performance.now();
   return true;
-}, 28, { timeout: 120000, polling: "raf" });
+}, [28, selector, mark], { timeout: 120000, polling: "raf" });
+export const painted = (page) => paintedWith(page, `${MONTH_ENTRIES}, ${SKETCH_ENTRIES}`, "benchPaintedAt");
+export const libraryPainted = (page) => paintedWith(page, MONTH_ENTRIES, "benchLibraryPaintedAt");
 
 // The first start: the account added, every calendar synced into the copy.
 export async function syncOnce(browser, home, radicale, calendars) {
@@ -98,12 +105,14 @@ async function pageTimeline(page) {
     return {
       state: timing(call("get_initial_state")),
       events: timing(events),
+      holidays: timing(call("get_holiday_names")),
       eventsBytes: events ? events.encodedBodySize : NaN,
       scripts: Math.max(0, ...scripts.map((entry) => entry.responseEnd)),
       requests: scripts.length + early.filter((entry) => /\.css$/.test(entry.name)).length,
       ready,
       answer: answer ? answer.startTime : NaN,
       painted: window.benchPaintedAt ?? performance.now(),
+      libraryPainted: window.benchLibraryPaintedAt ?? performance.now(),
     };
   });
 }
@@ -112,9 +121,10 @@ function printTimeline(timelines) {
   const at = (pick) => median(timelines.map(pick)).toFixed(0);
   console.log(`  page timeline (medians, ms since navigation): state asked ${at((t) => t.state[0])}, answered ${at((t) => t.state[2])}; ` +
               `events asked ${at((t) => t.events[0])}, first byte ${at((t) => t.events[1])}, answered ${at((t) => t.events[2])} ` +
-              `(${(median(timelines.map((t) => t.eventsBytes)) / 1e6).toFixed(2)} MB); ${at((t) => t.requests)} scripts and ` +
+              `(${(median(timelines.map((t) => t.eventsBytes)) / 1e6).toFixed(2)} MB); holiday names asked ${at((t) => t.holidays[0])}, ` +
+              `answered ${at((t) => t.holidays[2])}; ${at((t) => t.requests)} scripts and ` +
               `styles, in by ${at((t) => t.scripts)}; scripts run (DOMContentLoaded) ${at((t) => t.ready)}; ` +
-              `answer taken ${at((t) => t.answer)}; painted ${at((t) => t.painted)}`);
+              `answer taken ${at((t) => t.answer)}; painted ${at((t) => t.painted)}, the library's month ${at((t) => t.libraryPainted)}`);
 }
 
 // Starts the program `rounds` times on the synced folder and prints the time
@@ -133,6 +143,7 @@ export async function measureStarts(browser, home, server, label, rounds, execut
     const committed = performance.now();
     await painted(page);
     const done = performance.now();
+    await libraryPainted(page);
     totals.push(done - started);
     timelines.push(await pageTimeline(page));
     parts.push([listening - started, committed - listening, done - committed]);

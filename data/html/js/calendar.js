@@ -3,7 +3,7 @@
 // included so that showing or hiding a calendar needs no request. Each view
 // is a calendar of its own, kept drawn while another is shown, so switching
 // back to a view of the same dates draws nothing anew.
-import { focusKeyed } from "./dom.js";
+import { focusKeyed, afterPaint } from "./dom.js";
 import { t, currentLanguage, onLanguageChange } from "./i18n.js";
 import { toViewEvent, visibleRecords, dateOnly, fieldsForMove, isReadOnly, isRepeating, isHoliday, addDays, localDate, withScope, noteOwnWrite } from "./events.js";
 import { answerOrder } from "./answer-order.js";
@@ -21,6 +21,7 @@ import { firstDayOf, twelveHourOf, lunarOf } from "./reading-rules.js";
 import { setTheme } from "./theme.js";
 import { ask, arrivedAnswers, firstMonthSettled, firstMonthBegun } from "./boot.js";
 import { monthRange } from "./first-month.js";
+import { drawMonthSketch } from "./month-sketch.js";
 
 export const VIEWS = { month: "dayGridMonth", week: "timeGridWeek", day: "timeGridDay", agenda: "listAgenda" };
 // Heights in pixels of a month entry, of a day cell's number and of the row
@@ -144,15 +145,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
         const range = switching ? rangeToFetch({ start, end }, cache, FETCH_SPAN) : { start, end };
         const [answer, names, lunar] = answersInHand(range) || await Promise.all([
           ask("get_events", range.start, range.end, true), holidayNames(range.start, range.end), lunarDates(range.start, range.end)]);
-        if (order.accept(ticket)) {
-          const fetched = ++fetches;
-          performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
-          Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
-          eventsVersion++;
-          answeredToken = answer.refresh_token;
-          written.clear();
-          store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
-        }
+        if (order.accept(ticket)) takeAnswer(range, answer, names, lunar);
       }
       const view = views.get(type);
       if (view) view.drawn = eventsVersion;
@@ -163,6 +156,16 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     } finally {
       if (asked) fetching -= 1;
     }
+  }
+
+  function takeAnswer(range, answer, names, lunar) {
+    const fetched = ++fetches;
+    performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
+    Object.assign(cache, { ...range, records: answer.events || [], stale: false, holidayNames: names, lunar });
+    eventsVersion++;
+    answeredToken = answer.refresh_token;
+    written.clear();
+    store.setErrors(new Map((answer.errors || []).map((entry) => [entry.calendar, entry.error])));
   }
 
   // The first month's answers when the page's start has them all in already:
@@ -721,10 +724,56 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const early = firstMonthSettled();
     if (!early) { draw(); return firstDrawn; }
     const after = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    let sketch = null;
     Promise.race([early, after(FIRST_DRAW_GRACE)])
       .then(() => firstMonthBegun() && Promise.race([early, after(FIRST_DRAW_WAIT)]))
-      .then(draw);
+      .then(() => { sketch = sketchFirstMonth(view); return sketch && afterPaint(); })
+      .then(() => {
+        draw();
+        if (sketch) whenMonthPainted(sketch);
+      });
     return firstDrawn;
+  }
+
+  // The month the page opens on, pictured from its answers in hand before the
+  // library's first layout of it (see month-sketch.js); the answers are taken
+  // into the cache, where the library's month finds them. Answers
+  // { takeAway, entries }, or null when there is no picture.
+  function sketchFirstMonth(view) {
+    if ((VIEWS[view] || VIEWS.month) !== VIEWS.month) return null;
+    const range = monthRange(zoneNow(), firstDayOf(store.state.reading, currentLanguage(), navigator.language));
+    const inHand = answersInHand(range);
+    if (!inHand) return null;
+    takeAnswer(range, ...inHand);
+    const language = currentLanguage();
+    const locale = language === "zh-Hant" ? "zh-TW" : "en";
+    const entries = viewEvents(range, VIEWS.month);
+    const takeAway = drawMonthSketch(element, {
+      range, today: dateOnly(zoneNow()), firstDay: firstDayOf(store.state.reading, language, navigator.language),
+      locale, hour12: twelveHourOf(store.state.reading, language), entries, lunar: cache.lunar,
+      dayHead: lunarOf(store.state.reading, language) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD,
+    });
+    // The header as the month's own will write it.
+    document.getElementById("title").textContent =
+      new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(localDate(addDays(range.start, 7)));
+    for (const button of document.querySelectorAll("#views [data-view]"))
+      button.setAttribute("aria-pressed", String(button.dataset.view === "month"));
+    return { takeAway, entries: entries.length };
+  }
+
+  // The picture goes in the frame that paints the library's month with its
+  // entries (before each frame is painted, the month's entries are looked
+  // for), or after a few seconds whatever happens.
+  function whenMonthPainted({ takeAway, entries }) {
+    const latest = performance.now() + 3000;
+    const painted = () => element.querySelector(".fc-daygrid-body") &&
+      (entries === 0 || element.querySelector(".fc-daygrid-event"));
+    const check = () => {
+      if (painted() || performance.now() > latest) takeAway();
+      else requestAnimationFrame(check);
+    };
+    requestAnimationFrame(check);
+    setTimeout(takeAway, 3000);  // frames are not drawn in a hidden window
   }
 
   function followChanges() {

@@ -35,3 +35,10 @@ export function replaceKeepingFocus(container, ...children) {
 export function focusKeyed(container, key) {
   [...container.querySelectorAll("[data-focus-key]")].find((node) => node.dataset.focusKey === key)?.focus();
 }
+
+// The next frame painted, or a moment when frames are not being drawn (a
+// window started hidden).
+export const afterPaint = () => new Promise((resolve) => {
+  requestAnimationFrame(() => setTimeout(resolve));
+  setTimeout(resolve, 200);
+});

@@ -3,7 +3,7 @@
 import { api, hasToken, NO_TOKEN_TEXT } from "./shim.js";
 import { t, setLanguage, currentLanguage, onLanguageChange, applyTexts } from "./i18n.js";
 import { openDialog, askDialog, confirmDialog, isDialogOpen } from "./dialog.js";
-import { $ } from "./dom.js";
+import { $, afterPaint } from "./dom.js";
 import { createStore } from "./store.js";
 import { createCalendar } from "./calendar.js";
 import { createSidebar } from "./sidebar.js";
@@ -92,13 +92,6 @@ async function loadImages() {
   if (images.refresh) $("#refresh-icon").src = images.refresh;
   if (images.gear) $("#gear-icon").src = images.gear;
 }
-
-// The next frame painted, or a moment when frames are not being drawn (a
-// window started hidden).
-const afterPaint = () => new Promise((resolve) => {
-  requestAnimationFrame(() => setTimeout(resolve));
-  setTimeout(resolve, 200);
-});
 
 async function start() {
   applyTexts(document);
