@@ -1,11 +1,12 @@
 // What the first painted month needs, asked for the moment the page starts,
 // while its other scripts and the calendar library are still loading: the
-// starting state, then the events, holiday names and lunar dates of the month
-// the calendar opens on. A call made later with the same arguments takes the
-// early answer instead of asking again; any other call goes to the program.
-// The events, the largest answer, are asked for beside the state already:
-// for this month as either first weekday would show it, which holds the
-// month the state then names unless its zone's today is in another month.
+// starting state and, beside it, the events, holiday names and lunar dates
+// of this month as either first weekday would show it, which holds the month
+// the state then names unless its zone's today is in another month. A call
+// made later with the same arguments takes the early answer instead of asking
+// again; any other call goes to the program. The lunar dates come whether or
+// not the settings show them: they cost the program next to nothing, while
+// waiting for the state to know cost a turn of the page's busiest moment.
 import { api, hasToken } from "./shim.js";
 import { DEFAULT_READING, firstDayOf, lunarOf } from "./reading-rules.js";
 import { DEFAULT_ZONE, setCalendarZone, zoneNow } from "./zone.js";
@@ -61,18 +62,21 @@ export function arrivedAnswers(...calls) {
   return values;
 }
 
-// The month's events are answered by those asked for beside the state when
-// they hold its range: the calendar keeps events out of the range it shows.
+// The month's answers are those asked for beside the state when they hold
+// its range: the calendar keeps events out of the range it shows, and looks
+// holiday names and lunar dates up by day.
 function askFirstMonth(state, guessed) {
   if (state.view !== "month") return;
   setCalendarZone(state.time_zone || DEFAULT_ZONE);
   const reading = { ...DEFAULT_READING, ...(state.reading || {}) };
   const range = monthRange(zoneNow(), firstDayOf(reading, state.language, navigator.language));
-  const { start, end } = range;
-  firstEvents = rangeHolds(guessed.range, range) ? keepEarly(keyOf("get_events", [start, end, true]), guessed.events)
-                                                 : askEarly("get_events", start, end, true);
-  const answers = [firstEvents, askEarly("get_holiday_names", start, end)];
-  if (lunarOf(reading, state.language)) answers.push(askEarly("get_lunar_dates", start, end));
+  const held = rangeHolds(guessed.range, range);
+  const early = (method, ...args) =>
+    (held ? keepEarly(keyOf(method, [range.start, range.end, ...args]), guessed[method])
+          : askEarly(method, range.start, range.end, ...args));
+  firstEvents = early("get_events", true);
+  const answers = [firstEvents, early("get_holiday_names")];
+  if (lunarOf(reading, state.language)) answers.push(early("get_lunar_dates"));
   firstMonth = Promise.allSettled(answers);
 }
 
@@ -83,8 +87,10 @@ if (hasToken()) {
   // are on their way. At a month's edge, with the browser in another zone
   // than the calendar, the guess may miss the month and it is asked again.
   const range = monthRangeEitherWeek(new Date());
-  const events = api.get_events(range.start, range.end, true);
-  events.catch(() => {});  // whoever takes it sees the failure
-  state.then((answer) => askFirstMonth(answer, { range, events }), () => {});
+  const guessed = { range, get_events: api.get_events(range.start, range.end, true),
+                    get_holiday_names: api.get_holiday_names(range.start, range.end),
+                    get_lunar_dates: api.get_lunar_dates(range.start, range.end) };
+  for (const answer of Object.values(guessed).slice(1)) answer.catch(() => {});  // whoever takes it sees the failure
+  state.then((answer) => askFirstMonth(answer, guessed), () => {});
   zoneNow();
 }
