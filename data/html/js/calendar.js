@@ -158,6 +158,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     }
   }
 
+  // The answers of a range become what the views are handed.
   function takeAnswer(range, answer, names, lunar) {
     const fetched = ++fetches;
     performance.mark("wrenfold-answer", { detail: fetched });  // the render benchmark starts here
@@ -727,7 +728,11 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     let sketch = null;
     Promise.race([early, after(FIRST_DRAW_GRACE)])
       .then(() => firstMonthBegun() && Promise.race([early, after(FIRST_DRAW_WAIT)]))
-      .then(() => { sketch = sketchFirstMonth(view); return sketch && afterPaint(); })
+      .then(() => {
+        // A picture that cannot be made leaves the month to the library.
+        try { sketch = sketchFirstMonth(view); } catch (error) { console.error(error); }
+        return sketch && afterPaint();
+      })
       .then(() => {
         draw();
         if (sketch) whenMonthPainted(sketch);
@@ -763,17 +768,23 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   // The picture goes in the frame that paints the library's month with its
   // entries (before each frame is painted, the month's entries are looked
-  // for), or after a few seconds whatever happens.
+  // for), or once another view is asked for, or after a few seconds whatever
+  // happens (frames are not drawn in a hidden window).
   function whenMonthPainted({ takeAway, entries }) {
-    const latest = performance.now() + 3000;
-    const painted = () => element.querySelector(".fc-daygrid-body") &&
-      (entries === 0 || element.querySelector(".fc-daygrid-event"));
+    let gone = false;
+    const remove = () => {
+      if (!gone) takeAway();
+      gone = true;
+    };
+    const painted = () => fc.view.type !== VIEWS.month || (element.querySelector(".fc-daygrid-body") &&
+      (entries === 0 || element.querySelector(".fc-daygrid-event")));
     const check = () => {
-      if (painted() || performance.now() > latest) takeAway();
+      if (gone) return;
+      if (painted()) remove();
       else requestAnimationFrame(check);
     };
     requestAnimationFrame(check);
-    setTimeout(takeAway, 3000);  // frames are not drawn in a hidden window
+    setTimeout(remove, 3000);
   }
 
   function followChanges() {

@@ -10,7 +10,7 @@ import { addDays } from "./events.js";
 
 // The month's entries by day: each entry (as the calendar's month is handed
 // them, its "+n more" entries last) on every day of the range it covers.
-export function entriesByDay(entries, { start, end }) {
+function entriesByDay(entries, { start, end }) {
   const byDay = new Map();
   for (const entry of entries) {
     const { first, last } = daysOf({ start: entry.start, end: entry.end || "", all_day: entry.allDay === true });
