@@ -90,7 +90,8 @@ if (hasToken()) {
   const guessed = { range, get_events: api.get_events(range.start, range.end, true),
                     get_holiday_names: api.get_holiday_names(range.start, range.end),
                     get_lunar_dates: api.get_lunar_dates(range.start, range.end) };
-  for (const answer of Object.values(guessed).slice(1)) answer.catch(() => {});  // whoever takes it sees the failure
+  // Whoever takes one of them sees its failure.
+  for (const method of ["get_events", "get_holiday_names", "get_lunar_dates"]) guessed[method].catch(() => {});
   state.then((answer) => askFirstMonth(answer, guessed), () => {});
   zoneNow();
 }
