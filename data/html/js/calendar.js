@@ -257,9 +257,10 @@ export function createCalendar({ element, store, ctx, openEditor }) {
   function monthRows({ start, end }) {
     const weeks = Math.max(1, Math.round(daySpan(start, end) / 7));
     const cell = ((measured.height || element.clientHeight) - measured.columnHead) / weeks;
-    const dayHead = lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD;
-    return Math.max(1, Math.floor((cell - dayHead) / MONTH_ENTRY));
+    return Math.max(1, Math.floor((cell - dayHeadHeight()) / MONTH_ENTRY));
   }
+  // A day's number, with the lunar date under it when shown.
+  const dayHeadHeight = () => (lunarOf(store.state.reading, currentLanguage()) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD);
 
   // A window made taller or shorter changes what a cell holds; the
   // assistant's panel or the sidebar taking or giving back width changes the
@@ -579,11 +580,15 @@ export function createCalendar({ element, store, ctx, openEditor }) {
 
   function announceDates(info) {
     scrollPending = true;
-    document.getElementById("title").textContent = info.view.title;
-    const name = VIEW_NAMES[info.view.type];
-    for (const button of document.querySelectorAll("#views [data-view]"))
-      button.setAttribute("aria-pressed", String(button.dataset.view === name));
+    markHeader(info.view.title, VIEW_NAMES[info.view.type]);
     for (const listener of dateListeners) listener(viewDate, info);
+  }
+
+  // The header's title, and its button of the view shown pressed.
+  function markHeader(title, viewName) {
+    document.getElementById("title").textContent = title;
+    for (const button of document.querySelectorAll("#views [data-view]"))
+      button.setAttribute("aria-pressed", String(button.dataset.view === viewName));
   }
 
   function afterDraw() {
@@ -740,13 +745,17 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     return firstDrawn;
   }
 
+  const firstDay = () => firstDayOf(store.state.reading, currentLanguage(), navigator.language);
+  // The dates of the month the calendar opens on, today's.
+  const openingMonth = () => monthRange(zoneNow(), firstDay());
+
   // The month the page opens on, pictured from its answers in hand before the
   // library's first layout of it (see month-sketch.js); the answers are taken
   // into the cache, where the library's month finds them. Answers
   // { takeAway, entries }, or null when there is no picture.
   function sketchFirstMonth(view) {
     if ((VIEWS[view] || VIEWS.month) !== VIEWS.month) return null;
-    const range = monthRange(zoneNow(), firstDayOf(store.state.reading, currentLanguage(), navigator.language));
+    const range = openingMonth();
     const inHand = answersInHand(range);
     if (!inHand) return null;
     takeAnswer(range, ...inHand);
@@ -754,15 +763,12 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     const locale = language === "zh-Hant" ? "zh-TW" : "en";
     const entries = viewEvents(range, VIEWS.month);
     const takeAway = drawMonthSketch(element, {
-      range, today: dateOnly(zoneNow()), firstDay: firstDayOf(store.state.reading, language, navigator.language),
-      locale, hour12: twelveHourOf(store.state.reading, language), entries, lunar: cache.lunar,
-      dayHead: lunarOf(store.state.reading, language) ? MONTH_DAY_HEAD_LUNAR : MONTH_DAY_HEAD,
+      range, today: dateOnly(zoneNow()), firstDay: firstDay(), locale, hour12: twelveHourOf(store.state.reading, language),
+      entries, lunar: cache.lunar, dayHead: dayHeadHeight(),
     });
     // The header as the month's own will write it.
-    document.getElementById("title").textContent =
-      new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(localDate(addDays(range.start, 7)));
-    for (const button of document.querySelectorAll("#views [data-view]"))
-      button.setAttribute("aria-pressed", String(button.dataset.view === "month"));
+    markHeader(new Intl.DateTimeFormat(locale, { year: "numeric", month: "long" }).format(localDate(addDays(range.start, 7))),
+               "month");
     return { takeAway, entries: entries.length };
   }
 
@@ -868,8 +874,7 @@ export function createCalendar({ element, store, ctx, openEditor }) {
     gotoDate: afterFirstDraw((date) => fc.gotoDate(date)),
     getDate: () => viewDate,
     // Until it is drawn, the calendar is waiting to show the month it opens on.
-    shownRange: () => (fc ? { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) }
-                          : monthRange(zoneNow(), firstDayOf(store.state.reading, currentLanguage(), navigator.language))),
+    shownRange: () => (fc ? { start: dateOnly(fc.view.activeStart), end: dateOnly(fc.view.activeEnd) } : openingMonth()),
     viewName: () => (fc ? VIEW_NAMES[fc.view.type] : store.state.view),
     changeView: afterFirstDraw(async (name) => {
       if (!VIEWS[name]) return;
